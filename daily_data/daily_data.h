@@ -1,0 +1,94 @@
+// The one definition of the day files shared by the tracker and the host:
+// day strings, the data folder, file names, shape-checked loading and durable writing.
+#pragma once
+
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "daily_data/json_value.h"
+
+namespace quillmoss::daily {
+
+// Seconds credited per usage key. std::map keeps the keys sorted for the writer.
+using UsageMap = std::map<std::string, double>;
+// Activity intervals as read: each element has at least two numbers [start, end, ...].
+using ActivityInterval = std::vector<double>;
+using ActivityList = std::vector<ActivityInterval>;
+// Usage segments as read: each element has at least three entries [key, start, end, ...],
+// whose types are not checked (a loaded file may hold anything there).
+using Segment = std::vector<JsonValue>;
+using SegmentList = std::vector<Segment>;
+
+enum class FileKind { Usage, Activity, Segments };
+
+// "yyyy-MM-dd" of the local calendar day that holds the instant (seconds since 1970).
+std::string localDayString(double instant);
+// True exactly for four digits, '-', two digits, '-', two digits.
+bool isDayString(std::string_view text);
+
+// "$XDG_DATA_HOME/com.velbrook.quillmoss/usage", else "$HOME/.local/share/...", else the
+// home folder from the password database; nullopt when no home folder can be found.
+std::optional<std::filesystem::path> userDataFolder();  // the folder above "com.velbrook.quillmoss"
+std::optional<std::filesystem::path> dataDirectory();
+
+// "usage_" + day + ".json", "activity_" + day + ".json", "segments_" + day + ".json".
+std::string fileName(FileKind kind, std::string_view day);
+
+enum class LoadStatus {
+  Missing,   // no such file: empty value, nothing to protect
+  Loaded,    // a usable file
+  Unusable,  // exists but unreadable, not JSON or of the wrong shape: empty value
+};
+
+template <typename T>
+struct Loaded {
+  T value{};
+  LoadStatus status = LoadStatus::Missing;
+};
+
+// Shape-checked parsing of a whole file's text. Elements shorter than their format are dropped.
+Loaded<UsageMap> parseUsage(std::string_view text);
+Loaded<ActivityList> parseActivity(std::string_view text);
+Loaded<SegmentList> parseSegments(std::string_view text);
+
+Loaded<UsageMap> loadUsage(const std::filesystem::path& file);
+Loaded<ActivityList> loadActivity(const std::filesystem::path& file);
+Loaded<SegmentList> loadSegments(const std::filesystem::path& file);
+
+// Compact JSON as the tracker writes it; nullopt when a number is not finite.
+std::optional<std::string> serializeUsage(const UsageMap& usage);
+std::optional<std::string> serializeActivity(const ActivityList& activity);
+std::optional<std::string> serializeSegments(const SegmentList& segments);
+
+// Creates the folder (with parents), then writes the bytes durably and atomically: a fixed
+// temporary name beside the target (".<name>.tmp"), write all, fsync, rename, fsync the folder.
+// False on any failure; the previous file is then untouched.
+bool writeFileAtomically(const std::filesystem::path& file, std::string_view bytes);
+
+// Moves an unusable day file aside as "<name>.damaged-<unix seconds>" in the same folder
+// (a numeric suffix is added if that name is taken). True when the file is gone from its
+// place (moved, or already absent).
+bool moveAside(const std::filesystem::path& file, std::time_t now);
+
+// An exclusive flock on "<dir>/.tracker.lock", held for the object's life. acquire() creates
+// the folder and the file, then waits until the lock is granted; nullopt only on an error.
+class DayLock {
+ public:
+  static std::optional<DayLock> acquire(const std::filesystem::path& dir);
+  DayLock(DayLock&& other) noexcept;
+  DayLock& operator=(DayLock&& other) noexcept;
+  DayLock(const DayLock&) = delete;
+  DayLock& operator=(const DayLock&) = delete;
+  ~DayLock();
+
+ private:
+  explicit DayLock(int fd) : fd_(fd) {}
+  int fd_ = -1;
+};
+
+}  // namespace quillmoss::daily
