@@ -2,6 +2,7 @@
 // day strings, the data folder, file names, shape-checked loading and durable writing.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <map>
@@ -50,6 +51,9 @@ struct Loaded {
   T value{};
   LoadStatus status = LoadStatus::Missing;
 };
+
+// Larger files are refused unread (Unusable); a heavy day is about 1.3 MB.
+inline constexpr std::uintmax_t kMaxDayFileBytes = 16u << 20;
 
 // Shape-checked parsing of a whole file's text. Elements shorter than their format are dropped.
 Loaded<UsageMap> parseUsage(std::string_view text);

@@ -15,14 +15,14 @@ using JsonArray = std::vector<JsonValue>;
 using JsonObject = std::vector<std::pair<std::string, JsonValue>>;
 
 struct JsonValue {
-  using Variant = std::variant<std::nullptr_t, bool, std::int64_t, std::uint64_t, double, std::string,
-                               JsonArray, JsonObject>;
+  using Variant = std::variant<std::nullptr_t, bool, std::int64_t, std::uint64_t, double,
+                               std::string, JsonArray, JsonObject>;
   Variant value;
 
   JsonValue() : value(nullptr) {}
   template <typename T>
-    requires std::is_constructible_v<Variant, T&&>
-  JsonValue(T&& v) : value(std::forward<T>(v)) {}  // NOLINT: implicit by design
+  requires std::is_constructible_v<Variant, T&&> JsonValue(T&& v)
+      : value(std::forward<T>(v)) {}  // NOLINT: implicit by design
 
   bool isNumber() const {
     return std::holds_alternative<std::int64_t>(value) ||

@@ -1,0 +1,119 @@
+// Durable atomic replacement of a day file, and moving a damaged one out of the way.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <system_error>
+
+#include "daily_data/daily_data.h"
+
+namespace quillmoss::daily {
+namespace {
+
+// Suffixes tried after "<name>.damaged-<now>" itself before giving up.
+constexpr int kMaxAsideSuffix = 1000;
+
+int openRetrying(const char* path, int flags, mode_t mode = 0) {
+  int fd;
+  do {
+    fd = ::open(path, flags, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+bool fsyncRetrying(int fd) {
+  int rc;
+  do {
+    rc = ::fsync(fd);
+  } while (rc != 0 && errno == EINTR);
+  return rc == 0;
+}
+
+// Makes a rename in the folder durable. File systems that cannot sync a folder say EINVAL;
+// there is nothing more to do on them.
+bool syncFolder(const std::filesystem::path& folder) {
+  int fd = openRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = fsyncRetrying(fd) || errno == EINVAL;
+  ::close(fd);
+  return ok;
+}
+
+std::filesystem::path folderOf(const std::filesystem::path& file) {
+  std::filesystem::path folder = file.parent_path();
+  return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
+// Renames without replacing an existing entry; EEXIST when the name is taken.
+bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+#if defined(__linux__) && defined(RENAME_NOREPLACE)
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno != EINVAL && errno != ENOSYS) return false;
+#endif
+  // Without kernel support: check, then rename. Only the lock holder moves day files aside.
+  struct stat info {};
+  if (::lstat(to.c_str(), &info) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  if (errno != ENOENT) return false;
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+}  // namespace
+
+bool writeFileAtomically(const std::filesystem::path& file, std::string_view bytes) {
+  if (file.filename().empty()) return false;
+  const std::filesystem::path folder = folderOf(file);
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+
+  // A fixed name per target: a leftover from a crash is truncated and reused, never piled up.
+  const std::filesystem::path temp = folder / ("." + file.filename().string() + ".tmp");
+  int fd = openRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0644);
+  if (fd < 0) return false;
+  bool ok = writeAll(fd, bytes) && fsyncRetrying(fd);
+  ok = (::close(fd) == 0) && ok;
+  if (ok) ok = ::rename(temp.c_str(), file.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  return syncFolder(folder);
+}
+
+bool moveAside(const std::filesystem::path& file, std::time_t now) {
+  struct stat info {};
+  if (::lstat(file.c_str(), &info) != 0) return errno == ENOENT || errno == ENOTDIR;
+  const std::string base = file.filename().string() + ".damaged-" + std::to_string(now);
+  const std::filesystem::path folder = folderOf(file);
+  for (int suffix = 0; suffix <= kMaxAsideSuffix; ++suffix) {
+    std::string name = suffix == 0 ? base : base + "-" + std::to_string(suffix);
+    if (renameNoReplace(file, folder / name)) {
+      syncFolder(folder);
+      return true;
+    }
+    if (errno == ENOENT) return true;  // someone else moved or removed it meanwhile
+    if (errno != EEXIST && errno != ENOTEMPTY) return false;
+  }
+  return false;
+}
+
+}  // namespace quillmoss::daily

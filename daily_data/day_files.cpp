@@ -1,0 +1,98 @@
+// Day strings, the data folder and the day files' names.
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "daily_data/daily_data.h"
+
+namespace quillmoss::daily {
+namespace {
+
+// Instants outside years 1..9999 cannot be written as four digits; they are clamped.
+constexpr double kFirstInstant = -62135596800.0;  // 0001-01-01T00:00:00Z
+constexpr double kLastInstant = 253402214400.0;   // 9999-12-31T00:00:00Z
+
+std::optional<std::filesystem::path> absoluteFromEnv(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || value[0] != '/') return std::nullopt;
+  return std::filesystem::path(value);
+}
+
+std::optional<std::filesystem::path> homeFromPasswd() {
+  long hint = sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buffer(hint > 0 ? static_cast<std::size_t>(hint) : 4096);
+  for (;;) {
+    passwd entry{};
+    passwd* found = nullptr;
+    int rc = getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found);
+    if (rc == ERANGE && buffer.size() < (1u << 20)) {
+      buffer.resize(buffer.size() * 2);
+      continue;
+    }
+    if (rc != 0 || found == nullptr || found->pw_dir == nullptr || found->pw_dir[0] != '/') {
+      return std::nullopt;
+    }
+    return std::filesystem::path(found->pw_dir);
+  }
+}
+
+}  // namespace
+
+std::string localDayString(double instant) {
+  if (std::isnan(instant)) instant = 0.0;
+  instant = std::fmin(std::fmax(instant, kFirstInstant), kLastInstant);
+  auto seconds = static_cast<std::time_t>(std::floor(instant));
+  std::tm local{};
+  if (localtime_r(&seconds, &local) == nullptr) return "1970-01-01";
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1,
+                local.tm_mday);
+  return text;
+}
+
+bool isDayString(std::string_view text) {
+  if (text.size() != 10) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    bool ok = (i == 4 || i == 7) ? c == '-' : (c >= '0' && c <= '9');
+    if (!ok) return false;
+  }
+  return true;
+}
+
+std::optional<std::filesystem::path> userDataFolder() {
+  if (auto xdg = absoluteFromEnv("XDG_DATA_HOME")) return xdg;
+  if (auto home = absoluteFromEnv("HOME")) return *home / ".local" / "share";
+  if (auto home = homeFromPasswd()) return *home / ".local" / "share";
+  return std::nullopt;
+}
+
+std::optional<std::filesystem::path> dataDirectory() {
+  auto folder = userDataFolder();
+  if (!folder) return std::nullopt;
+  return *folder / "com.velbrook.quillmoss" / "usage";
+}
+
+std::string fileName(FileKind kind, std::string_view day) {
+  std::string name;
+  switch (kind) {
+    case FileKind::Usage:
+      name = "usage_";
+      break;
+    case FileKind::Activity:
+      name = "activity_";
+      break;
+    case FileKind::Segments:
+      name = "segments_";
+      break;
+  }
+  name.append(day);
+  name.append(".json");
+  return name;
+}
+
+}  // namespace quillmoss::daily
