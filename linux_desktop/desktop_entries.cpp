@@ -1,0 +1,253 @@
+// Desktop-entry scanning and parsing; see desktop_entries.h.
+#include "linux_desktop/desktop_entries.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <system_error>
+#include <unordered_set>
+
+namespace quillmoss::desktop {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string lowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+std::string_view trim(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+std::string unescape(std::string_view value) {
+  std::string out;
+  out.reserve(value.size());
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] != '\\' || i + 1 == value.size()) {
+      out += value[i];
+      continue;
+    }
+    switch (value[++i]) {
+      case 's':
+        out += ' ';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case '\\':
+        out += '\\';
+        break;
+      default:  // unknown escapes are kept as written
+        out += '\\';
+        out += value[i];
+    }
+  }
+  return out;
+}
+
+std::optional<std::string> readSmallFile(const fs::path& path) {
+  // Desktop entries are a few KiB; anything huge is not one.
+  constexpr std::uintmax_t kMaxSize = 1 << 20;
+  std::error_code ec;
+  auto size = fs::file_size(path, ec);
+  if (ec || size > kMaxSize) return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return text;
+}
+
+void appendPathList(const char* value, std::vector<fs::path>& out) {
+  std::string_view list(value);
+  while (!list.empty()) {
+    auto colon = list.find(':');
+    std::string_view item = list.substr(0, colon);
+    if (!item.empty() && item.front() == '/') out.emplace_back(item);
+    if (colon == std::string_view::npos) break;
+    list.remove_prefix(colon + 1);
+  }
+}
+
+}  // namespace
+
+std::vector<fs::path> xdgDataDirs() {
+  std::vector<fs::path> dirs;
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  const char* home = std::getenv("HOME");
+  if (dataHome != nullptr && dataHome[0] == '/') {
+    dirs.emplace_back(dataHome);
+  } else if (home != nullptr && home[0] == '/') {
+    dirs.emplace_back(fs::path(home) / ".local/share");
+  }
+  const char* dataDirs = std::getenv("XDG_DATA_DIRS");
+  std::size_t before = dirs.size();
+  if (dataDirs != nullptr) appendPathList(dataDirs, dirs);
+  if (dirs.size() == before) appendPathList("/usr/local/share:/usr/share", dirs);
+  return dirs;
+}
+
+std::string messagesLocale() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && value[0] != '\0') return value;
+  }
+  return {};
+}
+
+std::vector<std::string> localeCandidates(std::string_view locale) {
+  if (locale.empty() || locale == "C" || locale == "POSIX" || locale.starts_with("C.")) return {};
+  // lang_COUNTRY.ENCODING@MODIFIER; the encoding plays no part in matching.
+  std::string_view modifier;
+  if (auto at = locale.find('@'); at != std::string_view::npos) {
+    modifier = locale.substr(at + 1);
+    locale = locale.substr(0, at);
+  }
+  if (auto dot = locale.find('.'); dot != std::string_view::npos) locale = locale.substr(0, dot);
+  std::string_view lang = locale;
+  std::string_view country;
+  if (auto underscore = locale.find('_'); underscore != std::string_view::npos) {
+    lang = locale.substr(0, underscore);
+    country = locale.substr(underscore + 1);
+  }
+  std::vector<std::string> out;
+  std::string langCountry = std::string(lang) + (country.empty() ? "" : "_" + std::string(country));
+  if (!modifier.empty() && !country.empty())
+    out.push_back(langCountry + "@" + std::string(modifier));
+  if (!country.empty()) out.push_back(langCountry);
+  if (!modifier.empty()) out.push_back(std::string(lang) + "@" + std::string(modifier));
+  out.emplace_back(lang);
+  return out;
+}
+
+bool parseDesktopEntry(std::string_view text, const std::vector<std::string>& locales,
+                       DesktopEntry& entry) {
+  bool inGroup = false;
+  bool sawGroup = false;
+  bool hidden = false;
+  std::size_t nameRank = locales.size() + 1;  // lower is better; locales.size() is plain Name
+  while (!text.empty()) {
+    auto newline = text.find('\n');
+    std::string_view line = trim(text.substr(0, newline));
+    text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
+    if (line.empty() || line.front() == '#') continue;
+    if (line.front() == '[') {
+      if (inGroup) break;  // only the main group matters, and it comes first
+      inGroup = line == "[Desktop Entry]";
+      sawGroup = sawGroup || inGroup;
+      continue;
+    }
+    if (!inGroup) continue;
+    auto equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    std::string_view key = trim(line.substr(0, equals));
+    std::string_view value = trim(line.substr(equals + 1));
+    if (key == "Name") {
+      if (nameRank > locales.size()) {
+        entry.name = unescape(value);
+        nameRank = locales.size();
+      }
+    } else if (key.starts_with("Name[") && key.ends_with("]")) {
+      std::string_view tag = key.substr(5, key.size() - 6);
+      auto found = std::find(locales.begin(), locales.end(), tag);
+      auto rank = static_cast<std::size_t>(found - locales.begin());
+      if (found != locales.end() && rank < nameRank) {
+        entry.name = unescape(value);
+        nameRank = rank;
+      }
+    } else if (key == "Icon") {
+      entry.icon = unescape(value);
+    } else if (key == "StartupWMClass") {
+      entry.startupWmClass = unescape(value);
+    } else if (key == "NoDisplay") {
+      entry.noDisplay = value == "true";
+    } else if (key == "Hidden") {
+      hidden = value == "true";
+    }
+  }
+  return sawGroup && !hidden;
+}
+
+DesktopEntryIndex DesktopEntryIndex::scan() {
+  return scan(xdgDataDirs());
+}
+
+DesktopEntryIndex DesktopEntryIndex::scan(const std::vector<fs::path>& dataDirs) {
+  DesktopEntryIndex index;
+  const std::vector<std::string> locales = localeCandidates(messagesLocale());
+  // An ID seen in an earlier folder shadows later ones, even when it is Hidden there.
+  std::unordered_set<std::string> seen;
+  for (const fs::path& dataDir : dataDirs) {
+    const fs::path root = dataDir / "applications";
+    std::error_code ec;
+    std::vector<fs::path> files;
+    for (fs::recursive_directory_iterator
+             it(root, fs::directory_options::skip_permission_denied, ec),
+         end;
+         !ec && it != end; it.increment(ec)) {
+      if (it->path().extension() == ".desktop" && it->is_regular_file(ec)) {
+        files.push_back(it->path());
+      }
+    }
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) {
+      std::string id = file.lexically_relative(root).replace_extension().generic_string();
+      std::replace(id.begin(), id.end(), '/', '-');
+      if (!seen.insert(id).second) continue;
+      auto text = readSmallFile(file);
+      if (!text) continue;
+      DesktopEntry entry;
+      if (!parseDesktopEntry(*text, locales, entry)) continue;
+      entry.id = std::move(id);
+      entry.path = file;
+      index.add(std::move(entry));
+    }
+  }
+  return index;
+}
+
+void DesktopEntryIndex::add(DesktopEntry entry) {
+  const std::size_t at = entries_.size();
+  byId_.emplace(entry.id, at);
+  byLowerId_.emplace(lowerAscii(entry.id), at);
+  if (!entry.startupWmClass.empty()) {
+    auto [it, inserted] = byWmClass_.emplace(entry.startupWmClass, at);
+    if (!inserted && entries_[it->second].noDisplay && !entry.noDisplay) it->second = at;
+  }
+  entries_.push_back(std::move(entry));
+}
+
+const DesktopEntry* DesktopEntryIndex::byId(std::string_view id) const {
+  auto it = byId_.find(std::string(id));
+  return it == byId_.end() ? nullptr : &entries_[it->second];
+}
+
+const DesktopEntry* DesktopEntryIndex::byIdIgnoringCase(std::string_view id) const {
+  if (const DesktopEntry* exact = byId(id)) return exact;
+  auto it = byLowerId_.find(lowerAscii(id));
+  return it == byLowerId_.end() ? nullptr : &entries_[it->second];
+}
+
+const DesktopEntry* DesktopEntryIndex::byStartupWmClass(std::string_view wmClass) const {
+  auto it = byWmClass_.find(std::string(wmClass));
+  return it == byWmClass_.end() ? nullptr : &entries_[it->second];
+}
+
+}  // namespace quillmoss::desktop

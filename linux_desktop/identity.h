@@ -1,0 +1,29 @@
+// The application identity of a window on a Linux desktop: the counterpart of a bundle
+// identifier, found by the rules the major desktops use.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "linux_desktop/desktop_entries.h"
+
+namespace quillmoss::desktop {
+
+struct WindowFacts {
+  std::string wmInstance, wmClass, gtkApplicationId;
+  std::optional<int> pid;  // a process of this machine, or nullopt
+};
+
+// First rule that applies: the desktop entry whose StartupWMClass is the WM_CLASS instance,
+// then the class; the entry whose ID is the instance, then the class (ignoring case); the
+// Flatpak application ID of the process; _GTK_APPLICATION_ID; the WM_CLASS class; the file
+// name of the process's executable. nullopt when none applies.
+std::optional<std::string> applicationIdentity(const WindowFacts& facts,
+                                               const DesktopEntryIndex& index,
+                                               const std::filesystem::path& procRoot = "/proc");
+
+// The "name" of the [Application] group of a .flatpak-info file's text; nullopt without one.
+std::optional<std::string> flatpakAppId(std::string_view flatpakInfo);
+
+}  // namespace quillmoss::desktop

@@ -1,0 +1,87 @@
+// Asking an X server about a client window: the facts that decide its application identity,
+// sent as one batch of requests so that a caller waits for at most one round trip.
+#pragma once
+
+#include <xcb/res.h>
+#include <xcb/xcb.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "linux_desktop/identity.h"
+
+namespace quillmoss::desktop {
+
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using XcbReply = std::unique_ptr<T, FreeDeleter>;
+
+struct ConnectionCloser {
+  void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
+};
+using XcbConnection = std::unique_ptr<xcb_connection_t, ConnectionCloser>;
+
+// Connects to $DISPLAY; nullptr when there is no display or the connection fails.
+XcbConnection connectDisplay(int* screenNumber = nullptr);
+
+struct X11Atoms {
+  xcb_atom_t netActiveWindow = XCB_ATOM_NONE;
+  xcb_atom_t netClientList = XCB_ATOM_NONE;
+  xcb_atom_t netWmPid = XCB_ATOM_NONE;
+  xcb_atom_t netWmName = XCB_ATOM_NONE;
+  xcb_atom_t netWmIcon = XCB_ATOM_NONE;
+  xcb_atom_t gtkApplicationId = XCB_ATOM_NONE;
+  xcb_atom_t utf8String = XCB_ATOM_NONE;
+};
+
+// Interns all atoms in one round trip; nullopt when the server does not answer.
+std::optional<X11Atoms> internAtoms(xcb_connection_t* c);
+
+// True when the server offers X-Resource 1.2 (client pids); asks once, blocking.
+bool hasClientPids(xcb_connection_t* c);
+
+// Chooses the process id of a window's client. The server's own pid (X-Resource, taken from the
+// socket's peer credentials) is trusted first: _NET_WM_PID is what the client claims, which is a
+// pid of another namespace inside a Flatpak sandbox and of another machine for a remote client.
+std::optional<int> choosePid(std::optional<std::uint32_t> netWmPid,
+                             std::optional<std::string_view> clientMachine,
+                             std::string_view localHost, std::optional<std::uint32_t> serverPid);
+
+// This machine's host name, as clients write it into WM_CLIENT_MACHINE.
+const std::string& localHostName();
+
+struct WindowFactsRequest {
+  xcb_window_t window = XCB_WINDOW_NONE;
+  xcb_get_property_cookie_t wmClass{};
+  xcb_get_property_cookie_t gtkApplicationId{};
+  xcb_get_property_cookie_t netWmPid{};
+  xcb_get_property_cookie_t clientMachine{};
+  xcb_get_property_cookie_t transientFor{};
+  std::optional<xcb_res_query_client_ids_cookie_t> clientIds;
+  // The last request of the batch: once its reply is in, all are.
+  unsigned int lastSequence = 0;
+};
+
+struct WindowInfo {
+  WindowFacts facts;
+  xcb_window_t transientFor = XCB_WINDOW_NONE;
+};
+
+// Sends the batch (not flushed).
+WindowFactsRequest requestWindowFacts(xcb_connection_t* c, const X11Atoms& atoms,
+                                      xcb_window_t window, bool withClientPids);
+// Collects the replies; blocks only until the last one is in.
+WindowInfo collectWindowFacts(xcb_connection_t* c, const WindowFactsRequest& request);
+
+// The value of a property as text (up to its first NUL), or nullopt when absent.
+std::optional<std::string> propertyText(const xcb_get_property_reply_t* reply);
+// The first 32-bit value of a property, or nullopt when absent.
+std::optional<std::uint32_t> propertyCard32(const xcb_get_property_reply_t* reply);
+
+}  // namespace quillmoss::desktop

@@ -1,0 +1,28 @@
+// The applications that have windows on the X display, with a title and an icon for each.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "linux_desktop/desktop_entries.h"
+
+namespace quillmoss::desktop {
+
+struct RunningWindow {
+  std::string identity;
+  std::string title;
+  int iconWidth = 0, iconHeight = 0;
+  std::vector<std::uint32_t> iconArgb;  // the largest _NET_WM_ICON image, ARGB, row by row
+};
+
+// The client windows of _NET_CLIENT_LIST in its order, one per application identity (the first
+// window of each; its icon from a later window when the first has none). Opens its own
+// connection to $DISPLAY; an empty list when there is no display.
+std::vector<RunningWindow> listRunningApplications(const DesktopEntryIndex& index);
+
+// Picks the largest image of a _NET_WM_ICON value (width, height, then width*height pixels,
+// repeated). Malformed trailing data is ignored. False when there is no whole image.
+bool largestIcon(const std::uint32_t* data, std::size_t count, RunningWindow& window);
+
+}  // namespace quillmoss::desktop
