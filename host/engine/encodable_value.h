@@ -1,9 +1,12 @@
 // The values that cross a method channel, mirroring the engine's standard codec types.
 #pragma once
 
+#include <algorithm>
+#include <compare>
 #include <cstdint>
 #include <map>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -40,6 +43,39 @@ class EncodableValue : public EncodableVariant {
   template <typename T>
   const T* getIf() const {
     return std::get_if<T>(this);
+  }
+
+  // Spelled out here: the standard library's variant and vector comparisons recurse without end
+  // on a variant that contains itself (C++20 constraint checking). Same order as the variant's:
+  // by alternative index, then by value.
+  friend std::partial_ordering operator<=>(const EncodableValue& a, const EncodableValue& b) {
+    return compare(a, b);
+  }
+  friend bool operator==(const EncodableValue& a, const EncodableValue& b) {
+    return compare(a, b) == 0;
+  }
+
+ private:
+  static std::partial_ordering compare(const EncodableValue& a, const EncodableValue& b) {
+    if (a.index() != b.index()) return a.index() <=> b.index();
+    return std::visit(
+        [&b](const auto& x) -> std::partial_ordering {
+          using T = std::decay_t<decltype(x)>;
+          const T& y = *std::get_if<T>(&b);
+          if constexpr (std::is_same_v<T, EncodableList>) {
+            return std::lexicographical_compare_three_way(x.begin(), x.end(), y.begin(), y.end(),
+                                                          compare);
+          } else if constexpr (std::is_same_v<T, EncodableMap>) {
+            return std::lexicographical_compare_three_way(
+                x.begin(), x.end(), y.begin(), y.end(), [](const auto& p, const auto& q) {
+                  const auto order = compare(p.first, q.first);
+                  return order != 0 ? order : compare(p.second, q.second);
+                });
+          } else {
+            return x <=> y;
+          }
+        },
+        static_cast<const EncodableVariant&>(a));
   }
 };
 

@@ -1,0 +1,273 @@
+// Standard message codec: tags, sizes and alignment as the engine writes them.
+#include "engine/standard_message_codec.h"
+
+#include <bit>
+#include <cstring>
+#include <limits>
+#include <string>
+
+namespace quillmoss::engine {
+
+static_assert(std::endian::native == std::endian::little,
+              "the codec copies little-endian scalars straight from memory");
+
+namespace {
+
+enum Tag : std::uint8_t {
+  kNull = 0,
+  kTrue = 1,
+  kFalse = 2,
+  kInt32 = 3,
+  kInt64 = 4,
+  kLargeInt = 5,
+  kFloat64 = 6,
+  kString = 7,
+  kUint8List = 8,
+  kInt32List = 9,
+  kInt64List = 10,
+  kFloat64List = 11,
+  kList = 12,
+  kMap = 13,
+  kFloat32List = 14,
+};
+
+void writeBytes(std::vector<std::uint8_t>& out, const void* bytes, std::size_t count) {
+  if (count == 0) return;
+  const auto* begin = static_cast<const std::uint8_t*>(bytes);
+  out.insert(out.end(), begin, begin + count);
+}
+
+template <typename T>
+void writeScalar(std::vector<std::uint8_t>& out, T value) {
+  writeBytes(out, &value, sizeof value);
+}
+
+void writeSize(std::vector<std::uint8_t>& out, std::size_t size) {
+  if (size < 254) {
+    out.push_back(static_cast<std::uint8_t>(size));
+  } else if (size <= 0xffff) {
+    out.push_back(254);
+    writeScalar(out, static_cast<std::uint16_t>(size));
+  } else {
+    out.push_back(255);
+    writeScalar(out, static_cast<std::uint32_t>(size));
+  }
+}
+
+void writeAlignment(std::vector<std::uint8_t>& out, std::size_t alignment) {
+  const std::size_t remainder = out.size() % alignment;
+  if (remainder != 0) out.insert(out.end(), alignment - remainder, 0);
+}
+
+template <typename T>
+void writeTypedList(std::vector<std::uint8_t>& out, Tag tag, const std::vector<T>& list) {
+  out.push_back(tag);
+  writeSize(out, list.size());
+  writeAlignment(out, sizeof(T));
+  writeBytes(out, list.data(), list.size() * sizeof(T));
+}
+
+void writeInteger(std::vector<std::uint8_t>& out, std::int64_t value) {
+  if (value >= std::numeric_limits<std::int32_t>::min() &&
+      value <= std::numeric_limits<std::int32_t>::max()) {
+    out.push_back(kInt32);
+    writeScalar(out, static_cast<std::int32_t>(value));
+  } else {
+    out.push_back(kInt64);
+    writeScalar(out, value);
+  }
+}
+
+}  // namespace
+
+void writeStandardValue(std::vector<std::uint8_t>& out, const EncodableValue& value) {
+  struct Writer {
+    std::vector<std::uint8_t>& out;
+    void operator()(std::monostate) const { out.push_back(kNull); }
+    void operator()(bool v) const { out.push_back(v ? kTrue : kFalse); }
+    void operator()(std::int32_t v) const { writeInteger(out, v); }
+    void operator()(std::int64_t v) const { writeInteger(out, v); }
+    void operator()(double v) const {
+      out.push_back(kFloat64);
+      writeAlignment(out, 8);
+      writeScalar(out, v);
+    }
+    void operator()(const std::string& v) const {
+      out.push_back(kString);
+      writeSize(out, v.size());
+      writeBytes(out, v.data(), v.size());
+    }
+    void operator()(const std::vector<std::uint8_t>& v) const {
+      writeTypedList(out, kUint8List, v);
+    }
+    void operator()(const std::vector<std::int32_t>& v) const {
+      writeTypedList(out, kInt32List, v);
+    }
+    void operator()(const std::vector<std::int64_t>& v) const {
+      writeTypedList(out, kInt64List, v);
+    }
+    void operator()(const std::vector<double>& v) const { writeTypedList(out, kFloat64List, v); }
+    void operator()(const std::vector<float>& v) const { writeTypedList(out, kFloat32List, v); }
+    void operator()(const EncodableList& v) const {
+      out.push_back(kList);
+      writeSize(out, v.size());
+      for (const auto& item : v) writeStandardValue(out, item);
+    }
+    void operator()(const EncodableMap& v) const {
+      out.push_back(kMap);
+      writeSize(out, v.size());
+      for (const auto& [key, item] : v) {
+        writeStandardValue(out, key);
+        writeStandardValue(out, item);
+      }
+    }
+  };
+  std::visit(Writer{out}, static_cast<const EncodableVariant&>(value));
+}
+
+std::vector<std::uint8_t> encodeStandardMessage(const EncodableValue& value) {
+  std::vector<std::uint8_t> out;
+  writeStandardValue(out, value);
+  return out;
+}
+
+std::optional<EncodableValue> decodeStandardMessage(const std::uint8_t* data, std::size_t size) {
+  StandardValueReader reader(data, size);
+  EncodableValue value;
+  if (!reader.readValue(value) || !reader.atEnd()) return std::nullopt;
+  return value;
+}
+
+bool StandardValueReader::readByte(std::uint8_t& byte) {
+  if (pos_ >= size_) return false;
+  byte = data_[pos_++];
+  return true;
+}
+
+bool StandardValueReader::readBytes(void* destination, std::size_t count) {
+  if (count > size_ - pos_) return false;
+  if (count != 0) std::memcpy(destination, data_ + pos_, count);
+  pos_ += count;
+  return true;
+}
+
+bool StandardValueReader::readSize(std::size_t& size) {
+  std::uint8_t first = 0;
+  if (!readByte(first)) return false;
+  if (first < 254) {
+    size = first;
+  } else if (first == 254) {
+    std::uint16_t value = 0;
+    if (!readBytes(&value, sizeof value)) return false;
+    size = value;
+  } else {
+    std::uint32_t value = 0;
+    if (!readBytes(&value, sizeof value)) return false;
+    size = value;
+  }
+  return true;
+}
+
+bool StandardValueReader::skipAlignment(std::size_t alignment) {
+  const std::size_t remainder = pos_ % alignment;
+  if (remainder == 0) return true;
+  const std::size_t padding = alignment - remainder;
+  if (padding > size_ - pos_) return false;
+  pos_ += padding;
+  return true;
+}
+
+template <typename T>
+bool StandardValueReader::readTypedList(EncodableValue& value, std::size_t alignment) {
+  std::size_t count = 0;
+  if (!readSize(count) || !skipAlignment(alignment)) return false;
+  // Checked before allocating, so a forged length cannot ask for gigabytes.
+  if (count > (size_ - pos_) / sizeof(T)) return false;
+  std::vector<T> list(count);
+  if (!readBytes(list.data(), count * sizeof(T))) return false;
+  value = std::move(list);
+  return true;
+}
+
+bool StandardValueReader::readValueAt(EncodableValue& value, int depth) {
+  if (depth > kMaxDecodeDepth) return false;
+  std::uint8_t tag = 0;
+  if (!readByte(tag)) return false;
+  switch (tag) {
+    case kNull:
+      value = EncodableValue();
+      return true;
+    case kTrue:
+      value = true;
+      return true;
+    case kFalse:
+      value = false;
+      return true;
+    case kInt32: {
+      std::int32_t v = 0;
+      if (!readBytes(&v, sizeof v)) return false;
+      value = v;
+      return true;
+    }
+    case kInt64: {
+      std::int64_t v = 0;
+      if (!readBytes(&v, sizeof v)) return false;
+      value = v;
+      return true;
+    }
+    case kFloat64: {
+      double v = 0;
+      if (!skipAlignment(8) || !readBytes(&v, sizeof v)) return false;
+      value = v;
+      return true;
+    }
+    case kString: {
+      std::size_t length = 0;
+      if (!readSize(length) || length > size_ - pos_) return false;
+      value = std::string(reinterpret_cast<const char*>(data_ + pos_), length);
+      pos_ += length;
+      return true;
+    }
+    case kUint8List:
+      return readTypedList<std::uint8_t>(value, 1);
+    case kInt32List:
+      return readTypedList<std::int32_t>(value, 4);
+    case kInt64List:
+      return readTypedList<std::int64_t>(value, 8);
+    case kFloat64List:
+      return readTypedList<double>(value, 8);
+    case kFloat32List:
+      return readTypedList<float>(value, 4);
+    case kList: {
+      std::size_t count = 0;
+      // Every element takes at least one byte.
+      if (!readSize(count) || count > size_ - pos_) return false;
+      EncodableList list;
+      list.reserve(count);
+      for (std::size_t i = 0; i < count; ++i) {
+        list.emplace_back();
+        if (!readValueAt(list.back(), depth + 1)) return false;
+      }
+      value = std::move(list);
+      return true;
+    }
+    case kMap: {
+      std::size_t count = 0;
+      if (!readSize(count) || count > (size_ - pos_) / 2) return false;
+      EncodableMap map;
+      for (std::size_t i = 0; i < count; ++i) {
+        EncodableValue key;
+        EncodableValue item;
+        if (!readValueAt(key, depth + 1) || !readValueAt(item, depth + 1)) return false;
+        map.insert_or_assign(std::move(key), std::move(item));
+      }
+      value = std::move(map);
+      return true;
+    }
+    case kLargeInt:  // Never written by the engine's current codecs.
+    default:
+      return false;
+  }
+}
+
+}  // namespace quillmoss::engine
