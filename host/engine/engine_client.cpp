@@ -1,0 +1,112 @@
+// Blocking socket client with timeouts on every wait.
+#include "engine/engine_client.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "engine/frame_format.h"
+
+namespace quillmoss::engine {
+
+std::unique_ptr<EngineClient> EngineClient::connect(const std::string& socketPath,
+                                                    std::string* error) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (socketPath.empty() || socketPath.size() >= sizeof address.sun_path) {
+    if (error) *error = "socket path is empty or too long";
+    return nullptr;
+  }
+  std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+  host::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd) {
+    if (error) *error = std::strerror(errno);
+    return nullptr;
+  }
+  int status = 0;
+  do {
+    status = ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  } while (status != 0 && errno == EINTR);
+  if (status != 0) {
+    if (error) *error = std::strerror(errno);
+    return nullptr;
+  }
+  return std::unique_ptr<EngineClient>(new EngineClient(std::move(fd)));
+}
+
+bool EngineClient::sendRaw(const std::uint8_t* bytes, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t sent = ::send(fd_.get(), bytes + done, size - done, MSG_NOSIGNAL);
+    if (sent > 0) {
+      done += static_cast<std::size_t>(sent);
+    } else if (sent < 0 && errno == EINTR) {
+      continue;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool EngineClient::sendRequest(std::uint32_t requestId, std::string_view channel,
+                               const std::uint8_t* message, std::size_t size) {
+  std::vector<std::uint8_t> frame;
+  if (!appendRequestFrame(frame, requestId, channel, message, size)) return false;
+  return sendRaw(frame.data(), frame.size());
+}
+
+bool EngineClient::fill(std::size_t size, int timeoutMs, ReceiveStatus& status) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (buffer_.size() < size) {
+    int wait = -1;
+    if (timeoutMs >= 0) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      wait = left > 0 ? static_cast<int>(left) : 0;
+    }
+    pollfd pfd{fd_.get(), POLLIN, 0};
+    const int ready = ::poll(&pfd, 1, wait);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready == 0) {
+      status = ReceiveStatus::kTimeout;
+      return false;
+    }
+    if (ready < 0) {
+      status = ReceiveStatus::kClosed;
+      return false;
+    }
+    const std::size_t old = buffer_.size();
+    const std::size_t want = std::max<std::size_t>(size - old, 64 * 1024);
+    buffer_.resize(old + want);
+    const ssize_t got = ::recv(fd_.get(), buffer_.data() + old, want, 0);
+    buffer_.resize(old + (got > 0 ? static_cast<std::size_t>(got) : 0));
+    if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) {
+      status = ReceiveStatus::kClosed;
+      return false;
+    }
+  }
+  return true;
+}
+
+EngineClient::ReceiveStatus EngineClient::receive(EngineResponse& response, int timeoutMs) {
+  ReceiveStatus status = ReceiveStatus::kOk;
+  if (!fill(kLengthBytes, timeoutMs, status)) return status;
+  const std::size_t rest = readU32(buffer_.data());
+  if (rest < kResponseHeaderBytes || rest > kMaxResponseBytes) return ReceiveStatus::kMalformed;
+  if (!fill(kLengthBytes + rest, timeoutMs, status)) return status;
+  response.requestId = readU32(buffer_.data() + kLengthBytes);
+  const auto begin = buffer_.begin() + kLengthBytes + kResponseHeaderBytes;
+  const auto end = buffer_.begin() + static_cast<std::ptrdiff_t>(kLengthBytes + rest);
+  response.reply.assign(begin, end);
+  buffer_.erase(buffer_.begin(), end);
+  return ReceiveStatus::kOk;
+}
+
+}  // namespace quillmoss::engine
