@@ -191,6 +191,8 @@ DesktopEntryIndex DesktopEntryIndex::scan() {
 
 DesktopEntryIndex DesktopEntryIndex::scan(const std::vector<fs::path>& dataDirs) {
   DesktopEntryIndex index;
+  index.dataDirs_ = dataDirs;
+  for (const fs::path& dataDir : dataDirs) index.folderTimes_.push_back(folderTime(dataDir));
   const std::vector<std::string> locales = localeCandidates(messagesLocale());
   // An ID seen in an earlier folder shadows later ones, even when it is Hidden there.
   std::unordered_set<std::string> seen;
@@ -221,6 +223,20 @@ DesktopEntryIndex DesktopEntryIndex::scan(const std::vector<fs::path>& dataDirs)
     }
   }
   return index;
+}
+
+std::optional<fs::file_time_type> DesktopEntryIndex::folderTime(const fs::path& dataDir) {
+  std::error_code ec;
+  auto time = fs::last_write_time(dataDir / "applications", ec);
+  if (ec) return std::nullopt;
+  return time;
+}
+
+bool DesktopEntryIndex::changedSinceScan() const {
+  for (std::size_t i = 0; i < dataDirs_.size(); ++i) {
+    if (folderTime(dataDirs_[i]) != folderTimes_[i]) return true;
+  }
+  return false;
 }
 
 void DesktopEntryIndex::add(DesktopEntry entry) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -46,8 +47,19 @@ class DesktopEntryIndex {
   const DesktopEntry* byStartupWmClass(std::string_view wmClass) const;
   const std::vector<DesktopEntry>& entries() const { return entries_; }
 
+  // True when an applications/ folder of the scan has changed (an entry was installed or
+  // removed) since; a few stat calls, no reading.
+  bool changedSinceScan() const;
+  // A fresh scan of the same data folders.
+  DesktopEntryIndex rescan() const { return scan(dataDirs_); }
+
  private:
   void add(DesktopEntry entry);
+  static std::optional<std::filesystem::file_time_type> folderTime(
+      const std::filesystem::path& dataDir);
+
+  std::vector<std::filesystem::path> dataDirs_;
+  std::vector<std::optional<std::filesystem::file_time_type>> folderTimes_;
 
   std::vector<DesktopEntry> entries_;
   std::unordered_map<std::string, std::size_t> byId_;

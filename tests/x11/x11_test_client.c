@@ -1,0 +1,93 @@
+/* A bare X client for the end-to-end runs: one window with a chosen WM_CLASS and title,
+ * that accepts input focus. Prints its window id once mapped, then serves events until killed.
+ *   x11_test_client INSTANCE CLASS TITLE [--no-pid] [--transient-for WINDOW] */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+#include <xcb/xcb_icccm.h>
+
+static xcb_atom_t intern(xcb_connection_t* c, const char* name) {
+  xcb_intern_atom_reply_t* reply =
+      xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, (uint16_t)strlen(name), name), NULL);
+  xcb_atom_t atom = reply ? reply->atom : XCB_ATOM_NONE;
+  free(reply);
+  return atom;
+}
+
+int main(int argc, char** argv) {
+  if (argc < 4) {
+    fprintf(stderr, "usage: %s INSTANCE CLASS TITLE [--no-pid] [--transient-for WINDOW]\n",
+            argv[0]);
+    return 2;
+  }
+  int withPid = 1;
+  xcb_window_t transientFor = XCB_WINDOW_NONE;
+  for (int i = 4; i < argc; ++i) {
+    if (strcmp(argv[i], "--no-pid") == 0) {
+      withPid = 0;
+    } else if (strcmp(argv[i], "--transient-for") == 0 && i + 1 < argc) {
+      transientFor = (xcb_window_t)strtoul(argv[++i], NULL, 0);
+    } else {
+      fprintf(stderr, "unknown option %s\n", argv[i]);
+      return 2;
+    }
+  }
+
+  int screenNumber = 0;
+  xcb_connection_t* c = xcb_connect(NULL, &screenNumber);
+  if (xcb_connection_has_error(c)) {
+    fprintf(stderr, "cannot open display\n");
+    return 1;
+  }
+  xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(c));
+  for (int i = 0; i < screenNumber; ++i) xcb_screen_next(&screens);
+  xcb_screen_t* screen = screens.data;
+
+  xcb_window_t window = xcb_generate_id(c);
+  uint32_t values[2] = {screen->white_pixel,
+                        XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE};
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 320, 200, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                    XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
+
+  /* WM_CLASS is "instance\0class\0". */
+  size_t instanceLength = strlen(argv[1]), classLength = strlen(argv[2]);
+  char* wmClass = malloc(instanceLength + classLength + 2);
+  memcpy(wmClass, argv[1], instanceLength + 1);
+  memcpy(wmClass + instanceLength + 1, argv[2], classLength + 1);
+  xcb_icccm_set_wm_class(c, window, (uint32_t)(instanceLength + classLength + 2), wmClass);
+  free(wmClass);
+  xcb_icccm_set_wm_name(c, window, XCB_ATOM_STRING, 8, (uint32_t)strlen(argv[3]), argv[3]);
+
+  xcb_icccm_wm_hints_t hints;
+  memset(&hints, 0, sizeof hints);
+  xcb_icccm_wm_hints_set_input(&hints, 1);
+  xcb_icccm_wm_hints_set_normal(&hints);
+  xcb_icccm_set_wm_hints(c, window, &hints);
+
+  if (withPid) {
+    uint32_t pid = (uint32_t)getpid();
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_PID"),
+                        XCB_ATOM_CARDINAL, 32, 1, &pid);
+  }
+  if (transientFor != XCB_WINDOW_NONE) {
+    xcb_icccm_set_wm_transient_for(c, window, transientFor);
+  }
+  xcb_map_window(c, window);
+  xcb_flush(c);
+
+  int announced = 0;
+  xcb_generic_event_t* event;
+  while ((event = xcb_wait_for_event(c)) != NULL) {
+    if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY && !announced) {
+      printf("%u\n", window);
+      fflush(stdout);
+      announced = 1;
+    }
+    free(event);
+  }
+  xcb_disconnect(c);
+  return 0;
+}
