@@ -1,0 +1,72 @@
+// The tracker's side of the day files.
+#include "day_files.h"
+
+#include <cmath>
+#include <ctime>
+#include <optional>
+
+namespace quillmoss::tracker {
+namespace {
+
+std::filesystem::path dayFile(const TrackerState& state, daily::FileKind kind,
+                              const std::string& day) {
+  return state.kDataDir / daily::fileName(kind, day);
+}
+
+bool writeDayFile(TrackerState& state, const std::filesystem::path& file,
+                  const std::optional<std::string>& bytes) {
+  if (!bytes) return false;
+  if (state.damagedFiles.contains(file)) {
+    const double now = state.clock.now();
+    const auto stamp = static_cast<std::time_t>(std::isfinite(now) ? std::floor(now) : 0.0);
+    if (!daily::moveAside(file, stamp)) return false;
+    state.damagedFiles.erase(file);
+  }
+  return daily::writeFileAtomically(file, *bytes);
+}
+
+template <typename T>
+T keepUsable(TrackerState& state, const std::filesystem::path& file, daily::Loaded<T> loaded) {
+  if (loaded.status == daily::LoadStatus::Unusable) state.damagedFiles.insert(file);
+  return std::move(loaded.value);
+}
+
+}  // namespace
+
+std::filesystem::path usageURL(const TrackerState& state, const std::string& day) {
+  return dayFile(state, daily::FileKind::Usage, day);
+}
+
+std::filesystem::path activityURL(const TrackerState& state, const std::string& day) {
+  return dayFile(state, daily::FileKind::Activity, day);
+}
+
+std::filesystem::path segmentsURL(const TrackerState& state, const std::string& day) {
+  return dayFile(state, daily::FileKind::Segments, day);
+}
+
+bool save(TrackerState& state, const daily::UsageMap& usage, const std::string& day) {
+  return writeDayFile(state, usageURL(state, day), daily::serializeUsage(usage));
+}
+
+bool saveActivity(TrackerState& state, const daily::ActivityList& activity,
+                  const std::string& day) {
+  return writeDayFile(state, activityURL(state, day), daily::serializeActivity(activity));
+}
+
+bool saveSegments(TrackerState& state, const daily::SegmentList& segments, const std::string& day) {
+  return writeDayFile(state, segmentsURL(state, day), daily::serializeSegments(segments));
+}
+
+DayData loadDay(TrackerState& state, const std::string& day) {
+  DayData data;
+  const auto usageFile = usageURL(state, day);
+  data.usage = keepUsable(state, usageFile, daily::loadUsage(usageFile));
+  const auto activityFile = activityURL(state, day);
+  data.activity = keepUsable(state, activityFile, daily::loadActivity(activityFile));
+  const auto segmentsFile = segmentsURL(state, day);
+  data.segments = keepUsable(state, segmentsFile, daily::loadSegments(segmentsFile));
+  return data;
+}
+
+}  // namespace quillmoss::tracker

@@ -1,0 +1,30 @@
+// SIGTERM and SIGINT masks.
+#include "platform/linux/termination_signals.h"
+
+#include <pthread.h>
+
+namespace quillmoss::tracker {
+
+sigset_t terminationSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGINT);
+  return set;
+}
+
+void blockTerminationSignals() {
+  const sigset_t set = terminationSignals();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+DefaultTerminationSignals::DefaultTerminationSignals() {
+  const sigset_t set = terminationSignals();
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+DefaultTerminationSignals::~DefaultTerminationSignals() {
+  blockTerminationSignals();
+}
+
+}  // namespace quillmoss::tracker

@@ -1,0 +1,24 @@
+// SIGTERM and SIGINT as the daemon handles them: blocked on every thread so that only the
+// run loop's signalfd sees them, except while start-up lets them end the process at once.
+#pragma once
+
+#include <signal.h>
+
+namespace quillmoss::tracker {
+
+sigset_t terminationSignals();
+
+// Blocks both signals on the calling thread; threads started later inherit the mask.
+void blockTerminationSignals();
+
+// While alive, both signals have their default effect on the calling thread (they end the
+// process, nothing is saved); blocked again afterwards.
+class DefaultTerminationSignals {
+ public:
+  DefaultTerminationSignals();
+  DefaultTerminationSignals(const DefaultTerminationSignals&) = delete;
+  DefaultTerminationSignals& operator=(const DefaultTerminationSignals&) = delete;
+  ~DefaultTerminationSignals();
+};
+
+}  // namespace quillmoss::tracker

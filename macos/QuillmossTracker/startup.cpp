@@ -1,0 +1,30 @@
+// Start-up of the daemon.
+#include "startup.h"
+
+#include "accounting.h"
+#include "callbacks.h"
+#include "pending_days.h"
+
+namespace quillmoss::tracker {
+
+void startTracker(TrackerState& state) {
+  // Another daemon still writing these days (for example one on its way out) goes first; we
+  // then load what it saved. If the lock cannot be had at all, we run without it.
+  state.dayLock = daily::DayLock::acquire(state.kDataDir);
+  state.currentDay = state.clock.dayString(state.clock.now());
+  enterDay(state, state.currentDay);
+  state.activeBundle = usageKey(state, state.workspace.frontmostBundleId());
+  restartTiming(state);
+}
+
+void scheduleCallbacks(TrackerState& state) {
+  state.flushTimer =
+      state.loop.scheduleRepeating(state.kFlushInterval, [&state] { onFlushTimer(state); });
+  state.tabTimer =
+      state.loop.scheduleRepeating(state.kTabSampleInterval, [&state] { onTabTimer(state); });
+  state.workspace.observeActivations(
+      [&state](const std::optional<std::string>& bundleId) { onAppActivated(state, bundleId); });
+  state.loop.onTerminationSignal([&state](int signal) { onTerminationSignal(state, signal); });
+}
+
+}  // namespace quillmoss::tracker

@@ -1,0 +1,85 @@
+// The daemon's whole state: its constants, the day held in memory and the platform it runs
+// on. One plain aggregate, created by main (or by a test) and handed to the free functions.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "daily_data/daily_data.h"
+#include "platform/clock.h"
+#include "platform/idle.h"
+#include "platform/run_loop.h"
+#include "platform/scripting.h"
+#include "platform/workspace.h"
+
+namespace quillmoss::tracker {
+
+// A finished day whose files could not all be written at the change of day. It stays in
+// memory and is written again at each later flush tick until every file is on disk.
+struct PendingDay {
+  std::string day{};
+  daily::UsageMap usage{};
+  daily::ActivityList activity{};
+  daily::SegmentList segments{};
+  bool usageUnsaved = false;
+  bool activityUnsaved = false;
+  bool segmentsUnsaved = false;
+};
+
+struct TrackerState {
+  // The platform the tracker runs on; owned by whoever built the state.
+  Clock& clock;
+  IdleSource& idle;
+  Workspace& workspace;
+  ScriptRunner& scripts;
+  RunLoop& loop;
+
+  const std::filesystem::path kDataDir;
+  const double kSegmentMergeGap = 60.0;
+  const double kIdleThreshold = 300.0;
+  const double kActivityMergeGap = 600.0;
+  const std::map<std::string, std::string> kBrowserTabScripts = {
+      {"com.google.Chrome",
+       "tell application id \"com.google.Chrome\" to if (count of windows) > 0 then get URL of "
+       "active tab of front window"},
+      {"com.apple.Safari",
+       "tell application id \"com.apple.Safari\" to if (count of windows) > 0 then get URL of "
+       "front document"},
+  };
+  const double kTabSampleInterval = 5.0;
+  std::set<std::string> appleEventsDenied{};
+  const std::set<std::string> kExcludedBundles = {"com.apple.loginwindow"};
+  const double kFlushInterval = 30.0;
+  // The two clocks behind the suspension reading are read one after the other, so their
+  // difference wobbles by microseconds; growth below this is not a suspension.
+  const double kSuspensionNoise = 0.01;
+  // A stretch that held more suspension than this is not reported as a usage segment.
+  const double kMaxSuspensionInSegment = 2.0;
+
+  std::string currentDay{};
+  daily::UsageMap usageData{};
+  daily::ActivityList activityIntervals{};
+  daily::SegmentList segmentSpans{};
+  std::optional<std::string> activeBundle{};
+  double lastSwitch = 0.0;
+  // Clock::suspendedSeconds() read together with lastSwitch.
+  double suspendedAtLastSwitch = 0.0;
+  RunLoop::TimerId flushTimer = 0;
+  RunLoop::TimerId tabTimer = 0;
+
+  // Day files that existed but could not be used when loaded; each is moved aside before
+  // the first save that would replace it.
+  std::set<std::filesystem::path> damagedFiles{};
+  // Finished days still waiting to be written, oldest first.
+  std::vector<PendingDay> pendingDays{};
+  // Held for the life of the process so that a second daemon cannot write the same days.
+  std::optional<daily::DayLock> dayLock{};
+  // Set once the final saves are made; later termination requests are ignored.
+  bool terminated = false;
+};
+
+}  // namespace quillmoss::tracker

@@ -1,0 +1,101 @@
+// A fresh tracker over the test doubles and a private data folder, per test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tracker_doubles.h"
+#include "tracker_state.h"
+
+namespace quillmoss::tracker::testing {
+
+// 2026-12-06 10:00:00 UTC.
+inline constexpr double kMorning = 1796551200.0;
+inline constexpr const char* kToday = "2026-12-06";
+inline constexpr const char* kChrome = "com.google.Chrome";
+inline constexpr const char* kSafari = "com.apple.Safari";
+inline constexpr const char* kEditor = "org.example.editor";
+inline constexpr const char* kTerminal = "org.example.terminal";
+
+class TrackerTest : public ::testing::Test {
+ protected:
+  TrackerTest() {
+    root = std::filesystem::temp_directory_path() /
+           ("tracker-test-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(root);
+    dataDir = root / "com.velbrook.quillmoss" / "usage";
+    clock.wall = kMorning;
+  }
+  ~TrackerTest() override {
+    state.reset();
+    std::filesystem::remove_all(root);
+  }
+
+  TrackerState& makeState() {
+    state.reset(new TrackerState{
+        .clock = clock,
+        .idle = idle,
+        .workspace = workspace,
+        .scripts = scripts,
+        .loop = loop,
+        .kDataDir = dataDir,
+    });
+    return *state;
+  }
+
+  // A state on kToday with nothing loaded, timing `key` from now.
+  TrackerState& makeRunning(std::optional<std::string> key) {
+    TrackerState& s = makeState();
+    s.currentDay = clock.dayString(clock.wall);
+    s.activeBundle = std::move(key);
+    s.lastSwitch = clock.wall;
+    s.suspendedAtLastSwitch = clock.suspended;
+    return s;
+  }
+
+  std::filesystem::path file(const std::string& prefix, const std::string& day) const {
+    return dataDir / (prefix + day + ".json");
+  }
+  static std::string read(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  static void write(const std::filesystem::path& path, const std::string& text) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+  }
+  // Names in the data folder other than the lock file.
+  std::vector<std::string> folderEntries() const {
+    std::vector<std::string> names;
+    if (!std::filesystem::exists(dataDir)) return names;
+    for (const auto& entry : std::filesystem::directory_iterator(dataDir)) {
+      const std::string name = entry.path().filename().string();
+      if (name != ".tracker.lock") names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::filesystem::path root;
+  std::filesystem::path dataDir;
+  FakeClock clock;
+  FakeIdle idle;
+  FakeWorkspace workspace;
+  FakeScriptRunner scripts;
+  FakeRunLoop loop{clock};
+  std::unique_ptr<TrackerState> state;
+};
+
+}  // namespace quillmoss::tracker::testing
