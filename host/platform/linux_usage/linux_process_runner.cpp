@@ -1,0 +1,205 @@
+// posix_spawn of /usr/bin/env with the output read while the child runs, a time limit,
+// and the child always reaped.
+#include "platform/linux_usage/linux_process_runner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <utility>
+
+#include "platform/utf8_text.h"
+
+extern char** environ;
+
+namespace quillmoss::host {
+
+namespace {
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+  ~FileDescriptor() { reset(); }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+  void reset(int fd = -1) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+
+ private:
+  int fd_;
+};
+
+class SpawnActions {
+ public:
+  SpawnActions() { ok_ = ::posix_spawn_file_actions_init(&actions_) == 0; }
+  ~SpawnActions() {
+    if (ok_) ::posix_spawn_file_actions_destroy(&actions_);
+  }
+  SpawnActions(const SpawnActions&) = delete;
+  SpawnActions& operator=(const SpawnActions&) = delete;
+  posix_spawn_file_actions_t* get() { return &actions_; }
+  bool ok() const { return ok_; }
+
+ private:
+  posix_spawn_file_actions_t actions_{};
+  bool ok_ = false;
+};
+
+class SpawnAttributes {
+ public:
+  SpawnAttributes() { ok_ = ::posix_spawnattr_init(&attributes_) == 0; }
+  ~SpawnAttributes() {
+    if (ok_) ::posix_spawnattr_destroy(&attributes_);
+  }
+  SpawnAttributes(const SpawnAttributes&) = delete;
+  SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+  posix_spawnattr_t* get() { return &attributes_; }
+  bool ok() const { return ok_; }
+
+ private:
+  posix_spawnattr_t attributes_{};
+  bool ok_ = false;
+};
+
+// Owns a started child: kills its process group and reaps it unless it was reaped already.
+class Child {
+ public:
+  explicit Child(pid_t pid) : pid_(pid) {}
+  ~Child() {
+    if (pid_ <= 0) return;
+    ::kill(-pid_, SIGKILL);
+    ::kill(pid_, SIGKILL);
+    reap();
+  }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  pid_t pid() const { return pid_; }
+  // True once the child has ended and is reaped.
+  bool reapIfExited() {
+    int status = 0;
+    pid_t done;
+    do done = ::waitpid(pid_, &status, WNOHANG);
+    while (done < 0 && errno == EINTR);
+    if (done == pid_ || (done < 0 && errno == ECHILD)) {
+      pid_ = -1;
+      return true;
+    }
+    return false;
+  }
+  void reap() {
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_;
+};
+
+}  // namespace
+
+std::optional<std::string> LinuxProcessRunner::run(const std::vector<std::string>& args) {
+  int pipeEnds[2];
+  if (::pipe2(pipeEnds, O_CLOEXEC) != 0) return std::nullopt;
+  FileDescriptor readEnd(pipeEnds[0]);
+  FileDescriptor writeEnd(pipeEnds[1]);
+
+  // stdin and stderr go to /dev/null: the child must not read the host's input, and an
+  // unread stderr pipe would stall a chatty child once the pipe buffer is full.
+  SpawnActions actions;
+  SpawnAttributes attributes;
+  if (!actions.ok() || !attributes.ok()) return std::nullopt;
+  sigset_t noSignals;
+  sigset_t defaults;
+  sigemptyset(&noSignals);
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);  // the host may ignore it; the child must not inherit that
+  if (::posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0) != 0 ||
+      ::posix_spawn_file_actions_adddup2(actions.get(), writeEnd.get(), 1) != 0 ||
+      ::posix_spawn_file_actions_addopen(actions.get(), 2, "/dev/null", O_WRONLY, 0) != 0 ||
+      ::posix_spawn_file_actions_addclosefrom_np(actions.get(), 3) != 0 ||
+      ::posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
+                                                       POSIX_SPAWN_SETSIGDEF) != 0 ||
+      ::posix_spawnattr_setpgroup(attributes.get(), 0) != 0 ||
+      ::posix_spawnattr_setsigmask(attributes.get(), &noSignals) != 0 ||
+      ::posix_spawnattr_setsigdefault(attributes.get(), &defaults) != 0) {
+    return std::nullopt;
+  }
+
+  std::vector<char*> argv;
+  argv.reserve(args.size() + 2);
+  static char envPath[] = "/usr/bin/env";
+  argv.push_back(envPath);
+  for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+
+  pid_t pid = -1;
+  if (::posix_spawn(&pid, envPath, actions.get(), attributes.get(), argv.data(), environ) != 0) {
+    return std::nullopt;
+  }
+  Child child(pid);
+  writeEnd.reset();
+  FileDescriptor exitWatch(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+  ::fcntl(readEnd.get(), F_SETFL, ::fcntl(readEnd.get(), F_GETFL) | O_NONBLOCK);
+
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + limits_.timeout;
+  std::string output;
+  char buffer[1 << 16];
+
+  // Reads what is there now; false once the pipe is at end of file.
+  auto drain = [&]() -> bool {
+    for (;;) {
+      ssize_t n = ::read(readEnd.get(), buffer, sizeof buffer);
+      if (n > 0) {
+        output.append(buffer, static_cast<std::size_t>(n));
+        if (output.size() > limits_.maxOutputBytes) return false;
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      return n < 0 && errno == EAGAIN;
+    }
+  };
+
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) return std::nullopt;  // Child's destructor kills and reaps
+    pollfd watched[2];
+    nfds_t count = 0;
+    if (readEnd.get() >= 0) watched[count++] = {readEnd.get(), POLLIN, 0};
+    if (exitWatch.get() >= 0) watched[count++] = {exitWatch.get(), POLLIN, 0};
+    // Without a process descriptor the exit is noticed by polling now and then.
+    int wait = static_cast<int>(left.count());
+    if (exitWatch.get() < 0 && wait > 20) wait = 20;
+    int ready = ::poll(watched, count, wait);
+    if (ready < 0 && errno != EINTR) return std::nullopt;
+
+    if (readEnd.get() >= 0 && !drain()) {
+      if (output.size() > limits_.maxOutputBytes) return std::nullopt;
+      readEnd.reset();  // end of file
+    }
+    if (child.reapIfExited()) {
+      // Whatever the child wrote before it ended is in the pipe now; a grandchild that
+      // kept the pipe open must not hold us up.
+      if (readEnd.get() >= 0 && !drain() && output.size() > limits_.maxOutputBytes) {
+        return std::nullopt;
+      }
+      break;
+    }
+  }
+  if (!isValidUtf8(output)) return std::nullopt;
+  return output;
+}
+
+}  // namespace quillmoss::host

@@ -1,0 +1,226 @@
+// Installation of the daemon and its launch agent, with the platform's errors passed on.
+#include "usage/daemon_installer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <system_error>
+#include <utility>
+
+#include "daily_data/daily_data.h"
+#include "platform/utf8_text.h"
+
+namespace quillmoss::host {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kPlaceholder[] = "DAEMON_PATH_PLACEHOLDER";
+constexpr char kCocoaErrorDomain[] = "NSCocoaErrorDomain";
+constexpr int kFileReadInapplicableEncoding = 261;
+constexpr int kFileWriteUnknown = 512;
+
+InstallError posixError(int error, const std::string& what) {
+  return InstallError{kPosixErrorDomain, error, what + ": " + std::strerror(error)};
+}
+
+InstallError posixError(const std::error_code& ec, const std::string& what) {
+  return InstallError{kPosixErrorDomain, ec.value(), what + ": " + ec.message()};
+}
+
+std::string quoted(const fs::path& path) {
+  return "\"" + path.string() + "\"";
+}
+
+// Closes the descriptor when it goes out of scope.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+bool later(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+}
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// A byte copy that keeps the source's access and modification times, built beside the
+// target and renamed into place, so an interrupted copy never leaves a half file that
+// would look newer than the bundle's daemon.
+std::optional<InstallError> copyKeepingTimes(const fs::path& source, const fs::path& target) {
+  const std::string what = "Could not copy " + quoted(source) + " to " + quoted(target);
+  FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) return posixError(errno, what);
+  struct stat sourceStat {};
+  if (::fstat(in.get(), &sourceStat) != 0) return posixError(errno, what);
+
+  const fs::path temporary = target.parent_path() / ("." + target.filename().string() + ".tmp");
+  ::unlink(temporary.c_str());  // a leftover of an interrupted copy
+  FileDescriptor out(
+      ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+  if (out.get() < 0) return posixError(errno, what);
+
+  char buffer[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(in.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 || !writeAll(out.get(), buffer, static_cast<std::size_t>(n > 0 ? n : 0))) {
+      int error = errno;
+      ::unlink(temporary.c_str());
+      return posixError(error, what);
+    }
+    if (n == 0) break;
+  }
+  const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
+  if (::futimens(out.get(), times) != 0 || ::fsync(out.get()) != 0 || ::close(out.release()) != 0 ||
+      ::rename(temporary.c_str(), target.c_str()) != 0) {
+    int error = errno;
+    ::unlink(temporary.c_str());
+    return posixError(error, what);
+  }
+  return std::nullopt;
+}
+
+std::optional<InstallError> readWholeFile(const fs::path& file, std::string& text) {
+  const std::string what = "Could not read " + quoted(file);
+  FileDescriptor in(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) return posixError(errno, what);
+  char buffer[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(in.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return posixError(errno, what);
+    if (n == 0) return std::nullopt;
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+}  // namespace
+
+std::optional<InstallError> installDaemon(Bundle& bundle, const fs::path& appSupportDir,
+                                          const fs::path& daemonDest) {
+  const auto source = bundle.auxiliaryExecutable("QuillmossTracker");
+  if (!source)
+    return InstallError{kUsageTrackerErrorDomain, 1, "QuillmossTracker not found in bundle"};
+  if (appSupportDir.empty()) {
+    return InstallError{kPosixErrorDomain, ENOENT, "The user's data folder could not be found"};
+  }
+
+  std::error_code ec;
+  fs::create_directories(appSupportDir, ec);
+  if (ec) return posixError(ec, "Could not create the folder " + quoted(appSupportDir));
+
+  struct stat installed {};
+  if (::lstat(daemonDest.c_str(), &installed) == 0) {
+    struct stat bundled {};
+    if (::stat(source->c_str(), &bundled) != 0) {
+      return posixError(errno, "Could not read the attributes of " + quoted(*source));
+    }
+    // A dangling link has no time of its own: the distant past.
+    struct timespec installedTime {};
+    installedTime.tv_sec = std::numeric_limits<time_t>::min();
+    if (::stat(daemonDest.c_str(), &installed) == 0) installedTime = installed.st_mtim;
+    if (!later(bundled.st_mtim, installedTime)) return std::nullopt;
+    fs::remove_all(daemonDest, ec);
+    if (ec) return posixError(ec, "Could not remove " + quoted(daemonDest));
+  }
+
+  if (auto error = copyKeepingTimes(*source, daemonDest)) return error;
+  if (::chmod(daemonDest.c_str(), 0755) != 0) {
+    return posixError(errno, "Could not set the permissions of " + quoted(daemonDest));
+  }
+  return std::nullopt;
+}
+
+std::string fillAgentTemplate(std::string_view templateText, std::string_view daemonPath) {
+  std::string escaped;
+  escaped.reserve(daemonPath.size());
+  for (char c : daemonPath) {
+    switch (c) {
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  const std::string_view placeholder(kPlaceholder);
+  std::string text;
+  text.reserve(templateText.size() + escaped.size());
+  std::size_t from = 0;
+  for (;;) {
+    std::size_t at = templateText.find(placeholder, from);
+    if (at == std::string_view::npos) break;
+    text.append(templateText.substr(from, at - from));
+    text += escaped;
+    from = at + placeholder.size();
+  }
+  text.append(templateText.substr(from));
+  return text;
+}
+
+std::optional<InstallError> installLaunchAgent(Bundle& bundle, const fs::path& agentDir,
+                                               const fs::path& agentFile,
+                                               const fs::path& daemonDest) {
+  if (agentDir.empty()) {
+    return InstallError{kPosixErrorDomain, ENOENT, "The user's home folder could not be found"};
+  }
+  std::error_code ec;
+  fs::create_directories(agentDir, ec);
+  if (ec) return posixError(ec, "Could not create the folder " + quoted(agentDir));
+
+  const auto templateFile = bundle.resource("com.velbrook.quillmoss.tracker", "plist");
+  if (!templateFile)
+    return InstallError{kUsageTrackerErrorDomain, 2, "LaunchAgent plist not in bundle"};
+
+  std::string templateText;
+  if (auto error = readWholeFile(*templateFile, templateText)) return error;
+  if (!isValidUtf8(templateText)) {
+    return InstallError{kCocoaErrorDomain, kFileReadInapplicableEncoding,
+                        "The file " + quoted(templateFile->filename()) +
+                            " couldn't be opened using text encoding Unicode (UTF-8)."};
+  }
+
+  const std::string text = fillAgentTemplate(templateText, daemonDest.string());
+  if (!daily::writeFileAtomically(agentFile, text)) {
+    return InstallError{kCocoaErrorDomain, kFileWriteUnknown,
+                        "The file " + quoted(agentFile.filename()) +
+                            " couldn't be saved in the folder " +
+                            quoted(agentFile.parent_path().filename()) + "."};
+  }
+  return std::nullopt;
+}
+
+}  // namespace quillmoss::host

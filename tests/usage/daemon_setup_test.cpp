@@ -1,0 +1,201 @@
+// "setup": copying the daemon only when the bundle's is newer, the agent file from the
+// template, the launchctl runs, and the errors.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <libxml/parser.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "bridge_test_fixture.h"
+#include "usage/daemon_installer.h"
+
+namespace quillmoss::testing {
+namespace {
+
+using Kind = RecordedReply::Kind;
+namespace fs = std::filesystem;
+
+const char kTemplate[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+    "<key>Label</key><string>com.velbrook.quillmoss.tracker</string>"
+    "<key>ProgramArguments</key><array><string>DAEMON_PATH_PLACEHOLDER</string></array>"
+    "<key>RunAtLoad</key><true/></dict></plist>\n";
+
+std::string readFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct timespec modificationTime(const fs::path& file) {
+  struct stat info {};
+  EXPECT_EQ(::stat(file.c_str(), &info), 0) << file;
+  return info.st_mtim;
+}
+
+void setModificationTime(const fs::path& file, time_t seconds, long nanoseconds) {
+  const struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+}
+
+bool sameTime(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+class SetupTest : public BridgeTest {
+ protected:
+  SetupTest() {
+    bundleDir = temp.path() / "quillmoss.app" / "Contents";
+    fs::create_directories(bundleDir / "MacOS");
+    fs::create_directories(bundleDir / "Resources");
+    bundle.daemon = bundleDir / "MacOS" / "QuillmossTracker";
+    bundle.agentTemplate = bundleDir / "Resources" / "com.velbrook.quillmoss.tracker.plist";
+    writeDaemon("daemon v1");
+    std::ofstream(*bundle.agentTemplate, std::ios::binary) << kTemplate;
+  }
+
+  void writeDaemon(const std::string& content, time_t seconds = 1700000000, long ns = 123456789) {
+    std::ofstream(*bundle.daemon, std::ios::binary | std::ios::trunc) << content;
+    ::chmod(bundle.daemon->c_str(), 0700);
+    setModificationTime(*bundle.daemon, seconds, ns);
+  }
+
+  std::vector<std::vector<std::string>> expectedLaunchctlRuns(int setups) const {
+    std::vector<std::vector<std::string>> runs;
+    for (int i = 0; i < setups; ++i) {
+      runs.push_back({"launchctl", "unload", agentFile().string()});
+      runs.push_back({"launchctl", "load", "-w", agentFile().string()});
+    }
+    return runs;
+  }
+
+  fs::path bundleDir;
+};
+
+TEST_F(SetupTest, FreshInstallCopiesWritesAndReloads) {
+  auto reply = callAndSettle("setup");
+  ASSERT_EQ(reply->kind, Kind::Success) << reply->message;
+  EXPECT_EQ(reply->value, engine::EncodableValue(true));
+
+  EXPECT_EQ(readFile(paths.daemonDest), "daemon v1");
+  EXPECT_EQ(fs::status(paths.daemonDest).permissions(), static_cast<fs::perms>(0755));
+  EXPECT_TRUE(sameTime(modificationTime(paths.daemonDest), {1700000000, 123456789}));
+  EXPECT_FALSE(fs::exists(paths.dataDir)) << "the data folder is the daemon's to create";
+
+  std::string expected = kTemplate;
+  expected.replace(expected.find("DAEMON_PATH_PLACEHOLDER"), 23, paths.daemonDest.string());
+  EXPECT_EQ(readFile(agentFile()), expected);
+  EXPECT_EQ(runner.calls, expectedLaunchctlRuns(1));
+}
+
+TEST_F(SetupTest, SecondRunKeepsAnEquallyOldCopyButRewritesAndReloads) {
+  ASSERT_EQ(callAndSettle("setup")->kind, Kind::Success);
+  // Mark the installed copy while keeping its time: a second copy would undo the mark.
+  std::ofstream(paths.daemonDest, std::ios::binary | std::ios::trunc) << "installed";
+  setModificationTime(paths.daemonDest, 1700000000, 123456789);
+  ::chmod(paths.daemonDest.c_str(), 0700);
+  fs::remove(agentFile());
+
+  ASSERT_EQ(callAndSettle("setup")->kind, Kind::Success);
+  EXPECT_EQ(readFile(paths.daemonDest), "installed");
+  EXPECT_EQ(fs::status(paths.daemonDest).permissions(), static_cast<fs::perms>(0700))
+      << "a kept copy's permissions are not touched";
+  EXPECT_TRUE(fs::exists(agentFile()));
+  EXPECT_EQ(runner.calls, expectedLaunchctlRuns(2));
+}
+
+TEST_F(SetupTest, ANewerBundleDaemonReplacesTheCopyEvenByOneNanosecond) {
+  ASSERT_EQ(callAndSettle("setup")->kind, Kind::Success);
+  writeDaemon("daemon v2", 1700000000, 123456790);
+  ASSERT_EQ(callAndSettle("setup")->kind, Kind::Success);
+  EXPECT_EQ(readFile(paths.daemonDest), "daemon v2");
+  EXPECT_TRUE(sameTime(modificationTime(paths.daemonDest), {1700000000, 123456790}));
+  EXPECT_EQ(fs::status(paths.daemonDest).permissions(), static_cast<fs::perms>(0755));
+}
+
+TEST_F(SetupTest, AnInstalledCopyNewerThanTheBundlesStays) {
+  ASSERT_EQ(callAndSettle("setup")->kind, Kind::Success);
+  writeDaemon("older daemon", 1600000000, 0);
+  ASSERT_EQ(callAndSettle("setup")->kind, Kind::Success);
+  EXPECT_EQ(readFile(paths.daemonDest), "daemon v1");
+}
+
+TEST_F(SetupTest, MissingDaemonFailsWithCode1AndTouchesNothing) {
+  bundle.daemon.reset();
+  auto reply = callAndSettle("setup");
+  EXPECT_EQ(reply->kind, Kind::Error);
+  EXPECT_EQ(reply->code, "SETUP_FAILED");
+  EXPECT_EQ(reply->message, "QuillmossTracker not found in bundle");
+  EXPECT_TRUE(reply->details.isNull());
+  EXPECT_FALSE(fs::exists(paths.appSupportDir));
+  EXPECT_FALSE(fs::exists(paths.agentDir));
+  EXPECT_TRUE(runner.calls.empty());
+  EXPECT_EQ(host::installDaemon(bundle, paths.appSupportDir, paths.daemonDest),
+            (host::InstallError{"UsageTracker", 1, "QuillmossTracker not found in bundle"}));
+}
+
+TEST_F(SetupTest, MissingTemplateFailsWithCode2AfterInstallingTheDaemon) {
+  bundle.agentTemplate.reset();
+  auto reply = callAndSettle("setup");
+  EXPECT_EQ(reply->code, "SETUP_FAILED");
+  EXPECT_EQ(reply->message, "LaunchAgent plist not in bundle");
+  EXPECT_TRUE(reply->details.isNull());
+  EXPECT_EQ(readFile(paths.daemonDest), "daemon v1");
+  EXPECT_TRUE(fs::is_directory(paths.agentDir));
+  EXPECT_FALSE(fs::exists(agentFile()));
+  EXPECT_TRUE(runner.calls.empty());
+}
+
+TEST_F(SetupTest, PlatformErrorsReachTheUiWithTheirOwnWording) {
+  // A regular file where the Application Support folder should be.
+  fs::create_directories(paths.appSupportDir.parent_path());
+  std::ofstream(paths.appSupportDir) << "in the way";
+  auto reply = callAndSettle("setup");
+  EXPECT_EQ(reply->code, "SETUP_FAILED");
+  EXPECT_NE(reply->message.find(paths.appSupportDir.string()), std::string::npos) << reply->message;
+  EXPECT_TRUE(runner.calls.empty());
+}
+
+TEST_F(SetupTest, ATemplateThatIsNotUtf8IsAnError) {
+  std::ofstream(*bundle.agentTemplate, std::ios::binary | std::ios::trunc) << "<plist>\xff</plist>";
+  auto reply = callAndSettle("setup");
+  EXPECT_EQ(reply->code, "SETUP_FAILED");
+  EXPECT_NE(reply->message.find("UTF-8"), std::string::npos) << reply->message;
+  EXPECT_FALSE(fs::exists(agentFile()));
+}
+
+TEST(AgentTemplateTest, EveryPlaceholderIsReplacedAndOrdinaryPathsGoInVerbatim) {
+  const std::string path = "/home/a user/.local/share/com.velbrook.quillmoss/QuillmossTracker";
+  EXPECT_EQ(host::fillAgentTemplate("x DAEMON_PATH_PLACEHOLDER y DAEMON_PATH_PLACEHOLDER", path),
+            "x " + path + " y " + path);
+  EXPECT_EQ(host::fillAgentTemplate("no placeholder, daemon_path_placeholder", path),
+            "no placeholder, daemon_path_placeholder");
+  EXPECT_EQ(host::fillAgentTemplate("'DAEMON_PATH_PLACEHOLDER\"", "/it's \"quoted\""),
+            "'/it's \"quoted\"\"");
+}
+
+// XML's special characters in the daemon's path: the written property list stays
+// well-formed and names the path exactly.
+TEST_F(SetupTest, PathsWithXmlSpecialCharactersAreEscaped) {
+  paths.appSupportDir = temp.path() / "Tom & Jerry <data>" / "com.velbrook.quillmoss";
+  paths.daemonDest = paths.appSupportDir / "QuillmossTracker";
+  bridge = std::make_unique<host::UsageTrackerBridge>(services());
+  ASSERT_EQ(callAndSettle("setup")->kind, Kind::Success);
+
+  const std::string text = readFile(agentFile());
+  EXPECT_NE(text.find("Tom &amp; Jerry &lt;data&gt;"), std::string::npos) << text;
+  xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
+                                XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  ASSERT_NE(doc, nullptr) << "the agent file is not well-formed XML";
+  xmlChar* content = xmlNodeGetContent(xmlDocGetRootElement(doc));
+  EXPECT_NE(std::string(reinterpret_cast<char*>(content)).find(paths.daemonDest.string()),
+            std::string::npos);
+  xmlFree(content);
+  xmlFreeDoc(doc);
+}
+
+}  // namespace
+}  // namespace quillmoss::testing

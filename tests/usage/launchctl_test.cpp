@@ -1,0 +1,213 @@
+// The launchd stand-in as the host uses it: load, list and unload of a real job, and the
+// messages and exit statuses of the failure cases.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "usage_test_doubles.h"
+
+namespace quillmoss::testing {
+namespace {
+
+namespace fs = std::filesystem;
+const char kLabel[] = "com.velbrook.quillmoss.tracker";
+
+std::string readFile(const fs::path& file) {
+  std::ifstream in(file);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// True while the process exists and is not a zombie.
+bool running(long pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string text;
+  if (!std::getline(in, text)) return false;
+  auto close = text.rfind(')');
+  return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
+}
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class LaunchctlTest : public ::testing::Test {
+ protected:
+  Outcome launchctl(const std::string& args) {
+    const fs::path out = temp.path() / "out";
+    const fs::path err = temp.path() / "err";
+    const std::string command = "XDG_RUNTIME_DIR='" + runtime.string() + "' '" QM_LAUNCHCTL "' " +
+                                args + " >'" + out.string() + "' 2>'" + err.string() + "'";
+    Outcome outcome;
+    int status = std::system(command.c_str());
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    outcome.out = readFile(out);
+    outcome.err = readFile(err);
+    return outcome;
+  }
+
+  fs::path writePlist(const std::string& name, const std::string& programArguments,
+                      bool runAtLoad = true, const std::string& label = kLabel) {
+    fs::path file = temp.path() / name;
+    std::ofstream(file) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                        << "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+                           "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+                        << "<plist version=\"1.0\">\n<dict>\n\t<key>Label</key>\n\t<string>"
+                        << label << "</string>\n\t<key>ProgramArguments</key>\n\t<array>"
+                        << programArguments << "</array>\n\t<key>RunAtLoad</key>\n\t<"
+                        << (runAtLoad ? "true" : "false") << "/>\n</dict>\n</plist>\n";
+    return file;
+  }
+
+  // The listed pid, or 0 when the listing has none.
+  static long listedPid(const std::string& listing) {
+    std::smatch match;
+    static const std::regex pidLine("\t\"PID\" = ([0-9]+);\n");
+    if (!std::regex_search(listing, match, pidLine)) return 0;
+    return std::stol(match[1]);
+  }
+
+  void TearDown() override {
+    for (long pid : started) {
+      if (running(pid)) ::kill(static_cast<pid_t>(pid), SIGKILL);
+    }
+  }
+
+  TempFolder temp;
+  fs::path runtime = [this] {
+    fs::path folder = temp.path() / "runtime";
+    fs::create_directories(folder);
+    fs::permissions(folder, fs::perms::owner_all);
+    return folder;
+  }();
+  std::vector<long> started;
+};
+
+TEST_F(LaunchctlTest, LoadStartsTheJobDetachedListShowsItAndUnloadStopsIt) {
+  const fs::path plist = writePlist("job.plist", "<string>/bin/sleep</string><string>300</string>");
+  Outcome load = launchctl("load -w '" + plist.string() + "'");
+  ASSERT_EQ(load.status, 0) << load.err;
+
+  Outcome list = launchctl(std::string("list ") + kLabel);
+  ASSERT_EQ(list.status, 0);
+  const long pid = listedPid(list.out);
+  ASSERT_GT(pid, 0) << list.out;
+  started.push_back(pid);
+  EXPECT_TRUE(running(pid));
+  EXPECT_NE(::getsid(static_cast<pid_t>(pid)), ::getsid(0)) << "the job has a session of its own";
+  EXPECT_EQ(list.out,
+            "{\n\t\"Label\" = \"com.velbrook.quillmoss.tracker\";\n"
+            "\t\"OnDemand\" = true;\n\t\"LastExitStatus\" = 0;\n\t\"PID\" = " +
+                std::to_string(pid) + ";\n\t\"Program\" = \"/bin/sleep\";\n};\n");
+  // Every key between double quotes, as the host's check relies on.
+  EXPECT_NE(list.out.find("\"PID\""), std::string::npos);
+
+  Outcome unload = launchctl("unload '" + plist.string() + "'");
+  EXPECT_EQ(unload.status, 0) << unload.err;
+  EXPECT_FALSE(running(pid)) << "unload returns once the job's process has ended";
+  Outcome after = launchctl(std::string("list ") + kLabel);
+  EXPECT_EQ(after.status, 113);
+}
+
+TEST_F(LaunchctlTest, UnknownLabelGivesLaunchdsMessageAndStatus113) {
+  Outcome list = launchctl("list com.example.nothing");
+  EXPECT_EQ(list.status, 113);
+  EXPECT_EQ(list.out, "");
+  EXPECT_EQ(list.err, "Could not find service \"com.example.nothing\" in domain for port\n");
+}
+
+TEST_F(LaunchctlTest, LoadingALoadedJobAgainIsRefused) {
+  const fs::path plist = writePlist("job.plist", "<string>/bin/sleep</string><string>300</string>");
+  ASSERT_EQ(launchctl("load -w '" + plist.string() + "'").status, 0);
+  started.push_back(listedPid(launchctl(std::string("list ") + kLabel).out));
+  Outcome again = launchctl("load -w '" + plist.string() + "'");
+  EXPECT_NE(again.status, 0);
+  EXPECT_NE(again.err.find("service already loaded"), std::string::npos) << again.err;
+  EXPECT_EQ(launchctl("unload '" + plist.string() + "'").status, 0);
+}
+
+TEST_F(LaunchctlTest, UnloadingAJobThatIsNotLoadedFailsHarmlessly) {
+  const fs::path plist = writePlist("job.plist", "<string>/bin/sleep</string><string>300</string>");
+  Outcome unload = launchctl("unload '" + plist.string() + "'");
+  EXPECT_NE(unload.status, 0);
+  EXPECT_FALSE(unload.err.empty());
+  // The host's sequence: unload (fails), then load.
+  ASSERT_EQ(launchctl("load -w '" + plist.string() + "'").status, 0);
+  started.push_back(listedPid(launchctl(std::string("list ") + kLabel).out));
+  EXPECT_GT(started.back(), 0);
+  EXPECT_EQ(launchctl("unload '" + plist.string() + "'").status, 0);
+}
+
+TEST_F(LaunchctlTest, AJobWhoseProcessEndedIsListedWithoutPid) {
+  const fs::path plist = writePlist("job.plist", "<string>/bin/true</string>");
+  ASSERT_EQ(launchctl("load -w '" + plist.string() + "'").status, 0);
+  Outcome list;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  do {
+    list = launchctl(std::string("list ") + kLabel);
+  } while (listedPid(list.out) != 0 && std::chrono::steady_clock::now() < deadline);
+  EXPECT_EQ(list.status, 0);
+  EXPECT_EQ(listedPid(list.out), 0) << list.out;
+  EXPECT_NE(list.out.find("\"Label\" = \"com.velbrook.quillmoss.tracker\""), std::string::npos);
+}
+
+TEST_F(LaunchctlTest, AProgramThatCannotStartIsLoadedWithoutProcess) {
+  const fs::path plist = writePlist("job.plist", "<string>/nonexistent/QuillmossTracker</string>");
+  ASSERT_EQ(launchctl("load -w '" + plist.string() + "'").status, 0);
+  Outcome list = launchctl(std::string("list ") + kLabel);
+  EXPECT_EQ(listedPid(list.out), 0);
+  EXPECT_EQ(list.out.find("\"LastExitStatus\" = 0;"), std::string::npos) << list.out;
+}
+
+TEST_F(LaunchctlTest, RunAtLoadFalseLoadsWithoutStarting) {
+  const fs::path plist =
+      writePlist("job.plist", "<string>/bin/sleep</string><string>300</string>", false);
+  ASSERT_EQ(launchctl("load -w '" + plist.string() + "'").status, 0);
+  EXPECT_EQ(listedPid(launchctl(std::string("list ") + kLabel).out), 0);
+}
+
+TEST_F(LaunchctlTest, BrokenPropertyListsAreRejected) {
+  const fs::path broken = temp.path() / "broken.plist";
+  std::ofstream(broken) << "<plist><dict><key>Label</key>";
+  EXPECT_NE(launchctl("load -w '" + broken.string() + "'").status, 0);
+  const fs::path noLabel = writePlist("nolabel.plist", "<string>/bin/true</string>", true, "");
+  EXPECT_NE(launchctl("load -w '" + noLabel.string() + "'").status, 0);
+  EXPECT_NE(launchctl("load -w '" + (temp.path() / "missing.plist").string() + "'").status, 0);
+  EXPECT_EQ(launchctl("frobnicate").status, 64);
+}
+
+TEST_F(LaunchctlTest, AReusedPidIsNeverTakenForTheJob) {
+  // A record whose pid now belongs to another process (this test) with another start time.
+  const fs::path state = runtime / "quillmoss-launchd";
+  fs::create_directories(state);
+  fs::permissions(state, fs::perms::owner_all);
+  const fs::path plist = writePlist("job.plist", "<string>/bin/true</string>");
+  std::ofstream(state / (std::string(kLabel) + ".job"))
+      << "label=" << kLabel << "\nplist=" << plist.string()
+      << "\nprogram=/bin/true\npid=" << ::getpid() << "\nstart=1\nexit=0\n";
+  EXPECT_EQ(listedPid(launchctl(std::string("list ") + kLabel).out), 0);
+  EXPECT_EQ(launchctl("unload '" + plist.string() + "'").status, 0);  // and we are still here
+  EXPECT_EQ(launchctl(std::string("list ") + kLabel).status, 113);
+}
+
+TEST_F(LaunchctlTest, UnloadFindsAJobByPathWhenItsFileIsGone) {
+  const fs::path plist = writePlist("job.plist", "<string>/bin/sleep</string><string>300</string>");
+  ASSERT_EQ(launchctl("load -w '" + plist.string() + "'").status, 0);
+  const long pid = listedPid(launchctl(std::string("list ") + kLabel).out);
+  started.push_back(pid);
+  fs::remove(plist);
+  EXPECT_EQ(launchctl("unload '" + plist.string() + "'").status, 0);
+  EXPECT_FALSE(running(pid));
+}
+
+}  // namespace
+}  // namespace quillmoss::testing

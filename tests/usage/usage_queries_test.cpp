@@ -1,0 +1,115 @@
+// The day queries: conversions, damaged and missing files, and dates that are not days.
+#include "usage/usage_queries.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "daily_data/daily_data.h"
+#include "usage_test_doubles.h"
+
+namespace quillmoss::testing {
+namespace {
+
+using engine::EncodableList;
+using engine::EncodableMap;
+using engine::EncodableValue;
+using host::DayQuery;
+using host::queryDay;
+
+class QueryTest : public ::testing::Test {
+ protected:
+  void write(const std::string& name, const std::string& text) {
+    std::filesystem::create_directories(dataDir);
+    std::ofstream(dataDir / name, std::ios::binary) << text;
+  }
+  EncodableValue ask(DayQuery query, std::optional<std::string> date = "2026-12-06") {
+    return queryDay(query, dataDir, date, 0.0);
+  }
+
+  TempFolder temp;
+  std::filesystem::path dataDir = temp.path() / "com.velbrook.quillmoss" / "usage";
+  const EncodableValue emptyMap = EncodableMap{};
+  const EncodableValue emptyList = EncodableList{};
+};
+
+TEST_F(QueryTest, UsageAndActivityNumbersAreDoubles) {
+  write("usage_2026-12-06.json", R"({"com.apple.Safari#example.org":12,"com.x":0.5})");
+  write("activity_2026-12-06.json", "[[1765000000,1765000060.25],[5,6]]");
+  EXPECT_EQ(ask(DayQuery::Usage),
+            EncodableValue(EncodableMap{{"com.apple.Safari#example.org", 12.0}, {"com.x", 0.5}}));
+  EXPECT_EQ(ask(DayQuery::Activity),
+            EncodableValue(EncodableList{EncodableList{1765000000.0, 1765000060.25},
+                                         EncodableList{5.0, 6.0}}));
+}
+
+TEST_F(QueryTest, SegmentsPassThroughWithIntegersKeptAsIntegers) {
+  write("segments_2026-12-06.json",
+        R"([["com.a",1765000000,1765000010.5],["com.b",2.0,9007199254740993,{"x":[true,null]}]])");
+  const EncodableValue expected =
+      EncodableList{EncodableList{"com.a", std::int32_t{1765000000}, 1765000010.5},
+                    EncodableList{"com.b", 2.0, std::int64_t{9007199254740993},
+                                  EncodableMap{{"x", EncodableList{true, EncodableValue()}}}}};
+  EXPECT_EQ(ask(DayQuery::Segments), expected);
+}
+
+TEST_F(QueryTest, SmallIntegersBecome32BitValues) {
+  write("segments_2026-12-06.json", R"([["k",1,-2]])");
+  EXPECT_EQ(ask(DayQuery::Segments),
+            EncodableValue(EncodableList{EncodableList{"k", std::int32_t{1}, std::int32_t{-2}}}));
+}
+
+TEST_F(QueryTest, MissingOrDamagedFilesAnswerEmpty) {
+  EXPECT_EQ(ask(DayQuery::Usage), emptyMap);
+  EXPECT_EQ(ask(DayQuery::Activity), emptyList);
+  EXPECT_EQ(ask(DayQuery::Segments), emptyList);
+
+  const std::pair<const char*, const char*> usageFiles[] = {
+      {"not json", "{\"a\":"},
+      {"bare scalar", "42"},
+      {"a string value", R"({"a":1,"b":"x"})"},
+      {"an array", "[1,2]"}};
+  for (const auto& [what, text] : usageFiles) {
+    SCOPED_TRACE(what);
+    write("usage_2026-12-06.json", text);
+    EXPECT_EQ(ask(DayQuery::Usage), emptyMap);
+  }
+  write("activity_2026-12-06.json", R"([[1,2],[3,"x"]])");
+  EXPECT_EQ(ask(DayQuery::Activity), emptyList);
+  write("segments_2026-12-06.json", R"([["a",1,2],7])");
+  EXPECT_EQ(ask(DayQuery::Segments), emptyList);
+  // A folder where the file should be.
+  std::filesystem::remove(dataDir / "usage_2026-12-06.json");
+  std::filesystem::create_directories(dataDir / "usage_2026-12-06.json");
+  EXPECT_EQ(ask(DayQuery::Usage), emptyMap);
+}
+
+// Path injection through "date": with a folder named "usage_.." in the data folder,
+// "../../../secret" would name a file above the data folder.
+TEST_F(QueryTest, DatesThatAreNotDaysNeverReachTheFileSystem) {
+  std::filesystem::create_directories(dataDir / "usage_..");
+  std::ofstream(dataDir.parent_path() / "secret.json") << R"({"stolen":1})";
+  EXPECT_EQ(ask(DayQuery::Usage, "../../../secret"), emptyMap);
+  for (const char* date : {"../../etc/passwd", "2026-12-6", "2026-12-06 ", " 2026-12-06",
+                           "2026/12/06", "２０２６-12-06", "2026-12-06/../2026-12-06", ""}) {
+    SCOPED_TRACE(date);
+    write("usage_2026-12-06.json", R"({"a":1})");
+    EXPECT_EQ(ask(DayQuery::Usage, date), emptyMap);
+    EXPECT_EQ(ask(DayQuery::Segments, date), emptyList);
+  }
+  EXPECT_EQ(ask(DayQuery::Usage, "2026-12-06"), EncodableValue(EncodableMap{{"a", 1.0}}));
+}
+
+TEST_F(QueryTest, NoDateMeansTheLocalDayOfNow) {
+  const double now = 1765000000.0;
+  write("usage_" + daily::localDayString(now) + ".json", R"({"k":3})");
+  EXPECT_EQ(queryDay(DayQuery::Usage, dataDir, std::nullopt, now),
+            EncodableValue(EncodableMap{{"k", 3.0}}));
+}
+
+TEST_F(QueryTest, NoDataFolderAnswersEmpty) {
+  EXPECT_EQ(queryDay(DayQuery::Usage, std::filesystem::path(), "2026-12-06", 0.0), emptyMap);
+}
+
+}  // namespace
+}  // namespace quillmoss::testing
