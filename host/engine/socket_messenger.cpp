@@ -2,6 +2,7 @@
 // dispatches them to channel handlers and writes the replies back, buffered and non-blocking.
 #include "engine/socket_messenger.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -166,9 +167,11 @@ bool SocketMessenger::Core::listen(const std::string& socketPath, std::string* e
       setError(error, socketPath + " exists and is not a socket");
       return false;
     }
-    UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    // Non-blocking: a live host with a full backlog answers EAGAIN instead of stalling us.
+    UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (probe &&
-        ::connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+        (::connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
+         errno == EAGAIN)) {
       setError(error, "another quillmoss host is serving at " + socketPath);
       return false;
     }
@@ -276,6 +279,12 @@ void SocketMessenger::Core::onReadable(std::uint64_t id) {
       continue;
     }
     if (got == 0) {
+      // Gone entirely, or only done sending (and still waiting for its replies)?
+      pollfd state{connection.fd.get(), 0, 0};
+      if (::poll(&state, 1, 0) > 0 && (state.revents & POLLHUP)) {
+        close(id);  // Its replies are dropped when they come.
+        return;
+      }
       connection.peerDone = true;
       break;
     }

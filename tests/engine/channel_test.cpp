@@ -1,0 +1,168 @@
+// Method channels, registrars and the registry on a recorded messenger.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+
+#include "engine/engine_registry.h"
+#include "engine/method_channel.h"
+#include "engine/plugin_registrar.h"
+#include "engine/standard_method_codec.h"
+
+namespace quillmoss::engine {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Keeps handlers by channel and records every reply with how often it was sent.
+class RecordingMessenger : public BinaryMessenger {
+ public:
+  void setMessageHandler(const std::string& channel, BinaryMessageHandler handler) override {
+    if (handler) {
+      handlers[channel] = std::move(handler);
+    } else {
+      handlers.erase(channel);
+    }
+  }
+
+  // Sends the message; the reply lands in `replies` (possibly later).
+  int send(const std::string& channel, const Bytes& message) {
+    const int id = nextId++;
+    auto it = handlers.find(channel);
+    if (it == handlers.end()) return -1;
+    it->second(message.data(), message.size(),
+               [this, id](const std::uint8_t* data, std::size_t size) {
+                 replies[id].push_back(Bytes(data, data + size));
+               });
+    return id;
+  }
+  int call(const std::string& channel, const std::string& method,
+           EncodableValue arguments = EncodableValue()) {
+    return send(channel, encodeMethodCall(MethodCall(method, std::move(arguments))));
+  }
+
+  std::map<std::string, BinaryMessageHandler> handlers;
+  std::map<int, std::vector<Bytes>> replies;
+  int nextId = 1;
+};
+
+TEST(MethodChannel, DecodesCallsAndEncodesEachKindOfAnswer) {
+  RecordingMessenger messenger;
+  MethodChannel channel(&messenger, "com.velbrook.quillmoss/test");
+  EncodableValue seenArguments;
+  channel.setMethodCallHandler([&](const MethodCall& call, std::unique_ptr<MethodResult> result) {
+    seenArguments = call.arguments();
+    if (call.methodName() == "ok") {
+      result->success(EncodableValue(std::int32_t{5}));
+    } else if (call.methodName() == "fail") {
+      result->error("SETUP_FAILED", "it broke");
+    } else {
+      result->notImplemented();
+    }
+  });
+
+  const int ok = messenger.call(channel.name(), "ok", EncodableValue(EncodableMap{{"date", "x"}}));
+  EXPECT_EQ(seenArguments, EncodableValue(EncodableMap{{"date", "x"}}));
+  const int fail = messenger.call(channel.name(), "fail");
+  const int other = messenger.call(channel.name(), "nope");
+
+  EXPECT_EQ(messenger.replies[ok], std::vector<Bytes>{encodeSuccessEnvelope(std::int32_t{5})});
+  EXPECT_EQ(messenger.replies[fail],
+            std::vector<Bytes>{encodeErrorEnvelope("SETUP_FAILED", "it broke", EncodableValue())});
+  EXPECT_EQ(messenger.replies[other], std::vector<Bytes>{Bytes{}});
+}
+
+TEST(MethodChannel, UndecodableMessageGetsTheEmptyReplyWithoutReachingTheHandler) {
+  RecordingMessenger messenger;
+  MethodChannel channel(&messenger, "c");
+  int calls = 0;
+  channel.setMethodCallHandler([&](const MethodCall&, std::unique_ptr<MethodResult> result) {
+    ++calls;
+    result->success();
+  });
+  const int id = messenger.send("c", Bytes{3, 1, 0, 0, 0, 0});
+  EXPECT_EQ(calls, 0);
+  EXPECT_EQ(messenger.replies[id], std::vector<Bytes>{Bytes{}});
+}
+
+TEST(MethodChannel, ResultDroppedUnansweredStillRepliesOnce) {
+  RecordingMessenger messenger;
+  MethodChannel channel(&messenger, "c");
+  std::unique_ptr<MethodResult> kept;
+  channel.setMethodCallHandler(
+      [&](const MethodCall&, std::unique_ptr<MethodResult> result) { kept = std::move(result); });
+  const int id = messenger.call("c", "later");
+  EXPECT_TRUE(messenger.replies[id].empty());  // Not yet: the result is still held.
+  kept.reset();
+  EXPECT_EQ(messenger.replies[id], std::vector<Bytes>{Bytes{}});
+
+  // An answered result sends nothing more when it goes.
+  channel.setMethodCallHandler(
+      [&](const MethodCall&, std::unique_ptr<MethodResult> result) { result->success(true); });
+  const int answered = messenger.call("c", "now");
+  EXPECT_EQ(messenger.replies[answered].size(), 1u);
+}
+
+TEST(MethodChannel, ClearingOrDestroyingRemovesTheHandler) {
+  RecordingMessenger messenger;
+  {
+    MethodChannel channel(&messenger, "c");
+    channel.setMethodCallHandler([](const MethodCall&, std::unique_ptr<MethodResult>) {});
+    EXPECT_EQ(messenger.handlers.count("c"), 1u);
+    channel.setMethodCallHandler(nullptr);
+    EXPECT_EQ(messenger.handlers.count("c"), 0u);
+    channel.setMethodCallHandler([](const MethodCall&, std::unique_ptr<MethodResult>) {});
+  }
+  EXPECT_EQ(messenger.handlers.count("c"), 0u);
+}
+
+class CountingPlugin : public Plugin {
+ public:
+  CountingPlugin(int* calls, int* destroyed) : calls_(calls), destroyed_(destroyed) {}
+  ~CountingPlugin() override { ++*destroyed_; }
+  void handleMethodCall(const MethodCall& call, std::unique_ptr<MethodResult> result) override {
+    ++*calls_;
+    result->success(EncodableValue(call.methodName()));
+  }
+
+ private:
+  int* calls_;
+  int* destroyed_;
+};
+
+TEST(PluginRegistrar, OwnsDelegatesAndRoutesTheirChannels) {
+  RecordingMessenger messenger;
+  int callsA = 0, callsB = 0, destroyed = 0;
+  {
+    PluginRegistrar registrar(&messenger);
+    registrar.addMethodCallDelegate(std::make_unique<CountingPlugin>(&callsA, &destroyed),
+                                    std::make_unique<MethodChannel>(&messenger, "a"));
+    registrar.addMethodCallDelegate(std::make_unique<CountingPlugin>(&callsB, &destroyed),
+                                    std::make_unique<MethodChannel>(&messenger, "b"));
+    const int id = messenger.call("b", "ping");
+    messenger.call("b", "ping");
+    messenger.call("a", "ping");
+    EXPECT_EQ(callsA, 1);
+    EXPECT_EQ(callsB, 2);
+    EXPECT_EQ(messenger.replies[id], std::vector<Bytes>{encodeSuccessEnvelope("ping")});
+    EXPECT_EQ(destroyed, 0);  // Alive with no other owner than the registrar.
+  }
+  EXPECT_EQ(destroyed, 2);
+  EXPECT_TRUE(messenger.handlers.empty());  // Nothing left pointing at the freed delegates.
+}
+
+TEST(EngineRegistry, HandsOutOneRegistrarPerKey) {
+  RecordingMessenger messenger;
+  EngineRegistry registry(&messenger);
+  EXPECT_FALSE(registry.hasRegistrar("UsageTrackerBridge"));
+  PluginRegistrar* usage = registry.registrarForPlugin("UsageTrackerBridge");
+  PluginRegistrar* menu = registry.registrarForPlugin("MenuBarBridge");
+  ASSERT_NE(usage, nullptr);
+  EXPECT_NE(usage, menu);
+  EXPECT_EQ(registry.registrarForPlugin("UsageTrackerBridge"), usage);
+  EXPECT_TRUE(registry.hasRegistrar("UsageTrackerBridge"));
+  EXPECT_EQ(usage->messenger(), &messenger);
+}
+
+}  // namespace
+}  // namespace quillmoss::engine

@@ -1,0 +1,217 @@
+// The Linux main loop: cross-thread posts, timers, watched descriptors and quitting.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "platform/loop/linux_main_loop.h"
+
+namespace quillmoss::host {
+namespace {
+
+constexpr int kGuardFailed = 99;
+
+// Quits with kGuardFailed if a test's condition never comes, so no test hangs.
+void armGuard(LinuxMainLoop& loop) {
+  loop.scheduleRepeating(10.0, [&loop] { loop.quit(kGuardFailed); });
+}
+
+struct Pipe {
+  Pipe() {
+    int fds[2];
+    EXPECT_EQ(::pipe2(fds, O_NONBLOCK | O_CLOEXEC), 0);
+    read.reset(fds[0]);
+    write.reset(fds[1]);
+  }
+  UniqueFd read;
+  UniqueFd write;
+};
+
+TEST(LinuxMainLoop, TasksPostedFromManyThreadsAllRunInPostingOrderPerThread) {
+  LinuxMainLoop loop;
+  armGuard(loop);
+  constexpr int kThreads = 4;
+  constexpr int kTasks = 2000;
+  std::vector<std::vector<int>> seen(kThreads);
+  int remaining = kThreads * kTasks;
+  std::vector<std::thread> posters;
+  for (int t = 0; t < kThreads; ++t) {
+    posters.emplace_back([&, t] {
+      for (int i = 0; i < kTasks; ++i) {
+        loop.async([&, t, i] {
+          seen[t].push_back(i);  // Only ever touched on the loop thread.
+          if (--remaining == 0) loop.quit(0);
+        });
+      }
+    });
+  }
+  EXPECT_EQ(loop.run(), 0);
+  for (auto& poster : posters) poster.join();
+  for (const auto& order : seen) {
+    ASSERT_EQ(order.size(), static_cast<std::size_t>(kTasks));
+    for (int i = 0; i < kTasks; ++i) ASSERT_EQ(order[i], i);
+  }
+}
+
+TEST(LinuxMainLoop, AsyncNeverRunsTheTaskInsideTheCall) {
+  LinuxMainLoop loop;
+  armGuard(loop);
+  bool inside = false;
+  bool ranInside = false;
+  loop.async([&] {
+    inside = true;
+    loop.async([&] {
+      ranInside = inside;
+      loop.quit(0);
+    });
+    inside = false;
+  });
+  bool ranBeforeRun = false;
+  loop.async([&] { ranBeforeRun = true; });
+  EXPECT_FALSE(ranBeforeRun);
+  EXPECT_EQ(loop.run(), 0);
+  EXPECT_FALSE(ranInside);
+}
+
+TEST(LinuxMainLoop, RepeatingTimerFiresUntilCancelledEvenFromItsOwnCallback) {
+  LinuxMainLoop loop;
+  armGuard(loop);
+  int fired = 0;
+  MainLoop::TimerId id = 0;
+  id = loop.scheduleRepeating(0.002, [&] {
+    if (++fired == 3) {
+      loop.cancel(id);
+      // Give a cancelled timer a chance to misfire before quitting.
+      loop.scheduleRepeating(0.02, [&] { loop.quit(0); });
+    }
+  });
+  EXPECT_NE(id, 0u);
+  EXPECT_EQ(loop.run(), 0);
+  EXPECT_EQ(fired, 3);
+}
+
+TEST(LinuxMainLoop, CancellingAnotherTimerStopsIt) {
+  LinuxMainLoop loop;
+  armGuard(loop);
+  int victimFired = 0;
+  const auto victim = loop.scheduleRepeating(0.05, [&] { ++victimFired; });
+  loop.cancel(victim);
+  loop.cancel(12345);  // Unknown ids are harmless.
+  loop.scheduleRepeating(0.12, [&] { loop.quit(0); });
+  EXPECT_EQ(loop.run(), 0);
+  EXPECT_EQ(victimFired, 0);
+}
+
+TEST(LinuxMainLoop, ReadableWatchFiresForDataFromAnotherThreadAndCanUnwatchItself) {
+  LinuxMainLoop loop;
+  armGuard(loop);
+  Pipe pipe;
+  std::string received;
+  loop.watchReadable(pipe.read.get(), [&] {
+    char buffer[16];
+    const auto got = ::read(pipe.read.get(), buffer, sizeof buffer);
+    if (got > 0) received.append(buffer, static_cast<std::size_t>(got));
+    if (received == "ping") {
+      loop.unwatch(pipe.read.get());
+      loop.quit(0);
+    }
+  });
+  std::thread writer([&] { ASSERT_EQ(::write(pipe.write.get(), "ping", 4), 4); });
+  EXPECT_EQ(loop.run(), 0);
+  writer.join();
+  EXPECT_EQ(received, "ping");
+}
+
+TEST(LinuxMainLoop, WritableAndReadableWatchesOnOneDescriptorAreIndependent) {
+  LinuxMainLoop loop;
+  armGuard(loop);
+  int fds[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, fds), 0);
+  UniqueFd a(fds[0]), b(fds[1]);
+  int writable = 0;
+  bool readable = false;
+  loop.watchReadable(a.get(), [&] {
+    char c;
+    EXPECT_EQ(::read(a.get(), &c, 1), 1);
+    readable = true;
+    loop.quit(0);
+  });
+  loop.watchWritable(a.get(), [&] {
+    ++writable;
+    loop.unwatchWritable(a.get());  // The readable watch stays.
+    loop.async([&] { ASSERT_EQ(::write(b.get(), "x", 1), 1); });
+  });
+  EXPECT_EQ(loop.run(), 0);
+  EXPECT_EQ(writable, 1);
+  EXPECT_TRUE(readable);
+}
+
+TEST(LinuxMainLoop, DescriptorClosedWhileWatchedDoesNotSpinTheLoop) {
+  LinuxMainLoop loop;
+  armGuard(loop);
+  Pipe pipe;
+  int calls = 0;
+  int ticks = 0;
+  loop.scheduleRepeating(0.005, [&] {
+    if (++ticks == 3) loop.quit(0);
+  });
+  loop.watchReadable(pipe.read.get(), [&] { ++calls; });
+  pipe.read.reset();  // Closed while watched, and no new descriptor takes its number.
+  EXPECT_EQ(loop.run(), 0);
+  EXPECT_EQ(calls, 0);
+}
+
+TEST(LinuxMainLoop, QuitFromAnotherThreadAndBeforeRun) {
+  LinuxMainLoop loop;
+  armGuard(loop);
+  std::atomic<bool> running{false};
+  loop.async([&] { running = true; });
+  std::thread quitter([&] {
+    while (!running) std::this_thread::yield();
+    loop.quit(7);
+  });
+  EXPECT_EQ(loop.run(), 7);
+  quitter.join();
+
+  loop.quit(3);
+  EXPECT_EQ(loop.run(), 3);  // Returns at once.
+}
+
+TEST(LinuxMainLoop, TasksLeftAtQuitRunOnTheNextRunAndDestructionDropsTheRest) {
+  auto loop = std::make_unique<LinuxMainLoop>();
+  std::vector<int> order;
+  loop->async([&] {
+    order.push_back(1);
+    loop->quit(0);
+  });
+  loop->async([&] {
+    order.push_back(2);
+    loop->quit(0);
+  });
+  EXPECT_EQ(loop->run(), 0);
+  EXPECT_EQ(order, std::vector<int>{1});
+  EXPECT_EQ(loop->run(), 0);
+  EXPECT_EQ(order, (std::vector<int>{1, 2}));
+
+  auto token = std::make_shared<int>(0);
+  std::weak_ptr<int> watch = token;
+  loop->async([token = std::move(token), &order] { order.push_back(3); });
+  loop.reset();
+  EXPECT_TRUE(watch.expired());  // Released, never run.
+  EXPECT_EQ(order.size(), 2u);
+}
+
+TEST(LinuxMainLoop, KnowsItsOwnThread) {
+  LinuxMainLoop loop;
+  EXPECT_TRUE(loop.onLoopThread());
+  bool fromOther = true;
+  std::thread([&] { fromOther = loop.onLoopThread(); }).join();
+  EXPECT_FALSE(fromOther);
+}
+
+}  // namespace
+}  // namespace quillmoss::host

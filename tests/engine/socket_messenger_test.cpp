@@ -1,0 +1,417 @@
+// The socket transport end to end: a real client socket against the messenger on its loop.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "engine/engine_client.h"
+#include "engine/engine_socket_path.h"
+#include "engine/frame_format.h"
+#include "engine/method_channel.h"
+#include "engine/socket_messenger.h"
+#include "engine/standard_method_codec.h"
+#include "platform/loop/background_queue.h"
+#include "test_support.h"
+
+namespace quillmoss::engine {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using testing::LoopThread;
+using testing::TempDir;
+using Status = EngineClient::ReceiveStatus;
+
+constexpr int kWaitMs = 10000;
+
+Bytes bytesOf(const std::string& s) {
+  return Bytes(s.begin(), s.end());
+}
+
+void appendU32(Bytes& out, std::uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8)
+    out.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+class SocketMessengerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    socketPath_ = dir_.path() + "/quillmoss/engine.sock";
+    messenger_ = std::make_unique<SocketMessenger>(loop_.loop());
+    std::string error;
+    ASSERT_TRUE(messenger_->listen(socketPath_, &error)) << error;
+    // Echoes the message back, prefixed with the channel's name.
+    messenger_->setMessageHandler(
+        "echo", [](const std::uint8_t* data, std::size_t size, BinaryReply reply) {
+          Bytes out = bytesOf("echo:");
+          out.insert(out.end(), data, data + size);
+          reply(out.data(), out.size());
+        });
+  }
+  void TearDown() override {
+    loop_.stop();
+    messenger_.reset();
+  }
+
+  std::unique_ptr<EngineClient> connect() {
+    std::string error;
+    auto client = EngineClient::connect(socketPath_, &error);
+    EXPECT_TRUE(client) << error;
+    return client;
+  }
+
+  // Polls a condition on the loop's thread until it holds or ten seconds pass.
+  template <typename Predicate>
+  bool waitOnLoop(Predicate predicate) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (loop_.onLoop([&] { return predicate(); })) return true;
+      std::this_thread::yield();
+    }
+    return false;
+  }
+  bool waitForConnections(std::size_t count) {
+    return waitOnLoop([&] { return messenger_->connectionCount() == count; });
+  }
+
+  TempDir dir_;
+  LoopThread loop_;
+  std::string socketPath_;
+  std::unique_ptr<SocketMessenger> messenger_;
+};
+
+TEST_F(SocketMessengerTest, ManyRequestsInFlightAnsweredInAnyOrder) {
+  constexpr std::uint32_t kCount = 64;
+  std::vector<BinaryReply> held;
+  // Holds every reply until all have arrived, then answers them last first.
+  messenger_->setMessageHandler(
+      "hold", [&](const std::uint8_t* data, std::size_t size, BinaryReply reply) {
+        Bytes copy(data, data + size);
+        held.push_back([reply = std::move(reply), copy](const std::uint8_t*, std::size_t) {
+          reply(copy.data(), copy.size());
+        });
+        if (held.size() == kCount) {
+          for (auto it = held.rbegin(); it != held.rend(); ++it) (*it)(nullptr, 0);
+          held.clear();
+        }
+      });
+  loop_.start();
+  auto client = connect();
+  ASSERT_TRUE(client);
+  for (std::uint32_t id = 1; id <= kCount; ++id) {
+    const Bytes message = bytesOf("m" + std::to_string(id));
+    ASSERT_TRUE(client->sendRequest(id, "hold", message.data(), message.size()));
+  }
+  for (std::uint32_t expected = kCount; expected >= 1; --expected) {
+    EngineResponse response;
+    ASSERT_EQ(client->receive(response, kWaitMs), Status::kOk);
+    EXPECT_EQ(response.requestId, expected);
+    EXPECT_EQ(response.reply, bytesOf("m" + std::to_string(expected)));
+  }
+}
+
+TEST_F(SocketMessengerTest, RepliesFromWorkerThreadsAndDroppedRepliesArrive) {
+  host::BackgroundQueue workers(3);
+  messenger_->setMessageHandler("work",
+                                [&](const std::uint8_t* data, std::size_t size, BinaryReply reply) {
+                                  Bytes copy(data, data + size);
+                                  workers.async([copy, reply = std::move(reply)] {
+                                    if (copy == bytesOf("drop"))
+                                      return;  // Never answered: the empty reply must still come.
+                                    reply(copy.data(), copy.size());
+                                  });
+                                });
+  loop_.start();
+  auto client = connect();
+  ASSERT_TRUE(client);
+  std::map<std::uint32_t, Bytes> expected;
+  for (std::uint32_t id = 1; id <= 40; ++id) {
+    const Bytes message = bytesOf(id % 10 == 0 ? "drop" : "w" + std::to_string(id));
+    expected[id] = id % 10 == 0 ? Bytes{} : message;
+    ASSERT_TRUE(client->sendRequest(id, "work", message.data(), message.size()));
+  }
+  for (int i = 0; i < 40; ++i) {
+    EngineResponse response;
+    ASSERT_EQ(client->receive(response, kWaitMs), Status::kOk);
+    ASSERT_EQ(expected.count(response.requestId), 1u) << response.requestId;
+    EXPECT_EQ(response.reply, expected[response.requestId]);
+    expected.erase(response.requestId);
+  }
+}
+
+TEST_F(SocketMessengerTest, UnknownChannelAndUndecodableCallGetTheEmptyReply) {
+  MethodChannel channel(messenger_.get(), "com.velbrook.quillmoss/usage_tracker");
+  int handled = 0;
+  channel.setMethodCallHandler([&](const MethodCall&, std::unique_ptr<MethodResult> result) {
+    ++handled;
+    result->success(true);
+  });
+  loop_.start();
+  auto client = connect();
+  ASSERT_TRUE(client);
+  const Bytes garbage = {0xff, 1, 2};
+  ASSERT_TRUE(client->sendRequest(1, "com.velbrook.quillmoss/usage_tracker", garbage.data(),
+                                  garbage.size()));
+  const Bytes call = encodeMethodCall(MethodCall("isRunning", EncodableValue()));
+  ASSERT_TRUE(client->sendRequest(2, "nobody/here", call.data(), call.size()));
+  ASSERT_TRUE(
+      client->sendRequest(3, "com.velbrook.quillmoss/usage_tracker", call.data(), call.size()));
+  std::map<std::uint32_t, Bytes> replies;
+  for (int i = 0; i < 3; ++i) {
+    EngineResponse response;
+    ASSERT_EQ(client->receive(response, kWaitMs), Status::kOk);
+    replies[response.requestId] = response.reply;
+  }
+  EXPECT_EQ(replies[1], Bytes{});
+  EXPECT_EQ(replies[2], Bytes{});
+  EXPECT_EQ(replies[3], encodeSuccessEnvelope(true));
+  EXPECT_EQ(handled, 1);
+  loop_.stop();  // The channel unregisters on the test thread once the loop is idle.
+}
+
+TEST_F(SocketMessengerTest, BadFramesCloseOnlyTheirOwnConnection) {
+  loop_.start();
+  auto good = connect();
+  ASSERT_TRUE(good);
+  const std::vector<Bytes> badFrames = [] {
+    std::vector<Bytes> frames;
+    Bytes oversize;
+    appendU32(oversize, static_cast<std::uint32_t>(kMaxFrameBytes + 1));
+    frames.push_back(oversize);
+    Bytes tooShort;
+    appendU32(tooShort, 5);
+    tooShort.insert(tooShort.end(), {1, 0, 0, 0, 0});
+    frames.push_back(tooShort);
+    Bytes nameTooLong;  // Claims a 10-byte name in a 7-byte rest.
+    appendU32(nameTooLong, 7);
+    appendU32(nameTooLong, 1);
+    nameTooLong.insert(nameTooLong.end(), {10, 0, 'e'});
+    frames.push_back(nameTooLong);
+    return frames;
+  }();
+  for (const Bytes& frame : badFrames) {
+    auto bad = connect();
+    ASSERT_TRUE(bad);
+    ASSERT_TRUE(bad->sendRaw(frame.data(), frame.size()));
+    EngineResponse response;
+    EXPECT_EQ(bad->receive(response, kWaitMs), Status::kClosed);
+
+    const Bytes message = bytesOf("still here");
+    ASSERT_TRUE(good->sendRequest(9, "echo", message.data(), message.size()));
+    ASSERT_EQ(good->receive(response, kWaitMs), Status::kOk);
+    EXPECT_EQ(response.reply, bytesOf("echo:still here"));
+  }
+}
+
+TEST_F(SocketMessengerTest, FramesSplitAcrossWritesAndAHalfClosedClientStillGetReplies) {
+  loop_.start();
+  auto client = connect();
+  ASSERT_TRUE(client);
+  Bytes frames;
+  for (std::uint32_t id = 1; id <= 3; ++id) {
+    const Bytes message = bytesOf("x" + std::to_string(id));
+    appendRequestFrame(frames, id, "echo", message.data(), message.size());
+  }
+  for (std::size_t i = 0; i < frames.size(); ++i) ASSERT_TRUE(client->sendRaw(&frames[i], 1));
+  ASSERT_EQ(::shutdown(client->fd(), SHUT_WR), 0);
+  for (std::uint32_t id = 1; id <= 3; ++id) {
+    EngineResponse response;
+    ASSERT_EQ(client->receive(response, kWaitMs), Status::kOk);
+    EXPECT_EQ(response.requestId, id);
+    EXPECT_EQ(response.reply, bytesOf("echo:x" + std::to_string(id)));
+  }
+  EngineResponse response;
+  EXPECT_EQ(client->receive(response, kWaitMs), Status::kClosed);  // Closed once all is sent.
+}
+
+TEST_F(SocketMessengerTest, ClientGoneWithRepliesPendingHarmsNothing) {
+  std::vector<BinaryReply> held;
+  messenger_->setMessageHandler("hold", [&](const std::uint8_t*, std::size_t, BinaryReply reply) {
+    held.push_back(std::move(reply));
+  });
+  loop_.start();
+  {
+    auto leaving = connect();
+    ASSERT_TRUE(leaving);
+    for (std::uint32_t id = 1; id <= 5; ++id) {
+      ASSERT_TRUE(leaving->sendRequest(id, "hold", nullptr, 0));
+    }
+    ASSERT_TRUE(waitOnLoop([&] { return held.size() == 5; }));
+  }
+  ASSERT_TRUE(waitForConnections(0));
+  auto next = connect();  // Likely to reuse the departed client's descriptor number.
+  ASSERT_TRUE(next);
+  ASSERT_TRUE(waitForConnections(1));
+  loop_.onLoop([&] {
+    for (auto& reply : held) reply(reinterpret_cast<const std::uint8_t*>("late"), 4);
+    held.clear();
+    return 0;
+  });
+  const Bytes message = bytesOf("fresh");
+  ASSERT_TRUE(next->sendRequest(77, "echo", message.data(), message.size()));
+  EngineResponse response;
+  ASSERT_EQ(next->receive(response, kWaitMs), Status::kOk);
+  EXPECT_EQ(response.requestId, 77u);  // Nothing of the old client's replies leaked here.
+  EXPECT_EQ(response.reply, bytesOf("echo:fresh"));
+}
+
+TEST_F(SocketMessengerTest, SlowReaderDoesNotHoldUpOthers) {
+  const Bytes big(1 << 20, 0x5a);
+  messenger_->setMessageHandler("big", [&](const std::uint8_t*, std::size_t, BinaryReply reply) {
+    reply(big.data(), big.size());
+  });
+  loop_.start();
+  auto slow = connect();
+  auto quick = connect();
+  ASSERT_TRUE(slow && quick);
+  for (std::uint32_t id = 1; id <= 24; ++id) ASSERT_TRUE(slow->sendRequest(id, "big", nullptr, 0));
+  const Bytes message = bytesOf("hi");
+  ASSERT_TRUE(quick->sendRequest(1, "echo", message.data(), message.size()));
+  EngineResponse response;
+  ASSERT_EQ(quick->receive(response, kWaitMs), Status::kOk);
+  EXPECT_EQ(response.reply, bytesOf("echo:hi"));
+  for (std::uint32_t id = 1; id <= 24; ++id) {
+    ASSERT_EQ(slow->receive(response, kWaitMs), Status::kOk);
+    EXPECT_EQ(response.requestId, id);
+    EXPECT_EQ(response.reply, big);
+  }
+}
+
+TEST_F(SocketMessengerTest, SocketAndFolderArePrivateAndTheFileGoesWithTheMessenger) {
+  struct stat folder {};
+  ASSERT_EQ(::stat((dir_.path() + "/quillmoss").c_str(), &folder), 0);
+  EXPECT_EQ(folder.st_mode & 0777, 0700u);
+  struct stat socketInfo {};
+  ASSERT_EQ(::lstat(socketPath_.c_str(), &socketInfo), 0);
+  EXPECT_TRUE(S_ISSOCK(socketInfo.st_mode));
+  EXPECT_EQ(socketInfo.st_mode & 0777, 0600u);
+  EXPECT_EQ(messenger_->socketPath(), socketPath_);
+
+  // A second host at the same place is refused while the first still answers.
+  SocketMessenger second(loop_.loop());
+  std::string error;
+  EXPECT_FALSE(second.listen(socketPath_, &error));
+  EXPECT_NE(error.find("another quillmoss host"), std::string::npos) << error;
+
+  messenger_.reset();
+  EXPECT_FALSE(std::filesystem::exists(socketPath_));
+}
+
+class SocketPlaceTest : public ::testing::Test {
+ protected:
+  TempDir dir_;
+  host::LinuxMainLoop loop_;
+};
+
+TEST_F(SocketPlaceTest, StaleSocketFileIsReplaced) {
+  const std::string folder = dir_.path() + "/q";
+  ASSERT_TRUE(preparePrivateFolder(folder, nullptr));
+  const std::string path = folder + "/engine.sock";
+  {
+    host::UniqueFd dead(::socket(AF_UNIX, SOCK_STREAM, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, path.c_str());
+    ASSERT_EQ(::bind(dead.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  }  // Bound, never listening, now closed: what a crashed host leaves.
+  SocketMessenger messenger(loop_);
+  std::string error;
+  EXPECT_TRUE(messenger.listen(path, &error)) << error;
+}
+
+TEST_F(SocketPlaceTest, RefusesPlacesThatAreNotPrivateFoldersOrSockets) {
+  SocketMessenger messenger(loop_);
+  std::string error;
+  // A regular file where the socket goes is left alone.
+  const std::string folder = dir_.path() + "/q";
+  ASSERT_TRUE(preparePrivateFolder(folder, nullptr));
+  std::ofstream(folder + "/engine.sock") << "keep me";
+  EXPECT_FALSE(messenger.listen(folder + "/engine.sock", &error));
+  EXPECT_TRUE(std::filesystem::is_regular_file(folder + "/engine.sock"));
+  // A symlink as the folder.
+  std::filesystem::create_directory(dir_.path() + "/elsewhere");
+  std::filesystem::create_directory_symlink(dir_.path() + "/elsewhere", dir_.path() + "/link");
+  EXPECT_FALSE(messenger.listen(dir_.path() + "/link/engine.sock", &error));
+  // A regular file as the folder.
+  std::ofstream(dir_.path() + "/file") << "x";
+  EXPECT_FALSE(messenger.listen(dir_.path() + "/file/engine.sock", &error));
+  // A path too long for a socket address.
+  EXPECT_FALSE(
+      messenger.listen(dir_.path() + "/" + std::string(200, 'a') + "/engine.sock", &error));
+}
+
+TEST_F(SocketPlaceTest, OpenFolderIsMadePrivateAndAForeignOneRefused) {
+  const std::string folder = dir_.path() + "/open";
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+  std::string error;
+  ASSERT_TRUE(preparePrivateFolder(folder, &error)) << error;
+  struct stat info {};
+  ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+
+  if (::geteuid() != 0) GTEST_SKIP() << "handing a folder to another user needs root";
+  const std::string foreign = dir_.path() + "/foreign";
+  ASSERT_EQ(::mkdir(foreign.c_str(), 0700), 0);
+  ASSERT_EQ(::chown(foreign.c_str(), 4242, 4242), 0);
+  EXPECT_FALSE(preparePrivateFolder(foreign, &error));
+  EXPECT_NE(error.find("another user"), std::string::npos) << error;
+}
+
+TEST_F(SocketPlaceTest, DefaultPathFollowsTheRuntimeFolder) {
+  const char* saved = std::getenv("XDG_RUNTIME_DIR");
+  const std::string savedValue = saved ? saved : "";
+  ::setenv("XDG_RUNTIME_DIR", "/run/user/1234", 1);
+  EXPECT_EQ(defaultEngineSocketPath(), "/run/user/1234/quillmoss/engine.sock");
+  ::unsetenv("XDG_RUNTIME_DIR");
+  EXPECT_EQ(defaultEngineSocketPath(),
+            "/tmp/quillmoss-" + std::to_string(::getuid()) + "/engine.sock");
+  if (saved) ::setenv("XDG_RUNTIME_DIR", savedValue.c_str(), 1);
+}
+
+TEST_F(SocketMessengerTest, PeerOfAnotherUserIsRefused) {
+  if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+  loop_.start();
+  // Open the way so that only the credential check stands between the peer and the host.
+  ASSERT_EQ(::chmod(dir_.path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod((dir_.path() + "/quillmoss").c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(socketPath_.c_str(), 0777), 0);
+  Bytes frame;
+  const Bytes message = bytesOf("hi");
+  appendRequestFrame(frame, 1, "echo", message.data(), message.size());
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Exit 0: refused (closed without a reply); 1: answered; 2: could not even try.
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, socketPath_.c_str(), socketPath_.size() + 1);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) ::_exit(2);
+    (void)::send(fd, frame.data(), frame.size(), MSG_NOSIGNAL);
+    char buffer[64];
+    ::_exit(::recv(fd, buffer, sizeof buffer, 0) > 0 ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  // The host's own user is still served.
+  auto client = connect();
+  ASSERT_TRUE(client);
+  ASSERT_TRUE(client->sendRequest(2, "echo", message.data(), message.size()));
+  EngineResponse response;
+  ASSERT_EQ(client->receive(response, kWaitMs), Status::kOk);
+  EXPECT_EQ(response.reply, bytesOf("echo:hi"));
+}
+
+}  // namespace
+}  // namespace quillmoss::engine
