@@ -1,0 +1,70 @@
+// MenuBarBridge: the "com.velbrook.quillmoss/menu_bar" channel that shows the focus timer and
+// people count in the status bar and ends a menu-bar-only application when the timer stops.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "engine/plugin_registrar.h"
+#include "platform/application.h"
+#include "platform/main_loop.h"
+#include "platform/status_bar.h"
+#include "platform/wall_clock.h"
+
+namespace quillmoss::host {
+
+inline constexpr const char* kMenuBarChannel = "com.velbrook.quillmoss/menu_bar";
+
+class MenuBarBridge : public engine::Plugin {
+ public:
+  // Everything must outlive the bridge.
+  struct Services {
+    MainLoop& mainLoop;
+    StatusBar& statusBar;
+    Application& application;
+    const WallClock& clock;
+  };
+
+  // True from the start of a ticker until its stop; read by the application delegate. Written
+  // only by the bridge (tests reset it between cases).
+  static inline bool timerRunning = false;
+
+  explicit MenuBarBridge(const Services& services);
+  ~MenuBarBridge() override;
+  MenuBarBridge(const MenuBarBridge&) = delete;
+  MenuBarBridge& operator=(const MenuBarBridge&) = delete;
+
+  // Makes the channel on the registrar's messenger and attaches a new bridge to it.
+  static void registerWith(engine::PluginRegistrar* registrar, const Services& services);
+
+  void handleMethodCall(const engine::MethodCall& call,
+                        std::unique_ptr<engine::MethodResult> result) override;
+
+  void startMenuBar();
+  void stopMenuBar();
+  void tick();
+  void handleClick();
+
+  double startedAt() const { return startedAt_; }
+  std::int64_t peopleStudying() const { return peopleStudying_; }
+
+ private:
+  // The bridge's weak identity: timers, posted tasks and the button's target hold it weakly.
+  struct Handle {
+    MenuBarBridge* bridge;
+  };
+
+  // Ends the ticker; says whether it was running.
+  bool endTicker();
+  Window* firstMainFlutterWindow() const;
+
+  Services services_;
+  std::shared_ptr<StatusItem> statusItem_;
+  std::optional<MainLoop::TimerId> ticker_;
+  double startedAt_;
+  std::int64_t peopleStudying_ = 1;
+  std::shared_ptr<Handle> self_;
+};
+
+}  // namespace quillmoss::host

@@ -1,0 +1,61 @@
+// The installed applications of an XDG desktop: its desktop entries, looked up by ID, by a
+// running window's identity, or by the entry's file.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "linux_desktop/desktop_entries.h"
+
+namespace quillmoss::host {
+
+class InstalledApplications {
+ public:
+  virtual ~InstalledApplications() = default;
+  // The entry with this ID, else the one whose ID differs only in case.
+  virtual std::optional<desktop::DesktopEntry> byId(std::string_view id) = 0;
+  // As byId, then by StartupWMClass: how a running window's identity maps to an entry.
+  virtual std::optional<desktop::DesktopEntry> forIdentity(std::string_view identity) = 0;
+  virtual std::optional<desktop::DesktopEntry> atPath(const std::filesystem::path& file) = 0;
+  // The whole index, as of the last refresh.
+  virtual const desktop::DesktopEntryIndex& index() = 0;
+};
+
+// The entries of the given XDG data folders, scanned once and scanned again when the
+// modification time of one of their applications folders changes (an entry added, removed or
+// renamed there).
+class XdgInstalledApplications : public InstalledApplications {
+ public:
+  explicit XdgInstalledApplications(std::vector<std::filesystem::path> dataDirs);
+  // $XDG_DATA_HOME and $XDG_DATA_DIRS.
+  XdgInstalledApplications();
+
+  std::optional<desktop::DesktopEntry> byId(std::string_view id) override;
+  std::optional<desktop::DesktopEntry> forIdentity(std::string_view identity) override;
+  std::optional<desktop::DesktopEntry> atPath(const std::filesystem::path& file) override;
+  const desktop::DesktopEntryIndex& index() override;
+
+  int scanCount() const { return scanCount_; }
+
+ private:
+  struct WatchedFolder {
+    std::filesystem::path path;
+    std::optional<std::filesystem::file_time_type> modified;  // nullopt: absent
+  };
+
+  void refreshIfChanged();
+  void rescan();
+
+  std::vector<std::filesystem::path> dataDirs_;
+  desktop::DesktopEntryIndex index_;
+  std::unordered_map<std::string, std::size_t> byPath_;
+  std::vector<WatchedFolder> watched_;
+  bool scanned_ = false;
+  int scanCount_ = 0;
+};
+
+}  // namespace quillmoss::host
