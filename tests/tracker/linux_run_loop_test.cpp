@@ -1,0 +1,98 @@
+// The Linux run loop delivers timers, readable descriptors and termination signals as
+// events of its one thread.
+#include "platform/linux/linux_run_loop.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <vector>
+
+namespace quillmoss::tracker {
+namespace {
+
+TEST(LinuxRunLoopTest, TimersFireInOrderAndCancelledOnesNever) {
+  LinuxRunLoop loop;
+  std::vector<char> events;
+  int repeats = 0;
+  const auto cancelled = loop.scheduleOnce(0.002, [&] { events.push_back('x'); });
+  loop.scheduleOnce(0.001, [&] {
+    events.push_back('a');
+    loop.cancel(cancelled);
+  });
+  loop.scheduleRepeating(0.003, [&] {
+    events.push_back('r');
+    if (++repeats == 3) loop.quit(7);
+  });
+  EXPECT_EQ(loop.run(), 7);
+  EXPECT_EQ(events, (std::vector<char>{'a', 'r', 'r', 'r'}));
+}
+
+TEST(LinuxRunLoopTest, ZeroDelayFiresAndReadableDescriptorIsDelivered) {
+  LinuxRunLoop loop;
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  loop.scheduleOnce(0.0, [&] { ASSERT_EQ(::write(fds[1], "k", 1), 1); });
+  char got = 0;
+  loop.watchReadable(fds[0], [&] {
+    ASSERT_EQ(::read(fds[0], &got, 1), 1);
+    loop.unwatch(fds[0]);
+    loop.quit(0);
+  });
+  EXPECT_EQ(loop.run(), 0);
+  EXPECT_EQ(got, 'k');
+  ::close(fds[0]);
+  ::close(fds[1]);
+}
+
+TEST(LinuxRunLoopTest, TerminationSignalsArriveAsLoopEvents) {
+  LinuxRunLoop loop;
+  std::vector<int> signals;
+  bool inTimer = false;
+  loop.onTerminationSignal([&](int signal) {
+    EXPECT_FALSE(inTimer);
+    signals.push_back(signal);
+    if (signals.size() == 2) loop.quit(0);
+  });
+  loop.scheduleOnce(0.001, [&] {
+    inTimer = true;
+    // Blocked by the loop, so they wait for it instead of ending the process.
+    ::raise(SIGTERM);
+    ::raise(SIGINT);
+    inTimer = false;
+  });
+  EXPECT_EQ(loop.run(), 0);
+  ASSERT_EQ(signals.size(), 2u);
+  EXPECT_NE(signals[0], signals[1]);
+  for (int signal : signals) EXPECT_TRUE(signal == SIGTERM || signal == SIGINT);
+}
+
+TEST(LinuxRunLoopTest, SignalWithoutHandlerEndsTheLoop) {
+  LinuxRunLoop loop;
+  ::raise(SIGTERM);
+  EXPECT_EQ(loop.run(), 128 + SIGTERM);
+}
+
+TEST(LinuxRunLoopTest, RepeatingTimerThatMissedPeriodsFiresOnce) {
+  LinuxRunLoop loop;
+  bool blocked = false;
+  int firesAfterBlock = 0;
+  loop.scheduleRepeating(0.002, [&] {
+    if (!blocked) return;
+    ++firesAfterBlock;
+    loop.quit(0);
+  });
+  loop.scheduleOnce(0.001, [&] {
+    // Hold the loop for ten periods, as a suspension would.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(20);
+    while (std::chrono::steady_clock::now() < until) {
+    }
+    blocked = true;
+  });
+  EXPECT_EQ(loop.run(), 0);
+  EXPECT_EQ(firesAfterBlock, 1);
+}
+
+}  // namespace
+}  // namespace quillmoss::tracker

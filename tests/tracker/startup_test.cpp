@@ -1,0 +1,88 @@
+// Start-up in order, and the first flush tick.
+#include "startup.h"
+
+#include "callbacks.h"
+#include "daily_data/daily_data.h"
+#include "tracker_fixture.h"
+
+namespace quillmoss::tracker::testing {
+namespace {
+
+using StartupTest = TrackerTest;
+
+TEST_F(StartupTest, ContinuesTodaysFilesAndRewritesThemAtTheFirstTick) {
+  write(file("usage_", kToday), R"({"org.example.editor":100,"x":2.5})");
+  write(file("activity_", kToday), "[[1,2],[3]]");
+  write(file("segments_", kToday), R"([["x",1,2],[5,1]])");
+  workspace.frontmost = kEditor;
+  TrackerState& s = makeState();
+  startTracker(s);
+  EXPECT_EQ(s.currentDay, kToday);
+  EXPECT_EQ(s.usageData.at(kEditor), 100.0);
+  // Elements shorter than their format never reach the merge steps.
+  EXPECT_EQ(s.activityIntervals, (daily::ActivityList{{1.0, 2.0}}));
+  ASSERT_EQ(s.segmentSpans.size(), 1u);
+  EXPECT_EQ(s.activeBundle, kEditor);
+  EXPECT_EQ(s.lastSwitch, kMorning);
+
+  scheduleCallbacks(s);
+  loop.advance(29.9);
+  EXPECT_EQ(read(file("usage_", kToday)), R"({"org.example.editor":100,"x":2.5})");
+  loop.advance(0.1);
+  const auto usage = daily::loadUsage(file("usage_", kToday));
+  EXPECT_EQ(usage.value.at(kEditor), 130.0);
+  EXPECT_EQ(usage.value.at("x"), 2.5);
+  EXPECT_EQ(daily::loadSegments(file("segments_", kToday)).value.size(), 2u);
+  EXPECT_EQ(folderEntries().size(), 3u);
+}
+
+TEST_F(StartupTest, NothingIsWrittenBeforeTheFirstTickAndTheFolderIsCreatedThen) {
+  TrackerState& s = makeState();
+  startTracker(s);
+  scheduleCallbacks(s);
+  loop.advance(29);
+  EXPECT_TRUE(folderEntries().empty());
+  loop.advance(1);
+  EXPECT_EQ(read(file("usage_", kToday)), "{}");
+  EXPECT_EQ(daily::loadActivity(file("activity_", kToday)).value,
+            (daily::ActivityList{{kMorning + 30, kMorning + 30}}));
+  EXPECT_EQ(read(file("segments_", kToday)), "[]");
+}
+
+TEST_F(StartupTest, LoginWindowInFrontTimesNothingUntilAnotherActivation) {
+  workspace.frontmost = "com.apple.loginwindow";
+  TrackerState& s = makeState();
+  startTracker(s);
+  scheduleCallbacks(s);
+  EXPECT_FALSE(s.activeBundle);
+  loop.advance(300);
+  EXPECT_TRUE(s.usageData.empty());
+  workspace.activate(kTerminal);
+  loop.advance(30);
+  EXPECT_EQ(s.usageData.at(kTerminal), 30.0);
+  EXPECT_EQ(s.usageData.size(), 1u);
+}
+
+TEST_F(StartupTest, ScriptedBrowserInFrontIsAskedForItsTab) {
+  workspace.frontmost = kChrome;
+  TrackerState& s = makeState();
+  scripts.outcomes[s.kBrowserTabScripts.at(kChrome)] =
+      FakeScriptRunner::url("https://www.example.org/");
+  startTracker(s);
+  EXPECT_EQ(s.activeBundle, std::string(kChrome) + "#example.org");
+}
+
+TEST_F(StartupTest, TimersAndObserverAreInPlace) {
+  TrackerState& s = makeState();
+  startTracker(s);
+  scheduleCallbacks(s);
+  EXPECT_EQ(loop.timerCount(), 2u);
+  EXPECT_TRUE(workspace.handler);
+  ASSERT_TRUE(loop.signalHandler);
+  loop.raise(2);
+  EXPECT_EQ(loop.quitStatus, 0);
+  EXPECT_EQ(read(file("usage_", kToday)), "{}");
+}
+
+}  // namespace
+}  // namespace quillmoss::tracker::testing
