@@ -110,6 +110,36 @@ void appendString(std::string& out, std::string_view text) {
   out.push_back('"');
 }
 
+bool isUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      ++i;
+    } else if (std::size_t length = utf8SequenceLength(text, i)) {
+      i += length;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The text as the writer puts it on disk, unquoted: bad bytes replaced, nothing escaped.
+std::string asWritten(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t length =
+        static_cast<unsigned char>(text[i]) < 0x80 ? 1 : utf8SequenceLength(text, i);
+    if (length == 0) {
+      out.append("\xEF\xBF\xBD");
+      ++i;
+    } else {
+      out.append(text.substr(i, length));
+      i += length;
+    }
+  }
+  return out;
+}
+
 bool appendValue(std::string& out, const JsonValue& value);
 
 struct ValueWriter {
@@ -168,6 +198,14 @@ bool appendValue(std::string& out, const JsonValue& value) {
 }  // namespace
 
 std::optional<std::string> serializeUsage(const UsageMap& usage) {
+  // Keys that differ only in bytes that are not UTF-8 would be written as one name twice,
+  // and a reader refuses repeated names; such keys are written once with their sum.
+  for (const auto& [key, seconds] : usage) {
+    if (isUtf8(key)) continue;
+    UsageMap merged;
+    for (const auto& [name, value] : usage) merged[asWritten(name)] += value;
+    return serializeUsage(merged);
+  }
   std::string out;
   std::size_t estimate = 2;
   for (const auto& [key, seconds] : usage) estimate += key.size() + 28;
