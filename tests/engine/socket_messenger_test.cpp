@@ -57,6 +57,7 @@ class SocketMessengerTest : public ::testing::Test {
   }
   void TearDown() override {
     loop_.stop();
+    channel_.reset();
     messenger_.reset();
   }
 
@@ -85,21 +86,24 @@ class SocketMessengerTest : public ::testing::Test {
   LoopThread loop_;
   std::string socketPath_;
   std::unique_ptr<SocketMessenger> messenger_;
+  // Touched by handlers on the loop's thread; members so they outlive the loop in every case.
+  std::vector<BinaryReply> held_;
+  std::unique_ptr<MethodChannel> channel_;
+  int handled_ = 0;
 };
 
 TEST_F(SocketMessengerTest, ManyRequestsInFlightAnsweredInAnyOrder) {
   constexpr std::uint32_t kCount = 64;
-  std::vector<BinaryReply> held;
   // Holds every reply until all have arrived, then answers them last first.
   messenger_->setMessageHandler(
-      "hold", [&](const std::uint8_t* data, std::size_t size, BinaryReply reply) {
+      "hold", [this](const std::uint8_t* data, std::size_t size, BinaryReply reply) {
         Bytes copy(data, data + size);
-        held.push_back([reply = std::move(reply), copy](const std::uint8_t*, std::size_t) {
+        held_.push_back([reply = std::move(reply), copy](const std::uint8_t*, std::size_t) {
           reply(copy.data(), copy.size());
         });
-        if (held.size() == kCount) {
-          for (auto it = held.rbegin(); it != held.rend(); ++it) (*it)(nullptr, 0);
-          held.clear();
+        if (held_.size() == kCount) {
+          for (auto it = held_.rbegin(); it != held_.rend(); ++it) (*it)(nullptr, 0);
+          held_.clear();
         }
       });
   loop_.start();
@@ -144,13 +148,14 @@ TEST_F(SocketMessengerTest, RepliesFromWorkerThreadsAndDroppedRepliesArrive) {
     EXPECT_EQ(response.reply, expected[response.requestId]);
     expected.erase(response.requestId);
   }
+  loop_.stop();  // Before the queue its handler uses goes.
 }
 
 TEST_F(SocketMessengerTest, UnknownChannelAndUndecodableCallGetTheEmptyReply) {
-  MethodChannel channel(messenger_.get(), "com.velbrook.quillmoss/usage_tracker");
-  int handled = 0;
-  channel.setMethodCallHandler([&](const MethodCall&, std::unique_ptr<MethodResult> result) {
-    ++handled;
+  channel_ =
+      std::make_unique<MethodChannel>(messenger_.get(), "com.velbrook.quillmoss/usage_tracker");
+  channel_->setMethodCallHandler([this](const MethodCall&, std::unique_ptr<MethodResult> result) {
+    ++handled_;
     result->success(true);
   });
   loop_.start();
@@ -172,8 +177,7 @@ TEST_F(SocketMessengerTest, UnknownChannelAndUndecodableCallGetTheEmptyReply) {
   EXPECT_EQ(replies[1], Bytes{});
   EXPECT_EQ(replies[2], Bytes{});
   EXPECT_EQ(replies[3], encodeSuccessEnvelope(true));
-  EXPECT_EQ(handled, 1);
-  loop_.stop();  // The channel unregisters on the test thread once the loop is idle.
+  EXPECT_EQ(loop_.onLoop([this] { return handled_; }), 1);
 }
 
 TEST_F(SocketMessengerTest, BadFramesCloseOnlyTheirOwnConnection) {
@@ -232,10 +236,10 @@ TEST_F(SocketMessengerTest, FramesSplitAcrossWritesAndAHalfClosedClientStillGetR
 }
 
 TEST_F(SocketMessengerTest, ClientGoneWithRepliesPendingHarmsNothing) {
-  std::vector<BinaryReply> held;
-  messenger_->setMessageHandler("hold", [&](const std::uint8_t*, std::size_t, BinaryReply reply) {
-    held.push_back(std::move(reply));
-  });
+  messenger_->setMessageHandler("hold",
+                                [this](const std::uint8_t*, std::size_t, BinaryReply reply) {
+                                  held_.push_back(std::move(reply));
+                                });
   loop_.start();
   {
     auto leaving = connect();
@@ -243,15 +247,15 @@ TEST_F(SocketMessengerTest, ClientGoneWithRepliesPendingHarmsNothing) {
     for (std::uint32_t id = 1; id <= 5; ++id) {
       ASSERT_TRUE(leaving->sendRequest(id, "hold", nullptr, 0));
     }
-    ASSERT_TRUE(waitOnLoop([&] { return held.size() == 5; }));
+    ASSERT_TRUE(waitOnLoop([&] { return held_.size() == 5; }));
   }
   ASSERT_TRUE(waitForConnections(0));
   auto next = connect();  // Likely to reuse the departed client's descriptor number.
   ASSERT_TRUE(next);
   ASSERT_TRUE(waitForConnections(1));
   loop_.onLoop([&] {
-    for (auto& reply : held) reply(reinterpret_cast<const std::uint8_t*>("late"), 4);
-    held.clear();
+    for (auto& reply : held_) reply(reinterpret_cast<const std::uint8_t*>("late"), 4);
+    held_.clear();
     return 0;
   });
   const Bytes message = bytesOf("fresh");

@@ -43,7 +43,9 @@ bool convert(simdjson::dom::element element, EncodableValue& out, std::string* e
       return true;
     case simdjson::dom::element_type::ARRAY: {
       EncodableList list;
-      for (auto item : element.get_array().value_unsafe()) {
+      simdjson::dom::array array;
+      if (element.get_array().get(array) != simdjson::SUCCESS) return false;
+      for (auto item : array) {
         list.emplace_back();
         if (!convert(item, list.back(), error)) return false;
       }
@@ -52,7 +54,9 @@ bool convert(simdjson::dom::element element, EncodableValue& out, std::string* e
     }
     case simdjson::dom::element_type::OBJECT: {
       EncodableMap map;
-      for (auto field : element.get_object().value_unsafe()) {
+      simdjson::dom::object object;
+      if (element.get_object().get(object) != simdjson::SUCCESS) return false;
+      for (auto field : object) {
         EncodableValue item;
         if (!convert(field.value, item, error)) return false;
         map.insert_or_assign(EncodableValue(std::string(field.key)), std::move(item));
