@@ -4,6 +4,7 @@
 #include <sys/signalfd.h>
 #include <sys/timerfd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -23,12 +24,20 @@ timespec toTimespec(double seconds) {
   return {static_cast<time_t>(whole), nanos};
 }
 
-int makeTimerFd() {
-  // The boot-time clock runs on while the machine is suspended, so a timer that missed
-  // periods during a suspension is due at wake-up (and fires once there, see dispatch).
-  int fd = timerfd_create(CLOCK_BOOTTIME, TFD_NONBLOCK | TFD_CLOEXEC);
-  if (fd < 0) fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-  return fd;
+// The boot-time clock runs on while the machine is suspended, so a timer that missed
+// periods during a suspension is due at wake-up (and fires once there, see dispatchTimer).
+clockid_t timerClock() {
+  static const clockid_t clock = [] {
+    timespec probe{};
+    return clock_gettime(CLOCK_BOOTTIME, &probe) == 0 ? CLOCK_BOOTTIME : CLOCK_MONOTONIC;
+  }();
+  return clock;
+}
+
+double timerClockNow() {
+  timespec now{};
+  clock_gettime(timerClock(), &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
 }  // namespace
@@ -45,7 +54,7 @@ LinuxRunLoop::~LinuxRunLoop() = default;
 
 RunLoop::TimerId LinuxRunLoop::addTimer(double delaySeconds, double periodSeconds,
                                         Callback callback) {
-  UniqueFd fd(makeTimerFd());
+  UniqueFd fd(timerfd_create(timerClock(), TFD_NONBLOCK | TFD_CLOEXEC));
   if (!fd.valid()) return 0;
   itimerspec spec{};
   spec.it_value = toTimespec(delaySeconds);
@@ -55,7 +64,7 @@ RunLoop::TimerId LinuxRunLoop::addTimer(double delaySeconds, double periodSecond
   if (timerfd_settime(fd.get(), 0, &spec, nullptr) != 0) return 0;
   const TimerId id = nextTimer_++;
   timers_.emplace(id, Timer{std::move(fd), std::make_shared<Callback>(std::move(callback)),
-                            periodSeconds > 0.0});
+                            periodSeconds, timerClockNow() + delaySeconds});
   return id;
 }
 
@@ -100,7 +109,7 @@ int LinuxRunLoop::run() {
     }
     for (const auto& [id, timer] : timers_) {
       pollFds_.push_back({timer.fd.get(), POLLIN, 0});
-      sources_.push_back({SourceKind::Timer, id});
+      sources_.push_back({SourceKind::Timer, id, -1, timer.due});
     }
     for (const auto& [fd, callback] : watches_) {
       pollFds_.push_back({fd, POLLIN, 0});
@@ -118,6 +127,11 @@ int LinuxRunLoop::run() {
       for (std::size_t i = 0; i < pollFds_.size(); ++i) {
         if (pollFds_[i].revents != 0) list.push_back(sources_[i]);
       }
+      // Signals first, then timers in the order they fell due, then descriptors.
+      std::stable_sort(list.begin(), list.end(), [](const Source& a, const Source& b) {
+        if (a.kind != b.kind) return a.kind < b.kind;
+        return a.kind == SourceKind::Timer && a.due < b.due;
+      });
       return list;
     }();
     for (const Source& source : ready) {
@@ -157,7 +171,11 @@ void LinuxRunLoop::dispatchTimer(TimerId id) {
     return;
   }
   const std::shared_ptr<Callback> callback = timer->second.callback;
-  if (!timer->second.repeating) timers_.erase(timer);
+  if (timer->second.period > 0.0) {
+    timer->second.due += timer->second.period * static_cast<double>(expirations);
+  } else {
+    timers_.erase(timer);
+  }
   (*callback)();
 }
 

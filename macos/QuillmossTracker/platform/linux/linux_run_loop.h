@@ -35,13 +35,15 @@ class LinuxRunLoop final : public RunLoop {
   struct Timer {
     UniqueFd fd;
     std::shared_ptr<Callback> callback;
-    bool repeating = false;
+    double period = 0.0;  // 0 for a one-shot timer
+    double due = 0.0;     // next expiry on the timer's clock, to order timers due together
   };
   enum class SourceKind { Signal, Timer, Watch };
   struct Source {
     SourceKind kind;
     TimerId timer = 0;
     int fd = -1;
+    double due = 0.0;
   };
 
   TimerId addTimer(double delaySeconds, double periodSeconds, Callback callback);
