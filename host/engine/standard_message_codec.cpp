@@ -78,9 +78,59 @@ void writeInteger(std::vector<std::uint8_t>& out, std::int64_t value) {
   }
 }
 
-}  // namespace
+std::size_t sizeFieldBytes(std::size_t size) {
+  return size < 254 ? 1 : size <= 0xffff ? 3 : 5;
+}
 
-void writeStandardValue(std::vector<std::uint8_t>& out, const EncodableValue& value) {
+std::size_t aligned(std::size_t position, std::size_t alignment) {
+  const std::size_t remainder = position % alignment;
+  return remainder == 0 ? position : position + alignment - remainder;
+}
+
+std::size_t encodedEnd(const EncodableValue& value, std::size_t position);
+
+struct EncodedSizer {
+  std::size_t p;
+  template <typename T>
+  std::size_t typedList(const std::vector<T>& v) const {
+    return aligned(p + 1 + sizeFieldBytes(v.size()), sizeof(T)) + v.size() * sizeof(T);
+  }
+  std::size_t operator()(std::monostate) const { return p + 1; }
+  std::size_t operator()(bool) const { return p + 1; }
+  std::size_t operator()(std::int32_t) const { return p + 5; }
+  std::size_t operator()(std::int64_t v) const {
+    const bool fits = v >= std::numeric_limits<std::int32_t>::min() &&
+                      v <= std::numeric_limits<std::int32_t>::max();
+    return p + (fits ? 5 : 9);
+  }
+  std::size_t operator()(double) const { return aligned(p + 1, 8) + 8; }
+  std::size_t operator()(const std::string& v) const {
+    return p + 1 + sizeFieldBytes(v.size()) + v.size();
+  }
+  std::size_t operator()(const std::vector<std::uint8_t>& v) const { return typedList(v); }
+  std::size_t operator()(const std::vector<std::int32_t>& v) const { return typedList(v); }
+  std::size_t operator()(const std::vector<std::int64_t>& v) const { return typedList(v); }
+  std::size_t operator()(const std::vector<double>& v) const { return typedList(v); }
+  std::size_t operator()(const std::vector<float>& v) const { return typedList(v); }
+  std::size_t operator()(const EncodableList& v) const {
+    std::size_t end = p + 1 + sizeFieldBytes(v.size());
+    for (const auto& item : v) end = encodedEnd(item, end);
+    return end;
+  }
+  std::size_t operator()(const EncodableMap& v) const {
+    std::size_t end = p + 1 + sizeFieldBytes(v.size());
+    for (const auto& [key, item] : v) end = encodedEnd(item, encodedEnd(key, end));
+    return end;
+  }
+};
+
+// Where the value's encoding ends when it starts at `position`; lets the writer allocate once
+// instead of growing (and copying) a large reply step by step.
+std::size_t encodedEnd(const EncodableValue& value, std::size_t position) {
+  return std::visit(EncodedSizer{position}, static_cast<const EncodableVariant&>(value));
+}
+
+void writeValue(std::vector<std::uint8_t>& out, const EncodableValue& value) {
   struct Writer {
     std::vector<std::uint8_t>& out;
     void operator()(std::monostate) const { out.push_back(kNull); }
@@ -111,18 +161,25 @@ void writeStandardValue(std::vector<std::uint8_t>& out, const EncodableValue& va
     void operator()(const EncodableList& v) const {
       out.push_back(kList);
       writeSize(out, v.size());
-      for (const auto& item : v) writeStandardValue(out, item);
+      for (const auto& item : v) writeValue(out, item);
     }
     void operator()(const EncodableMap& v) const {
       out.push_back(kMap);
       writeSize(out, v.size());
       for (const auto& [key, item] : v) {
-        writeStandardValue(out, key);
-        writeStandardValue(out, item);
+        writeValue(out, key);
+        writeValue(out, item);
       }
     }
   };
   std::visit(Writer{out}, static_cast<const EncodableVariant&>(value));
+}
+
+}  // namespace
+
+void writeStandardValue(std::vector<std::uint8_t>& out, const EncodableValue& value) {
+  out.reserve(encodedEnd(value, out.size()));
+  writeValue(out, value);
 }
 
 std::vector<std::uint8_t> encodeStandardMessage(const EncodableValue& value) {
