@@ -112,6 +112,8 @@ TEST_F(CallCommandTest, NoHostAndBadUsageSaySoClearly) {
             kCallNoHost);
   EXPECT_NE(err.find("no quillmoss host is running (socket " + missing), std::string::npos) << err;
 
+  EXPECT_EQ(runCallCommand({"--help"}, out, err), kCallSucceeded);
+  EXPECT_NE(out.find("usage:"), std::string::npos);
   EXPECT_EQ(call({"usage_tracker"}), kCallUsage);
   EXPECT_NE(err_.find("usage:"), std::string::npos);
   EXPECT_EQ(call({"usage_tracker", "echo", "{not json"}), kCallUsage);

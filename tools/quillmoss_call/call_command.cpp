@@ -72,6 +72,10 @@ bool parseOptions(const std::vector<std::string>& arguments, Options& options, s
 }  // namespace
 
 int runCallCommand(const std::vector<std::string>& arguments, std::string& out, std::string& err) {
+  if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
+    out += kUsage;
+    return kCallSucceeded;
+  }
   Options options;
   if (!parseOptions(arguments, options, err)) {
     err += kUsage;
