@@ -41,6 +41,11 @@ void onTabTimer(TrackerState& state) {
 void onTerminationSignal(TrackerState& state, int /*signal*/) {
   if (state.terminated) return;
   state.terminated = true;
+  // Before start-up has chosen a day there is nothing to save.
+  if (state.currentDay.empty()) {
+    state.loop.quit(0);
+    return;
+  }
   flushCurrentApp(state);
   retryPendingDays(state);
   save(state, state.usageData, state.currentDay);

@@ -56,17 +56,6 @@ TEST_F(BrowserDomainsTest, LeadingWwwDotIsRemovedOnceAndExactly) {
   EXPECT_EQ(browserActiveDomain(s, kSafari), std::nullopt);
 }
 
-TEST_F(BrowserDomainsTest, ScriptsAreTheExactTexts) {
-  TrackerState& s = makeState();
-  EXPECT_EQ(s.kBrowserTabScripts.size(), 2u);
-  EXPECT_EQ(s.kBrowserTabScripts.at(kChrome),
-            "tell application id \"com.google.Chrome\" to if (count of windows) > 0 then get URL "
-            "of active tab of front window");
-  EXPECT_EQ(s.kBrowserTabScripts.at(kSafari),
-            "tell application id \"com.apple.Safari\" to if (count of windows) > 0 then get URL "
-            "of front document");
-}
-
 TEST_F(BrowserDomainsTest, FailuresGiveNoDomain) {
   TrackerState& s = makeState();
   const std::string& script = s.kBrowserTabScripts.at(kChrome);

@@ -95,5 +95,19 @@ TEST(LinuxRunLoopTest, RepeatingTimerThatMissedPeriodsFiresOnce) {
   EXPECT_EQ(firesAfterBlock, 1);
 }
 
+TEST(LinuxRunLoopTest, ClosedWatchedDescriptorIsDroppedNotSpunOn) {
+  LinuxRunLoop loop;
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  // Scheduled first so that its descriptor cannot take the closed pipe's number.
+  loop.scheduleOnce(0.005, [&] { loop.quit(0); });
+  int calls = 0;
+  loop.watchReadable(fds[0], [&] { ++calls; });
+  ::close(fds[0]);
+  ::close(fds[1]);
+  EXPECT_EQ(loop.run(), 0);
+  EXPECT_EQ(calls, 0);
+}
+
 }  // namespace
 }  // namespace quillmoss::tracker

@@ -72,17 +72,5 @@ TEST_F(StartupTest, ScriptedBrowserInFrontIsAskedForItsTab) {
   EXPECT_EQ(s.activeBundle, std::string(kChrome) + "#example.org");
 }
 
-TEST_F(StartupTest, TimersAndObserverAreInPlace) {
-  TrackerState& s = makeState();
-  startTracker(s);
-  scheduleCallbacks(s);
-  EXPECT_EQ(loop.timerCount(), 2u);
-  EXPECT_TRUE(workspace.handler);
-  ASSERT_TRUE(loop.signalHandler);
-  loop.raise(2);
-  EXPECT_EQ(loop.quitStatus, 0);
-  EXPECT_EQ(read(file("usage_", kToday)), "{}");
-}
-
 }  // namespace
 }  // namespace quillmoss::tracker::testing

@@ -56,12 +56,12 @@ RunLoop::TimerId LinuxRunLoop::addTimer(double delaySeconds, double periodSecond
                                         Callback callback) {
   UniqueFd fd(timerfd_create(timerClock(), TFD_NONBLOCK | TFD_CLOEXEC));
   if (!fd.valid()) return 0;
-  itimerspec spec{};
-  spec.it_value = toTimespec(delaySeconds);
+  itimerspec setting{};
+  setting.it_value = toTimespec(delaySeconds);
   // A zero first expiry would disarm the timer; "now" is the next nanosecond.
-  if (spec.it_value.tv_sec == 0 && spec.it_value.tv_nsec == 0) spec.it_value.tv_nsec = 1;
-  spec.it_interval = toTimespec(periodSeconds);
-  if (timerfd_settime(fd.get(), 0, &spec, nullptr) != 0) return 0;
+  if (setting.it_value.tv_sec == 0 && setting.it_value.tv_nsec == 0) setting.it_value.tv_nsec = 1;
+  setting.it_interval = toTimespec(periodSeconds);
+  if (timerfd_settime(fd.get(), 0, &setting, nullptr) != 0) return 0;
   const TimerId id = nextTimer_++;
   timers_.emplace(id, Timer{std::move(fd), std::make_shared<Callback>(std::move(callback)),
                             periodSeconds, timerClockNow() + delaySeconds});
@@ -125,7 +125,13 @@ int LinuxRunLoop::run() {
     const std::vector<Source> ready = [&] {
       std::vector<Source> list;
       for (std::size_t i = 0; i < pollFds_.size(); ++i) {
-        if (pollFds_[i].revents != 0) list.push_back(sources_[i]);
+        if (pollFds_[i].revents == 0) continue;
+        // A descriptor closed behind our back would be reported forever.
+        if ((pollFds_[i].revents & POLLNVAL) != 0 && sources_[i].kind == SourceKind::Watch) {
+          watches_.erase(sources_[i].fd);
+          continue;
+        }
+        list.push_back(sources_[i]);
       }
       // Signals first, then timers in the order they fell due, then descriptors.
       std::stable_sort(list.begin(), list.end(), [](const Source& a, const Source& b) {
