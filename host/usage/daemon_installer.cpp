@@ -24,6 +24,7 @@ constexpr char kPlaceholder[] = "DAEMON_PATH_PLACEHOLDER";
 constexpr char kCocoaErrorDomain[] = "NSCocoaErrorDomain";
 constexpr int kFileReadInapplicableEncoding = 261;
 constexpr int kFileWriteUnknown = 512;
+constexpr int kFileWriteInapplicableEncoding = 517;
 
 InstallError posixError(int error, const std::string& what) {
   return InstallError{kPosixErrorDomain, error, what + ": " + std::strerror(error)};
@@ -105,6 +106,14 @@ std::optional<InstallError> copyKeepingTimes(const fs::path& source, const fs::p
     return posixError(error, what);
   }
   return std::nullopt;
+}
+
+// UTF-8 without the control characters that XML 1.0 forbids even as references.
+bool xmlCanCarry(std::string_view text) {
+  for (unsigned char c : text) {
+    if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
+  }
+  return isValidUtf8(text);
 }
 
 std::optional<InstallError> readWholeFile(const fs::path& file, std::string& text) {
@@ -213,6 +222,13 @@ std::optional<InstallError> installLaunchAgent(Bundle& bundle, const fs::path& a
                             " couldn't be opened using text encoding Unicode (UTF-8)."};
   }
 
+  // A path that no property list can carry would make launchd reject the file while
+  // "setup" reports success; refuse it here instead.
+  if (!xmlCanCarry(daemonDest.string())) {
+    return InstallError{
+        kCocoaErrorDomain, kFileWriteInapplicableEncoding,
+        "The path " + quoted(daemonDest) + " cannot be written into a property list."};
+  }
   const std::string text = fillAgentTemplate(templateText, daemonDest.string());
   if (!daily::writeFileAtomically(agentFile, text)) {
     return InstallError{kCocoaErrorDomain, kFileWriteUnknown,

@@ -197,5 +197,18 @@ TEST_F(SetupTest, PathsWithXmlSpecialCharactersAreEscaped) {
   xmlFreeDoc(doc);
 }
 
+TEST_F(SetupTest, APathNoPropertyListCanCarryFailsInsteadOfWritingABrokenFile) {
+  for (const char* folder : {"bell\x07" "folder", "latin1 \xe9t\xe9"}) {
+    SCOPED_TRACE(folder);
+    paths.appSupportDir = temp.path() / folder / "com.velbrook.quillmoss";
+    paths.daemonDest = paths.appSupportDir / "QuillmossTracker";
+    bridge = std::make_unique<host::UsageTrackerBridge>(services());
+    auto reply = callAndSettle("setup");
+    EXPECT_EQ(reply->code, "SETUP_FAILED");
+    EXPECT_FALSE(fs::exists(agentFile()));
+    EXPECT_TRUE(runner.calls.empty());
+  }
+}
+
 }  // namespace
 }  // namespace quillmoss::testing
