@@ -1,6 +1,7 @@
 /* A bare X client for the end-to-end runs: one window with a chosen WM_CLASS and title,
- * that accepts input focus. Prints its window id once mapped, then serves events until killed.
- *   x11_test_client INSTANCE CLASS TITLE [--no-pid] [--transient-for WINDOW] */
+ * that accepts input focus. Prints its window id once it asked for the window to be mapped, then
+ * serves events until killed. x11_test_client INSTANCE CLASS TITLE [--no-pid] [--transient-for
+ * WINDOW] */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -77,17 +78,11 @@ int main(int argc, char** argv) {
   }
   xcb_map_window(c, window);
   xcb_flush(c);
+  printf("%u\n", window);
+  fflush(stdout);
 
-  int announced = 0;
   xcb_generic_event_t* event;
-  while ((event = xcb_wait_for_event(c)) != NULL) {
-    if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY && !announced) {
-      printf("%u\n", window);
-      fflush(stdout);
-      announced = 1;
-    }
-    free(event);
-  }
+  while ((event = xcb_wait_for_event(c)) != NULL) free(event);
   xcb_disconnect(c);
   return 0;
 }

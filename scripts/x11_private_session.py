@@ -1,0 +1,164 @@
+"""A private X session for scripted runs: Xvfb on a free display, openbox, bare test clients,
+and xdotool/xset to drive focus, input and the screen saver. Waits on conditions, never on
+guesses; every process it starts is ended when the session closes."""
+
+import os
+import select
+import shutil
+import signal
+import subprocess
+import time
+
+
+class SessionError(RuntimeError):
+    pass
+
+
+def wait_until(condition, timeout, interval=0.02, what="condition"):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise SessionError(f"timed out waiting for {what}")
+        time.sleep(interval)
+
+
+class PrivateX:
+    def __init__(self, client_path, env=None, width=1024, height=768):
+        for tool in ("Xvfb", "openbox", "xdotool", "xset", "xprop"):
+            if shutil.which(tool) is None:
+                raise SessionError(f"{tool} is not installed (scripts/install-deps)")
+        self.client_path = client_path
+        self.env = dict(os.environ if env is None else env)
+        self.size = f"{width}x{height}x24"
+        self.processes = []
+        self.display = None
+
+    # --- lifetime -------------------------------------------------------------------------
+    def __enter__(self):
+        try:
+            self._start_server()
+            self._start_window_manager()
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def close(self):
+        # Clients first, the server last, so nothing complains about a vanished display.
+        for process in reversed(self.processes):
+            self.stop(process)
+        self.processes.clear()
+
+    def stop(self, process, sig=signal.SIGTERM, timeout=5):
+        if process.poll() is None:
+            process.send_signal(sig)
+            try:
+                process.wait(timeout)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+        for stream in (process.stdout, process.stderr):
+            if stream:
+                stream.close()
+
+    def spawn(self, args, **kwargs):
+        kwargs.setdefault("stdout", subprocess.DEVNULL)
+        kwargs.setdefault("stderr", subprocess.DEVNULL)
+        kwargs.setdefault("env", self.env)
+        process = subprocess.Popen(args, **kwargs)
+        self.processes.append(process)
+        return process
+
+    def _start_server(self):
+        read_end, write_end = os.pipe()
+        try:
+            # -displayfd: the server picks a free display and tells us its number when ready.
+            self.spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0", self.size,
+                        "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,))
+            os.close(write_end)
+            write_end = None
+            text = b""
+            deadline = time.monotonic() + 15
+            while not text.endswith(b"\n"):
+                left = deadline - time.monotonic()
+                if left <= 0 or not select.select([read_end], [], [], left)[0]:
+                    raise SessionError("Xvfb did not start")
+                chunk = os.read(read_end, 64)
+                if not chunk:
+                    raise SessionError("Xvfb exited at start-up")
+                text += chunk
+        finally:
+            os.close(read_end)
+            if write_end is not None:
+                os.close(write_end)
+        self.display = ":" + text.decode().strip()
+        self.env["DISPLAY"] = self.display
+
+    def _start_window_manager(self):
+        self.spawn(["openbox", "--sm-disable"])
+        # An EWMH manager announces itself through _NET_SUPPORTING_WM_CHECK on the root window.
+        wait_until(lambda: "window id" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
+                                                   check=False),
+                   10, 0.05, "the window manager")
+
+    # --- driving --------------------------------------------------------------------------
+    def run(self, args, check=True):
+        result = subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=10)
+        if check and result.returncode != 0:
+            raise SessionError(f"{' '.join(args)} failed: {result.stderr.strip()}")
+        return result.stdout
+
+    def open_window(self, instance, wm_class, title, *options):
+        """Starts a test client; returns its window id once the window manager manages it."""
+        process = self.spawn([self.client_path, instance, wm_class, title, *options],
+                             stdout=subprocess.PIPE, text=True)
+        ready = select.select([process.stdout], [], [], 10)[0]
+        line = process.stdout.readline() if ready else ""
+        if not line.strip():
+            raise SessionError(f"the test client {title} did not create its window")
+        window = int(line)
+        # Openbox drops a map request that comes while it is still starting; ask again.
+        for _ in range(10):
+            try:
+                wait_until(lambda: self._managed(window), 1, 0.02, f"openbox to manage {title}")
+                return window
+            except SessionError:
+                self.run(["xdotool", "windowmap", str(window)], check=False)
+        raise SessionError(f"openbox does not manage the window of {title}")
+
+    def _managed(self, window):
+        out = self.run(["xprop", "-root", "_NET_CLIENT_LIST"], check=False)
+        return f"0x{window:x}" in out
+
+    def active_window(self):
+        out = self.run(["xdotool", "getactivewindow"], check=False).strip()
+        return int(out) if out.isdigit() else 0
+
+    def activate(self, window):
+        """Asks the window manager to activate the window and waits until it is active.
+        Returns the instant, between request and confirmation, at which it became active."""
+        before = time.time()
+        self.run(["xdotool", "windowactivate", str(window)], check=False)
+        wait_until(lambda: self.active_window() == window, 10, 0.01, f"window {window} active")
+        return (before + time.time()) / 2
+
+    def touch_input(self, x=10, y=10):
+        """Moves the pointer: real input, which resets the idle time (activation does not)."""
+        self.run(["xdotool", "mousemove", str(x), str(y)])
+        self.run(["xdotool", "mousemove_relative", "--", "1", "1"])
+
+    def lock(self):
+        before = time.time()
+        self.run(["xset", "s", "activate"])
+        return (before + time.time()) / 2
+
+    def unlock(self):
+        before = time.time()
+        self.run(["xset", "s", "reset"])
+        return (before + time.time()) / 2

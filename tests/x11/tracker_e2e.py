@@ -1,0 +1,177 @@
+#!/usr/bin/env python3
+"""End-to-end run of the real QuillmossTracker on a private X display with openbox and bare
+test clients: switches between applications (one known by a desktop entry, one only by its
+executable, a dialog that counts for its owner), locks the screen for a stretch, stops the
+tracker with SIGTERM and checks the three day files.
+    tracker_e2e.py TRACKER CLIENT"""
+
+import glob
+import json
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from x11_private_session import PrivateX, wait_until  # noqa: E402
+
+# Every stretch below is bounded by two instants the driver takes around an xdotool or xset
+# call (each well under 50 ms, the confirming poll every 10 ms); the tracker's own instant lies
+# between them. Starting a process on a loaded CI machine can take a few hundred ms more, so
+# each boundary may be off by up to about 0.2 s; a stretch or total therefore gets 0.5 s.
+TOLERANCE = 0.5
+ALPHA, GAMMA, EXE = "Alpha", "org.example.Gamma", "x11_test_client"
+
+
+def fail(message):
+    print("FAIL:", message)
+    sys.exit(1)
+
+
+def check(condition, message):
+    if not condition:
+        fail(message)
+
+
+def has_socket(pid):
+    try:
+        return any(os.readlink(f"/proc/{pid}/fd/{fd}").startswith("socket:")
+                   for fd in os.listdir(f"/proc/{pid}/fd"))
+    except OSError:
+        return False
+
+
+def load_days(data_dir):
+    usage, activity, segments = {}, [], []
+    for path in sorted(glob.glob(os.path.join(data_dir, "usage_*.json"))):
+        day = os.path.basename(path)[len("usage_"):-len(".json")]
+        with open(path) as f:
+            for key, seconds in json.load(f).items():
+                usage[key] = usage.get(key, 0.0) + seconds
+        with open(os.path.join(data_dir, f"activity_{day}.json")) as f:
+            activity += json.load(f)
+        with open(os.path.join(data_dir, f"segments_{day}.json")) as f:
+            segments += json.load(f)
+    return usage, activity, segments
+
+
+def main(tracker, client):
+    root = tempfile.mkdtemp(prefix="qm-x11-e2e-")
+    home = os.path.join(root, "home")
+    data_home = os.path.join(home, "data")
+    runtime = os.path.join(root, "run")
+    os.makedirs(os.path.join(data_home, "applications"))
+    os.makedirs(runtime, mode=0o700)
+    # Gamma is known by its desktop entry: the entry's ID, not the WM_CLASS, names it.
+    with open(os.path.join(data_home, "applications", f"{GAMMA}.desktop"), "w") as f:
+        f.write("[Desktop Entry]\nType=Application\nName=Gamma\nExec=gamma\n"
+                "StartupWMClass=gamma-app\n")
+    # Only the tracker sees the temporary home; openbox needs the system's themes.
+    tracker_env = dict(os.environ, HOME=home, XDG_DATA_HOME=data_home, XDG_RUNTIME_DIR=runtime,
+                       XDG_DATA_DIRS=os.path.join(root, "no-system-entries"), LC_ALL="C")
+    data_dir = os.path.join(data_home, "com.velbrook.quillmoss", "usage")
+
+    with PrivateX(client) as x:
+        alpha = x.open_window("alpha", "Alpha", "Alpha")
+        gamma = x.open_window("gamma-app", "Gamma", "Gamma")
+        # No WM_CLASS and no _NET_WM_PID: the server's own record of the client's pid leads to
+        # the executable's name.
+        bare = x.open_window("", "", "Bare", "--no-pid")
+        dialog = x.open_window("dialog", "Dialogish", "Alpha's dialog", "--transient-for", str(alpha))
+        x.activate(alpha)
+
+        expected = {ALPHA: 0.0, GAMMA: 0.0, EXE: 0.0}
+        stretches = []  # (key, start, end) as the driver saw them
+
+        started = time.time()
+        daemon = x.spawn([tracker], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                         env=dict(tracker_env, DISPLAY=x.display))
+        wait_until(lambda: has_socket(daemon.pid) or daemon.poll() is not None, 10, 0.005,
+                   "the tracker to connect")
+        check(daemon.poll() is None, f"the tracker exited at start-up ({daemon.returncode})")
+        begin = time.time()
+        check(begin - started < 5, "the tracker took too long to start")
+
+        def stay(key, start, seconds):
+            time.sleep(seconds)
+            return key, start
+
+        # Alpha at start-up, then Gamma, the dialog (Alpha's), the bare client, Alpha again.
+        key, start = stay(ALPHA, begin, 2.0)
+        for window, next_key, seconds in ((gamma, GAMMA, 2.0), (dialog, ALPHA, 2.0),
+                                          (bare, EXE, 2.0), (alpha, ALPHA, 1.5)):
+            switched = x.activate(window)
+            stretches.append((key, start, switched))
+            key, start = stay(next_key, switched, seconds)
+        x.touch_input()
+
+        # Locked: nothing is credited, even when the window in front changes behind the lock.
+        lock_start = x.lock()
+        stretches.append((key, start, lock_start))
+        time.sleep(1.0)
+        x.activate(gamma)
+        time.sleep(2.0)
+        lock_end = x.unlock()
+        key, start = GAMMA, lock_end
+
+        # The first flush tick, 30 s after start, samples activity; then stop the tracker.
+        wait_until(lambda: glob.glob(os.path.join(data_dir, "activity_*.json")), 40, 0.05,
+                   "the first flush tick")
+        time.sleep(0.5)
+        stop = time.time()
+        daemon.send_signal(signal.SIGTERM)
+        try:
+            status = daemon.wait(10)
+        except subprocess.TimeoutExpired:
+            fail("the tracker did not end on SIGTERM")
+        stretches.append((key, start, stop))
+        out, err = daemon.communicate()
+        check(status == 0, f"exit status {status} after SIGTERM, expected 0")
+        check(not out and not err, f"the tracker printed something: {out!r} {err!r}")
+
+    usage, activity, segments = load_days(data_dir)
+    print("usage:", json.dumps(usage, indent=1))
+    print("segments:", json.dumps(segments, indent=1))
+    print("activity:", activity)
+    for k, s, e in stretches:
+        expected[k] += e - s
+
+    check(set(usage) == set(expected), f"keys {sorted(usage)}, expected {sorted(expected)}")
+    for k, seconds in expected.items():
+        check(abs(usage[k] - seconds) <= TOLERANCE,
+              f"{k}: {usage[k]:.3f} s credited, expected {seconds:.3f} s ± {TOLERANCE}")
+
+    # Segments: in order, the right keys, each where the driver saw it.
+    check([s[0] for s in segments] == [k for k, _, _ in stretches],
+          f"segment keys {[s[0] for s in segments]}, expected {[k for k, _, _ in stretches]}")
+    previous_end = 0.0
+    for (k, s, e), (sk, ss, se) in zip(stretches, segments):
+        check(ss < se and ss >= previous_end - 1e-6, f"segment {sk} out of order")
+        check(abs(ss - s) <= TOLERANCE and abs(se - e) <= TOLERANCE,
+              f"segment {sk} [{ss:.2f}, {se:.2f}] vs. driver's [{s:.2f}, {e:.2f}]")
+        previous_end = se
+
+    # Nothing while locked: no segment reaches into the lock, and the totals lack its length.
+    for sk, ss, se in segments:
+        check(se <= lock_start + TOLERANCE or ss >= lock_end - TOLERANCE,
+              f"segment {sk} [{ss:.2f}, {se:.2f}] overlaps the lock [{lock_start:.2f}, {lock_end:.2f}]")
+    credited = sum(usage.values())
+    check(abs(credited - (stop - begin - (lock_end - lock_start))) <= 2 * TOLERANCE,
+          f"{credited:.2f} s credited over a {stop - begin:.2f} s run with a "
+          f"{lock_end - lock_start:.2f} s lock")
+
+    # One activity sample at the first flush tick, about 30 s after start, the user active.
+    check(len(activity) == 1, f"activity {activity}, expected one interval")
+    a_start, a_end = activity[0][0], activity[0][1]
+    check(begin + 29 <= a_start <= a_end <= stop, f"activity interval {activity[0]} out of the run")
+    print("PASS")
+    return 0
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 3:
+        print(__doc__.strip(), file=sys.stderr)
+        sys.exit(2)
+    sys.exit(main(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])))
