@@ -267,6 +267,7 @@ void SocketMessenger::Core::onReadable(std::uint64_t id) {
   if (it == connections.end()) return;
   Connection& connection = it->second;
   std::size_t budget = kReadBudgetBytes;
+  bool gone = false;
   while (budget > 0) {
     const std::size_t old = connection.input.size();
     connection.input.resize(old + kReadChunkBytes);
@@ -281,10 +282,7 @@ void SocketMessenger::Core::onReadable(std::uint64_t id) {
     if (got == 0) {
       // Gone entirely, or only done sending (and still waiting for its replies)?
       pollfd state{connection.fd.get(), 0, 0};
-      if (::poll(&state, 1, 0) > 0 && (state.revents & POLLHUP)) {
-        close(id);  // Its replies are dropped when they come.
-        return;
-      }
+      gone = ::poll(&state, 1, 0) > 0 && (state.revents & POLLHUP);
       connection.peerDone = true;
       break;
     }
@@ -299,17 +297,17 @@ void SocketMessenger::Core::onReadable(std::uint64_t id) {
     close(id);  // Oversized or inconsistent: this client only.
     return;
   }
-  if (connection.peerDone && !connection.input.empty()) {
-    close(id);  // Ended in the middle of a frame.
-    return;
-  }
   connection.pendingReplies += requests.size();
-  if (connection.peerDone && connection.pendingReplies == 0 &&
-      connection.outputStart == connection.output.size()) {
+  if (gone || (connection.peerDone && !connection.input.empty())) {
+    // Gone, or ended in the middle of a frame: its complete calls still run, and their
+    // replies are dropped when they come.
     close(id);
-    return;
+  } else if (connection.peerDone && connection.pendingReplies == 0 &&
+             connection.outputStart == connection.output.size()) {
+    close(id);
+  } else {
+    updateWatches(id, connection);
   }
-  updateWatches(id, connection);
   // From here on the connection may go away (a reply can close it), so only its id is used.
   for (auto& request : requests) dispatch(id, std::move(request));
 }

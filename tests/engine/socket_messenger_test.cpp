@@ -266,6 +266,25 @@ TEST_F(SocketMessengerTest, ClientGoneWithRepliesPendingHarmsNothing) {
   EXPECT_EQ(response.reply, bytesOf("echo:fresh"));
 }
 
+TEST_F(SocketMessengerTest, CallsFromAClientThatLeftAtOnceStillRun) {
+  messenger_->setMessageHandler("count",
+                                [this](const std::uint8_t*, std::size_t, BinaryReply reply) {
+                                  ++handled_;
+                                  reply(nullptr, 0);
+                                });
+  loop_.start();
+  {
+    auto client = connect();
+    ASSERT_TRUE(client);
+    Bytes frames;
+    for (std::uint32_t id = 1; id <= 3; ++id) appendRequestFrame(frames, id, "count", nullptr, 0);
+    frames.insert(frames.end(), {9, 0, 0});  // And the start of a frame never finished.
+    ASSERT_TRUE(client->sendRaw(frames.data(), frames.size()));
+  }  // Closed before the host has read a byte.
+  EXPECT_TRUE(waitOnLoop([this] { return handled_ == 3; }));
+  EXPECT_TRUE(waitForConnections(0));
+}
+
 TEST_F(SocketMessengerTest, SlowReaderDoesNotHoldUpOthers) {
   const Bytes big(1 << 20, 0x5a);
   messenger_->setMessageHandler("big", [&](const std::uint8_t*, std::size_t, BinaryReply reply) {
