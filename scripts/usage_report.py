@@ -59,9 +59,14 @@ def report(data_dir, day):
     lines += ["", "Timeline (usage segments):"]
     if not segments:
         lines.append("  none")
+    previous_end = None
     for segment in segments:
         key, start, end = segment[0], segment[1], segment[2]
+        if previous_end is not None and start - previous_end >= 1.0:
+            lines.append(f"  {clock(previous_end)}\u2013{clock(start)}  {start - previous_end:7.1f} s"
+                         "  (no segment: screen locked, no application, or user away)")
         lines.append(f"  {clock(start)}\u2013{clock(end)}  {end - start:7.1f} s  {key}")
+        previous_end = end
     lines += ["", "Activity (the user at the machine, sampled every 30 s):"]
     if not activity:
         lines.append("  none")
