@@ -86,7 +86,10 @@ bool writeFileAtomically(const std::filesystem::path& file, std::string_view byt
   std::filesystem::create_directories(folder, ignored);
 
   // A fixed name per target: a leftover from a crash is truncated and reused, never piled up.
-  const std::filesystem::path temp = folder / ("." + file.filename().string() + ".tmp");
+  std::string tempName = ".";
+  tempName.append(file.filename().native());
+  tempName.append(".tmp");
+  const std::filesystem::path temp = folder / tempName;
   int fd = openRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0644);
   if (fd < 0) return false;
   bool ok = writeAll(fd, bytes) && fsyncRetrying(fd);

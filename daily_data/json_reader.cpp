@@ -6,6 +6,8 @@
 #include <simdjson.h>
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <memory>
 
 #include "daily_data/daily_data.h"
 
@@ -21,9 +23,16 @@ constexpr std::size_t kMaxDepth = 64;
 
 // The bytes of a file followed by the zeroed padding simdjson reads past the end.
 struct PaddedBytes {
-  std::string buffer;
+  std::unique_ptr<char[]> data;
   std::size_t size = 0;
 };
+
+// Room for `capacity` bytes and the padding, keeping the first `keep` bytes.
+void reserveBytes(PaddedBytes& bytes, std::size_t keep, std::size_t capacity) {
+  auto grown = std::make_unique_for_overwrite<char[]>(capacity + simdjson::SIMDJSON_PADDING);
+  if (keep > 0) std::memcpy(grown.get(), bytes.data.get(), keep);
+  bytes.data = std::move(grown);
+}
 
 template <typename T>
 Loaded<T> unusable() {
@@ -65,15 +74,15 @@ LoadStatus readPadded(const std::filesystem::path& file, PaddedBytes& out) {
   }
   // One byte more than expected, so growth while reading is noticed without a second read.
   std::size_t capacity = static_cast<std::size_t>(info.st_size) + 1;
-  out.buffer.resize(capacity + simdjson::SIMDJSON_PADDING);
+  reserveBytes(out, 0, capacity);
   std::size_t used = 0;
   for (;;) {
     if (used == capacity) {
       if (capacity > kMaxDayFileBytes) return LoadStatus::Unusable;
       capacity = std::min<std::size_t>(capacity * 2, kMaxDayFileBytes + 1);
-      out.buffer.resize(capacity + simdjson::SIMDJSON_PADDING);
+      reserveBytes(out, used, capacity);
     }
-    ssize_t n = ::read(fd.get(), out.buffer.data() + used, capacity - used);
+    ssize_t n = ::read(fd.get(), out.data.get() + used, capacity - used);
     if (n < 0) {
       if (errno == EINTR) continue;
       return LoadStatus::Unusable;
@@ -82,29 +91,38 @@ LoadStatus readPadded(const std::filesystem::path& file, PaddedBytes& out) {
     used += static_cast<std::size_t>(n);
   }
   if (used > kMaxDayFileBytes) return LoadStatus::Unusable;
-  std::fill(out.buffer.begin() + static_cast<std::ptrdiff_t>(used), out.buffer.end(), '\0');
+  std::memset(out.data.get() + used, 0, simdjson::SIMDJSON_PADDING);
   out.size = used;
   return LoadStatus::Loaded;
 }
 
 PaddedBytes padText(std::string_view text) {
   PaddedBytes bytes;
-  bytes.buffer.reserve(text.size() + simdjson::SIMDJSON_PADDING);
-  bytes.buffer.assign(text);
-  bytes.buffer.resize(text.size() + simdjson::SIMDJSON_PADDING, '\0');
+  reserveBytes(bytes, 0, text.size());
+  if (!text.empty()) std::memcpy(bytes.data.get(), text.data(), text.size());
+  std::memset(bytes.data.get() + text.size(), 0, simdjson::SIMDJSON_PADDING);
   bytes.size = text.size();
   return bytes;
 }
 
-// Parses the document; false for anything simdjson rejects (not JSON, bad UTF-8, numbers
-// out of range, too deep, unescaped control characters, trailing content).
-bool parseDocument(simdjson::dom::parser& parser, const PaddedBytes& bytes, element& root) {
-  if (bytes.size > kMaxDayFileBytes) return false;
-  if (parser.allocate(std::max<std::size_t>(bytes.size, 1), kMaxDepth) != simdjson::SUCCESS) {
-    return false;
+// A parser sized for one document. None is kept between loads: the daemon loads a day once,
+// and a kept parser would hold a few megabytes for the rest of the day.
+class DocumentParser {
+ public:
+  // Parses the document; false for anything simdjson rejects (not JSON, bad UTF-8, numbers
+  // out of range, too deep, unescaped control characters, trailing content). The root stays
+  // valid while this parser lives.
+  bool parse(const PaddedBytes& bytes, element& root) {
+    if (bytes.size > kMaxDayFileBytes) return false;
+    if (parser_.allocate(std::max<std::size_t>(bytes.size, 1), kMaxDepth) != simdjson::SUCCESS) {
+      return false;
+    }
+    return parser_.parse(bytes.data.get(), bytes.size, false).get(root) == simdjson::SUCCESS;
   }
-  return parser.parse(bytes.buffer.data(), bytes.size, false).get(root) == simdjson::SUCCESS;
-}
+
+ private:
+  simdjson::dom::parser parser_;
+};
 
 bool isNumber(element value) {
   switch (value.type()) {
@@ -134,8 +152,9 @@ JsonValue toJsonValue(element value) {
       return out;
     }
     case element_type::OBJECT: {
+      simdjson::dom::object object = value.get_object().value_unsafe();
       JsonObject out;
-      for (simdjson::dom::key_value_pair member : value.get_object().value_unsafe()) {
+      for (simdjson::dom::key_value_pair member : object) {
         out.emplace_back(std::string(member.key), toJsonValue(member.value));
       }
       return out;
@@ -157,9 +176,9 @@ JsonValue toJsonValue(element value) {
 }
 
 Loaded<UsageMap> usageFrom(const PaddedBytes& bytes) {
-  simdjson::dom::parser parser;
+  DocumentParser parser;
   element root;
-  if (!parseDocument(parser, bytes, root)) return unusable<UsageMap>();
+  if (!parser.parse(bytes, root)) return unusable<UsageMap>();
   simdjson::dom::object object;
   if (root.get_object().get(object) != simdjson::SUCCESS) return unusable<UsageMap>();
   UsageMap usage;
@@ -175,9 +194,9 @@ Loaded<UsageMap> usageFrom(const PaddedBytes& bytes) {
 }
 
 Loaded<ActivityList> activityFrom(const PaddedBytes& bytes) {
-  simdjson::dom::parser parser;
+  DocumentParser parser;
   element root;
-  if (!parseDocument(parser, bytes, root)) return unusable<ActivityList>();
+  if (!parser.parse(bytes, root)) return unusable<ActivityList>();
   simdjson::dom::array array;
   if (root.get_array().get(array) != simdjson::SUCCESS) return unusable<ActivityList>();
   ActivityList activity;
@@ -198,9 +217,9 @@ Loaded<ActivityList> activityFrom(const PaddedBytes& bytes) {
 }
 
 Loaded<SegmentList> segmentsFrom(const PaddedBytes& bytes) {
-  simdjson::dom::parser parser;
+  DocumentParser parser;
   element root;
-  if (!parseDocument(parser, bytes, root)) return unusable<SegmentList>();
+  if (!parser.parse(bytes, root)) return unusable<SegmentList>();
   simdjson::dom::array array;
   if (root.get_array().get(array) != simdjson::SUCCESS) return unusable<SegmentList>();
   SegmentList segments;
