@@ -106,6 +106,15 @@ TEST(LinuxMainLoop, CancellingAnotherTimerStopsIt) {
   EXPECT_EQ(victimFired, 0);
 }
 
+TEST(LinuxMainLoop, OutOfRangePeriodsAreClampedNotDisarmed) {
+  LinuxMainLoop loop;
+  armGuard(loop);
+  EXPECT_NE(loop.scheduleRepeating(1e300, [&] { loop.quit(kGuardFailed); }), 0u);
+  // A zero period would disarm a timerfd; it fires at the shortest period instead.
+  loop.scheduleRepeating(0.0, [&] { loop.quit(0); });
+  EXPECT_EQ(loop.run(), 0);
+}
+
 TEST(LinuxMainLoop, ReadableWatchFiresForDataFromAnotherThreadAndCanUnwatchItself) {
   LinuxMainLoop loop;
   armGuard(loop);

@@ -14,6 +14,7 @@ namespace quillmoss::host {
 
 namespace {
 constexpr double kMinimumPeriodSeconds = 0.001;
+constexpr double kMaximumPeriodSeconds = 1e9;  // About 30 years; keeps time_t in range.
 }  // namespace
 
 LinuxMainLoop::LinuxMainLoop()
@@ -55,6 +56,7 @@ MainLoop::TimerId LinuxMainLoop::scheduleRepeating(double periodSeconds, Callbac
   UniqueFd fd(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
   if (!fd || !callback) return 0;
   if (!(periodSeconds >= kMinimumPeriodSeconds)) periodSeconds = kMinimumPeriodSeconds;
+  if (periodSeconds > kMaximumPeriodSeconds) periodSeconds = kMaximumPeriodSeconds;
   double whole = 0;
   const double fraction = std::modf(periodSeconds, &whole);
   itimerspec spec{};
