@@ -56,22 +56,29 @@ struct Loaded {
 inline constexpr std::uintmax_t kMaxDayFileBytes = 16u << 20;
 
 // Shape-checked parsing of a whole file's text. Elements shorter than their format are dropped.
+// Anything simdjson refuses (bad UTF-8, numbers out of range, nesting deeper than 64) and
+// repeated names in the usage object make the text Unusable.
 Loaded<UsageMap> parseUsage(std::string_view text);
 Loaded<ActivityList> parseActivity(std::string_view text);
 Loaded<SegmentList> parseSegments(std::string_view text);
 
+// Missing only when the path does not exist; a folder, FIFO or other non-regular file, a read
+// error or a file over kMaxDayFileBytes is Unusable. Never blocks on what sits at the path.
 Loaded<UsageMap> loadUsage(const std::filesystem::path& file);
 Loaded<ActivityList> loadActivity(const std::filesystem::path& file);
 Loaded<SegmentList> loadSegments(const std::filesystem::path& file);
 
-// Compact JSON as the tracker writes it; nullopt when a number is not finite.
+// Compact JSON as the tracker writes it; nullopt when a number is not finite. Doubles read back
+// bit-identical and always as doubles ("5.0"); bytes that are not UTF-8 are written as U+FFFD
+// (usage keys that become equal that way are written once, with their sum).
 std::optional<std::string> serializeUsage(const UsageMap& usage);
 std::optional<std::string> serializeActivity(const ActivityList& activity);
 std::optional<std::string> serializeSegments(const SegmentList& segments);
 
 // Creates the folder (with parents), then writes the bytes durably and atomically: a fixed
 // temporary name beside the target (".<name>.tmp"), write all, fsync, rename, fsync the folder.
-// False on any failure; the previous file is then untouched.
+// False on any failure; the previous file is then untouched, unless only the final folder sync
+// failed (the new file is in place but not known to be durable).
 bool writeFileAtomically(const std::filesystem::path& file, std::string_view bytes);
 
 // Moves an unusable day file aside as "<name>.damaged-<unix seconds>" in the same folder
