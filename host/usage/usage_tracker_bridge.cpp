@@ -137,10 +137,16 @@ void UsageTrackerBridge::setup(const SharedResult& result) {
 }
 
 std::optional<InstallError> UsageTrackerBridge::installDaemon() const {
+  if (services_.bundle == nullptr) {
+    return InstallError{kUsageTrackerErrorDomain, 1, "QuillmossTracker not found in bundle"};
+  }
   return host::installDaemon(*services_.bundle, paths().appSupportDir, paths().daemonDest);
 }
 
 std::optional<InstallError> UsageTrackerBridge::installLaunchAgent() const {
+  if (services_.bundle == nullptr) {
+    return InstallError{kUsageTrackerErrorDomain, 2, "LaunchAgent plist not in bundle"};
+  }
   const auto& p = paths();
   return host::installLaunchAgent(*services_.bundle, p.agentDir, p.agentDir / kAgentFileName,
                                   p.daemonDest);

@@ -131,6 +131,15 @@ class Session:
         shutil.rmtree(self.root, ignore_errors=True)
 
 
+def process_lives(pid):
+    """True while the process exists and is not a zombie."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except (OSError, IndexError):
+        return False
+
+
 def stable_read(path, query):
     """The file's content and the query's answer, from the same version of the file."""
     for _ in range(5):
@@ -172,9 +181,7 @@ def run(session):
     check(s.call("setup") is True, "second setup")
     again = os.stat(s.daemon_dest)
     check(again.st_ino == installed.st_ino, "the unchanged daemon was copied again")
-    check(os.path.exists("/proc/%d" % first_pid) is False or
-          open("/proc/%d/stat" % first_pid).read().split(") ")[1][0] == "Z",
-          "the old daemon still runs")
+    check(not process_lives(first_pid), "the old daemon still runs after the reload")
     wait_for("isRunning after the restart", lambda: s.call("isRunning") is True)
     second_pid = s.listed_pid()
     check(second_pid and second_pid != first_pid, "restart gives a new pid")
