@@ -125,6 +125,9 @@ TEST(MoveAside, AbsentFileCountsAsMoved) {
   TempFolder folder;
   EXPECT_TRUE(moveAside(folder.path() / "usage_2026-12-06.json", 1));
   EXPECT_TRUE(entriesOf(folder.path()).empty());
+  writeBytes(folder.path() / "plain", "x");
+  EXPECT_TRUE(moveAside(folder.path() / "plain" / "usage_2026-12-06.json", 1));
+  EXPECT_EQ(readBytes(folder.path() / "plain"), "x");
 }
 
 TEST(MoveAside, DirectoryAtThePathIsMovedToo) {

@@ -18,7 +18,9 @@ struct HostileCase {
   std::function<std::string()> bytes;
 };
 
-void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const HostileCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 std::string text(std::string_view s) {
   return std::string(s);
