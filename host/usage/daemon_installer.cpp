@@ -35,7 +35,11 @@ InstallError posixError(const std::error_code& ec, const std::string& what) {
 }
 
 std::string quoted(const fs::path& path) {
-  return "\"" + path.string() + "\"";
+  const std::string& text = path.native();
+  std::string out;
+  out.reserve(text.size() + 2);
+  out.append(1, '"').append(text).append(1, '"');
+  return out;
 }
 
 // Closes the descriptor when it goes out of scope.
@@ -81,7 +85,9 @@ std::optional<InstallError> copyKeepingTimes(const fs::path& source, const fs::p
   struct stat sourceStat {};
   if (::fstat(in.get(), &sourceStat) != 0) return posixError(errno, what);
 
-  const fs::path temporary = target.parent_path() / ("." + target.filename().string() + ".tmp");
+  std::string temporaryName(1, '.');
+  temporaryName.append(target.filename().native()).append(".tmp");
+  const fs::path temporary = target.parent_path() / temporaryName;
   ::unlink(temporary.c_str());  // a leftover of an interrupted copy
   FileDescriptor out(
       ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
