@@ -3,11 +3,11 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <system_error>
 #include <unordered_set>
+
+#include "linux_desktop/small_file.h"
 
 namespace quillmoss::desktop {
 namespace {
@@ -60,19 +60,6 @@ std::string unescape(std::string_view value) {
     }
   }
   return out;
-}
-
-std::optional<std::string> readSmallFile(const fs::path& path) {
-  // Desktop entries are a few KiB; anything huge is not one.
-  constexpr std::uintmax_t kMaxSize = 1 << 20;
-  std::error_code ec;
-  auto size = fs::file_size(path, ec);
-  if (ec || size > kMaxSize) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return text;
 }
 
 void appendPathList(const char* value, std::vector<fs::path>& out) {
@@ -128,7 +115,8 @@ std::vector<std::string> localeCandidates(std::string_view locale) {
     country = locale.substr(underscore + 1);
   }
   std::vector<std::string> out;
-  std::string langCountry = std::string(lang) + (country.empty() ? "" : "_" + std::string(country));
+  std::string langCountry(lang);
+  if (!country.empty()) langCountry.append("_").append(country);
   if (!modifier.empty() && !country.empty())
     out.push_back(langCountry + "@" + std::string(modifier));
   if (!country.empty()) out.push_back(langCountry);
@@ -213,7 +201,9 @@ DesktopEntryIndex DesktopEntryIndex::scan(const std::vector<fs::path>& dataDirs)
       std::string id = file.lexically_relative(root).replace_extension().generic_string();
       std::replace(id.begin(), id.end(), '/', '-');
       if (!seen.insert(id).second) continue;
-      auto text = readSmallFile(file);
+      // Desktop entries are a few KiB; anything bigger is not one.
+      constexpr std::size_t kMaxEntrySize = 1 << 20;
+      auto text = readSmallFile(file, kMaxEntrySize);
       if (!text) continue;
       DesktopEntry entry;
       if (!parseDesktopEntry(*text, locales, entry)) continue;

@@ -1,9 +1,9 @@
 // Application identity rules; see identity.h.
 #include "linux_desktop/identity.h"
 
-#include <fstream>
-#include <iterator>
 #include <system_error>
+
+#include "linux_desktop/small_file.h"
 
 namespace quillmoss::desktop {
 namespace {
@@ -15,16 +15,6 @@ std::string_view trim(std::string_view text) {
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
     text.remove_suffix(1);
   }
-  return text;
-}
-
-std::optional<std::string> readFlatpakInfo(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
-  constexpr std::size_t kMaxSize = 64 * 1024;
-  std::string text(kMaxSize, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<std::size_t>(in.gcount()));
   return text;
 }
 
@@ -77,7 +67,8 @@ std::optional<std::string> applicationIdentity(const WindowFacts& facts,
   std::optional<fs::path> procDir;
   if (facts.pid && *facts.pid > 0) procDir = procRoot / std::to_string(*facts.pid);
   if (procDir) {
-    if (auto info = readFlatpakInfo(*procDir / "root/.flatpak-info")) {
+    constexpr std::size_t kMaxInfoSize = 64 * 1024;
+    if (auto info = readSmallFile(*procDir / "root/.flatpak-info", kMaxInfoSize)) {
       if (auto id = flatpakAppId(*info)) return id;
     }
   }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 
 #include "linux_desktop/x11_window_facts.h"
@@ -64,6 +66,20 @@ TEST_F(IdentityTest, NothingKnownGivesNoIdentity) {
   EXPECT_EQ(identity({"", "", "", std::nullopt}), std::nullopt);
   EXPECT_EQ(identity({"", "", "", 999}), std::nullopt);  // a process that is gone
   EXPECT_EQ(identity({"", "", "", 0}), std::nullopt);
+}
+
+TEST_F(IdentityTest, HostileFlatpakInfoNeitherHangsNorCounts) {
+  // A sandboxed app controls its own root: a FIFO there must not block the tracker, and a
+  // directory or a huge file is simply not an application ID.
+  fs::create_directories(proc() / "300/root");
+  ASSERT_EQ(::mkfifo((proc() / "300/root/.flatpak-info").c_str(), 0600), 0);
+  EXPECT_EQ(identity({"app", "App", "", 300}), "App");
+  fs::create_directories(proc() / "301/root/.flatpak-info");
+  EXPECT_EQ(identity({"app", "App", "", 301}), "App");
+  fs::create_directories(proc() / "302/root");
+  std::ofstream(proc() / "302/root/.flatpak-info")
+      << std::string(100 * 1024, '#') << "\n[Application]\nname=org.example.Late\n";
+  EXPECT_EQ(identity({"app", "App", "", 302}), "App");
 }
 
 TEST(FlatpakInfo, NameComesFromTheApplicationGroupOnly) {

@@ -25,6 +25,9 @@ using desktop::XcbReply;
 
 // Dialogs of dialogs are followed this far; a loop of WM_TRANSIENT_FOR ends here.
 constexpr int kMaxTransientDepth = 8;
+// One flush asks for the idle time more than once within microseconds; a reading this fresh
+// is reused (aged by the time since) instead of another round trip to the server.
+constexpr double kIdleReuseSeconds = 0.1;
 
 double monotonicSeconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -96,7 +99,7 @@ class X11Session final : public DesktopSession {
   std::unordered_map<xcb_window_t, std::string> identities_;
   // The last idle reading, for when the server can no longer be asked.
   double lastIdle_ = 0.0;
-  double lastIdleAt_ = monotonicSeconds();
+  double lastIdleAt_ = -1.0;
 };
 
 bool X11Session::start() {
@@ -164,7 +167,10 @@ std::optional<std::string> X11Session::resolveNow(xcb_window_t window) {
 }
 
 double X11Session::secondsSinceLastInput() {
-  if (hasScreenSaver_ && !lost_ && !xcb_connection_has_error(c_)) {
+  if (!hasScreenSaver_) return 0.0;  // the server cannot tell; count the user as present
+  const double sinceReading = monotonicSeconds() - lastIdleAt_;
+  if (sinceReading >= 0.0 && sinceReading < kIdleReuseSeconds) return lastIdle_ + sinceReading;
+  if (!lost_ && !xcb_connection_has_error(c_)) {
     XcbReply<xcb_screensaver_query_info_reply_t> reply(
         xcb_screensaver_query_info_reply(c_, xcb_screensaver_query_info(c_, root_), nullptr));
     // Reading the reply may have taken events off the socket; they must not wait for the
@@ -177,6 +183,7 @@ double X11Session::secondsSinceLastInput() {
       return lastIdle_;
     }
   }
+  // The session is gone: the last reading, aged.
   return lastIdle_ + (monotonicSeconds() - lastIdleAt_);
 }
 
