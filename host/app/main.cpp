@@ -80,8 +80,7 @@ int main() {
   usage.catalog = &catalog;
 
   host::ShellEnvironment environment{
-      &application,
-      host::FlutterProject{&messenger},
+      &application, host::FlutterProject{&messenger},
       host::BridgeServices{host::MenuBarBridge::Services{loop, statusBar, application, clock},
                            usage}};
   const int status = host::applicationMain(environment);

@@ -23,8 +23,8 @@ void AppDelegate::applicationDidFinishLaunching(Application& application) {
                                  std::move(menuBarChannel));
 
   engine::PluginRegistrar* usage = controller->registrarForPlugin("UsageTrackerBridge");
-  auto usageChannel = std::make_unique<engine::MethodChannel>(usage->messenger(),
-                                                              UsageTrackerBridge::kChannelName);
+  auto usageChannel =
+      std::make_unique<engine::MethodChannel>(usage->messenger(), UsageTrackerBridge::kChannelName);
   usage->addMethodCallDelegate(std::make_unique<UsageTrackerBridge>(services_.usageTracker),
                                std::move(usageChannel));
 
@@ -38,8 +38,7 @@ bool AppDelegate::applicationShouldTerminateAfterLastWindowClosed(Application& a
   return false;
 }
 
-bool AppDelegate::applicationShouldHandleReopen(Application& application,
-                                                bool hasVisibleWindows) {
+bool AppDelegate::applicationShouldHandleReopen(Application& application, bool hasVisibleWindows) {
   if (hasVisibleWindows) return true;
   application.setActivationPolicy(ActivationPolicy::regular);
   for (Window* window : application.windows()) {

@@ -7,9 +7,9 @@ MainInterface launchApplication(const ShellEnvironment& environment) {
   appkit_model::ModelApplication& application = *environment.application;
   MainInterface interface;
   interface.delegate = std::make_unique<AppDelegate>(environment.bridges);
-  auto window = std::make_unique<MainFlutterWindow>(
-      kMainWindowFrame, kMainWindowStyle, appkit_model::BackingStoreType::buffered, false,
-      environment.project);
+  auto window = std::make_unique<MainFlutterWindow>(kMainWindowFrame, kMainWindowStyle,
+                                                    appkit_model::BackingStoreType::buffered, false,
+                                                    environment.project);
   interface.window = window.get();
   application.addWindow(std::move(window));
   interface.delegate->setMainFlutterWindow(interface.window);

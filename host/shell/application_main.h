@@ -12,7 +12,8 @@ namespace quillmoss::host {
 
 // The main window's frame, style and backing as the interface file gives them.
 inline constexpr Rect kMainWindowFrame{0, 0, 800, 600};
-inline constexpr std::uint64_t kMainWindowStyle = 1 | 2 | 4 | 8;  // titled, closable, mini, resizable
+inline constexpr std::uint64_t kMainWindowStyle =
+    1 | 2 | 4 | 8;  // titled, closable, mini, resizable
 
 struct ShellEnvironment {
   appkit_model::ModelApplication* application = nullptr;

@@ -3,6 +3,8 @@
 
 namespace quillmoss::host {
 
-void FlutterAppDelegate::applicationDidFinishLaunching(Application&) { finishedLaunching_ = true; }
+void FlutterAppDelegate::applicationDidFinishLaunching(Application&) {
+  finishedLaunching_ = true;
+}
 
 }  // namespace quillmoss::host

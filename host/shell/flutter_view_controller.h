@@ -21,8 +21,7 @@ class FlutterViewController : public ViewController, public engine::PluginRegist
   // The size the engine's view asks for when it becomes a window's content.
   static constexpr Rect kPreferredContentFrame{0, 0, 1280, 800};
 
-  explicit FlutterViewController(const FlutterProject& project)
-      : registry_(project.messenger) {}
+  explicit FlutterViewController(const FlutterProject& project) : registry_(project.messenger) {}
 
   Rect preferredContentFrame() const override { return kPreferredContentFrame; }
   engine::PluginRegistrar* registrarForPlugin(const std::string& key) override {

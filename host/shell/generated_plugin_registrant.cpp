@@ -7,8 +7,7 @@ namespace quillmoss::host {
 
 void RegisterGeneratedPlugins(engine::PluginRegistry* registry) {
   AppLinksMacosPlugin::registerWith(registry->registrarForPlugin(kAppLinksMacosPlugin));
-  DeviceInfoPlusMacosPlugin::registerWith(
-      registry->registrarForPlugin(kDeviceInfoPlusMacosPlugin));
+  DeviceInfoPlusMacosPlugin::registerWith(registry->registrarForPlugin(kDeviceInfoPlusMacosPlugin));
   FileSelectorPlugin::registerWith(registry->registrarForPlugin(kFileSelectorPlugin));
   FlutterLocalNotificationsPlugin::registerWith(
       registry->registrarForPlugin(kFlutterLocalNotificationsPlugin));

@@ -185,8 +185,8 @@ TEST_F(MenuBarBridgeTest, UpdatePeopleShowsAtOnceAndNeverBelowOne) {
   call("updatePeople", EncodableMap{{EncodableValue("peopleStudying"), EncodableValue(0)}});
   loop.runPending();
   EXPECT_EQ(shownTitle(), title("00:00", "1"));
-  call("updatePeople", EncodableMap{{EncodableValue("peopleStudying"),
-                                     EncodableValue(std::int64_t{-40})}});
+  call("updatePeople",
+       EncodableMap{{EncodableValue("peopleStudying"), EncodableValue(std::int64_t{-40})}});
   loop.runPending();
   EXPECT_EQ(shownTitle(), title("00:00", "1"));
 }

@@ -13,12 +13,16 @@ namespace {
 
 using host::MenuBarBridge;
 
-const std::vector<std::string> kPluginKeys = {
-    "AppLinksMacosPlugin",      "DeviceInfoPlusMacosPlugin",
-    "FileSelectorPlugin",       "FlutterLocalNotificationsPlugin",
-    "FlutterSecureStorageDarwinPlugin", "GeolocatorPlugin",
-    "FPPPackageInfoPlusPlugin", "SentryFlutterPlugin",
-    "SharedPreferencesPlugin",  "UrlLauncherPlugin"};
+const std::vector<std::string> kPluginKeys = {"AppLinksMacosPlugin",
+                                              "DeviceInfoPlusMacosPlugin",
+                                              "FileSelectorPlugin",
+                                              "FlutterLocalNotificationsPlugin",
+                                              "FlutterSecureStorageDarwinPlugin",
+                                              "GeolocatorPlugin",
+                                              "FPPPackageInfoPlusPlugin",
+                                              "SentryFlutterPlugin",
+                                              "SharedPreferencesPlugin",
+                                              "UrlLauncherPlugin"};
 
 class RecordingRegistry : public engine::PluginRegistry {
  public:
@@ -66,8 +70,7 @@ class ShellTest : public ::testing::Test {
     usage.backgroundQueue = &loop;
     return host::ShellEnvironment{
         &application, host::FlutterProject{&messenger},
-        host::BridgeServices{MenuBarBridge::Services{loop, statusBar, application, clock},
-                             usage}};
+        host::BridgeServices{MenuBarBridge::Services{loop, statusBar, application, clock}, usage}};
   }
   void TearDown() override { MenuBarBridge::timerRunning = false; }
 
@@ -89,9 +92,8 @@ class ShellTest : public ::testing::Test {
 TEST_F(ShellTest, PluginsThenBothBridgesThenTheBaseLaunchStep) {
   std::vector<bool> baseDoneWhenAttached;
   messenger.onHandlerSet = [&](const std::string&) {
-    baseDoneWhenAttached.push_back(interface.delegate == nullptr
-                                       ? false
-                                       : interface.delegate->hasFinishedLaunching());
+    baseDoneWhenAttached.push_back(
+        interface.delegate == nullptr ? false : interface.delegate->hasFinishedLaunching());
   };
   launch();
   std::vector<std::string> expected = kPluginKeys;

@@ -35,7 +35,9 @@ void ModelApplication::finishLaunching() {
   if (delegate_) delegate_->applicationDidFinishLaunching(*this);
 }
 
-int ModelApplication::run() { return loop_.run(); }
+int ModelApplication::run() {
+  return loop_.run();
+}
 
 bool ModelApplication::hasVisibleWindows() const {
   return std::any_of(windows_.begin(), windows_.end(),

@@ -5,9 +5,9 @@
 #include <memory>
 #include <vector>
 
+#include "platform/appkit_model/model_window.h"
 #include "platform/application.h"
 #include "platform/application_delegate.h"
-#include "platform/appkit_model/model_window.h"
 #include "platform/main_loop.h"
 
 namespace quillmoss::appkit_model {

@@ -33,6 +33,7 @@ XdgInstalledApplications::XdgInstalledApplications()
 void XdgInstalledApplications::rescan() {
   // Folders are noted before the scan, so a change during the scan shows up next time.
   watched_.clear();
+  const auto scanStart = fs::file_time_type::clock::now();
   for (const fs::path& dataDir : dataDirs_) {
     const fs::path root = dataDir / "applications";
     watched_.push_back({root, modifiedTime(root)});
@@ -44,6 +45,12 @@ void XdgInstalledApplications::rescan() {
       if (it->is_directory(ec)) watched_.push_back({it->path(), modifiedTime(it->path())});
     }
   }
+  // Folder times are kept with a coarse clock: one changed close to the scan may change again
+  // without its time moving, so such a scan is not trusted for long.
+  racy_ = false;
+  for (const WatchedFolder& folder : watched_) {
+    if (folder.modified && *folder.modified > scanStart - kRacyWindow) racy_ = true;
+  }
   index_ = desktop::DesktopEntryIndex::scan(dataDirs_);
   byPath_.clear();
   const auto& entries = index_.entries();
@@ -53,7 +60,7 @@ void XdgInstalledApplications::rescan() {
 }
 
 void XdgInstalledApplications::refreshIfChanged() {
-  if (!scanned_) return rescan();
+  if (!scanned_ || racy_) return rescan();
   for (const WatchedFolder& folder : watched_) {
     if (modifiedTime(folder.path) != folder.modified) return rescan();
   }

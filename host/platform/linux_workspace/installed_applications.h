@@ -2,6 +2,7 @@
 // running window's identity, or by the entry's file.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -27,7 +28,8 @@ class InstalledApplications {
 
 // The entries of the given XDG data folders, scanned once and scanned again when the
 // modification time of one of their applications folders changes (an entry added, removed or
-// renamed there).
+// renamed there). A folder changed within two seconds of a scan is scanned again on each use
+// until it has been quiet that long, as its time may not move on a second change.
 class XdgInstalledApplications : public InstalledApplications {
  public:
   explicit XdgInstalledApplications(std::vector<std::filesystem::path> dataDirs);
@@ -47,6 +49,8 @@ class XdgInstalledApplications : public InstalledApplications {
     std::optional<std::filesystem::file_time_type> modified;  // nullopt: absent
   };
 
+  static constexpr std::chrono::seconds kRacyWindow{2};
+
   void refreshIfChanged();
   void rescan();
 
@@ -55,6 +59,7 @@ class XdgInstalledApplications : public InstalledApplications {
   std::unordered_map<std::string, std::size_t> byPath_;
   std::vector<WatchedFolder> watched_;
   bool scanned_ = false;
+  bool racy_ = false;
   int scanCount_ = 0;
 };
 

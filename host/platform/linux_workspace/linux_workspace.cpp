@@ -55,8 +55,7 @@ std::vector<RunningApplication> LinuxWorkspace::runningApplications() {
   return applications;
 }
 
-std::optional<InstalledApplication> LinuxWorkspace::urlForApplication(
-    const std::string& bundleId) {
+std::optional<InstalledApplication> LinuxWorkspace::urlForApplication(const std::string& bundleId) {
   auto entry = installed_.byId(bundleId);
   if (!entry) return std::nullopt;
   std::string name = entry->name.empty() ? entry->path.stem().string() : entry->name;

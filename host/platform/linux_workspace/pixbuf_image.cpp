@@ -3,7 +3,13 @@
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <fstream>
 #include <memory>
+#include <string>
+#include <system_error>
 
 namespace quillmoss::host {
 
@@ -26,7 +32,58 @@ struct GFree {
   void operator()(gchar* data) const { g_free(data); }
 };
 
-bool validSide(int side) { return side > 0 && side <= kMaxSide; }
+// Icon files larger than this are not read.
+constexpr std::uintmax_t kMaxFileBytes = 32u << 20;
+
+struct LoaderUnref {
+  void operator()(GdkPixbufLoader* loader) const { g_object_unref(loader); }
+};
+using LoaderPtr = std::unique_ptr<GdkPixbufLoader, LoaderUnref>;
+
+bool validSide(int side) {
+  return side > 0 && side <= kMaxSide;
+}
+
+std::optional<std::vector<guchar>> readSmallFile(const std::filesystem::path& file) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) return std::nullopt;
+  const std::uintmax_t size = std::filesystem::file_size(file, ec);
+  if (ec || size > kMaxFileBytes) return std::nullopt;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::vector<guchar> bytes(static_cast<std::size_t>(size));
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) {
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+const char* formatForExtension(std::string extension) {
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension == ".png") return "png";
+  if (extension == ".svg" || extension == ".svgz") return "svg";
+  if (extension == ".xpm") return "xpm";
+  return nullptr;
+}
+
+struct ReadSize {
+  int width;
+  int height;
+};
+
+// Reads at the smallest size that covers the target in both directions, keeping the image's
+// own proportions: a vector image is drawn there rather than scaled up from something smaller.
+void onSizePrepared(GdkPixbufLoader* loader, gint naturalWidth, gint naturalHeight, gpointer data) {
+  const auto* target = static_cast<const ReadSize*>(data);
+  if (naturalWidth <= 0 || naturalHeight <= 0) return;
+  const double factor = std::max(static_cast<double>(target->width) / naturalWidth,
+                                 static_cast<double>(target->height) / naturalHeight);
+  const int width =
+      std::clamp(static_cast<int>(std::ceil(naturalWidth * factor)), target->width, kMaxSide);
+  const int height =
+      std::clamp(static_cast<int>(std::ceil(naturalHeight * factor)), target->height, kMaxSide);
+  gdk_pixbuf_loader_set_size(loader, width, height);
+}
 
 std::optional<std::vector<std::uint8_t>> encodePng(GdkPixbuf* pixbuf) {
   gchar* buffer = nullptr;
@@ -46,18 +103,32 @@ std::optional<std::vector<std::uint8_t>> encodePng(GdkPixbuf* pixbuf) {
 std::optional<std::vector<std::uint8_t>> PixbufFileImage::pngDrawnAtSize(int width,
                                                                          int height) const {
   if (!validSide(width) || !validSide(height)) return std::nullopt;
+  auto bytes = readSmallFile(file_);
+  if (!bytes || bytes->empty()) return std::nullopt;
+
+  // The format comes from the extension where it names one, so that loading does not depend
+  // on the MIME database being found through $XDG_DATA_DIRS; otherwise the data is sniffed.
+  const char* format = formatForExtension(file_.extension().string());
+  LoaderPtr loader(format ? gdk_pixbuf_loader_new_with_type(format, nullptr)
+                          : gdk_pixbuf_loader_new());
+  if (!loader) return std::nullopt;
+  ReadSize target{width, height};
+  g_signal_connect(loader.get(), "size-prepared", G_CALLBACK(onSizePrepared), &target);
   GError* rawError = nullptr;
-  // Aspect ratio not kept: the whole icon fills the square.
-  PixbufPtr pixbuf(
-      gdk_pixbuf_new_from_file_at_scale(file_.c_str(), width, height, FALSE, &rawError));
-  ErrorPtr error(rawError);
-  if (!pixbuf) return std::nullopt;
-  if (gdk_pixbuf_get_width(pixbuf.get()) != width ||
-      gdk_pixbuf_get_height(pixbuf.get()) != height) {
-    pixbuf.reset(gdk_pixbuf_scale_simple(pixbuf.get(), width, height, GDK_INTERP_BILINEAR));
-    if (!pixbuf) return std::nullopt;
-  }
-  return encodePng(pixbuf.get());
+  const bool written =
+      gdk_pixbuf_loader_write(loader.get(), bytes->data(), bytes->size(), &rawError);
+  ErrorPtr writeError(rawError);
+  rawError = nullptr;
+  // Closed in every case, so the loader never complains about being dropped half-fed.
+  const bool closed = gdk_pixbuf_loader_close(loader.get(), &rawError);
+  ErrorPtr closeError(rawError);
+  if (!written || !closed) return std::nullopt;
+  GdkPixbuf* loaded = gdk_pixbuf_loader_get_pixbuf(loader.get());
+  if (!loaded) return std::nullopt;
+  // ... then the whole of it is stretched over the target: the aspect ratio is not kept.
+  PixbufPtr drawn(gdk_pixbuf_scale_simple(loaded, width, height, GDK_INTERP_BILINEAR));
+  if (!drawn) return std::nullopt;
+  return encodePng(drawn.get());
 }
 
 std::optional<std::vector<std::uint8_t>> ArgbImage::pngDrawnAtSize(int width, int height) const {
