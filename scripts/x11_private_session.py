@@ -35,6 +35,7 @@ class PrivateX:
         self.size = f"{width}x{height}x24"
         self.processes = []
         self.display = None
+        self.server = None
 
     # --- lifetime -------------------------------------------------------------------------
     def __enter__(self):
@@ -75,11 +76,15 @@ class PrivateX:
         self.processes.append(process)
         return process
 
+    def end_server(self):
+        """Ends the X server under its clients, as a session that ends does."""
+        self.stop(self.server)
+
     def _start_server(self):
         read_end, write_end = os.pipe()
         try:
             # -displayfd: the server picks a free display and tells us its number when ready.
-            self.spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0", self.size,
+            self.server = self.spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0", self.size,
                         "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,))
             os.close(write_end)
             write_end = None

@@ -3,11 +3,15 @@
 test clients: switches between applications (one known by a desktop entry, one only by its
 executable, a dialog that counts for its owner), locks the screen for a stretch, stops the
 tracker with SIGTERM and checks the three day files.
-    tracker_e2e.py TRACKER CLIENT"""
+Two short cases beside it: no display at start-up (status 1, no output), and the display going
+away under the tracker (the final flush and saves, status 0).
+    tracker_e2e.py TRACKER CLIENT [session|no-display|display-lost]"""
 
+import atexit
 import glob
 import json
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -57,8 +61,67 @@ def load_days(data_dir):
     return usage, activity, segments
 
 
-def main(tracker, client):
+def temporary_root():
     root = tempfile.mkdtemp(prefix="qm-x11-e2e-")
+    atexit.register(shutil.rmtree, root, True)
+    return root
+
+
+def temporary_home():
+    root = temporary_root()
+    home = os.path.join(root, "home")
+    os.makedirs(home)
+    env = dict(os.environ, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"),
+               XDG_RUNTIME_DIR=root)
+    return env, os.path.join(home, "data", "com.velbrook.quillmoss", "usage")
+
+
+def no_display(tracker):
+    env, data_dir = temporary_home()
+    for display in (None, ":987", "unix:/nonexistent"):
+        run_env = dict(env)
+        run_env.pop("DISPLAY", None)
+        if display:
+            run_env["DISPLAY"] = display
+        result = subprocess.run([tracker], env=run_env, capture_output=True, timeout=20)
+        check(result.returncode == 1, f"DISPLAY={display}: status {result.returncode}, expected 1")
+        check(not result.stdout and not result.stderr, f"DISPLAY={display}: printed something")
+    check(not glob.glob(os.path.join(data_dir, "*.json")), "day files written without a display")
+    print("PASS")
+    return 0
+
+
+def display_lost(tracker, client):
+    env, data_dir = temporary_home()
+    with PrivateX(client) as x:
+        alpha = x.open_window("alpha", "Alpha", "Alpha")
+        x.activate(alpha)
+        daemon = x.spawn([tracker], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                         env=dict(env, DISPLAY=x.display))
+        wait_until(lambda: has_socket(daemon.pid) or daemon.poll() is not None, 10, 0.005,
+                   "the tracker to connect")
+        begin = time.time()
+        time.sleep(1.5)
+        end = time.time()
+        x.end_server()
+        try:
+            status = daemon.wait(10)
+        except subprocess.TimeoutExpired:
+            fail("the tracker kept running after its display went away")
+        out, err = daemon.communicate()
+    check(status == 0, f"exit status {status} after the display went away, expected 0")
+    check(not out and not err, f"the tracker printed something: {out!r} {err!r}")
+    usage, _, segments = load_days(data_dir)
+    check(set(usage) == {ALPHA}, f"usage {usage}")
+    check(abs(usage[ALPHA] - (end - begin)) <= TOLERANCE + 0.5,
+          f"{usage[ALPHA]:.2f} s credited for a {end - begin:.2f} s session")
+    check([s[0] for s in segments] == [ALPHA], f"segments {segments}")
+    print("PASS")
+    return 0
+
+
+def main(tracker, client):
+    root = temporary_root()
     home = os.path.join(root, "home")
     data_home = os.path.join(home, "data")
     runtime = os.path.join(root, "run")
@@ -171,7 +234,13 @@ def main(tracker, client):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 3:
+    if len(sys.argv) not in (3, 4):
         print(__doc__.strip(), file=sys.stderr)
         sys.exit(2)
-    sys.exit(main(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])))
+    tracker_path, client_path = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    case = sys.argv[3] if len(sys.argv) == 4 else "session"
+    if case == "no-display":
+        sys.exit(no_display(tracker_path))
+    if case == "display-lost":
+        sys.exit(display_lost(tracker_path, client_path))
+    sys.exit(main(tracker_path, client_path))
