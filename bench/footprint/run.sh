@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Footprint of the real tracker under Xvfb: run.sh [MINUTES] (default 10), then a quiet minute.
+# Footprint of the real tracker under Xvfb: run.sh [MINUTES] (default 10), then two quiet minutes.
 # Uses the release build (build-release/, made by scripts/main-job) unless TRACKER is given.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
