@@ -77,15 +77,35 @@ std::vector<RunningWindow> listRunningApplications(const DesktopEntryIndex& inde
     });
   }
 
+  // Facts first for all windows, so that a dialog can take its owner's identity.
+  std::vector<WindowInfo> infos;
+  infos.reserve(requests.size());
+  std::unordered_map<xcb_window_t, std::size_t> position;
+  for (const Request& request : requests) {
+    position.emplace(request.facts.window, infos.size());
+    infos.push_back(collectWindowFacts(c, request.facts));
+  }
+  auto identityOf = [&](std::size_t i) -> std::optional<std::string> {
+    // A dialog belongs to the application of the window it is transient for, as it does for
+    // the tracker; a chain of dialogs is followed a few steps.
+    for (int depth = 0; depth < 8; ++depth) {
+      const xcb_window_t owner = infos[i].transientFor;
+      auto it = position.find(owner);
+      if (owner == XCB_WINDOW_NONE || it == position.end() || it->second == i) break;
+      i = it->second;
+    }
+    return applicationIdentity(infos[i].facts, index);
+  };
+
   std::vector<RunningWindow> out;
   std::unordered_map<std::string, std::size_t> seen;
-  for (const Request& request : requests) {
-    WindowInfo info = collectWindowFacts(c, request.facts);
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    const Request& request = requests[i];
     XcbReply<xcb_get_property_reply_t> netName(
         xcb_get_property_reply(c, request.netWmName, nullptr));
     XcbReply<xcb_get_property_reply_t> name(xcb_get_property_reply(c, request.wmName, nullptr));
     XcbReply<xcb_get_property_reply_t> icon(xcb_get_property_reply(c, request.icon, nullptr));
-    auto identity = applicationIdentity(info.facts, index);
+    auto identity = identityOf(i);
     if (!identity) continue;
     RunningWindow window;
     window.identity = *identity;

@@ -17,7 +17,8 @@ struct RunningWindow {
 };
 
 // The client windows of _NET_CLIENT_LIST in its order, one per application identity (the first
-// window of each; its icon from a later window when the first has none). Opens its own
+// window of each; its icon from a later window when the first has none). A dialog counts for
+// the window it is transient for. Opens its own
 // connection to $DISPLAY; an empty list when there is no display.
 std::vector<RunningWindow> listRunningApplications(const DesktopEntryIndex& index);
 

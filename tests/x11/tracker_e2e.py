@@ -5,7 +5,8 @@ executable, a dialog that counts for its owner), locks the screen for a stretch,
 tracker with SIGTERM and checks the three day files.
 Two short cases beside it: no display at start-up (status 1, no output), and the display going
 away under the tracker (the final flush and saves, status 0).
-    tracker_e2e.py TRACKER CLIENT [session|no-display|display-lost]"""
+    tracker_e2e.py TRACKER CLIENT [session|no-display|display-lost]
+    tracker_e2e.py PROBE CLIENT running-apps     (the host's list of running applications)"""
 
 import atexit
 import glob
@@ -116,6 +117,34 @@ def display_lost(tracker, client):
     check(abs(usage[ALPHA] - (end - begin)) <= TOLERANCE + 0.5,
           f"{usage[ALPHA]:.2f} s credited for a {end - begin:.2f} s session")
     check([s[0] for s in segments] == [ALPHA], f"segments {segments}")
+    print("PASS")
+    return 0
+
+
+def running_apps(probe, client):
+    """The host's list of running applications: one line per identity, in client-list order,
+    with the largest icon and the first window's title."""
+    env, _ = temporary_home()
+    data_home = env["XDG_DATA_HOME"]
+    os.makedirs(os.path.join(data_home, "applications"))
+    with open(os.path.join(data_home, "applications", f"{GAMMA}.desktop"), "w") as f:
+        f.write("[Desktop Entry]\nName=Gamma\nStartupWMClass=gamma-app\n")
+    env["XDG_DATA_DIRS"] = os.path.join(data_home, "nothing")
+    with PrivateX(client) as x:
+        alpha = x.open_window("alpha", "Alpha", "Alpha one", "--icon")
+        x.open_window("gamma-app", "Gamma", "Gamma")
+        x.open_window("alpha", "Alpha", "Alpha two")
+        x.open_window("dialog", "Dialogish", "A dialog", "--transient-for", str(alpha))
+        x.open_window("", "", "Bare", "--no-pid")
+        out = subprocess.run([probe], env=dict(env, DISPLAY=x.display), capture_output=True,
+                             text=True, timeout=20).stdout
+    rows = [line.split("\t") for line in out.splitlines()]
+    print(rows)
+    # The dialog is Alpha's; the bare client is known by its executable.
+    check([r[0] for r in rows] == [ALPHA, GAMMA, EXE], f"identities {rows}")
+    check(rows[0][1:] == ["2", "2", "ff00ff00", "Alpha one"], f"Alpha's row {rows[0]}")
+    # Openbox gives windows without an icon its own, so only the title is certain here.
+    check(rows[1][4] == "Gamma" and rows[2][4] == "Bare", f"titles {rows}")
     print("PASS")
     return 0
 
@@ -241,6 +270,8 @@ if __name__ == "__main__":
     case = sys.argv[3] if len(sys.argv) == 4 else "session"
     if case == "no-display":
         sys.exit(no_display(tracker_path))
+    if case == "running-apps":
+        sys.exit(running_apps(tracker_path, client_path))
     if case == "display-lost":
         sys.exit(display_lost(tracker_path, client_path))
     sys.exit(main(tracker_path, client_path))

@@ -19,15 +19,18 @@ static xcb_atom_t intern(xcb_connection_t* c, const char* name) {
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    fprintf(stderr, "usage: %s INSTANCE CLASS TITLE [--no-pid] [--transient-for WINDOW]\n",
+    fprintf(stderr, "usage: %s INSTANCE CLASS TITLE [--no-pid] [--transient-for WINDOW] [--icon]\n",
             argv[0]);
     return 2;
   }
   int withPid = 1;
+  int withIcon = 0;
   xcb_window_t transientFor = XCB_WINDOW_NONE;
   for (int i = 4; i < argc; ++i) {
     if (strcmp(argv[i], "--no-pid") == 0) {
       withPid = 0;
+    } else if (strcmp(argv[i], "--icon") == 0) {
+      withIcon = 1;
     } else if (strcmp(argv[i], "--transient-for") == 0 && i + 1 < argc) {
       transientFor = (xcb_window_t)strtoul(argv[++i], NULL, 0);
     } else {
@@ -72,6 +75,12 @@ int main(int argc, char** argv) {
     uint32_t pid = (uint32_t)getpid();
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_PID"),
                         XCB_ATOM_CARDINAL, 32, 1, &pid);
+  }
+  if (withIcon) {
+    const uint32_t icon[] = {1,          1,          0xff0000ff, 2,         2,
+                             0xff00ff00, 0xff00ff00, 0xff00ff00, 0xff00ff00};
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_ICON"),
+                        XCB_ATOM_CARDINAL, 32, sizeof icon / sizeof icon[0], icon);
   }
   if (transientFor != XCB_WINDOW_NONE) {
     xcb_icccm_set_wm_transient_for(c, window, transientFor);
