@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 
 #include "names/app_names_and_icons.h"
 #include "pixbuf_test_support.h"
@@ -247,6 +249,29 @@ TEST(PixbufImage, RefusesBadSizesAndShortPixelData) {
   // A folder where the file should be.
   fs::create_directories(temp.path() / "icon.png");
   EXPECT_EQ(host::PixbufFileImage(temp.path() / "icon.png").pngDrawnAtSize(32, 32), std::nullopt);
+  // Damaged files of each format, and a file whose extension lies about its content.
+  writePng(temp.path() / "whole.png", 48, 48, kRed);
+  std::string whole;
+  {
+    std::ifstream in(temp.path() / "whole.png", std::ios::binary);
+    whole.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  writeText(temp.path() / "cut.png", whole.substr(0, whole.size() / 2));
+  writeText(temp.path() / "bad.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\"");
+  writeText(temp.path() / "bad.xpm", "/* XPM */\nstatic char * x[] = {\"9 9 1 1\"};\n");
+  fs::copy_file(temp.path() / "whole.png", temp.path() / "really-png.svg");
+  // A cut PNG may still give its decoded rows; it must only not fail badly.
+  auto cut = host::PixbufFileImage(temp.path() / "cut.png").pngDrawnAtSize(32, 32);
+  if (cut) {
+    EXPECT_EQ(decodePng(*cut).value_or(DecodedPng{}).width, 32);
+  }
+  for (const char* name : {"bad.svg", "bad.xpm", "really-png.svg"}) {
+    EXPECT_EQ(host::PixbufFileImage(temp.path() / name).pngDrawnAtSize(32, 32), std::nullopt)
+        << name;
+  }
+  writeText(temp.path() / "noextension", whole);
+  EXPECT_TRUE(host::PixbufFileImage(temp.path() / "noextension").pngDrawnAtSize(32, 32));
+
   auto png = host::ArgbImage(1, 1, {0x8000ff00u}).pngDrawnAtSize(32, 32);
   ASSERT_TRUE(png.has_value());
   auto decoded = decodePng(*png);
