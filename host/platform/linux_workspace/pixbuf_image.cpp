@@ -118,11 +118,12 @@ std::optional<std::vector<std::uint8_t>> PixbufFileImage::pngDrawnAtSize(int wid
   const bool written =
       gdk_pixbuf_loader_write(loader.get(), bytes->data(), bytes->size(), &rawError);
   ErrorPtr writeError(rawError);
+  // A failed write has closed the loader already; closing it again would complain.
+  if (!written) return std::nullopt;
   rawError = nullptr;
-  // Closed in every case, so the loader never complains about being dropped half-fed.
   const bool closed = gdk_pixbuf_loader_close(loader.get(), &rawError);
   ErrorPtr closeError(rawError);
-  if (!written || !closed) return std::nullopt;
+  if (!closed) return std::nullopt;
   GdkPixbuf* loaded = gdk_pixbuf_loader_get_pixbuf(loader.get());
   if (!loaded) return std::nullopt;
   // ... then the whole of it is stretched over the target: the aspect ratio is not kept.
