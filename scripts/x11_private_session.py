@@ -36,6 +36,7 @@ class PrivateX:
         self.processes = []
         self.display = None
         self.server = None
+        self.clients = {}
 
     # --- lifetime -------------------------------------------------------------------------
     def __enter__(self):
@@ -132,10 +133,18 @@ class PrivateX:
         for _ in range(10):
             try:
                 wait_until(lambda: self._managed(window), 1, 0.02, f"openbox to manage {title}")
+                self.clients[window] = process
                 return window
             except SessionError:
                 self.run(["xdotool", "windowmap", str(window)], check=False)
         raise SessionError(f"openbox does not manage the window of {title}")
+
+    def close_window(self, window):
+        """Ends the window's client; returns once the window manager has let go of it."""
+        self.stop(self.clients.pop(window))
+        before = time.time()
+        wait_until(lambda: not self._managed(window), 10, 0.01, f"window {window} to go")
+        return before
 
     def _managed(self, window):
         out = self.run(["xprop", "-root", "_NET_CLIENT_LIST"], check=False)

@@ -3,8 +3,9 @@
 test clients: switches between applications (one known by a desktop entry, one only by its
 executable, a dialog that counts for its owner), locks the screen for a stretch, stops the
 tracker with SIGTERM and checks the three day files.
-Two short cases beside it: no display at start-up (status 1, no output), and the display going
-away under the tracker (the final flush and saves, status 0).
+Two short cases beside it: no display at start-up (status 1, no output), and the last window
+closing and then the display going away under the tracker (nothing credited after the window
+went, then the final flush and saves, status 0).
     tracker_e2e.py TRACKER CLIENT [session|no-display|display-lost]
     tracker_e2e.py PROBE CLIENT running-apps     (the host's list of running applications)"""
 
@@ -103,7 +104,10 @@ def display_lost(tracker, client):
                    "the tracker to connect")
         begin = time.time()
         time.sleep(1.5)
-        end = time.time()
+        # The only window closes: no application is in front any more, and nothing more is
+        # credited (openbox even leaves _NET_ACTIVE_WINDOW naming the closed window).
+        end = x.close_window(alpha)
+        time.sleep(2.0)
         x.end_server()
         try:
             status = daemon.wait(10)

@@ -96,6 +96,8 @@ class X11Session final : public DesktopSession {
   std::deque<XcbReply<xcb_generic_event_t>> stashed_;
   std::optional<RunLoop::TimerId> pumpTimer_;
   std::uint64_t generation_ = 0;
+  // The window _NET_ACTIVE_WINDOW named last; some managers leave it there after it closed.
+  xcb_window_t activeWindow_ = XCB_WINDOW_NONE;
   std::unordered_map<xcb_window_t, std::string> identities_;
   // The last idle reading, for when the server can no longer be asked.
   double lastIdle_ = 0.0;
@@ -131,6 +133,7 @@ bool X11Session::start() {
     }
   }
   xcb_window_t window = desktop::propertyCard32(activeReply.get()).value_or(XCB_WINDOW_NONE);
+  activeWindow_ = window;
   std::optional<std::string> front;
   if (window != XCB_WINDOW_NONE) front = resolveNow(window);
   if (xcb_connection_has_error(c_)) return false;
@@ -261,6 +264,7 @@ void X11Session::queryActiveWindow() {
     XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c_, cookie, nullptr));
     if (generation != generation_) return;  // a newer change is on its way
     xcb_window_t window = desktop::propertyCard32(reply.get()).value_or(XCB_WINDOW_NONE);
+    activeWindow_ = window;
     if (window == XCB_WINDOW_NONE) {
       filter_.noActiveWindow();
       return;
@@ -299,7 +303,8 @@ void X11Session::resolveWindow(xcb_window_t window, int depth, IdentityCallback 
 
 void X11Session::queryClientList() {
   auto cookie = xcb_get_property(c_, 0, root_, atoms_.netClientList, XCB_ATOM_WINDOW, 0, 1 << 16);
-  track([this, cookie] {
+  const std::uint64_t generation = generation_;
+  track([this, cookie, generation] {
     XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c_, cookie, nullptr));
     if (!reply || reply->format != 32) return;
     // Closed windows leave the cache, so it stays as small as the desktop and a reused
@@ -308,6 +313,14 @@ void X11Session::queryClientList() {
     std::unordered_set<xcb_window_t> live(windows,
                                           windows + xcb_get_property_value_length(reply.get()) / 4);
     std::erase_if(identities_, [&](const auto& item) { return !live.contains(item.first); });
+    // Openbox, for one, leaves _NET_ACTIVE_WINDOW naming the last window after it closed when
+    // nothing else takes the focus: that application is no longer in front. (Unless a newer
+    // active window is on its way, which says more than this list does.)
+    if (generation == generation_ && activeWindow_ != XCB_WINDOW_NONE &&
+        !live.contains(activeWindow_)) {
+      activeWindow_ = XCB_WINDOW_NONE;
+      filter_.noActiveWindow();
+    }
   });
 }
 
