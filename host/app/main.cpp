@@ -17,7 +17,7 @@
 #include "platform/linux_workspace/linux_workspace.h"
 #include "platform/loop/background_queue.h"
 #include "platform/loop/linux_main_loop.h"
-#include "platform/loop/unique_fd.h"
+#include "posix/unique_fd.h"
 #include "platform/wall_clock.h"
 #include "shell/application_main.h"
 
@@ -28,13 +28,13 @@ using namespace quillmoss;
 // SIGTERM and SIGINT arrive as a readable descriptor on the main loop. They are blocked
 // before any thread starts, so no other thread takes them; children get a clean mask from
 // the process runner.
-host::UniqueFd terminationSignals() {
+posix::UniqueFd terminationSignals() {
   sigset_t signals;
   sigemptyset(&signals);
   sigaddset(&signals, SIGTERM);
   sigaddset(&signals, SIGINT);
-  if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) return host::UniqueFd();
-  return host::UniqueFd(::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));
+  if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) return posix::UniqueFd();
+  return posix::UniqueFd(::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));
 }
 
 }  // namespace
@@ -42,7 +42,7 @@ host::UniqueFd terminationSignals() {
 int main() {
   // Before any thread: launchctl and friends come from the bundle's Helpers folder.
   host::putBundleHelpersFirstOnPath();
-  host::UniqueFd signals = terminationSignals();
+  posix::UniqueFd signals = terminationSignals();
   if (!signals) return 1;
 
   host::LinuxMainLoop loop;

@@ -23,7 +23,7 @@ std::unique_ptr<EngineClient> EngineClient::connect(const std::string& socketPat
     return nullptr;
   }
   std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
-  host::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  posix::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
   if (!fd) {
     if (error) *error = std::strerror(errno);
     return nullptr;

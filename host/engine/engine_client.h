@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/loop/unique_fd.h"
+#include "posix/unique_fd.h"
 
 namespace quillmoss::engine {
 
@@ -39,11 +39,11 @@ class EngineClient {
   int fd() const { return fd_.get(); }
 
  private:
-  explicit EngineClient(host::UniqueFd fd) : fd_(std::move(fd)) {}
+  explicit EngineClient(posix::UniqueFd fd) : fd_(std::move(fd)) {}
   // Fills the buffer to `size` bytes; false on timeout (status set) or end.
   bool fill(std::size_t size, int timeoutMs, ReceiveStatus& status);
 
-  host::UniqueFd fd_;
+  posix::UniqueFd fd_;
   std::vector<std::uint8_t> buffer_;
 };
 

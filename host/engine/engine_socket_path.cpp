@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/loop/unique_fd.h"
+#include "posix/unique_fd.h"
 
 namespace quillmoss::engine {
 
@@ -33,7 +33,7 @@ bool preparePrivateFolder(const std::string& folder, std::string* error) {
     return false;
   }
   // O_NOFOLLOW: a symlink planted at the name must not lead us elsewhere.
-  host::UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  posix::UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (!dir) {
     setError(error, folder + " is not a usable directory: " + std::strerror(errno));
     return false;

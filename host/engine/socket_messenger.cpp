@@ -18,12 +18,12 @@
 #include "engine/engine_socket_path.h"
 #include "engine/frame_format.h"
 #include "platform/loop/linux_main_loop.h"
-#include "platform/loop/unique_fd.h"
+#include "posix/unique_fd.h"
 
 namespace quillmoss::engine {
 
 using host::LinuxMainLoop;
-using host::UniqueFd;
+using posix::UniqueFd;
 
 namespace {
 

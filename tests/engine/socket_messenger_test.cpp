@@ -338,7 +338,7 @@ TEST_F(SocketPlaceTest, StaleSocketFileIsReplaced) {
   ASSERT_TRUE(preparePrivateFolder(folder, nullptr));
   const std::string path = folder + "/engine.sock";
   {
-    host::UniqueFd dead(::socket(AF_UNIX, SOCK_STREAM, 0));
+    posix::UniqueFd dead(::socket(AF_UNIX, SOCK_STREAM, 0));
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strcpy(address.sun_path, path.c_str());

@@ -10,10 +10,12 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/loop/unique_fd.h"
 #include "platform/main_loop.h"
+#include "posix/unique_fd.h"
 
 namespace quillmoss::host {
+
+using posix::UniqueFd;
 
 // Everything but async() and quit() belongs to the loop's thread (the one that made it or
 // last ran it). Callbacks may schedule, cancel, watch and unwatch freely, themselves included.

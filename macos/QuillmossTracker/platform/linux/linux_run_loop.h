@@ -8,10 +8,12 @@
 
 #include <poll.h>
 
-#include "platform/linux/unique_fd.h"
 #include "platform/run_loop.h"
+#include "posix/unique_fd.h"
 
 namespace quillmoss::tracker {
+
+using posix::UniqueFd;
 
 class LinuxRunLoop final : public RunLoop {
  public:

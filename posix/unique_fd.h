@@ -1,11 +1,11 @@
-// Owns one file descriptor and closes it when dropped.
+// An owned file descriptor, closed when its owner goes.
 #pragma once
 
 #include <unistd.h>
 
 #include <utility>
 
-namespace quillmoss::tracker {
+namespace quillmoss::posix {
 
 class UniqueFd {
  public:
@@ -22,6 +22,8 @@ class UniqueFd {
 
   int get() const { return fd_; }
   bool valid() const { return fd_ >= 0; }
+  explicit operator bool() const { return valid(); }
+  int release() { return std::exchange(fd_, -1); }
   void reset(int fd = -1) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = fd;
@@ -31,4 +33,4 @@ class UniqueFd {
   int fd_ = -1;
 };
 
-}  // namespace quillmoss::tracker
+}  // namespace quillmoss::posix
