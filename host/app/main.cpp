@@ -17,8 +17,8 @@
 #include "platform/linux_workspace/linux_workspace.h"
 #include "platform/loop/background_queue.h"
 #include "platform/loop/linux_main_loop.h"
-#include "posix/unique_fd.h"
 #include "platform/wall_clock.h"
+#include "posix/unique_fd.h"
 #include "shell/application_main.h"
 
 namespace {

@@ -7,10 +7,10 @@
 namespace quillmoss::tracker {
 
 struct ScriptOutcome {
-  bool created = false;                  // false: the script object could not be made
-  bool hasErrorInfo = false;             // an error dictionary came back
-  std::optional<long> errorNumber;       // its integer error number, when it has one
-  std::optional<std::string> text;       // the result as text, when there is text
+  bool created = false;             // false: the script object could not be made
+  bool hasErrorInfo = false;        // an error dictionary came back
+  std::optional<long> errorNumber;  // its integer error number, when it has one
+  std::optional<std::string> text;  // the result as text, when there is text
 };
 
 class ScriptRunner {
