@@ -1,7 +1,6 @@
 // Day strings, file names and the data folder.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <ctime>
 #include <limits>
@@ -13,35 +12,27 @@
 namespace quillmoss::daily {
 namespace {
 
-// Sets an environment variable for one test and puts the old value back afterwards.
+// Sets an environment variable for one scope and puts the old value back afterwards.
 class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      ::setenv(name, value, 1);
-    } else {
-      ::unsetenv(name);
-    }
-    ::tzset();
+    set(value);
   }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
-  ~ScopedEnv() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-    ::tzset();
-  }
+  ~ScopedEnv() { set(old_ ? old_->c_str() : nullptr); }
 
  private:
+  void set(const char* value) {
+    (void)(value ? ::setenv(name_, value, 1) : ::unsetenv(name_));
+    ::tzset();
+  }
   const char* name_;
   std::optional<std::string> old_;
 };
 
-TEST(DayString, ExactlyTheTenCharacterPattern) {
+TEST(DayString, ExactlyTheTenCharacterPatternAndFileNames) {
   EXPECT_TRUE(isDayString("2026-12-06"));
   EXPECT_TRUE(isDayString("0000-00-00"));
   for (const char* bad : {"", "2026-12-6", "2026-12-066", "2026/12/06", "20261206xx", "2026-1a-06",
@@ -49,59 +40,45 @@ TEST(DayString, ExactlyTheTenCharacterPattern) {
     EXPECT_FALSE(isDayString(bad)) << bad;
   }
   EXPECT_FALSE(isDayString(std::string_view("2026-12-0\0", 10)));
-}
-
-TEST(DayString, LocalMidnightStartsTheDay) {
-  ScopedEnv tz("TZ", "UTC0");
-  EXPECT_EQ(localDayString(0.0), "1970-01-01");
-  EXPECT_EQ(localDayString(86399.999), "1970-01-01");
-  EXPECT_EQ(localDayString(86400.0), "1970-01-02");
-  EXPECT_EQ(localDayString(-0.5), "1969-12-31");
-  EXPECT_EQ(localDayString(1765000000.0), "2025-12-06");
-}
-
-TEST(DayString, FollowsTheLocalTimeZone) {
-  ScopedEnv tz("TZ", "XYZ-9");  // nine hours east of UTC
-  EXPECT_EQ(localDayString(14.0 * 3600), "1970-01-01");
-  EXPECT_EQ(localDayString(15.0 * 3600), "1970-01-02");
-}
-
-TEST(DayString, AbsurdInstantsStillGiveADayString) {
-  ScopedEnv tz("TZ", "UTC0");
-  for (double instant :
-       {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
-        -std::numeric_limits<double>::infinity(), 1e300, -1e300}) {
-    EXPECT_TRUE(isDayString(localDayString(instant))) << instant;
-  }
-  EXPECT_EQ(localDayString(1e300), "9999-12-31");
-  EXPECT_EQ(localDayString(-1e300), "0001-01-01");
-}
-
-TEST(FileNames, PrefixDayAndSuffix) {
   EXPECT_EQ(fileName(FileKind::Usage, "2026-12-06"), "usage_2026-12-06.json");
   EXPECT_EQ(fileName(FileKind::Activity, "2026-12-06"), "activity_2026-12-06.json");
   EXPECT_EQ(fileName(FileKind::Segments, "2026-12-06"), "segments_2026-12-06.json");
 }
 
-TEST(DataFolder, XdgDataHomeWhenAbsolute) {
-  ScopedEnv xdg("XDG_DATA_HOME", "/srv/data");
-  ScopedEnv home("HOME", "/home/someone");
-  EXPECT_EQ(userDataFolder(), std::filesystem::path("/srv/data"));
-  EXPECT_EQ(dataDirectory(), std::filesystem::path("/srv/data/com.velbrook.quillmoss/usage"));
+TEST(DayString, LocalMidnightStartsTheDayAndAbsurdInstantsAreClamped) {
+  {
+    ScopedEnv tz("TZ", "XYZ-9");  // nine hours east of UTC
+    EXPECT_EQ(localDayString(14.0 * 3600), "1970-01-01");
+    EXPECT_EQ(localDayString(15.0 * 3600), "1970-01-02");
+  }
+  ScopedEnv tz("TZ", "UTC0");
+  EXPECT_EQ(localDayString(86399.999), "1970-01-01");
+  EXPECT_EQ(localDayString(86400.0), "1970-01-02");
+  EXPECT_EQ(localDayString(-0.5), "1969-12-31");
+  EXPECT_EQ(localDayString(1765000000.0), "2025-12-06");
+  EXPECT_EQ(localDayString(1e300), "9999-12-31");
+  EXPECT_EQ(localDayString(-1e300), "0001-01-01");
+  for (double instant :
+       {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+        -std::numeric_limits<double>::infinity()}) {
+    EXPECT_TRUE(isDayString(localDayString(instant))) << instant;
+  }
 }
 
-TEST(DataFolder, HomeWhenXdgIsUnsetEmptyOrRelative) {
+TEST(DataFolder, XdgWhenAbsoluteElseHomeElseThePasswordDatabase) {
   ScopedEnv home("HOME", "/home/someone");
   for (const char* xdgValue : {static_cast<const char*>(nullptr), "", "relative/data"}) {
     ScopedEnv xdg("XDG_DATA_HOME", xdgValue);
     EXPECT_EQ(dataDirectory(),
               std::filesystem::path("/home/someone/.local/share/com.velbrook.quillmoss/usage"));
   }
-}
-
-TEST(DataFolder, PasswordDatabaseWithoutHome) {
+  {
+    ScopedEnv xdg("XDG_DATA_HOME", "/srv/data");
+    EXPECT_EQ(userDataFolder(), std::filesystem::path("/srv/data"));
+    EXPECT_EQ(dataDirectory(), std::filesystem::path("/srv/data/com.velbrook.quillmoss/usage"));
+  }
   ScopedEnv xdg("XDG_DATA_HOME", nullptr);
-  ScopedEnv home("HOME", nullptr);
+  ScopedEnv noHome("HOME", nullptr);
   auto folder = userDataFolder();
   ASSERT_TRUE(folder);  // every test machine user has a passwd entry with a home
   EXPECT_TRUE(folder->is_absolute());

@@ -6,10 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
-#include <iterator>
-#include <sstream>
 #include <thread>
 
 #include "daily_data/daily_data.h"
@@ -21,9 +20,10 @@ namespace {
 using testing::readBytes;
 using testing::TempFolder;
 using testing::writeBytes;
+using Names = std::vector<std::string>;
 
-std::vector<std::string> entriesOf(const std::filesystem::path& folder) {
-  std::vector<std::string> names;
+Names entriesOf(const std::filesystem::path& folder) {
+  Names names;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     names.push_back(entry.path().filename().string());
   }
@@ -31,83 +31,46 @@ std::vector<std::string> entriesOf(const std::filesystem::path& folder) {
   return names;
 }
 
-TEST(AtomicWrite, CreatesMissingFoldersAndLeavesOnlyTheTarget) {
+TEST(AtomicWrite, CreatesFoldersReplacesWholeAndLeavesOnlyTheTarget) {
   TempFolder folder;
-  const auto dir = folder.path() / "a" / "b" / "usage";
-  const auto file = dir / "usage_2026-12-06.json";
+  const auto dir = folder.path() / "a" / "usage";
+  const auto file = dir / "segments_2026-12-06.json";
   ASSERT_TRUE(writeFileAtomically(file, R"({"a":1.5})"));
   EXPECT_EQ(readBytes(file), R"({"a":1.5})");
-  EXPECT_EQ(entriesOf(dir), std::vector<std::string>{"usage_2026-12-06.json"});
-}
-
-TEST(AtomicWrite, ReplacesTheOldContentWhole) {
-  TempFolder folder;
-  const auto file = folder.path() / "segments_2026-12-06.json";
-  writeBytes(file, std::string(10000, 'x'));
+  // A stale temporary file from a crash, longer than what comes next, is replaced.
+  writeBytes(dir / ".segments_2026-12-06.json.tmp", std::string(50000, 'g'));
   ASSERT_TRUE(writeFileAtomically(file, "[]"));
   EXPECT_EQ(readBytes(file), "[]");
-  ASSERT_TRUE(writeFileAtomically(file, ""));
-  EXPECT_EQ(readBytes(file), "");
-}
-
-TEST(AtomicWrite, StaleTemporaryFileFromACrashIsReplaced) {
-  TempFolder folder;
-  const auto file = folder.path() / "activity_2026-12-06.json";
-  const auto temp = folder.path() / ".activity_2026-12-06.json.tmp";
-  writeBytes(file, "[[1.0,2.0]]");
-  writeBytes(temp, std::string(50000, 'g'));  // longer than what comes next
-  ASSERT_TRUE(writeFileAtomically(file, "[[3.0,4.0]]"));
-  EXPECT_EQ(readBytes(file), "[[3.0,4.0]]");
-  EXPECT_FALSE(std::filesystem::exists(temp));
-}
-
-TEST(AtomicWrite, LargeContentIsWrittenCompletely) {
-  TempFolder folder;
-  const auto file = folder.path() / "segments_2026-12-06.json";
+  EXPECT_EQ(entriesOf(dir), Names{"segments_2026-12-06.json"});
   std::string big(8u << 20, 'z');
   for (std::size_t i = 0; i < big.size(); i += 4093) big[i] = static_cast<char>('a' + i % 26);
   ASSERT_TRUE(writeFileAtomically(file, big));
   EXPECT_EQ(readBytes(file), big);
+  ASSERT_TRUE(writeFileAtomically(file, ""));
+  EXPECT_EQ(readBytes(file), "");
 }
 
-TEST(AtomicWrite, DirectoryAtTheTargetFailsCleanly) {
+TEST(AtomicWrite, BlockedPathsFailAndKeepWhatWasThere) {
   TempFolder folder;
   const auto file = folder.path() / "usage_2026-12-06.json";
-  std::filesystem::create_directory(file);
+  std::filesystem::create_directory(file);  // a directory at the target
   writeBytes(file / "inside", "keep");
   EXPECT_FALSE(writeFileAtomically(file, "{}"));
-  EXPECT_TRUE(std::filesystem::is_directory(file));
   EXPECT_EQ(readBytes(file / "inside"), "keep");
-  EXPECT_EQ(entriesOf(folder.path()), std::vector<std::string>{"usage_2026-12-06.json"});
-}
+  EXPECT_EQ(entriesOf(folder.path()), Names{"usage_2026-12-06.json"});
 
-TEST(AtomicWrite, DirectoryAtTheTemporaryNameFailsAndKeepsTheOldFile) {
-  TempFolder folder;
-  const auto file = folder.path() / "usage_2026-12-06.json";
+  std::filesystem::remove_all(file);  // a directory at the temporary name
   writeBytes(file, R"({"old":1.0})");
   std::filesystem::create_directory(folder.path() / ".usage_2026-12-06.json.tmp");
   EXPECT_FALSE(writeFileAtomically(file, "{}"));
   EXPECT_EQ(readBytes(file), R"({"old":1.0})");
+
+  // A folder under a regular file.
+  EXPECT_FALSE(writeFileAtomically(file / "usage" / "usage_x.json", "{}"));
+  EXPECT_EQ(readBytes(file), R"({"old":1.0})");
 }
 
-TEST(AtomicWrite, FolderUnderARegularFileFails) {
-  TempFolder folder;
-  writeBytes(folder.path() / "plain", "x");
-  EXPECT_FALSE(writeFileAtomically(folder.path() / "plain" / "usage" / "usage_x.json", "{}"));
-  EXPECT_EQ(readBytes(folder.path() / "plain"), "x");
-}
-
-TEST(MoveAside, RenamesToADamagedNameThatIsNoDayFile) {
-  TempFolder folder;
-  const auto file = folder.path() / "usage_2026-12-06.json";
-  writeBytes(file, "not json");
-  ASSERT_TRUE(moveAside(file, 1765000000));
-  EXPECT_FALSE(std::filesystem::exists(file));
-  const auto aside = folder.path() / "usage_2026-12-06.json.damaged-1765000000";
-  EXPECT_EQ(readBytes(aside), "not json");
-}
-
-TEST(MoveAside, TakenNamesGetANumericSuffix) {
+TEST(MoveAside, RenamesToFreeDamagedNames) {
   TempFolder folder;
   const auto file = folder.path() / "segments_2026-12-06.json";
   for (const char* content : {"first", "second", "third"}) {
@@ -115,13 +78,17 @@ TEST(MoveAside, TakenNamesGetANumericSuffix) {
     ASSERT_TRUE(moveAside(file, 42));
   }
   const std::string base = "segments_2026-12-06.json.damaged-42";
-  EXPECT_EQ(entriesOf(folder.path()), (std::vector<std::string>{base, base + "-1", base + "-2"}));
+  EXPECT_EQ(entriesOf(folder.path()), (Names{base, base + "-1", base + "-2"}));
   EXPECT_EQ(readBytes(folder.path() / base), "first");
-  EXPECT_EQ(readBytes(folder.path() / (base + "-1")), "second");
   EXPECT_EQ(readBytes(folder.path() / (base + "-2")), "third");
+  // A directory in the file's place is moved too.
+  std::filesystem::create_directory(file);
+  ASSERT_TRUE(moveAside(file, 7));
+  EXPECT_TRUE(std::filesystem::is_directory(folder.path() / "segments_2026-12-06.json.damaged-7"));
+  EXPECT_TRUE(writeFileAtomically(file, "[]"));
 }
 
-TEST(MoveAside, AbsentFileCountsAsMoved) {
+TEST(MoveAside, AbsentFileOrPathUnderARegularFileCountsAsMoved) {
   TempFolder folder;
   EXPECT_TRUE(moveAside(folder.path() / "usage_2026-12-06.json", 1));
   EXPECT_TRUE(entriesOf(folder.path()).empty());
@@ -130,43 +97,7 @@ TEST(MoveAside, AbsentFileCountsAsMoved) {
   EXPECT_EQ(readBytes(folder.path() / "plain"), "x");
 }
 
-TEST(MoveAside, DirectoryAtThePathIsMovedToo) {
-  TempFolder folder;
-  const auto file = folder.path() / "activity_2026-12-06.json";
-  std::filesystem::create_directory(file);
-  ASSERT_TRUE(moveAside(file, 7));
-  EXPECT_TRUE(std::filesystem::is_directory(folder.path() / "activity_2026-12-06.json.damaged-7"));
-  EXPECT_TRUE(writeFileAtomically(file, "[]"));
-}
-
-// Waits, bounded, until the kernel lists the process as waiting for an flock.
-bool waitUntilBlockedOnFlock(pid_t pid) {
-  const std::string pidText = std::to_string(pid);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (std::chrono::steady_clock::now() < deadline) {
-    std::ifstream locks("/proc/locks");
-    for (std::string line; std::getline(locks, line);) {
-      std::istringstream words(line);
-      std::vector<std::string> tokens{std::istream_iterator<std::string>(words), {}};
-      bool waiting = std::find(tokens.begin(), tokens.end(), "->") != tokens.end();
-      bool flock = std::find(tokens.begin(), tokens.end(), "FLOCK") != tokens.end();
-      bool ours = std::find(tokens.begin(), tokens.end(), pidText) != tokens.end();
-      if (waiting && flock && ours) return true;
-    }
-    std::this_thread::yield();
-  }
-  return false;
-}
-
-TEST(DayLockTest, CreatesFolderAndLockFile) {
-  TempFolder folder;
-  const auto dir = folder.path() / "x" / "usage";
-  auto lock = DayLock::acquire(dir);
-  ASSERT_TRUE(lock);
-  EXPECT_TRUE(std::filesystem::is_regular_file(dir / ".tracker.lock"));
-}
-
-TEST(DayLockTest, ExcludesOthersUntilDestroyedAndSurvivesMoves) {
+TEST(DayLockTest, CreatesTheFileAndExcludesOthersUntilDestroyedAndSurvivesMoves) {
   TempFolder folder;
   const auto lockFile = folder.path() / ".tracker.lock";
   auto tryLock = [&] {
@@ -178,16 +109,34 @@ TEST(DayLockTest, ExcludesOthersUntilDestroyedAndSurvivesMoves) {
   {
     auto lock = DayLock::acquire(folder.path());
     ASSERT_TRUE(lock);
+    EXPECT_TRUE(std::filesystem::is_regular_file(lockFile));
     EXPECT_FALSE(tryLock());
     DayLock moved(std::move(*lock));
     lock.reset();  // the moved-from object must not release the lock
     EXPECT_FALSE(tryLock());
-    auto other = DayLock::acquire(folder.path() / "elsewhere");
+    auto other = DayLock::acquire(folder.path() / "x" / "elsewhere");
     ASSERT_TRUE(other);
     moved = std::move(*other);  // releases the first lock, takes over the other
     EXPECT_TRUE(tryLock());
   }
   EXPECT_TRUE(tryLock());
+}
+
+// Waits, bounded, until the kernel lists the process as waiting for an flock.
+bool waitUntilBlockedOnFlock(pid_t pid) {
+  const std::string pidText = " " + std::to_string(pid) + " ";
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);) {
+      if (line.find("->") != std::string::npos && line.find("FLOCK") != std::string::npos &&
+          line.find(pidText) != std::string::npos) {
+        return true;
+      }
+    }
+    std::this_thread::yield();
+  }
+  return false;
 }
 
 TEST(DayLockTest, SecondProcessWaitsUntilTheFirstLetsGo) {
@@ -201,12 +150,9 @@ TEST(DayLockTest, SecondProcessWaitsUntilTheFirstLetsGo) {
   pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    ::close(toChild[1]);
-    ::close(fromChild[0]);
     char go = 0;
     if (::read(toChild[0], &go, 1) != 1) ::_exit(2);
-    auto second = DayLock::acquire(folder.path());
-    char done = second ? 'y' : 'n';
+    char done = DayLock::acquire(folder.path()) ? 'y' : 'n';
     (void)!::write(fromChild[1], &done, 1);
     ::_exit(0);
   }
@@ -215,10 +161,8 @@ TEST(DayLockTest, SecondProcessWaitsUntilTheFirstLetsGo) {
 
   auto lock = DayLock::acquire(folder.path());
   ASSERT_TRUE(lock);
-  char go = 'g';
-  ASSERT_EQ(::write(toChild[1], &go, 1), 1);
+  ASSERT_EQ(::write(toChild[1], "g", 1), 1);
   ::close(toChild[1]);
-
   EXPECT_TRUE(waitUntilBlockedOnFlock(child));
   pollfd ready{fromChild[0], POLLIN, 0};
   EXPECT_EQ(::poll(&ready, 1, 0), 0) << "the second lock was granted while the first was held";
