@@ -11,7 +11,6 @@
 #include <optional>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "platform/clock.h"
 #include "platform/idle.h"
@@ -24,8 +23,7 @@ namespace quillmoss::tracker::testing {
 class FakeClock : public Clock {
  public:
   double wall = 0.0;
-  // Seconds east of UTC in which days are counted.
-  long utcOffset = 0;
+  long utcOffset = 0;  // seconds east of UTC in which days are counted
   double suspended = 0.0;
 
   double now() override { return wall; }
@@ -61,17 +59,16 @@ class FakeWorkspace : public Workspace {
   }
 };
 
+// Each script source answers what outcomes holds for it, else an error numbered -1728.
 class FakeScriptRunner : public ScriptRunner {
  public:
-  // What each script source answers; unknown sources answer an error with number -1728.
   std::map<std::string, ScriptOutcome> outcomes;
   std::map<std::string, int> runs;
 
   ScriptOutcome run(const std::string& source) override {
     ++runs[source];
     const auto found = outcomes.find(source);
-    if (found != outcomes.end()) return found->second;
-    return error(-1728);
+    return found != outcomes.end() ? found->second : error(-1728);
   }
   int totalRuns() const {
     int total = 0;
@@ -79,18 +76,9 @@ class FakeScriptRunner : public ScriptRunner {
     return total;
   }
   static ScriptOutcome url(std::string text) {
-    ScriptOutcome outcome;
-    outcome.created = true;
-    outcome.text = std::move(text);
-    return outcome;
+    return {true, false, std::nullopt, std::move(text)};
   }
-  static ScriptOutcome error(long number) {
-    ScriptOutcome outcome;
-    outcome.created = true;
-    outcome.hasErrorInfo = true;
-    outcome.errorNumber = number;
-    return outcome;
-  }
+  static ScriptOutcome error(long number) { return {true, true, number, std::nullopt}; }
 };
 
 // Virtual time in step with a FakeClock: advancing the loop moves the wall clock by the same
@@ -99,53 +87,51 @@ class FakeRunLoop : public RunLoop {
  public:
   explicit FakeRunLoop(FakeClock& clock) : clock_(clock) {}
 
-  TimerId scheduleRepeating(double period, Callback callback) override {
-    return add(period, period, std::move(callback));
-  }
-  TimerId scheduleOnce(double delay, Callback callback) override {
-    return add(delay, 0.0, std::move(callback));
-  }
+  TimerId scheduleRepeating(double period, Callback f) override { return add(period, period, f); }
+  TimerId scheduleOnce(double delay, Callback f) override { return add(delay, 0.0, f); }
   void cancel(TimerId id) override { timers_.erase(id); }
-  void watchReadable(int fd, Callback callback) override { watches[fd] = std::move(callback); }
-  void unwatch(int fd) override { watches.erase(fd); }
+  void watchReadable(int, Callback) override {}
+  void unwatch(int) override {}
   void onTerminationSignal(std::function<void(int)> handler) override {
-    signalHandler = std::move(handler);
+    signalHandler_ = std::move(handler);
   }
   int run() override { return quitStatus.value_or(0); }
   void quit(int status) override {
     if (!quitStatus) quitStatus = status;
   }
 
-  // Moves time forward by seconds, firing every timer that falls due on the way.
+  // Moves time forward by seconds, firing every timer that falls due on the way. A repeating
+  // timer fires once for all the periods it missed, and keeps its phase.
   void advance(double seconds) {
     const double end = time_ + seconds;
     while (!quitStatus) {
-      auto next = nextDue();
+      auto next = timers_.end();
+      for (auto it = timers_.begin(); it != timers_.end(); ++it) {
+        if (next == timers_.end() || it->second.due < next->second.due) next = it;
+      }
       if (next == timers_.end() || next->second.due > end) break;
       moveTo(next->second.due);
-      fire(next);
+      Callback callback = next->second.callback;
+      if (next->second.period > 0.0) {
+        while (next->second.due <= time_) next->second.due += next->second.period;
+      } else {
+        timers_.erase(next);
+      }
+      callback();
     }
     moveTo(end);
   }
-
-  // The machine sleeps for seconds: wall and suspension clocks move, nothing fires during
-  // it, and each repeating timer that missed periods fires once at wake-up.
+  // The machine sleeps: wall and suspension clocks move and nothing fires until wake-up.
   void suspend(double seconds) {
     time_ += seconds;
     clock_.wall += seconds;
     clock_.suspended += seconds;
     advance(0.0);
   }
-
   void raise(int signal) {
-    if (signalHandler) signalHandler(signal);
+    if (signalHandler_) signalHandler_(signal);
   }
 
-  std::size_t timerCount() const { return timers_.size(); }
-  double time() const { return time_; }
-
-  std::map<int, Callback> watches;
-  std::function<void(int)> signalHandler;
   std::optional<int> quitStatus;
 
  private:
@@ -154,18 +140,9 @@ class FakeRunLoop : public RunLoop {
     double period;
     Callback callback;
   };
-
   TimerId add(double delay, double period, Callback callback) {
-    const TimerId id = nextId_++;
-    timers_.emplace(id, Timer{time_ + delay, period, std::move(callback)});
-    return id;
-  }
-  std::map<TimerId, Timer>::iterator nextDue() {
-    auto best = timers_.end();
-    for (auto it = timers_.begin(); it != timers_.end(); ++it) {
-      if (best == timers_.end() || it->second.due < best->second.due) best = it;
-    }
-    return best;
+    timers_.emplace(nextId_, Timer{time_ + delay, period, std::move(callback)});
+    return nextId_++;
   }
   void moveTo(double time) {
     if (time > time_) {
@@ -173,20 +150,12 @@ class FakeRunLoop : public RunLoop {
       time_ = time;
     }
   }
-  void fire(std::map<TimerId, Timer>::iterator it) {
-    Callback callback = it->second.callback;
-    if (it->second.period > 0.0) {
-      while (it->second.due <= time_) it->second.due += it->second.period;
-    } else {
-      timers_.erase(it);
-    }
-    callback();
-  }
 
   FakeClock& clock_;
   double time_ = 0.0;
   TimerId nextId_ = 1;
   std::map<TimerId, Timer> timers_;
+  std::function<void(int)> signalHandler_;
 };
 
 }  // namespace quillmoss::tracker::testing

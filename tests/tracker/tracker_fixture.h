@@ -2,7 +2,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,13 +17,14 @@
 
 namespace quillmoss::tracker::testing {
 
-// 2026-12-06 10:00:00 UTC.
-inline constexpr double kMorning = 1796551200.0;
+inline constexpr double kMorning = 1796551200.0;         // 2026-12-06 10:00:00 UTC
+inline constexpr double kBeforeMidnight = 1796601585.0;  // 2026-12-06 23:59:45 UTC
 inline constexpr const char* kToday = "2026-12-06";
 inline constexpr const char* kChrome = "com.google.Chrome";
 inline constexpr const char* kSafari = "com.apple.Safari";
 inline constexpr const char* kEditor = "org.example.editor";
 inline constexpr const char* kTerminal = "org.example.terminal";
+inline constexpr const char* kLoginWindow = "com.apple.loginwindow";
 
 class TrackerTest : public ::testing::Test {
  protected:
@@ -46,18 +46,15 @@ class TrackerTest : public ::testing::Test {
   }
 
   TrackerState& makeState() {
-    state.reset(new TrackerState{
-        .clock = clock,
-        .idle = idle,
-        .workspace = workspace,
-        .scripts = scripts,
-        .loop = loop,
-        .kDataDir = dataDir,
-    });
+    state.reset(new TrackerState{.clock = clock,
+                                 .idle = idle,
+                                 .workspace = workspace,
+                                 .scripts = scripts,
+                                 .loop = loop,
+                                 .kDataDir = dataDir});
     return *state;
   }
-
-  // A state on kToday with nothing loaded, timing `key` from now.
+  // A state on the clock's day with nothing loaded, timing `key` from now.
   TrackerState& makeRunning(std::optional<std::string> key) {
     TrackerState& s = makeState();
     s.currentDay = clock.dayString(clock.wall);
@@ -71,9 +68,8 @@ class TrackerTest : public ::testing::Test {
     return dataDir / (prefix + day + ".json");
   }
   static std::string read(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
     std::stringstream text;
-    text << in.rdbuf();
+    text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
   }
   static void write(const std::filesystem::path& path, const std::string& text) {
@@ -83,10 +79,9 @@ class TrackerTest : public ::testing::Test {
   // Names in the data folder other than the lock file.
   std::vector<std::string> folderEntries() const {
     std::vector<std::string> names;
-    if (!std::filesystem::exists(dataDir)) return names;
-    for (const auto& entry : std::filesystem::directory_iterator(dataDir)) {
-      const std::string name = entry.path().filename().string();
-      if (name != ".tracker.lock") names.push_back(name);
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(dataDir, error)) {
+      if (entry.path().filename() != ".tracker.lock") names.push_back(entry.path().filename());
     }
     std::sort(names.begin(), names.end());
     return names;
