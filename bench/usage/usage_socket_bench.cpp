@@ -7,10 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <sys/socket.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -22,7 +19,6 @@
 
 #include "daily_data/daily_data.h"
 #include "engine/engine_client.h"
-#include "engine/frame_format.h"
 #include "engine/standard_method_codec.h"
 
 extern char** environ;
@@ -105,32 +101,17 @@ void stopHost(HostUnderTest& h) {
   if (!h.root.empty()) fs::remove_all(h.root, ec);
 }
 
-// Reads exactly size bytes from the socket.
-bool readExactly(int fd, std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t got = ::recv(fd, data, size, 0);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    data += got;
-    size -= static_cast<std::size_t>(got);
-  }
-  return true;
-}
-
-// One call and its decoded reply; false on any transport or decoding failure. The response
-// is read straight into one buffer so that the figure is the host's, not a client's.
+// One call and its decoded reply; false on any transport or decoding failure.
 bool roundTrip(const std::vector<std::uint8_t>& message, std::size_t& elements) {
   static std::uint32_t nextId = 1;
   const std::uint32_t id = nextId++;
   if (!gHost->client->sendRequest(id, kChannel, message.data(), message.size())) return false;
-  std::uint8_t header[8];
-  if (!readExactly(gHost->client->fd(), header, sizeof header)) return false;
-  const std::uint32_t rest = engine::readU32(header);
-  if (rest < 4 || engine::readU32(header + 4) != id) return false;
-  static std::vector<std::uint8_t> reply;
-  reply.resize(rest - 4);
-  if (!readExactly(gHost->client->fd(), reply.data(), reply.size())) return false;
-  auto decoded = engine::decodeMethodReply(reply.data(), reply.size());
+  static engine::EngineResponse response;
+  if (gHost->client->receive(response, 60000) != engine::EngineClient::ReceiveStatus::kOk ||
+      response.requestId != id) {
+    return false;
+  }
+  auto decoded = engine::decodeMethodReply(response.reply.data(), response.reply.size());
   if (!decoded || decoded->kind != engine::MethodReply::Kind::kSuccess) return false;
   if (auto* list = decoded->value.getIf<engine::EncodableList>()) elements = list->size();
   if (auto* map = decoded->value.getIf<engine::EncodableMap>()) elements = map->size();

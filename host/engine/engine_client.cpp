@@ -64,7 +64,7 @@ bool EngineClient::sendRequest(std::uint32_t requestId, std::string_view channel
 bool EngineClient::fill(std::size_t size, int timeoutMs, ReceiveStatus& status) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (buffer_.size() < size) {
+  while (end_ - begin_ < size) {
     int wait = -1;
     if (timeoutMs >= 0) {
       const auto left =
@@ -82,11 +82,16 @@ bool EngineClient::fill(std::size_t size, int timeoutMs, ReceiveStatus& status) 
       status = ReceiveStatus::kClosed;
       return false;
     }
-    const std::size_t old = buffer_.size();
-    const std::size_t want = std::max<std::size_t>(size - old, 64 * 1024);
-    buffer_.resize(old + want);
-    const ssize_t got = ::recv(fd_.get(), buffer_.data() + old, want, 0);
-    buffer_.resize(old + (got > 0 ? static_cast<std::size_t>(got) : 0));
+    // Grown storage is zero-filled once and then reused; only the unread tail moves.
+    if (begin_ > 0) {
+      std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+      end_ -= begin_;
+      begin_ = 0;
+    }
+    const std::size_t room = std::max(size, end_ + kReadChunk);
+    if (buffer_.size() < room) buffer_.resize(room);
+    const ssize_t got = ::recv(fd_.get(), buffer_.data() + end_, buffer_.size() - end_, 0);
+    if (got > 0) end_ += static_cast<std::size_t>(got);
     if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) {
       status = ReceiveStatus::kClosed;
       return false;
@@ -98,14 +103,15 @@ bool EngineClient::fill(std::size_t size, int timeoutMs, ReceiveStatus& status) 
 EngineClient::ReceiveStatus EngineClient::receive(EngineResponse& response, int timeoutMs) {
   ReceiveStatus status = ReceiveStatus::kOk;
   if (!fill(kLengthBytes, timeoutMs, status)) return status;
-  const std::size_t rest = readU32(buffer_.data());
+  const std::uint8_t* frame = buffer_.data() + begin_;
+  const std::size_t rest = readU32(frame);
   if (rest < kResponseHeaderBytes || rest > kMaxResponseBytes) return ReceiveStatus::kMalformed;
   if (!fill(kLengthBytes + rest, timeoutMs, status)) return status;
-  response.requestId = readU32(buffer_.data() + kLengthBytes);
-  const auto begin = buffer_.begin() + kLengthBytes + kResponseHeaderBytes;
-  const auto end = buffer_.begin() + static_cast<std::ptrdiff_t>(kLengthBytes + rest);
-  response.reply.assign(begin, end);
-  buffer_.erase(buffer_.begin(), end);
+  frame = buffer_.data() + begin_;
+  response.requestId = readU32(frame + kLengthBytes);
+  response.reply.assign(frame + kLengthBytes + kResponseHeaderBytes, frame + kLengthBytes + rest);
+  begin_ += kLengthBytes + rest;
+  if (begin_ == end_) begin_ = end_ = 0;
   return ReceiveStatus::kOk;
 }
 

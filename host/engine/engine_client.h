@@ -40,11 +40,16 @@ class EngineClient {
 
  private:
   explicit EngineClient(posix::UniqueFd fd) : fd_(std::move(fd)) {}
-  // Fills the buffer to `size` bytes; false on timeout (status set) or end.
+  static constexpr std::size_t kReadChunk = 64 * 1024;
+
+  // Makes `size` unread bytes available; false on timeout (status set) or end.
   bool fill(std::size_t size, int timeoutMs, ReceiveStatus& status);
 
   posix::UniqueFd fd_;
+  // Received bytes are buffer_[begin_, end_); the rest is reusable room.
   std::vector<std::uint8_t> buffer_;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
 };
 
 }  // namespace quillmoss::engine
