@@ -9,7 +9,6 @@ usage: e2e_menu_bar_and_names.py PATH_TO_QUILLMOSS
 """
 import os
 import signal
-import socket
 import struct
 import subprocess
 import sys
@@ -17,148 +16,13 @@ import tempfile
 import time
 import zlib
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "common"))
+import channel_client  # noqa: E402
+from channel_client import NOT_IMPLEMENTED  # noqa: E402
+
 MENU_BAR = "com.velbrook.quillmoss/menu_bar"
 USAGE = "com.velbrook.quillmoss/usage_tracker"
 DEADLINE = 20.0
-
-
-# --- the standard method codec, as much as this test needs -----------------------------------
-
-def put_size(out, n):
-    if n < 254:
-        out.append(n)
-    elif n <= 0xFFFF:
-        out.append(254)
-        out += struct.pack("<H", n)
-    else:
-        out.append(255)
-        out += struct.pack("<I", n)
-
-
-def put_value(out, v):
-    if v is None:
-        out.append(0)
-    elif v is True:
-        out.append(1)
-    elif v is False:
-        out.append(2)
-    elif isinstance(v, int):
-        if -2**31 <= v < 2**31:
-            out.append(3)
-            out += struct.pack("<i", v)
-        else:
-            out.append(4)
-            out += struct.pack("<q", v)
-    elif isinstance(v, float):
-        out.append(6)
-        while len(out) % 8:
-            out.append(0)
-        out += struct.pack("<d", v)
-    elif isinstance(v, str):
-        data = v.encode("utf-8")
-        out.append(7)
-        put_size(out, len(data))
-        out += data
-    elif isinstance(v, dict):
-        out.append(13)
-        put_size(out, len(v))
-        for key, value in v.items():
-            put_value(out, key)
-            put_value(out, value)
-    else:
-        raise TypeError(type(v))
-
-
-def method_call(name, args=None):
-    out = bytearray()
-    put_value(out, name)
-    put_value(out, args)
-    return bytes(out)
-
-
-class Reader:
-    def __init__(self, data):
-        self.data, self.pos = data, 0
-
-    def take(self, n):
-        if self.pos + n > len(self.data):
-            raise ValueError("truncated")
-        chunk = self.data[self.pos:self.pos + n]
-        self.pos += n
-        return chunk
-
-    def size(self):
-        n = self.take(1)[0]
-        if n == 254:
-            return struct.unpack("<H", self.take(2))[0]
-        if n == 255:
-            return struct.unpack("<I", self.take(4))[0]
-        return n
-
-    def value(self):
-        tag = self.take(1)[0]
-        if tag == 0:
-            return None
-        if tag in (1, 2):
-            return tag == 1
-        if tag == 3:
-            return struct.unpack("<i", self.take(4))[0]
-        if tag == 4:
-            return struct.unpack("<q", self.take(8))[0]
-        if tag == 6:
-            self.take((8 - self.pos % 8) % 8)
-            return struct.unpack("<d", self.take(8))[0]
-        if tag == 7:
-            return self.take(self.size()).decode("utf-8")
-        if tag == 8:
-            return bytes(self.take(self.size()))
-        raise ValueError("tag %d not expected here" % tag)
-
-
-NOT_IMPLEMENTED = object()
-
-
-def decode_reply(data):
-    if not data:
-        return NOT_IMPLEMENTED
-    reader = Reader(data)
-    if reader.take(1)[0] != 0:
-        raise AssertionError("error envelope: %r" % data)
-    value = reader.value()
-    if reader.pos != len(data):
-        raise AssertionError("trailing bytes in reply")
-    return value
-
-
-# --- the transport ----------------------------------------------------------------------------
-
-class Client:
-    def __init__(self, path):
-        self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-        self.sock.settimeout(DEADLINE)
-        self.sock.connect(path)
-        self.next_id = 1
-
-    def recv_exact(self, n):
-        data = b""
-        while len(data) < n:
-            chunk = self.sock.recv(n - len(data))
-            if not chunk:
-                raise AssertionError("host closed the connection")
-            data += chunk
-        return data
-
-    def call(self, channel, method, args=None):
-        request_id = self.next_id
-        self.next_id += 1
-        name = channel.encode("utf-8")
-        body = struct.pack("<IH", request_id, len(name)) + name + method_call(method, args)
-        self.sock.sendall(struct.pack("<I", len(body)) + body)
-        length = struct.unpack("<I", self.recv_exact(4))[0]
-        rest = self.recv_exact(length)
-        got_id = struct.unpack("<I", rest[:4])[0]
-        assert got_id == request_id, (got_id, request_id)
-        return decode_reply(rest[4:])
 
 
 # --- the desktop made for the test ------------------------------------------------------------
@@ -240,7 +104,7 @@ def main():
             path = os.path.join(runtime, "quillmoss", "engine.sock")
             wait_for(lambda: os.path.exists(path) or host.poll() is not None, "the socket")
             assert host.poll() is None, "host ended early with %r" % host.returncode
-            client = Client(path)
+            client = channel_client.Client(path, timeout=DEADLINE)
 
             now = time.time()
             assert client.call(MENU_BAR, "startTimer",

@@ -16,7 +16,9 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [HERE, os.path.join(HERE, "..", "common")]
+import channel_client  # noqa: E402
 import e2e_menu_bar_and_names as host_e2e  # noqa: E402
 
 USAGE = host_e2e.USAGE
@@ -91,7 +93,7 @@ def main():
             path = os.path.join(runtime, "quillmoss", "engine.sock")
             wait_for("the socket", lambda: os.path.exists(path) or host.poll() is not None)
             assert host.poll() is None, "host ended early with %r" % host.returncode
-            client = host_e2e.Client(path)
+            client = channel_client.Client(path, timeout=20.0)
 
             assert client.call(USAGE, "getAppName", {"bundleId": "E2eTool"}) == "Tool Window"
             icon = client.call(USAGE, "getAppIcon", {"bundleId": "E2eTool#example.org"})

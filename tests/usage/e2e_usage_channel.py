@@ -17,7 +17,7 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "common"))
 import channel_client  # noqa: E402
 
 CHANNEL = "com.velbrook.quillmoss/usage_tracker"
@@ -41,6 +41,11 @@ def check(condition, message):
         raise AssertionError(message)
 
 
+def check_all(cases):
+    for value, expected, what in cases:
+        check(value == expected, "%s: %r, expected %r" % (what, value, expected))
+
+
 class Session:
     def __init__(self, contents):
         self.contents = contents
@@ -50,15 +55,11 @@ class Session:
         self.root = tempfile.mkdtemp(prefix="qm-e2e-usage-")
         self.processes = []
         self.env = dict(os.environ)
-        for name in ("home", "data", "config", "cache", "run"):
-            os.makedirs(os.path.join(self.root, name), mode=0o700)
-        self.env.update({
-            "HOME": os.path.join(self.root, "home"),
-            "XDG_DATA_HOME": os.path.join(self.root, "data"),
-            "XDG_CONFIG_HOME": os.path.join(self.root, "config"),
-            "XDG_CACHE_HOME": os.path.join(self.root, "cache"),
-            "XDG_RUNTIME_DIR": os.path.join(self.root, "run"),
-        })
+        for variable, name in (("HOME", "home"), ("XDG_DATA_HOME", "data"),
+                               ("XDG_CONFIG_HOME", "config"), ("XDG_CACHE_HOME", "cache"),
+                               ("XDG_RUNTIME_DIR", "run")):
+            self.env[variable] = os.path.join(self.root, name)
+            os.makedirs(self.env[variable], mode=0o700)
         self.env.pop("XDG_DATA_DIRS", None)
         self.app_support = os.path.join(self.env["XDG_DATA_HOME"], "com.velbrook.quillmoss")
         self.data_dir = os.path.join(self.app_support, "usage")
@@ -217,16 +218,16 @@ def run(session):
                        ("segments", "7")):
         with open(os.path.join(s.data_dir, "%s_%s.json" % (kind, damaged)), "w") as f:
             f.write(text)
-    check(s.call("getUsage", {"date": damaged}) == {}, "damaged usage")
-    check(s.call("getActivity", {"date": damaged}) == [], "damaged activity")
-    check(s.call("getSegments", {"date": damaged}) == [], "damaged segments")
-    check(s.call("getUsage", {"date": "../../../../etc/passwd"}) == {}, "path in date")
-    check(s.call("getSegments", {"date": "1999-09-09"}) == [], "missing day")
-
-    # Names the channel does not know.
-    check(s.client.call_raw(CHANNEL, "GetUsage") == b"", "not implemented reply")
-    check(s.client.call_raw(CHANNEL, "noSuchMethod", {"date": today}) == b"",
-          "not implemented reply")
+    check_all([
+        (s.call("getUsage", {"date": damaged}), {}, "damaged usage"),
+        (s.call("getActivity", {"date": damaged}), [], "damaged activity"),
+        (s.call("getSegments", {"date": damaged}), [], "damaged segments"),
+        (s.call("getUsage", {"date": "../../../../etc/passwd"}), {}, "path in date"),
+        (s.call("getSegments", {"date": "1999-09-09"}), [], "missing day"),
+        # Names the channel does not know.
+        (s.client.call_raw(CHANNEL, "GetUsage"), b"", "not implemented reply"),
+        (s.client.call_raw(CHANNEL, "noSuchMethod", {"date": today}), b"", "not implemented"),
+    ])
 
 
 def main():

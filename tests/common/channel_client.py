@@ -1,6 +1,7 @@
-"""A client of the host's socket: the standard method codec and the transport's frames.
+"""A client of the host's socket: the transport's frames and the standard method codec.
 
-Used by the end-to-end test and the benchmark script; standard library only.
+Shared by the end-to-end tests; standard library only. Scripts elsewhere put this folder on
+sys.path relative to their own location.
 """
 
 import socket
@@ -22,51 +23,33 @@ def _write_size(out, size):
         out += struct.pack("<I", size)
 
 
-def _align(out, alignment):
-    while len(out) % alignment:
-        out.append(0)
-
-
 def write_value(out, value):
-    if value is None:
-        out.append(0)
-    elif value is True:
-        out.append(1)
-    elif value is False:
-        out.append(2)
+    if value is None or value is True or value is False:
+        out.append({None: 0, True: 1, False: 2}[value])
     elif isinstance(value, int):
-        if -(2**31) <= value < 2**31:
-            out.append(3)
-            out += struct.pack("<i", value)
-        else:
-            out.append(4)
-            out += struct.pack("<q", value)
+        small = -(2**31) <= value < 2**31
+        out.append(3 if small else 4)
+        out += struct.pack("<i" if small else "<q", value)
     elif isinstance(value, float):
         out.append(6)
-        _align(out, 8)
+        out += bytes(-len(out) % 8)  # Doubles are aligned from the message start.
         out += struct.pack("<d", value)
-    elif isinstance(value, str):
-        data = value.encode("utf-8")
-        out.append(7)
+    elif isinstance(value, (str, bytes, bytearray)):
+        data = value.encode("utf-8") if isinstance(value, str) else value
+        out.append(7 if isinstance(value, str) else 8)
         _write_size(out, len(data))
         out += data
-    elif isinstance(value, (bytes, bytearray)):
-        out.append(8)
+    elif isinstance(value, (list, tuple, dict)):
+        out.append(13 if isinstance(value, dict) else 12)
         _write_size(out, len(value))
-        out += value
-    elif isinstance(value, (list, tuple)):
-        out.append(12)
-        _write_size(out, len(value))
-        for item in value:
-            write_value(out, item)
-    elif isinstance(value, dict):
-        out.append(13)
-        _write_size(out, len(value))
-        for key, item in value.items():
-            write_value(out, key)
-            write_value(out, item)
+        for item in value.items() if isinstance(value, dict) else value:
+            for part in item if isinstance(value, dict) else (item,):
+                write_value(out, part)
     else:
         raise CodecError("cannot encode %r" % (value,))
+
+
+_TYPED_LISTS = {9: (4, "i"), 10: (8, "q"), 11: (8, "d"), 14: (4, "f")}
 
 
 class _Reader:
@@ -81,41 +64,29 @@ class _Reader:
         self.pos += count
         return chunk
 
-    def align(self, alignment):
-        if self.pos % alignment:
-            self.take(alignment - self.pos % alignment)
-
     def size(self):
         first = self.take(1)[0]
         if first < 254:
             return first
-        if first == 254:
-            return struct.unpack("<H", self.take(2))[0]
-        return struct.unpack("<I", self.take(4))[0]
+        return struct.unpack("<H" if first == 254 else "<I", self.take(2 if first == 254 else 4))[0]
 
     def value(self):
         tag = self.take(1)[0]
-        if tag == 0:
-            return None
-        if tag == 1:
-            return True
-        if tag == 2:
-            return False
-        if tag == 3:
-            return struct.unpack("<i", self.take(4))[0]
-        if tag == 4:
-            return struct.unpack("<q", self.take(8))[0]
+        if tag <= 2:
+            return (None, True, False)[tag]
+        if tag in (3, 4):
+            return struct.unpack("<i" if tag == 3 else "<q", self.take(4 if tag == 3 else 8))[0]
         if tag == 6:
-            self.align(8)
+            self.take(-self.pos % 8)
             return struct.unpack("<d", self.take(8))[0]
         if tag in (5, 7):
             return self.take(self.size()).decode("utf-8")
         if tag == 8:
             return bytes(self.take(self.size()))
-        if tag in (9, 10, 11, 14):
+        if tag in _TYPED_LISTS:
             count = self.size()
-            width, code = {9: (4, "i"), 10: (8, "q"), 11: (8, "d"), 14: (4, "f")}[tag]
-            self.align(width)
+            width, code = _TYPED_LISTS[tag]
+            self.take(-self.pos % width)
             return list(struct.unpack("<%d%s" % (count, code), self.take(count * width)))
         if tag == 12:
             return [self.value() for _ in range(self.size())]
@@ -169,6 +140,9 @@ def decode_reply(data):
 
 
 class Client:
+    """Frames: u32 length, then u32 request id, u16 channel length, channel, message (requests)
+    or u32 request id, reply (responses); little-endian."""
+
     def __init__(self, path, timeout=60.0):
         self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         self.sock.settimeout(timeout)
@@ -192,8 +166,8 @@ class Client:
         request_id = self.next_id
         self.next_id += 1
         name = channel.encode("utf-8")
-        message = encode_method_call(method, arguments)
-        rest = struct.pack("<IH", request_id, len(name)) + name + message
+        rest = (struct.pack("<IH", request_id, len(name)) + name +
+                encode_method_call(method, arguments))
         self.sock.sendall(struct.pack("<I", len(rest)) + rest)
         return request_id
 
