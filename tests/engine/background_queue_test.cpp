@@ -11,23 +11,6 @@
 namespace quillmoss::host {
 namespace {
 
-TEST(BackgroundQueue, RunsTasksOnWorkerThreads) {
-  std::mutex mutex;
-  std::condition_variable done;
-  std::thread::id worker;
-  bool ran = false;
-  BackgroundQueue queue;
-  queue.async([&] {
-    std::lock_guard lock(mutex);
-    worker = std::this_thread::get_id();
-    ran = true;
-    done.notify_all();
-  });
-  std::unique_lock lock(mutex);
-  ASSERT_TRUE(done.wait_for(lock, std::chrono::seconds(10), [&] { return ran; }));
-  EXPECT_NE(worker, std::this_thread::get_id());
-}
-
 TEST(BackgroundQueue, RunsTasksConcurrently) {
   // Two tasks that each wait for the other can only finish on two workers at once.
   std::mutex mutex;

@@ -78,18 +78,6 @@ TEST_F(CallCommandTest, ShortChannelNameArgumentsAndReplyAsJson) {
   EXPECT_TRUE(lastArguments_.isNull());
 }
 
-TEST_F(CallCommandTest, ErrorsAndNotImplementedHaveTheirOwnExitStatus) {
-  EXPECT_EQ(call({"usage_tracker", "setup"}), kCallChannelError);
-  EXPECT_EQ(out_, "");
-  EXPECT_NE(err_.find("SETUP_FAILED"), std::string::npos);
-  EXPECT_NE(err_.find("disk full"), std::string::npos);
-
-  EXPECT_EQ(call({"usage_tracker", "noSuchMethod"}), kCallNotImplemented);
-  EXPECT_NE(err_.find("not implemented"), std::string::npos);
-  // A channel nobody serves answers the same way.
-  EXPECT_EQ(call({"menu_bar", "startTimer"}), kCallNotImplemented);
-}
-
 TEST_F(CallCommandTest, ByteListsAsBase64OrIntoAFile) {
   EXPECT_EQ(call({"usage_tracker", "icon"}), kCallSucceeded);
   EXPECT_EQ(out_, "{\"$bytes_base64\":\"iVBORw==\"}\n");
@@ -105,7 +93,16 @@ TEST_F(CallCommandTest, ByteListsAsBase64OrIntoAFile) {
   EXPECT_EQ(call({"--bytes-out", dir_.path(), "usage_tracker", "icon"}), kCallTransportFailed);
 }
 
-TEST_F(CallCommandTest, NoHostAndBadUsageSaySoClearly) {
+TEST_F(CallCommandTest, EachFailureHasItsOwnExitStatusAndSaysWhy) {
+  EXPECT_EQ(call({"usage_tracker", "setup"}), kCallChannelError);
+  EXPECT_EQ(out_, "");
+  EXPECT_NE(err_.find("SETUP_FAILED"), std::string::npos);
+  EXPECT_NE(err_.find("disk full"), std::string::npos);
+  EXPECT_EQ(call({"usage_tracker", "noSuchMethod"}), kCallNotImplemented);
+  EXPECT_NE(err_.find("not implemented"), std::string::npos);
+  // A channel nobody serves answers the same way.
+  EXPECT_EQ(call({"menu_bar", "startTimer"}), kCallNotImplemented);
+
   std::string out, err;
   const std::string missing = dir_.path() + "/none/engine.sock";
   EXPECT_EQ(runCallCommand({"--socket", missing, "usage_tracker", "isRunning"}, out, err),
@@ -116,9 +113,13 @@ TEST_F(CallCommandTest, NoHostAndBadUsageSaySoClearly) {
   EXPECT_NE(out.find("usage:"), std::string::npos);
   EXPECT_EQ(call({"usage_tracker"}), kCallUsage);
   EXPECT_NE(err_.find("usage:"), std::string::npos);
-  EXPECT_EQ(call({"usage_tracker", "echo", "{not json"}), kCallUsage);
-  EXPECT_EQ(call({"--timeout", "soon", "usage_tracker", "echo"}), kCallUsage);
-  EXPECT_EQ(call({"--frobnicate", "usage_tracker", "echo"}), kCallUsage);
+  for (const std::vector<std::string>& bad :
+       std::vector<std::vector<std::string>>{{"usage_tracker"},
+                                             {"usage_tracker", "echo", "{not json"},
+                                             {"--timeout", "soon", "usage_tracker", "echo"},
+                                             {"--frobnicate", "usage_tracker", "echo"}}) {
+    EXPECT_EQ(call(bad), kCallUsage) << bad[0];
+  }
 }
 
 }  // namespace

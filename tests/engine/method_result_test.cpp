@@ -21,22 +21,6 @@ class RecordingResult : public MethodResult {
   void notImplementedInternal() override { answers.push_back("notImplemented"); }
 };
 
-TEST(MethodResult, EachKindOfAnswerReachesTheImplementationOnce) {
-  RecordingResult success;
-  EXPECT_FALSE(success.answered());
-  success.success(EncodableValue(1));
-  EXPECT_TRUE(success.answered());
-
-  RecordingResult error;
-  error.error("E", "m");
-  RecordingResult missing;
-  missing.notImplemented();
-
-  EXPECT_EQ(success.answers, std::vector<std::string>{"success"});
-  EXPECT_EQ(error.answers, std::vector<std::string>{"error E"});
-  EXPECT_EQ(missing.answers, std::vector<std::string>{"notImplemented"});
-}
-
 #ifndef NDEBUG
 TEST(MethodResultDeathTest, SecondAnswerAssertsInDebugBuilds) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");

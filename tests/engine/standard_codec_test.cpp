@@ -37,92 +37,85 @@ Bytes text(const std::string& s) {
   return Bytes(s.begin(), s.end());
 }
 
-// Encodes, checks the bytes, and checks they decode back to the same value and alternative.
-void expectBytes(const EncodableValue& value, const Bytes& expected) {
-  EXPECT_EQ(encode(value), expected);
-  auto back = decode(expected);
-  ASSERT_TRUE(back.has_value());
-  EXPECT_EQ(*back, value);
-}
-
-TEST(StandardCodec, ScalarsHaveTheirTags) {
-  expectBytes(EncodableValue(), {0});
-  expectBytes(EncodableValue(true), {1});
-  expectBytes(EncodableValue(false), {2});
-  expectBytes(EncodableValue(std::int32_t{1}), {3, 1, 0, 0, 0});
-  expectBytes(EncodableValue(std::int32_t{-2}), {3, 0xfe, 0xff, 0xff, 0xff});
-  expectBytes(EncodableValue("hi"), {7, 2, 'h', 'i'});
-  expectBytes(EncodableValue(std::string()), {7, 0});
+TEST(StandardCodec, EachKindHasItsTagAndAlignment) {
+  struct Case {
+    const char* what;
+    EncodableValue value;
+    Bytes bytes;
+  };
+  const std::vector<Case> cases = {
+      {"null", EncodableValue(), {0}},
+      {"true", EncodableValue(true), {1}},
+      {"false", EncodableValue(false), {2}},
+      {"int32", EncodableValue(std::int32_t{-2}), {3, 0xfe, 0xff, 0xff, 0xff}},
+      {"int64", EncodableValue(std::int64_t{1} << 32), {4, 0, 0, 0, 0, 1, 0, 0, 0}},
+      {"string", EncodableValue("hi"), {7, 2, 'h', 'i'}},
+      {"empty string", EncodableValue(std::string()), {7, 0}},
+      {"double", EncodableValue(1.5), concat({{6, 0, 0, 0, 0, 0, 0, 0}, doubleBytes(1.5)})},
+      // Doubles align to eight from the message start: tag at 6 gives one pad byte, at 7 none,
+      // at 12 three.
+      {"double after ab", EncodableValue(EncodableList{"ab", 2.0}),
+       concat({{12, 2, 7, 2, 'a', 'b', 6, 0}, doubleBytes(2.0)})},
+      {"double after abc", EncodableValue(EncodableList{"abc", 2.0}),
+       concat({{12, 2, 7, 3, 'a', 'b', 'c', 6}, doubleBytes(2.0)})},
+      {"double after 8 chars", EncodableValue(EncodableList{"abcdefgh", -0.25}),
+       concat({{12, 2, 7, 8}, text("abcdefgh"), {6, 0, 0, 0}, doubleBytes(-0.25)})},
+      {"bytes", EncodableValue(std::vector<std::uint8_t>{1, 2, 3}), {8, 3, 1, 2, 3}},
+      {"int32 list",
+       EncodableValue(std::vector<std::int32_t>{1, -1}),
+       {9, 2, 0, 0, 1, 0, 0, 0, 0xff, 0xff, 0xff, 0xff}},
+      {"empty int32 list", EncodableValue(std::vector<std::int32_t>{}), {9, 0, 0, 0}},
+      {"int64 list",
+       EncodableValue(std::vector<std::int64_t>{2}),
+       {10, 1, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0}},
+      {"double list", EncodableValue(std::vector<double>{1.0}),
+       concat({{11, 1, 0, 0, 0, 0, 0, 0}, doubleBytes(1.0)})},
+      {"float list", EncodableValue(std::vector<float>{1.0f}), {14, 1, 0, 0, 0, 0, 0x80, 0x3f}},
+      {"typed list aligned in list",
+       EncodableValue(EncodableList{std::vector<std::int32_t>{7}}),
+       {12, 1, 9, 1, 7, 0, 0, 0}},
+      {"typed list padded in map",
+       EncodableValue(EncodableMap{{"a", std::vector<std::int32_t>{7}}}),
+       {13, 1, 7, 1, 'a', 9, 1, 0, 7, 0, 0, 0}},
+      {"list",
+       EncodableValue(EncodableList{std::int32_t{1}, "a"}),
+       {12, 2, 3, 1, 0, 0, 0, 7, 1, 'a'}},
+      {"map", EncodableValue(EncodableMap{{"a", true}}), {13, 1, 7, 1, 'a', 1}},
+      {"empty map", EncodableValue(EncodableMap{}), {13, 0}},
+      {"nested",
+       EncodableValue(EncodableList{EncodableList{}, EncodableValue()}),
+       {12, 2, 12, 0, 0}},
+      // Sizes switch width at 254 and at 65536.
+      {"253 chars", EncodableValue(std::string(253, 'x')), concat({{7, 253}, Bytes(253, 'x')})},
+      {"254 chars", EncodableValue(std::string(254, 'x')),
+       concat({{7, 254, 254, 0}, Bytes(254, 'x')})},
+      {"65535 chars", EncodableValue(std::string(65535, 'x')),
+       concat({{7, 254, 0xff, 0xff}, Bytes(65535, 'x')})},
+      {"65536 chars", EncodableValue(std::string(65536, 'x')),
+       concat({{7, 255, 0, 0, 1, 0}, Bytes(65536, 'x')})},
+      // Lists count elements, not bytes.
+      {"300 nulls", EncodableValue(EncodableList(300, EncodableValue())),
+       concat({{12, 254, 0x2c, 0x01}, Bytes(300, 0)})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(encode(c.value), c.bytes);
+    auto back = decode(c.bytes);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(*back, c.value);
+  }
 }
 
 TEST(StandardCodec, IntegersUseThe32BitTagWheneverTheValueFits) {
-  EXPECT_EQ(encode(EncodableValue(std::int64_t{5})), (Bytes{3, 5, 0, 0, 0}));
-  EXPECT_EQ(encode(EncodableValue(std::int64_t{std::numeric_limits<std::int32_t>::max()})),
-            (Bytes{3, 0xff, 0xff, 0xff, 0x7f}));
-  EXPECT_EQ(encode(EncodableValue(std::int64_t{std::numeric_limits<std::int32_t>::min()})),
-            (Bytes{3, 0, 0, 0, 0x80}));
-  EXPECT_EQ(encode(EncodableValue(std::int64_t{1} << 31)), (Bytes{4, 0, 0, 0, 0x80, 0, 0, 0, 0}));
-  EXPECT_EQ(encode(EncodableValue(std::int64_t{-(std::int64_t{1} << 31) - 1})),
+  const std::int64_t min32 = std::numeric_limits<std::int32_t>::min();
+  const std::int64_t max32 = std::numeric_limits<std::int32_t>::max();
+  EXPECT_EQ(encode(EncodableValue(max32)), (Bytes{3, 0xff, 0xff, 0xff, 0x7f}));
+  EXPECT_EQ(encode(EncodableValue(min32)), (Bytes{3, 0, 0, 0, 0x80}));
+  EXPECT_EQ(encode(EncodableValue(max32 + 1)), (Bytes{4, 0, 0, 0, 0x80, 0, 0, 0, 0}));
+  EXPECT_EQ(encode(EncodableValue(min32 - 1)),
             (Bytes{4, 0xff, 0xff, 0xff, 0x7f, 0xff, 0xff, 0xff, 0xff}));
-  expectBytes(EncodableValue(std::int64_t{1} << 32), {4, 0, 0, 0, 0, 1, 0, 0, 0});
   // A 64-bit value that fits comes back as 32-bit, as the engine would send it.
   EXPECT_EQ(*decode(encode(EncodableValue(std::int64_t{7}))), EncodableValue(std::int32_t{7}));
-}
-
-TEST(StandardCodec, DoublesAreAlignedToEightFromTheMessageStart) {
-  expectBytes(EncodableValue(1.5), concat({{6, 0, 0, 0, 0, 0, 0, 0}, doubleBytes(1.5)}));
-  // After "ab" in a list the double's tag sits at offset 6, so one pad byte follows it.
-  expectBytes(EncodableValue(EncodableList{"ab", 2.0}),
-              concat({{12, 2, 7, 2, 'a', 'b', 6, 0}, doubleBytes(2.0)}));
-  // After "abc" the tag sits at offset 7 and the value is already aligned.
-  expectBytes(EncodableValue(EncodableList{"abc", 2.0}),
-              concat({{12, 2, 7, 3, 'a', 'b', 'c', 6}, doubleBytes(2.0)}));
-  // Tag at offset 7 plus an 8-byte string: the double's tag lands on offset 12, pad 3.
-  expectBytes(EncodableValue(EncodableList{"abcdefgh", -0.25}),
-              concat({{12, 2, 7, 8}, text("abcdefgh"), {6, 0, 0, 0}, doubleBytes(-0.25)}));
-}
-
-TEST(StandardCodec, TypedListsAlignTheirElements) {
-  expectBytes(EncodableValue(std::vector<std::uint8_t>{1, 2, 3}), {8, 3, 1, 2, 3});
-  expectBytes(EncodableValue(std::vector<std::int32_t>{1, -1}),
-              {9, 2, 0, 0, 1, 0, 0, 0, 0xff, 0xff, 0xff, 0xff});
-  expectBytes(EncodableValue(std::vector<std::int64_t>{2}),
-              {10, 1, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0});
-  expectBytes(EncodableValue(std::vector<double>{1.0}),
-              concat({{11, 1, 0, 0, 0, 0, 0, 0}, doubleBytes(1.0)}));
-  expectBytes(EncodableValue(std::vector<float>{1.0f}), {14, 1, 0, 0, 0, 0, 0x80, 0x3f});
-  // Inside a list the elements start at offset 4: aligned, no padding.
-  expectBytes(EncodableValue(EncodableList{std::vector<std::int32_t>{7}}),
-              {12, 1, 9, 1, 7, 0, 0, 0});
-  // Inside a map under "a" they would start at 7: one pad byte.
-  expectBytes(EncodableValue(EncodableMap{{"a", std::vector<std::int32_t>{7}}}),
-              {13, 1, 7, 1, 'a', 9, 1, 0, 7, 0, 0, 0});
-  expectBytes(EncodableValue(std::vector<std::int32_t>{}), {9, 0, 0, 0});
-}
-
-TEST(StandardCodec, ListsAndMaps) {
-  expectBytes(EncodableValue(EncodableList{std::int32_t{1}, "a"}),
-              {12, 2, 3, 1, 0, 0, 0, 7, 1, 'a'});
-  expectBytes(EncodableValue(EncodableMap{{"a", true}}), {13, 1, 7, 1, 'a', 1});
-  expectBytes(EncodableValue(EncodableMap{}), {13, 0});
-  expectBytes(EncodableValue(EncodableList{EncodableList{}, EncodableValue()}), {12, 2, 12, 0, 0});
-}
-
-TEST(StandardCodec, SizesSwitchWidthAt254AndAt65536) {
-  const auto expectSizePrefix = [](std::size_t length, const Bytes& prefix) {
-    const std::string s(length, 'x');
-    Bytes expected = concat({{7}, prefix, Bytes(length, 'x')});
-    expectBytes(EncodableValue(s), expected);
-  };
-  expectSizePrefix(253, {253});
-  expectSizePrefix(254, {254, 254, 0});
-  expectSizePrefix(65535, {254, 0xff, 0xff});
-  expectSizePrefix(65536, {255, 0, 0, 1, 0});
-  // Lists count elements, not bytes.
-  const EncodableList many(300, EncodableValue());
-  const Bytes encoded = encode(EncodableValue(many));
-  EXPECT_EQ(Bytes(encoded.begin(), encoded.begin() + 4), (Bytes{12, 254, 0x2c, 0x01}));
-  EXPECT_EQ(encoded.size(), 4u + 300u);
 }
 
 TEST(StandardCodec, DecodingRejectsMalformedInput) {
@@ -164,10 +157,10 @@ TEST(StandardCodec, NestingIsBoundedWhenDecoding) {
 
 TEST(StandardCodec, MethodCallIsNameThenArguments) {
   const MethodCall call("getUsage", EncodableValue(EncodableMap{{"date", "2024-01-02"}}));
-  const Bytes expected =
-      concat({{7, 8}, text("getUsage"), {13, 1, 7, 4}, text("date"), {7, 10}, text("2024-01-02")});
   const Bytes encoded = encodeMethodCall(call);
-  EXPECT_EQ(encoded, expected);
+  EXPECT_EQ(
+      encoded,
+      concat({{7, 8}, text("getUsage"), {13, 1, 7, 4}, text("date"), {7, 10}, text("2024-01-02")}));
   auto decoded = decodeMethodCall(encoded.data(), encoded.size());
   ASSERT_TRUE(decoded.has_value());
   EXPECT_EQ(decoded->methodName(), "getUsage");
@@ -177,11 +170,8 @@ TEST(StandardCodec, MethodCallIsNameThenArguments) {
   const Bytes noArguments = {7, 3, 'r', 'u', 'n', 0};
   auto bare = decodeMethodCall(noArguments.data(), noArguments.size());
   ASSERT_TRUE(bare.has_value());
-  EXPECT_TRUE(bare->arguments().isNull());
   EXPECT_EQ(bare->argumentMap(), nullptr);
-}
 
-TEST(StandardCodec, MethodCallDecodingRejectsOtherShapes) {
   const std::vector<Bytes> rejected = {
       {},
       {7, 3, 'r', 'u', 'n'},        // Arguments missing.
@@ -196,7 +186,6 @@ TEST(StandardCodec, MethodCallDecodingRejectsOtherShapes) {
 }
 
 TEST(StandardCodec, Envelopes) {
-  EXPECT_EQ(encodeSuccessEnvelope(EncodableValue()), (Bytes{0, 0}));
   EXPECT_EQ(encodeSuccessEnvelope(EncodableValue(2.5)),
             concat({{0, 6, 0, 0, 0, 0, 0, 0}, doubleBytes(2.5)}));
   EXPECT_EQ(encodeErrorEnvelope("E", "msg", EncodableValue()),
@@ -210,23 +199,14 @@ TEST(StandardCodec, Envelopes) {
   EXPECT_EQ(reply->kind, MethodReply::Kind::kError);
   EXPECT_EQ(reply->code, "SETUP_FAILED");
   EXPECT_EQ(reply->message, "no space");
-  EXPECT_TRUE(reply->details.isNull());
-
   const Bytes success = encodeSuccessEnvelope(EncodableValue(EncodableList{"a"}));
   reply = decodeMethodReply(success.data(), success.size());
   ASSERT_TRUE(reply.has_value());
-  EXPECT_EQ(reply->kind, MethodReply::Kind::kSuccess);
   EXPECT_EQ(reply->value, EncodableValue(EncodableList{"a"}));
-
-  reply = decodeMethodReply(nullptr, 0);
-  ASSERT_TRUE(reply.has_value());
-  EXPECT_EQ(reply->kind, MethodReply::Kind::kNotImplemented);
-
+  EXPECT_EQ(decodeMethodReply(nullptr, 0)->kind, MethodReply::Kind::kNotImplemented);
   // Newer engines append a stack trace to errors.
   const Bytes withTrace = {1, 7, 1, 'E', 0, 0, 7, 1, 's'};
-  reply = decodeMethodReply(withTrace.data(), withTrace.size());
-  ASSERT_TRUE(reply.has_value());
-  EXPECT_FALSE(reply->message.has_value());
+  EXPECT_TRUE(decodeMethodReply(withTrace.data(), withTrace.size()).has_value());
 
   for (const Bytes& bad : std::vector<Bytes>{{2, 0},
                                              {0},
@@ -239,42 +219,22 @@ TEST(StandardCodec, Envelopes) {
   }
 }
 
+// Random nests of the kinds whose bytes depend on position (strings, doubles, typed lists).
 EncodableValue randomValue(std::mt19937& random, int depth) {
-  std::uniform_int_distribution<int> kind(0, depth > 3 ? 10 : 12);
-  std::uniform_int_distribution<int> length(0, 6);
-  const auto count = [&] { return static_cast<std::size_t>(length(random)); };
-  switch (kind(random)) {
+  const auto count = [&] { return static_cast<std::size_t>(random() % 7); };
+  switch (random() % (depth > 3 ? 5 : 7)) {
     case 0:
-      return EncodableValue();
-    case 1:
-      return EncodableValue(random() % 2 == 0);
-    case 2:
       return EncodableValue(static_cast<std::int32_t>(random()));
-    case 3:  // Only values beyond 32 bits stay 64-bit on the way back.
+    case 1:  // Only values beyond 32 bits stay 64-bit on the way back.
       return EncodableValue(static_cast<std::int64_t>(random()) << 33 | 1);
-    case 4:
+    case 2:
       return EncodableValue(std::uniform_real_distribution<double>(-1e9, 1e9)(random));
+    case 3:
+      return EncodableValue(std::string(count() * 50, static_cast<char>(random())));
+    case 4:
+      return random() % 2 ? EncodableValue(std::vector<std::int64_t>(count(), 1ll << 40))
+                          : EncodableValue(std::vector<float>(count(), 0.25f));
     case 5: {
-      std::string s(count() * 50, ' ');
-      for (auto& c : s) c = static_cast<char>(random());
-      return EncodableValue(s);
-    }
-    case 6: {
-      std::vector<std::uint8_t> v(count() * 60);
-      for (auto& b : v) b = static_cast<std::uint8_t>(random());
-      return EncodableValue(v);
-    }
-    case 7:
-      return EncodableValue(
-          std::vector<std::int32_t>(count(), static_cast<std::int32_t>(random())));
-    case 8:
-      return EncodableValue(
-          std::vector<std::int64_t>(count(), static_cast<std::int64_t>(random())));
-    case 9:
-      return EncodableValue(std::vector<double>(count(), 0.5 * random()));
-    case 10:
-      return EncodableValue(std::vector<float>(count(), 0.25f));
-    case 11: {
       EncodableList list;
       for (std::size_t i = count(); i > 0; --i) list.push_back(randomValue(random, depth + 1));
       return EncodableValue(list);

@@ -79,16 +79,11 @@ TEST_F(BridgeTest, IsRunningLooksForTheQuotedPidKeyOnly) {
   }
 }
 
-TEST_F(BridgeTest, NameAndIconAnswerNilWithoutACatalog) {
-  auto name = callAndSettle("getAppName", EncodableMap{{"bundleId", "com.apple.Safari"}});
-  auto icon = callAndSettle("getAppIcon", EncodableMap{{"bundleId", "com.apple.Safari"}});
-  EXPECT_EQ(name->kind, Kind::Success);
-  EXPECT_TRUE(name->value.isNull());
-  EXPECT_EQ(icon->kind, Kind::Success);
-  EXPECT_TRUE(icon->value.isNull());
-}
+TEST_F(BridgeTest, BundleIdIsTheStringOrEmptyAndNoNameOrIconIsNil) {
+  // Without a catalog at all.
+  EXPECT_TRUE(callAndSettle("getAppName", EncodableMap{{"bundleId", "x"}})->value.isNull());
+  EXPECT_TRUE(callAndSettle("getAppIcon", EncodableMap{{"bundleId", "x"}})->value.isNull());
 
-TEST_F(BridgeTest, BundleIdIsTheStringOrEmptyAndLookupsRunOnTheMainQueue) {
   FakeCatalog catalog;
   catalog.name = "Safari";
   catalog.icon = std::vector<std::uint8_t>{0x89, 'P', 'N', 'G'};
@@ -102,17 +97,17 @@ TEST_F(BridgeTest, BundleIdIsTheStringOrEmptyAndLookupsRunOnTheMainQueue) {
   callAndSettle("getAppIcon", EncodableList{"com.apple.Safari"});  // not a map
   EXPECT_EQ(catalog.keys, (std::vector<std::string>{"com.apple.Safari", "", "", ""}));
 
-  auto name = callAndSettle("getAppName", EncodableMap{{"bundleId", "x"}});
-  EXPECT_EQ(name->value, EncodableValue("Safari"));
-  auto icon = callAndSettle("getAppIcon", EncodableMap{{"bundleId", "x"}});
-  EXPECT_EQ(icon->value, EncodableValue(std::vector<std::uint8_t>{0x89, 'P', 'N', 'G'}));
+  EXPECT_EQ(callAndSettle("getAppName", EncodableMap{{"bundleId", "x"}})->value,
+            EncodableValue("Safari"));
+  EXPECT_EQ(callAndSettle("getAppIcon", EncodableMap{{"bundleId", "x"}})->value,
+            EncodableValue(std::vector<std::uint8_t>{0x89, 'P', 'N', 'G'}));
   catalog.name.reset();
   catalog.icon.reset();
   EXPECT_TRUE(callAndSettle("getAppName", EncodableMap{{"bundleId", "x"}})->value.isNull());
   EXPECT_TRUE(callAndSettle("getAppIcon", EncodableMap{{"bundleId", "x"}})->value.isNull());
 }
 
-TEST_F(BridgeTest, DateIsTheStringOrAbsentMeaningToday) {
+TEST_F(BridgeTest, DateIsTheStringOrAbsentMeaningTodayByTheClock) {
   const std::string today = daily::localDayString(now);
   writeFile(paths.dataDir / ("usage_" + today + ".json"), R"({"today":1})");
   writeFile(paths.dataDir / "usage_2026-01-02.json", R"({"other":2.5})");
@@ -124,25 +119,9 @@ TEST_F(BridgeTest, DateIsTheStringOrAbsentMeaningToday) {
   EXPECT_EQ(callAndSettle("getUsage", EncodableList{"2026-01-02"})->value, todays);
   EXPECT_EQ(callAndSettle("getUsage", EncodableMap{{"date", "2026-01-02"}})->value,
             EncodableValue(EncodableMap{{"other", 2.5}}));
-}
-
-TEST_F(BridgeTest, TodayFollowsTheClockOnEveryCall) {
-  writeFile(paths.dataDir / ("activity_" + daily::localDayString(now) + ".json"), "[[1,2]]");
-  EXPECT_EQ(callAndSettle("getActivity")->value,
-            EncodableValue(EncodableList{EncodableList{1.0, 2.0}}));
+  // Today follows the clock on every call.
   now += 3 * 86400.0;
-  EXPECT_EQ(callAndSettle("getActivity")->value, EncodableValue(EncodableList{}));
-}
-
-TEST_F(BridgeTest, RepliesMayOvertakeEachOther) {
-  auto setupReply = call("setup");
-  auto usageReply = call("getUsage");
-  background.runBack();
-  mainQueue.drain();
-  EXPECT_EQ(usageReply->answers, 1);
-  EXPECT_EQ(setupReply->answers, 0);
-  settle();
-  EXPECT_EQ(setupReply->answers, 1);
+  EXPECT_EQ(callAndSettle("getUsage")->value, EncodableValue(EncodableMap{}));
 }
 
 // Interleaved installs: "setup" calls run one at a time in the order they arrived, even
@@ -161,6 +140,16 @@ TEST_F(BridgeTest, SetupCallsRunOneAtATimeInArrivalOrder) {
   // Both failed the same way here (no daemon in the bundle), each with its own reply.
   EXPECT_EQ(first->code, "SETUP_FAILED");
   EXPECT_EQ(second->code, "SETUP_FAILED");
+
+  // Replies of other methods may overtake a setup's.
+  auto setupReply = call("setup");
+  auto usageReply = call("getUsage");
+  background.runBack();
+  mainQueue.drain();
+  EXPECT_EQ(usageReply->answers, 1);
+  EXPECT_EQ(setupReply->answers, 0);
+  settle();
+  EXPECT_EQ(setupReply->answers, 1);
 }
 
 TEST(SetupSerializerTest, ALaterTicketNeverRunsBeforeOrBesideAnEarlierOne) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/method_result.h"
@@ -64,23 +65,21 @@ class RecordingResult : public engine::MethodResult {
 
  protected:
   void successInternal(const engine::EncodableValue& value) override {
-    note(RecordedReply::Kind::Success);
-    reply_->value = value;
+    note(RecordedReply::Kind::Success).value = value;
   }
   void errorInternal(const std::string& code, const std::string& message,
                      const engine::EncodableValue& details) override {
-    note(RecordedReply::Kind::Error);
-    reply_->code = code;
-    reply_->message = message;
-    reply_->details = details;
+    RecordedReply& reply = note(RecordedReply::Kind::Error);
+    std::tie(reply.code, reply.message, reply.details) = std::tie(code, message, details);
   }
   void notImplementedInternal() override { note(RecordedReply::Kind::NotImplemented); }
 
  private:
-  void note(RecordedReply::Kind kind) {
+  RecordedReply& note(RecordedReply::Kind kind) {
     reply_->kind = kind;
     ++reply_->answers;
     reply_->onMainQueue = mainQueue_ != nullptr && mainQueue_->running();
+    return *reply_;
   }
   std::shared_ptr<RecordedReply> reply_;
   const ManualQueue* mainQueue_;
