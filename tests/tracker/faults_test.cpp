@@ -26,52 +26,36 @@ std::vector<std::string> asideNames(const std::vector<std::string>& names) {
   return aside;
 }
 
-TEST_F(FaultsTest, Fault1_DamagedDayFileIsMovedAsideBeforeFirstSave) {
-  const std::string damaged = R"(["not", "a usage map"])";
-  write(file("usage_", kToday), damaged);
-  write(file("activity_", kToday), "[[1,2]]");
-  workspace.frontmost = kEditor;
-  TrackerState& s = makeState();
-  startTracker(s);
-  // The day starts empty in memory; the usable activity file is continued.
-  EXPECT_TRUE(s.usageData.empty());
-  EXPECT_EQ(s.activityIntervals.size(), 1u);
-  EXPECT_EQ(read(file("usage_", kToday)), damaged);  // nothing written before the first tick
-
-  clock.wall += 30;
-  onFlushTimer(s);
-  const std::string aside = "usage_" + std::string(kToday) + ".json.damaged-" +
-                            std::to_string(std::int64_t(kMorning + 30));
-  EXPECT_EQ(asideNames(folderEntries()), std::vector<std::string>{aside});
-  EXPECT_EQ(read(dataDir / aside), damaged);
-  EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value, (daily::UsageMap{{kEditor, 30.0}}));
-  clock.wall += 30;
-  onFlushTimer(s);  // only the first save moves anything aside
-  EXPECT_EQ(asideNames(folderEntries()).size(), 1u);
-}
-
-TEST_F(FaultsTest, Fault1_HostileFilesLoadEmptyAndAreKept) {
-  const std::string hostile[] = {"",
-                                 "{\"a\":",
-                                 "42",
-                                 "{\"a\":\"12\"}",
-                                 "{\"a\":1e999}",
-                                 "{\"\xff\xfe\":1}",
-                                 "{\"a\":null}",
-                                 std::string(100000, '[') + std::string(100000, ']')};
-  for (const std::string& text : hostile) {
+TEST_F(FaultsTest, Fault1_DamagedOrHostileDayFileIsKeptAndMovedAsideBeforeFirstSave) {
+  std::vector<std::string> damaged{std::string(100000, '[') + std::string(100000, ']')};
+  for (const char* text : {R"(["not", "a usage map"])", "", "{\"a\":", "42", "{\"a\":\"12\"}",
+                           "{\"a\":1e999}", "{\"\xff\xfe\":1}", "{\"a\":null}"}) {
+    damaged.push_back(text);
+  }
+  for (const std::string& text : damaged) {
     SCOPED_TRACE(text.substr(0, 20));
     std::filesystem::remove_all(dataDir);
+    clock.wall = kMorning;
     write(file("usage_", kToday), text);
+    write(file("activity_", kToday), "[[1,2]]");
+    workspace.frontmost = kEditor;
     TrackerState& s = makeState();
     startTracker(s);
+    // The day starts empty in memory; the usable activity file is continued.
     EXPECT_TRUE(s.usageData.empty());
+    EXPECT_EQ(s.activityIntervals.size(), 1u);
+    EXPECT_EQ(read(file("usage_", kToday)), text);  // nothing written before the first tick
+
     clock.wall += 30;
     onFlushTimer(s);
-    const auto aside = asideNames(folderEntries());
-    ASSERT_EQ(aside.size(), 1u);
-    EXPECT_EQ(read(dataDir / aside[0]), text);
-    EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).status, daily::LoadStatus::Loaded);
+    const std::string aside =
+        "usage_2026-12-06.json.damaged-" + std::to_string(std::int64_t(kMorning + 30));
+    EXPECT_EQ(asideNames(folderEntries()), std::vector<std::string>{aside});
+    EXPECT_EQ(read(dataDir / aside), text);
+    EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value, (daily::UsageMap{{kEditor, 30.0}}));
+    clock.wall += 30;
+    onFlushTimer(s);  // only the first save moves anything aside
+    EXPECT_EQ(asideNames(folderEntries()).size(), 1u);
     state.reset();  // releases the lock before the next start
   }
 }
