@@ -31,13 +31,6 @@ TEST(MethodResultDeathTest, SecondAnswerAssertsInDebugBuilds) {
         result.error("E");
       },
       "answered twice");
-  EXPECT_DEATH(
-      {
-        RecordingResult result;
-        result.notImplemented();
-        result.notImplemented();
-      },
-      "answered twice");
 }
 #else
 TEST(MethodResult, SecondAnswerIsIgnoredInReleaseBuilds) {
