@@ -46,12 +46,7 @@ class TrackerTest : public ::testing::Test {
   }
 
   TrackerState& makeState() {
-    state.reset(new TrackerState{.clock = clock,
-                                 .idle = idle,
-                                 .workspace = workspace,
-                                 .scripts = scripts,
-                                 .loop = loop,
-                                 .kDataDir = dataDir});
+    state.reset(new TrackerState{clock, idle, workspace, scripts, loop, dataDir});
     return *state;
   }
   // A state on the clock's day with nothing loaded, timing `key` from now.
