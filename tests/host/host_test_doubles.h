@@ -1,8 +1,11 @@
-// Test doubles for the host's platform: a main loop and clock driven by hand, a method result
-// that records its answer, and a messenger that records and calls channel handlers.
+// Test doubles for the host's platform: a clock and main loop driven by hand, a messenger that
+// records which channels get handlers and sends method calls to them, and a shell on them.
 #pragma once
 
-#include <cstdint>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -11,119 +14,72 @@
 #include <vector>
 
 #include "engine/binary_messenger.h"
-#include "engine/method_result.h"
 #include "engine/standard_method_codec.h"
+#include "platform/appkit_model/model_status_bar.h"
 #include "platform/main_loop.h"
 #include "platform/wall_clock.h"
+#include "shell/application_main.h"
 
 namespace quillmoss::testing {
 
-class FakeClock : public host::WallClock {
+// A main loop and wall clock driven by hand: posted tasks run only in runPending(), timers fire
+// only as advance() moves the clock.
+class FakeMainLoop : public host::MainLoop, public host::WallClock {
  public:
-  explicit FakeClock(double start) : now_(start) {}
-  double now() const override { return now_; }
-  void set(double now) { now_ = now; }
-
- private:
-  double now_;
-};
-
-// Posted tasks run only in runPending(); timers fire only as advance() moves the clock.
-class FakeMainLoop : public host::MainLoop {
- public:
-  explicit FakeMainLoop(FakeClock& clock) : clock_(clock) {}
-
-  void async(Task task) override { tasks_.push_back(std::move(task)); }
-  TimerId scheduleRepeating(double period, Callback callback) override {
-    const TimerId id = nextId_++;
-    timers_[id] = Timer{period, clock_.now() + period, std::move(callback)};
-    return id;
-  }
-  void cancel(TimerId id) override { timers_.erase(id); }
-  void watchReadable(int, Callback) override {}
-  void unwatch(int) override {}
-  // Runs posted work until quit() or until nothing is left.
-  int run() override {
-    runPending();
-    return quitStatus_.value_or(-1);
-  }
-  void quit(int status) override { quitStatus_ = status; }
-
-  // Runs posted tasks, and those they post, until none is left.
-  void runPending() {
-    while (!tasks_.empty()) {
-      Task task = std::move(tasks_.front());
-      tasks_.erase(tasks_.begin());
-      task();
-    }
-  }
-  // Moves the clock forward, firing each timer at its deadlines in order, posted work after each.
-  void advance(double seconds) {
-    const double end = clock_.now() + seconds;
-    for (;;) {
-      auto next = timers_.end();
-      for (auto it = timers_.begin(); it != timers_.end(); ++it) {
-        if (it->second.deadline <= end &&
-            (next == timers_.end() || it->second.deadline < next->second.deadline)) {
-          next = it;
-        }
-      }
-      if (next == timers_.end()) break;
-      clock_.set(next->second.deadline);
-      next->second.deadline += next->second.period;
-      Callback callback = next->second.callback;
-      callback();
-      runPending();
-    }
-    clock_.set(end);
-    runPending();
-  }
-
-  std::size_t pendingTasks() const { return tasks_.size(); }
-  std::size_t timerCount() const { return timers_.size(); }
-  std::optional<double> timerPeriod() const {
-    if (timers_.size() != 1) return std::nullopt;
-    return timers_.begin()->second.period;
-  }
-  std::optional<int> quitStatus() const { return quitStatus_; }
-
- private:
   struct Timer {
     double period;
     double deadline;
     Callback callback;
   };
-  FakeClock& clock_;
-  std::vector<Task> tasks_;
-  std::map<TimerId, Timer> timers_;
-  TimerId nextId_ = 1;
-  std::optional<int> quitStatus_;
-};
 
-struct RecordedReply {
-  enum class Kind { none, success, error, notImplemented } kind = Kind::none;
-  engine::EncodableValue value;
-  std::string code;
-};
-
-class RecordingResult : public engine::MethodResult {
- public:
-  explicit RecordingResult(std::shared_ptr<RecordedReply> reply) : reply_(std::move(reply)) {}
-
- protected:
-  void successInternal(const engine::EncodableValue& value) override {
-    reply_->kind = RecordedReply::Kind::success;
-    reply_->value = value;
+  double now() const override { return time; }
+  void async(Task task) override { tasks.push_back(std::move(task)); }
+  TimerId scheduleRepeating(double period, Callback callback) override {
+    timers[nextId_] = Timer{period, time + period, std::move(callback)};
+    return nextId_++;
   }
-  void errorInternal(const std::string& code, const std::string&,
-                     const engine::EncodableValue&) override {
-    reply_->kind = RecordedReply::Kind::error;
-    reply_->code = code;
+  void cancel(TimerId id) override { timers.erase(id); }
+  void watchReadable(int, Callback) override {}
+  void unwatch(int) override {}
+  int run() override {
+    runPending();
+    return quitStatus.value_or(-1);
   }
-  void notImplementedInternal() override { reply_->kind = RecordedReply::Kind::notImplemented; }
+  void quit(int status) override { quitStatus = status; }
+
+  // Runs posted tasks, and those they post, until none is left.
+  void runPending() {
+    while (!tasks.empty()) {
+      Task task = std::move(tasks.front());
+      tasks.pop_front();
+      task();
+    }
+  }
+  // Moves the clock forward, firing each timer at its deadlines in order, posted work after each.
+  void advance(double seconds) {
+    const double end = time + seconds;
+    for (;;) {
+      auto next = std::min_element(timers.begin(), timers.end(), [](auto& a, auto& b) {
+        return a.second.deadline < b.second.deadline;
+      });
+      if (next == timers.end() || next->second.deadline > end) break;
+      time = next->second.deadline;
+      next->second.deadline += next->second.period;
+      Callback callback = next->second.callback;
+      callback();
+      runPending();
+    }
+    time = end;
+    runPending();
+  }
+
+  double time = 1'700'000'000.0;
+  std::deque<Task> tasks;
+  std::map<TimerId, Timer> timers;
+  std::optional<int> quitStatus;
 
  private:
-  std::shared_ptr<RecordedReply> reply_;
+  TimerId nextId_ = 1;
 };
 
 // Records every channel that gets a handler, in order, and sends method calls to them.
@@ -138,17 +94,16 @@ class RecordingMessenger : public engine::BinaryMessenger {
     handlers_[channel] = std::move(handler);
   }
 
-  // Encodes the call, hands it to the channel's handler and returns the reply bytes
-  // (nullopt when the reply has not come yet, or the channel has no handler).
-  std::optional<std::vector<std::uint8_t>> send(const std::string& channel,
-                                                const engine::MethodCall& call) {
+  // The decoded reply; nullopt when the channel has no handler or the reply has not come.
+  std::optional<engine::MethodReply> call(const std::string& channel, const std::string& method,
+                                          engine::EncodableValue arguments = {}) {
     auto handler = handlers_.find(channel);
     if (handler == handlers_.end() || !handler->second) return std::nullopt;
-    const std::vector<std::uint8_t> message = engine::encodeMethodCall(call);
-    auto reply = std::make_shared<std::optional<std::vector<std::uint8_t>>>();
+    const auto message = engine::encodeMethodCall(engine::MethodCall(method, std::move(arguments)));
+    auto reply = std::make_shared<std::optional<engine::MethodReply>>();
     handler->second(message.data(), message.size(),
                     [reply](const std::uint8_t* bytes, std::size_t size) {
-                      *reply = std::vector<std::uint8_t>(bytes, bytes + size);
+                      *reply = engine::decodeMethodReply(bytes, size);
                     });
     return *reply;
   }
@@ -158,6 +113,39 @@ class RecordingMessenger : public engine::BinaryMessenger {
 
  private:
   std::map<std::string, engine::BinaryMessageHandler> handlers_;
+};
+
+// The shell on the in-process application model and the doubles above; launch() loads the
+// interface and finishes launching.
+class ShellFixture : public ::testing::Test {
+ protected:
+  void SetUp() override { host::MenuBarBridge::timerRunning = false; }
+  void TearDown() override { host::MenuBarBridge::timerRunning = false; }
+  host::ShellEnvironment environment() {
+    host::UsageTrackerServices usage;
+    usage.mainQueue = &loop;
+    usage.backgroundQueue = &loop;
+    return {&application, host::FlutterProject{&messenger},
+            host::BridgeServices{{loop, statusBar, application, loop}, usage}};
+  }
+  void launch() { interface = host::launchApplication(environment()); }
+  // A menu bar call; every known method answers success with null at once.
+  void menuBar(const std::string& method, engine::EncodableValue arguments = {}) {
+    auto reply = messenger.call(host::kMenuBarChannel, method, std::move(arguments));
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(reply->kind, engine::MethodReply::Kind::kSuccess);
+    EXPECT_TRUE(reply->value.isNull());
+  }
+  std::string shownTitle() {
+    EXPECT_EQ(statusBar.items().size(), 1u);
+    return statusBar.items().empty() ? "" : statusBar.items().front()->modelButton().title();
+  }
+
+  FakeMainLoop loop;
+  RecordingMessenger messenger;
+  appkit_model::ModelStatusBar statusBar;
+  appkit_model::ModelApplication application{loop};
+  host::MainInterface interface;
 };
 
 }  // namespace quillmoss::testing

@@ -8,141 +8,114 @@
 namespace quillmoss::testing {
 namespace {
 
-using host::AppNamesAndIcons;
 using Bytes = std::vector<std::uint8_t>;
+using Name = std::optional<std::string>;
 
 // Its "PNG" names the image and the size it was drawn at, so tests see which icon was used.
-class TaggedImage : public host::Image {
- public:
-  explicit TaggedImage(std::uint8_t tag, bool fails = false) : tag_(tag), fails_(fails) {}
+// Tag 0 fails to draw.
+struct TaggedImage : host::Image {
+  explicit TaggedImage(std::uint8_t tag) : tag(tag) {}
   std::optional<Bytes> pngDrawnAtSize(int width, int height) const override {
-    if (fails_) return std::nullopt;
-    return Bytes{tag_, static_cast<std::uint8_t>(width), static_cast<std::uint8_t>(height)};
+    if (tag == 0) return std::nullopt;
+    return Bytes{tag, static_cast<std::uint8_t>(width), static_cast<std::uint8_t>(height)};
   }
-
- private:
-  std::uint8_t tag_;
-  bool fails_;
+  std::uint8_t tag;
 };
 
-class WorkspaceDouble : public host::Workspace {
- public:
+// An image tag below 0 means none.
+std::shared_ptr<const host::Image> image(int tag) {
+  return tag < 0 ? nullptr : std::make_shared<TaggedImage>(static_cast<std::uint8_t>(tag));
+}
+
+struct WorkspaceDouble : host::Workspace {
   std::vector<host::RunningApplication> runningApplications() override {
-    ++runningCalls;
+    ++lookups;
     return running;
   }
   std::optional<host::InstalledApplication> urlForApplication(const std::string& id) override {
-    ++installedCalls;
-    auto found = installed.find(id);
-    if (found == installed.end()) return std::nullopt;
-    return found->second;
+    ++lookups;
+    if (!installed.count(id)) return std::nullopt;
+    return host::InstalledApplication{"/Applications/" + id, installed[id].first};
   }
   std::shared_ptr<const host::Image> iconForFile(const std::string& path) override {
-    auto found = fileIcons.find(path);
-    return found == fileIcons.end() ? nullptr : found->second;
+    const std::string id = path.substr(std::string("/Applications/").size());
+    return installed.count(id) ? image(installed[id].second) : nullptr;
   }
 
-  void addRunning(std::optional<std::string> id, std::optional<std::string> name,
-                  std::shared_ptr<const host::Image> icon) {
-    running.push_back({std::move(id), std::move(name), std::move(icon)});
-  }
-  void addInstalled(const std::string& id, const std::string& fileName,
-                    std::shared_ptr<const host::Image> icon) {
-    const std::string location = "/Applications/" + fileName + ".app";
-    installed[id] = {location, fileName};
-    if (icon) fileIcons[location] = std::move(icon);
-  }
-
-  std::vector<host::RunningApplication> running;
-  std::map<std::string, host::InstalledApplication> installed;
-  std::map<std::string, std::shared_ptr<const host::Image>> fileIcons;
-  int runningCalls = 0;
-  int installedCalls = 0;
+  std::vector<host::RunningApplication> running = {{std::nullopt, "No Identifier", image(9)},
+                                                   {"com.apple.Safari", "Safari", image(1)},
+                                                   {"org.running.Only", "Running Only", image(3)},
+                                                   {"org.running.Unnamed", std::nullopt, image(4)},
+                                                   {"x", "X Running", image(6)},
+                                                   {"a", "A Running", image(7)},
+                                                   {"org.no.Icon", "No Icon", image(-1)},
+                                                   {"org.bad.Icon", "Bad Icon", image(0)}};
+  // Installed: the file's name and the icon tag.
+  std::map<std::string, std::pair<std::string, int>> installed = {
+      {"com.apple.Safari", {"Safari Browser", 2}},
+      {"org.running.Unnamed", {"Unnamed", -1}},
+      {"org.installed.Only", {"Installed Only", 5}}};
+  int lookups = 0;
 };
 
 class NamesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    workspace.addRunning(std::nullopt, "No Identifier", std::make_shared<TaggedImage>(9));
-    workspace.addRunning("com.apple.Safari", "Safari", std::make_shared<TaggedImage>(1));
-    workspace.addInstalled("com.apple.Safari", "Safari Browser", std::make_shared<TaggedImage>(2));
-    workspace.addRunning("org.running.Only", "Running Only", std::make_shared<TaggedImage>(3));
-    workspace.addRunning("org.running.Unnamed", std::nullopt, std::make_shared<TaggedImage>(4));
-    workspace.addInstalled("org.running.Unnamed", "Unnamed", nullptr);
-    workspace.addInstalled("org.installed.Only", "Installed Only",
-                           std::make_shared<TaggedImage>(5));
-    workspace.addRunning("x", "X Running", std::make_shared<TaggedImage>(6));
-    workspace.addRunning("a", "A Running", std::make_shared<TaggedImage>(7));
-    workspace.addRunning("org.no.Icon", "No Icon", nullptr);
-    workspace.addRunning("org.bad.Icon", "Bad Icon", std::make_shared<TaggedImage>(8, true));
-  }
-
   WorkspaceDouble workspace;
-  AppNamesAndIcons names{workspace};
+  host::AppNamesAndIcons names{workspace};
 };
 
-TEST(IconBaseIdentifier, TakesTheFirstNonEmptyPiece) {
-  EXPECT_EQ(host::iconBaseIdentifier("com.apple.Safari#example.com"), "com.apple.Safari");
-  EXPECT_EQ(host::iconBaseIdentifier("a#b#c"), "a");
-  EXPECT_EQ(host::iconBaseIdentifier("x#"), "x");
-  EXPECT_EQ(host::iconBaseIdentifier("#x"), "x");
-  EXPECT_EQ(host::iconBaseIdentifier("##y#z"), "y");
-  EXPECT_EQ(host::iconBaseIdentifier("###"), "");
-  EXPECT_EQ(host::iconBaseIdentifier(""), "");
-}
-
 TEST_F(NamesTest, KeysWithTheSignNameTheTextAfterItWithoutLookingAnythingUp) {
-  EXPECT_EQ(names.getAppName("com.apple.Safari#example.com"), "example.com");
-  EXPECT_EQ(names.getAppName("a#b#c"), "b#c");
-  EXPECT_EQ(names.getAppName("x#"), std::optional<std::string>(""));
-  EXPECT_EQ(names.getAppName("#x"), "x");
-  EXPECT_EQ(names.getAppName("#"), std::optional<std::string>(""));
-  EXPECT_EQ(workspace.runningCalls + workspace.installedCalls, 0);
+  const std::pair<const char*, const char*> cases[] = {
+      {"com.apple.Safari#example.com", "example.com"},
+      {"a#b#c", "b#c"},
+      {"x#", ""},
+      {"#x", "x"},
+      {"#", ""}};
+  for (const auto& [key, name] : cases) EXPECT_EQ(names.getAppName(key), Name(name)) << key;
+  EXPECT_EQ(workspace.lookups, 0);
 }
 
 TEST_F(NamesTest, NamesComeFromTheRunningApplicationFirst) {
-  EXPECT_EQ(names.getAppName("com.apple.Safari"), "Safari");
-  EXPECT_EQ(names.getAppName("org.running.Only"), "Running Only");
-  // A running application without a name decides: nil, not the installed file's name.
-  EXPECT_EQ(names.getAppName("org.running.Unnamed"), std::nullopt);
-  EXPECT_EQ(names.getAppName("org.installed.Only"), "Installed Only");
-  EXPECT_EQ(names.getAppName("org.unknown"), std::nullopt);
-  // The application without an identifier never matches, not even the empty key.
-  EXPECT_EQ(names.getAppName(""), std::nullopt);
-  EXPECT_EQ(names.getAppName("COM.APPLE.SAFARI"), std::nullopt);
+  // A running application without a name decides: nil, not the installed file's name. The
+  // application without an identifier never matches, not even the empty key.
+  const std::pair<const char*, Name> cases[] = {
+      {"com.apple.Safari", "Safari"},        {"org.running.Only", "Running Only"},
+      {"org.running.Unnamed", std::nullopt}, {"org.installed.Only", "Installed Only"},
+      {"org.unknown", std::nullopt},         {"", std::nullopt},
+      {"COM.APPLE.SAFARI", std::nullopt}};
+  for (const auto& [key, name] : cases) EXPECT_EQ(names.getAppName(key), name) << key;
 }
 
-TEST_F(NamesTest, IconsComeFromTheInstalledApplicationFirst) {
-  EXPECT_EQ(names.getAppIcon("com.apple.Safari"), (Bytes{2, 32, 32}));
-  EXPECT_EQ(names.getAppIcon("com.apple.Safari#example.com"), (Bytes{2, 32, 32}));
-  EXPECT_EQ(names.getAppIcon("org.running.Only"), (Bytes{3, 32, 32}));
-  EXPECT_EQ(names.getAppIcon("org.installed.Only"), (Bytes{5, 32, 32}));
-  EXPECT_EQ(names.getAppIcon("a#b#c"), (Bytes{7, 32, 32}));
-  EXPECT_EQ(names.getAppIcon("x#"), (Bytes{6, 32, 32}));
-  EXPECT_EQ(names.getAppIcon("#x"), (Bytes{6, 32, 32}));
-}
-
-TEST_F(NamesTest, EveryMissingOrFailingIconIsNil) {
-  // Installed without an icon: nil, even though the running application has one.
-  EXPECT_EQ(names.getAppIcon("org.running.Unnamed"), std::nullopt);
-  EXPECT_EQ(names.getAppIcon("org.no.Icon"), std::nullopt);
-  EXPECT_EQ(names.getAppIcon("org.bad.Icon"), std::nullopt);
-  EXPECT_EQ(names.getAppIcon("org.unknown"), std::nullopt);
-  EXPECT_EQ(names.getAppIcon(""), std::nullopt);
-  EXPECT_EQ(names.getAppIcon("##"), std::nullopt);
+TEST_F(NamesTest, IconsComeFromTheInstalledApplicationFirstForTheFirstNonEmptyPiece) {
+  // Installed without an icon gives nil, even though the running application has one.
+  const std::pair<const char*, int> cases[] = {{"com.apple.Safari", 2},
+                                               {"com.apple.Safari#example.com", 2},
+                                               {"org.running.Only", 3},
+                                               {"org.installed.Only", 5},
+                                               {"a#b#c", 7},
+                                               {"x#", 6},
+                                               {"#x", 6},
+                                               {"##x#a", 6},
+                                               {"org.running.Unnamed", 0},
+                                               {"org.no.Icon", 0},
+                                               {"org.bad.Icon", 0},
+                                               {"org.unknown", 0},
+                                               {"", 0},
+                                               {"###", 0}};
+  for (const auto& [key, tag] : cases) {
+    EXPECT_EQ(names.getAppIcon(key),
+              tag ? std::optional(Bytes{static_cast<std::uint8_t>(tag), 32, 32}) : std::nullopt)
+        << key;
+  }
 }
 
 TEST_F(NamesTest, NothingIsCached) {
   EXPECT_EQ(names.getAppName("org.installed.Only"), "Installed Only");
   workspace.installed.erase("org.installed.Only");
   EXPECT_EQ(names.getAppName("org.installed.Only"), std::nullopt);
-  workspace.addRunning("org.installed.Only", "Now Running", std::make_shared<TaggedImage>(11));
+  workspace.running.push_back({"org.installed.Only", "Now Running", image(11)});
   EXPECT_EQ(names.getAppName("org.installed.Only"), "Now Running");
   EXPECT_EQ(names.getAppIcon("org.installed.Only"), (Bytes{11, 32, 32}));
-  // Through the catalog port the usage bridge uses.
-  host::AppCatalog& catalog = names;
-  EXPECT_EQ(catalog.appName("k#domain.org"), "domain.org");
-  EXPECT_EQ(catalog.appIconPng("org.running.Only"), (Bytes{3, 32, 32}));
 }
 
 }  // namespace
