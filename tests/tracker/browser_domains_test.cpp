@@ -47,7 +47,7 @@ TEST_F(BrowserDomainsTest, FailuresGiveNoDomainAndAreAskedAgain) {
   TrackerState& s = makeState();
   const std::string& script = s.kBrowserTabScripts.at(kChrome);
   EXPECT_EQ(browserActiveDomain(s, kEditor), std::nullopt);
-  EXPECT_EQ(scripts.totalRuns(), 0);
+  EXPECT_TRUE(scripts.runs.empty());
   scripts.outcomes[script] = ScriptOutcome{true, false, std::nullopt, std::nullopt};  // no value
   EXPECT_EQ(browserActiveDomain(s, kChrome), std::nullopt);
   scripts.outcomes[script] = ScriptOutcome{};  // the script could not be made
@@ -116,7 +116,7 @@ TEST_F(BrowserDomainsTest, SamplerAsksOnlyActiveBrowsersAndTimesANewKeyFromTheSa
   workspace.frontmost = std::nullopt;
   idle.idle = 0.0;
   onTabTimer(s);
-  EXPECT_EQ(scripts.totalRuns(), 0);
+  EXPECT_TRUE(scripts.runs.empty());
   EXPECT_EQ(s.activeBundle, kEditor);
   // Our choice: a key the sampler sets while nothing was timed is timed from that sample,
   // not from the older moment at which timing stopped.

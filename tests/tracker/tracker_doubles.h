@@ -70,11 +70,6 @@ class FakeScriptRunner : public ScriptRunner {
     const auto found = outcomes.find(source);
     return found != outcomes.end() ? found->second : error(-1728);
   }
-  int totalRuns() const {
-    int total = 0;
-    for (const auto& [source, count] : runs) total += count;
-    return total;
-  }
   static ScriptOutcome url(std::string text) {
     return {true, false, std::nullopt, std::move(text)};
   }
