@@ -18,21 +18,12 @@ void writeFile(const fs::path& path, const std::string& text) {
   std::ofstream(path) << text;
 }
 
-TEST(DesktopEntryParse, ReadsMainGroupOnlyWithEscapesAndLocalisedName) {
+TEST(DesktopEntryParse, ReadsMainGroupOnlyWithEscapesAndLocalisedNameAndRejectsHidden) {
   DesktopEntry entry;
   const std::string text =
-      "# comment\n"
-      "[Desktop Entry]\n"
-      "Type=Application\n"
-      "Name=Text\\sEditor\n"
-      "Name[de]=Texteditor\n"
-      "Name[de_AT]=Editor (AT)\n"
-      "Icon = accessories-text-editor \n"
-      "StartupWMClass=Gedit\n"
-      "NoDisplay=true\n"
-      "[Desktop Action new]\n"
-      "Name=Should not win\n"
-      "StartupWMClass=Wrong\n";
+      "# comment\n[Desktop Entry]\nType=Application\nName=Text\\sEditor\nName[de]=Texteditor\n"
+      "Name[de_AT]=Editor (AT)\nIcon = accessories-text-editor \nStartupWMClass=Gedit\n"
+      "NoDisplay=true\n[Desktop Action new]\nName=Should not win\nStartupWMClass=Wrong\n";
   ASSERT_TRUE(parseDesktopEntry(text, localeCandidates("de_AT.UTF-8@euro"), entry));
   EXPECT_EQ(entry.name, "Editor (AT)");
   EXPECT_EQ(entry.icon, "accessories-text-editor");
@@ -45,10 +36,8 @@ TEST(DesktopEntryParse, ReadsMainGroupOnlyWithEscapesAndLocalisedName) {
   DesktopEntry german;
   ASSERT_TRUE(parseDesktopEntry(text, localeCandidates("de_DE.UTF-8"), german));
   EXPECT_EQ(german.name, "Texteditor");
-}
 
-TEST(DesktopEntryParse, RejectsHiddenAndFilesWithoutTheGroup) {
-  DesktopEntry entry;
+  // Hidden entries and files without the group are no entries.
   EXPECT_FALSE(parseDesktopEntry("[Desktop Entry]\nName=A\nHidden=true\n", {}, entry));
   EXPECT_FALSE(parseDesktopEntry("Name=A\n[Other]\nName=B\n", {}, entry));
   EXPECT_FALSE(parseDesktopEntry("", {}, entry));

@@ -60,11 +60,9 @@ TEST_F(IdentityTest, RulesApplyInOrder) {
   EXPECT_EQ(identity({"app", "App", "", 200}), "App");
   // Last: the executable's name, without the kernel's "(deleted)".
   EXPECT_EQ(identity({"", "", "", 200}), "python3.11");
-}
-
-TEST_F(IdentityTest, NothingKnownGivesNoIdentity) {
+  // Nothing known, or a process that is gone: no identity.
   EXPECT_EQ(identity({"", "", "", std::nullopt}), std::nullopt);
-  EXPECT_EQ(identity({"", "", "", 999}), std::nullopt);  // a process that is gone
+  EXPECT_EQ(identity({"", "", "", 999}), std::nullopt);
   EXPECT_EQ(identity({"", "", "", 0}), std::nullopt);
 }
 

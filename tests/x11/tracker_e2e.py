@@ -63,19 +63,22 @@ def load_days(data_dir):
     return usage, activity, segments
 
 
-def temporary_root():
+def temporary_home(with_gamma=False):
+    """A private home for the program under test, and its usage folder. With Gamma, the only
+    desktop entry there is Gamma's, known by its StartupWMClass; no system entries."""
     root = tempfile.mkdtemp(prefix="qm-x11-e2e-")
     atexit.register(shutil.rmtree, root, True)
-    return root
-
-
-def temporary_home():
-    root = temporary_root()
     home = os.path.join(root, "home")
     os.makedirs(home)
-    env = dict(os.environ, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"),
-               XDG_RUNTIME_DIR=root)
-    return env, os.path.join(home, "data", "com.velbrook.quillmoss", "usage")
+    data_home = os.path.join(home, "data")
+    env = dict(os.environ, HOME=home, XDG_DATA_HOME=data_home, XDG_RUNTIME_DIR=root)
+    if with_gamma:
+        os.makedirs(os.path.join(data_home, "applications"))
+        with open(os.path.join(data_home, "applications", f"{GAMMA}.desktop"), "w") as f:
+            f.write("[Desktop Entry]\nType=Application\nName=Gamma\nExec=gamma\n"
+                    "StartupWMClass=gamma-app\n")
+        env.update(XDG_DATA_DIRS=os.path.join(root, "no-system-entries"), LC_ALL="C")
+    return env, os.path.join(data_home, "com.velbrook.quillmoss", "usage")
 
 
 def no_display(tracker):
@@ -128,12 +131,7 @@ def display_lost(tracker, client):
 def running_apps(probe, client):
     """The host's list of running applications: one line per identity, in client-list order,
     with the largest icon and the first window's title."""
-    env, _ = temporary_home()
-    data_home = env["XDG_DATA_HOME"]
-    os.makedirs(os.path.join(data_home, "applications"))
-    with open(os.path.join(data_home, "applications", f"{GAMMA}.desktop"), "w") as f:
-        f.write("[Desktop Entry]\nName=Gamma\nStartupWMClass=gamma-app\n")
-    env["XDG_DATA_DIRS"] = os.path.join(data_home, "nothing")
+    env, _ = temporary_home(with_gamma=True)
     with PrivateX(client) as x:
         alpha = x.open_window("alpha", "Alpha", "Alpha one", "--icon")
         x.open_window("gamma-app", "Gamma", "Gamma")
@@ -154,20 +152,9 @@ def running_apps(probe, client):
 
 
 def main(tracker, client):
-    root = temporary_root()
-    home = os.path.join(root, "home")
-    data_home = os.path.join(home, "data")
-    runtime = os.path.join(root, "run")
-    os.makedirs(os.path.join(data_home, "applications"))
-    os.makedirs(runtime, mode=0o700)
-    # Gamma is known by its desktop entry: the entry's ID, not the WM_CLASS, names it.
-    with open(os.path.join(data_home, "applications", f"{GAMMA}.desktop"), "w") as f:
-        f.write("[Desktop Entry]\nType=Application\nName=Gamma\nExec=gamma\n"
-                "StartupWMClass=gamma-app\n")
-    # Only the tracker sees the temporary home; openbox needs the system's themes.
-    tracker_env = dict(os.environ, HOME=home, XDG_DATA_HOME=data_home, XDG_RUNTIME_DIR=runtime,
-                       XDG_DATA_DIRS=os.path.join(root, "no-system-entries"), LC_ALL="C")
-    data_dir = os.path.join(data_home, "com.velbrook.quillmoss", "usage")
+    # Gamma is known by its desktop entry: the entry's ID, not the WM_CLASS, names it. Only
+    # the tracker sees the temporary home; openbox needs the system's themes.
+    tracker_env, data_dir = temporary_home(with_gamma=True)
 
     with PrivateX(client) as x:
         alpha = x.open_window("alpha", "Alpha", "Alpha")
