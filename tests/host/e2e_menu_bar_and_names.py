@@ -22,7 +22,7 @@ from channel_client import NOT_IMPLEMENTED  # noqa: E402
 
 MENU_BAR = "com.velbrook.quillmoss/menu_bar"
 USAGE = "com.velbrook.quillmoss/usage_tracker"
-DEADLINE = 20.0
+DEADLINE = 60.0
 
 
 # --- the desktop made for the test ------------------------------------------------------------

@@ -24,7 +24,7 @@ import e2e_menu_bar_and_names as host_e2e  # noqa: E402
 USAGE = host_e2e.USAGE
 
 
-def wait_for(what, predicate, deadline=20.0):
+def wait_for(what, predicate, deadline=60.0):
     end = time.monotonic() + deadline
     while time.monotonic() < end:
         value = predicate()
@@ -93,7 +93,7 @@ def main():
             path = os.path.join(runtime, "quillmoss", "engine.sock")
             wait_for("the socket", lambda: os.path.exists(path) or host.poll() is not None)
             assert host.poll() is None, "host ended early with %r" % host.returncode
-            client = channel_client.Client(path, timeout=20.0)
+            client = channel_client.Client(path, timeout=60.0)
 
             assert client.call(USAGE, "getAppName", {"bundleId": "E2eTool"}) == "Tool Window"
             icon = client.call(USAGE, "getAppIcon", {"bundleId": "E2eTool#example.org"})
@@ -105,7 +105,7 @@ def main():
             client.sock.close()
 
             host.send_signal(signal.SIGTERM)
-            out, err = host.communicate(timeout=20)
+            out, err = host.communicate(timeout=60)
             assert host.returncode == 0, "exit status %r, stderr %r" % (host.returncode, err)
             assert out == b"" and err == b"", "the host printed: %r %r" % (out, err)
         finally:
