@@ -3,11 +3,17 @@
 //   bench_names --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 #include <benchmark/benchmark.h>
 
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <stdlib.h>
+
 #include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <string>
 
 #include "names/app_names_and_icons.h"
-#include "pixbuf_test_support.h"
 #include "platform/linux_workspace/icon_theme.h"
 #include "platform/linux_workspace/installed_applications.h"
 #include "platform/linux_workspace/linux_workspace.h"
@@ -18,6 +24,39 @@ using namespace quillmoss;
 namespace fs = std::filesystem;
 
 constexpr int kInstalledApplications = 300;
+
+// A private folder for the benchmark's desktop, removed at the end.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "qm-bench-names-XXXXXX").string();
+    if (char* made = ::mkdtemp(pattern.data())) path_ = made;
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+void writeText(const fs::path& file, const std::string& text) {
+  fs::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary) << text;
+}
+
+// A PNG of one colour (0xRRGGBBAA).
+void writePng(const fs::path& file, int width, int height, std::uint32_t rgba) {
+  fs::create_directories(file.parent_path());
+  GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, width, height);
+  gdk_pixbuf_fill(pixbuf, rgba);
+  gdk_pixbuf_save(pixbuf, file.c_str(), "png", nullptr, nullptr);
+  g_object_unref(pixbuf);
+}
 
 // An icon of the kind desktops ship: gradients, a path and text-free shapes.
 const char kSvgIcon[] = R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="128" height="128">
@@ -54,22 +93,22 @@ class Desktop {
   Desktop() {
     const fs::path data = temp_.path() / "data";
     const fs::path hicolor = data / "icons/hicolor";
-    testing::writeText(hicolor / "index.theme",
-                       "[Icon Theme]\nName=Hicolor\nDirectories=16x16/apps,32x32/apps,48x48/apps,"
-                       "256x256/apps,scalable/apps\n\n[16x16/apps]\nSize=16\nType=Threshold\n\n"
-                       "[32x32/apps]\nSize=32\nType=Threshold\n\n[48x48/apps]\nSize=48\n"
-                       "Type=Threshold\n\n[256x256/apps]\nSize=256\nType=Threshold\n\n"
-                       "[scalable/apps]\nSize=128\nType=Scalable\n");
-    testing::writePng(hicolor / "48x48/apps/raster-icon.png", 48, 48, 0x3584e4ff);
-    testing::writePng(hicolor / "256x256/apps/raster-icon.png", 256, 256, 0x3584e4ff);
-    testing::writeText(hicolor / "scalable/apps/vector-icon.svg", kSvgIcon);
+    writeText(hicolor / "index.theme",
+              "[Icon Theme]\nName=Hicolor\nDirectories=16x16/apps,32x32/apps,48x48/apps,"
+              "256x256/apps,scalable/apps\n\n[16x16/apps]\nSize=16\nType=Threshold\n\n"
+              "[32x32/apps]\nSize=32\nType=Threshold\n\n[48x48/apps]\nSize=48\n"
+              "Type=Threshold\n\n[256x256/apps]\nSize=256\nType=Threshold\n\n"
+              "[scalable/apps]\nSize=128\nType=Scalable\n");
+    writePng(hicolor / "48x48/apps/raster-icon.png", 48, 48, 0x3584e4ff);
+    writePng(hicolor / "256x256/apps/raster-icon.png", 256, 256, 0x3584e4ff);
+    writeText(hicolor / "scalable/apps/vector-icon.svg", kSvgIcon);
     for (int i = 0; i < kInstalledApplications; ++i) {
       const std::string icon = i % 2 ? "vector-icon" : "raster-icon";
-      testing::writeText(
-          data / "applications" / ("org.example.App" + std::to_string(i) + ".desktop"),
-          "[Desktop Entry]\nType=Application\nName=Application " + std::to_string(i) +
-              "\nName[de]=Anwendung " + std::to_string(i) + "\nComment=An application\nExec=app" +
-              std::to_string(i) + " %U\nIcon=" + icon + "\nCategories=Utility;\n");
+      writeText(data / "applications" / ("org.example.App" + std::to_string(i) + ".desktop"),
+                "[Desktop Entry]\nType=Application\nName=Application " + std::to_string(i) +
+                    "\nName[de]=Anwendung " + std::to_string(i) +
+                    "\nComment=An application\nExec=app" + std::to_string(i) + " %U\nIcon=" + icon +
+                    "\nCategories=Utility;\n");
     }
     // Settled folders, as on a desktop where nothing was just installed.
     fs::last_write_time(data / "applications",
@@ -83,7 +122,7 @@ class Desktop {
   host::AppNamesAndIcons& names() { return *names_; }
 
  private:
-  testing::TempFolder temp_;
+  TempFolder temp_;
   FewRunningWindows running_;
   std::unique_ptr<host::XdgInstalledApplications> installed_;
   std::unique_ptr<host::IconTheme> theme_;
