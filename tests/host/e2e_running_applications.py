@@ -4,7 +4,7 @@
 A bare X client with a WM_CLASS, a title and an _NET_WM_ICON set through xprop runs under
 openbox on Xvfb; the real quillmoss must name it by its title and draw its window icon, while an
 installed application's entry still wins for a window that has one. Skips (77) without Xvfb,
-openbox or xprop.
+openbox, xprop or xdotool.
 
 usage: e2e_running_applications.py PATH_TO_QUILLMOSS PATH_TO_X11_TEST_CLIENT
 """
@@ -36,8 +36,8 @@ def wait_for(what, predicate, deadline=60.0):
 
 def main():
     quillmoss, test_client = sys.argv[1], sys.argv[2]
-    if any(shutil.which(tool) is None for tool in ("Xvfb", "openbox", "xprop")):
-        print("skipped: Xvfb, openbox or xprop missing")
+    if any(shutil.which(tool) is None for tool in ("Xvfb", "openbox", "xprop", "xdotool")):
+        print("skipped: Xvfb, openbox, xprop or xdotool missing")
         return 77
     processes = []
     with tempfile.TemporaryDirectory(prefix="qm-host-x11-") as root:
@@ -85,7 +85,17 @@ def main():
             assert window, "the test client made no window"
             subprocess.run(["xprop", "-id", window, "-f", "_NET_WM_ICON", "32c", "-set",
                             "_NET_WM_ICON", "2,1,0xffff0000,0xff0000ff"], env=env, check=True)
-            wait_for("the window in the client list", lambda: window_listed(env, window))
+            # Openbox drops a map request that comes while it is still starting; ask again.
+            for _ in range(30):
+                try:
+                    wait_for("the window in the client list",
+                             lambda: window_listed(env, window), deadline=2.0)
+                    break
+                except AssertionError:
+                    subprocess.run(["xdotool", "windowmap", window], env=env,
+                                   capture_output=True)
+            else:
+                raise AssertionError("openbox never listed the test window")
 
             host = subprocess.Popen([quillmoss], env=env, stdout=subprocess.PIPE,
                                     stderr=subprocess.PIPE, stdin=subprocess.DEVNULL)
