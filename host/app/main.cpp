@@ -1,5 +1,6 @@
 // quillmoss: the host application. Serves the UI engine's messenger on its socket, runs the
 // shell on the in-process application model, and ends on terminate, SIGTERM or SIGINT.
+#include <malloc.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -40,6 +41,11 @@ posix::UniqueFd terminationSignals() {
 }  // namespace
 
 int main() {
+  // The day queries build and drop trees of several MB on every call. glibc would hand that
+  // memory back to the kernel each time and fault it in again page by page on the next call
+  // (most of a heavy day's round trip); keep freed memory in the heap instead.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
   // Before any thread: launchctl and friends come from the bundle's Helpers folder.
   host::putBundleHelpersFirstOnPath();
   posix::UniqueFd signals = terminationSignals();
