@@ -121,8 +121,8 @@ WindowFactsRequest requestWindowFacts(xcb_connection_t* c, const X11Atoms& atoms
   request.transientFor = getProperty(c, window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW);
   request.lastSequence = request.transientFor.sequence;
   if (withClientPids) {
-    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-    request.clientIds = xcb_res_query_client_ids(c, 1, &spec);
+    xcb_res_client_id_spec_t pidOfWindow{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    request.clientIds = xcb_res_query_client_ids(c, 1, &pidOfWindow);
     request.lastSequence = request.clientIds->sequence;
   }
   return request;
@@ -158,7 +158,8 @@ WindowInfo collectWindowFacts(xcb_connection_t* c, const WindowFactsRequest& req
     if (ids) {
       for (auto it = xcb_res_query_client_ids_ids_iterator(ids.get()); it.rem > 0;
            xcb_res_client_id_value_next(&it)) {
-        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
+        [[maybe_unused]] const auto& [clientId, valueBytes] = *it.data;
+        if ((clientId.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
             xcb_res_client_id_value_value_length(it.data) >= 1) {
           serverPid = *xcb_res_client_id_value_value(it.data);
         }

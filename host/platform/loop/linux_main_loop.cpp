@@ -59,11 +59,11 @@ MainLoop::TimerId LinuxMainLoop::scheduleRepeating(double periodSeconds, Callbac
   if (periodSeconds > kMaximumPeriodSeconds) periodSeconds = kMaximumPeriodSeconds;
   double whole = 0;
   const double fraction = std::modf(periodSeconds, &whole);
-  itimerspec spec{};
-  spec.it_interval.tv_sec = static_cast<time_t>(whole);
-  spec.it_interval.tv_nsec = static_cast<long>(fraction * 1e9);
-  spec.it_value = spec.it_interval;
-  if (::timerfd_settime(fd.get(), 0, &spec, nullptr) != 0) return 0;
+  itimerspec timing{};
+  timing.it_interval.tv_sec = static_cast<time_t>(whole);
+  timing.it_interval.tv_nsec = static_cast<long>(fraction * 1e9);
+  timing.it_value = timing.it_interval;
+  if (::timerfd_settime(fd.get(), 0, &timing, nullptr) != 0) return 0;
   const TimerId id = nextTimerId_++;
   timers_.emplace(id, Timer{std::move(fd), std::make_shared<Callback>(std::move(callback))});
   return id;
