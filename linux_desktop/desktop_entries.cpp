@@ -7,6 +7,7 @@
 #include <system_error>
 #include <unordered_set>
 
+#include "linux_desktop/key_file.h"
 #include "linux_desktop/small_file.h"
 
 namespace quillmoss::desktop {
@@ -20,14 +21,6 @@ std::string lowerAscii(std::string_view text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return out;
-}
-
-std::string_view trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-    text.remove_suffix(1);
-  }
-  return text;
 }
 
 std::string unescape(std::string_view value) {
@@ -131,22 +124,18 @@ bool parseDesktopEntry(std::string_view text, const std::vector<std::string>& lo
   bool sawGroup = false;
   bool hidden = false;
   std::size_t nameRank = locales.size() + 1;  // lower is better; locales.size() is plain Name
-  while (!text.empty()) {
-    auto newline = text.find('\n');
-    std::string_view line = trim(text.substr(0, newline));
-    text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
-    if (line.empty() || line.front() == '#') continue;
-    if (line.front() == '[') {
+  KeyFileReader reader(text);
+  KeyFileLine line;
+  while (reader.next(line)) {
+    if (line.isGroupHeader) {
       if (inGroup) break;  // only the main group matters, and it comes first
-      inGroup = line == "[Desktop Entry]";
+      inGroup = line.group == "Desktop Entry";
       sawGroup = sawGroup || inGroup;
       continue;
     }
     if (!inGroup) continue;
-    auto equals = line.find('=');
-    if (equals == std::string_view::npos) continue;
-    std::string_view key = trim(line.substr(0, equals));
-    std::string_view value = trim(line.substr(equals + 1));
+    const std::string_view key = line.key;
+    const std::string_view value = line.value;
     if (key == "Name") {
       if (nameRank > locales.size()) {
         entry.name = unescape(value);

@@ -3,20 +3,13 @@
 
 #include <system_error>
 
+#include "linux_desktop/key_file.h"
 #include "linux_desktop/small_file.h"
 
 namespace quillmoss::desktop {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string_view trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
 
 std::optional<std::string> executableName(const fs::path& procDir) {
   std::error_code ec;
@@ -33,22 +26,12 @@ std::optional<std::string> executableName(const fs::path& procDir) {
 }  // namespace
 
 std::optional<std::string> flatpakAppId(std::string_view text) {
-  bool inApplication = false;
-  while (!text.empty()) {
-    auto newline = text.find('\n');
-    std::string_view line = trim(text.substr(0, newline));
-    text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
-    if (line.empty() || line.front() == '#') continue;
-    if (line.front() == '[') {
-      inApplication = line == "[Application]";
-      continue;
-    }
-    if (!inApplication) continue;
-    auto equals = line.find('=');
-    if (equals == std::string_view::npos || trim(line.substr(0, equals)) != "name") continue;
-    std::string_view value = trim(line.substr(equals + 1));
-    if (value.empty()) return std::nullopt;
-    return std::string(value);
+  KeyFileReader reader(text);
+  KeyFileLine line;
+  while (reader.next(line)) {
+    if (line.isGroupHeader || line.group != "Application" || line.key != "name") continue;
+    if (line.value.empty()) return std::nullopt;
+    return std::string(line.value);
   }
   return std::nullopt;
 }
