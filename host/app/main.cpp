@@ -1,42 +1,44 @@
 // quillmoss: the host application. Serves the UI engine's messenger on its socket, runs the
 // shell on the in-process application model, and ends on terminate, SIGTERM or SIGINT.
 #include <malloc.h>
-#include <signal.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
 
-#include <optional>
+#include <cstdio>
+#include <memory>
 
+#include "core/event_loop.h"
 #include "engine/socket_messenger.h"
 #include "names/app_names_and_icons.h"
-#include "platform/appkit_model/model_application.h"
-#include "platform/appkit_model/model_status_bar.h"
-#include "platform/linux_usage/linux_bundle.h"
-#include "platform/linux_usage/linux_process_runner.h"
-#include "platform/linux_workspace/icon_theme.h"
-#include "platform/linux_workspace/installed_applications.h"
-#include "platform/linux_workspace/linux_workspace.h"
-#include "platform/loop/background_queue.h"
-#include "platform/loop/linux_main_loop.h"
+#include "platform/linux/app_model/model_application.h"
+#include "platform/linux/app_model/model_status_bar.h"
+#include "platform/linux/background_queue.h"
+#include "platform/linux/icon_theme.h"
+#include "platform/linux/installed_applications.h"
+#include "platform/linux/linux_bundle.h"
+#include "platform/linux/linux_process_runner.h"
+#include "platform/linux/linux_workspace.h"
+#include "platform/linux/x11/running_windows.h"
 #include "platform/wall_clock.h"
-#include "posix/unique_fd.h"
 #include "shell/application_main.h"
-
-namespace {
 
 using namespace quillmoss;
 
-// SIGTERM and SIGINT arrive as a readable descriptor on the main loop. They are blocked
-// before any thread starts, so no other thread takes them; children get a clean mask from
-// the process runner.
-posix::UniqueFd terminationSignals() {
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGTERM);
-  sigaddset(&signals, SIGINT);
-  if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) return posix::UniqueFd();
-  return posix::UniqueFd(::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));
-}
+namespace {
+
+// Names and icons of applications, owning the desktop sources they come from.
+class DesktopCatalog final : public host::AppCatalog {
+ public:
+  std::optional<std::string> appName(const std::string& key) override { return names_.appName(key); }
+  std::optional<std::vector<std::uint8_t>> appIconPng(const std::string& key) override {
+    return names_.appIconPng(key);
+  }
+
+ private:
+  host::XdgInstalledApplications installed_;
+  host::IconTheme iconTheme_{host::iconThemeFoldersFromEnvironment()};
+  host::X11RunningWindows running_{installed_};
+  host::LinuxWorkspace workspace_{running_, installed_, iconTheme_};
+  host::AppNamesAndIcons names_{workspace_};
+};
 
 }  // namespace
 
@@ -48,48 +50,33 @@ int main() {
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
   // Before any thread: launchctl and friends come from the bundle's Helpers folder.
   host::putBundleHelpersFirstOnPath();
-  posix::UniqueFd signals = terminationSignals();
-  if (!signals) return 1;
 
-  host::LinuxMainLoop loop;
-  engine::SocketMessenger messenger(loop);
-  if (!messenger.listen()) return 1;
+  // The program's frame: everything below may post to it until it is gone.
+  const auto loop = makeEventLoop();
+  engine::SocketMessenger messenger(*loop);
+  if (auto listening = messenger.listen(); !listening) {
+    std::fprintf(stderr, "quillmoss: %s\n", listening.error().message.c_str());
+    return 1;
+  }
 
+  host::MainQueue mainQueue(*loop);
+  host::BackgroundQueue background;
   appkit_model::ModelStatusBar statusBar;
   host::SystemWallClock clock;
-  host::XdgInstalledApplications installed;
-  host::IconTheme iconTheme(host::iconThemeFoldersFromEnvironment());
-  host::X11RunningWindows running(installed);
-  host::LinuxWorkspace workspace(running, installed, iconTheme);
-  host::AppNamesAndIcons catalog(workspace);
-  host::LinuxProcessRunner processes;
-  host::LinuxBundle bundle =
-      host::LinuxBundle::ofRunningExecutable().value_or(host::LinuxBundle(std::filesystem::path()));
-
-  appkit_model::ModelApplication application(loop);
-  // Declared after the application so that it is joined, its replies posted, while the
-  // bridges that wait for them still exist.
-  host::BackgroundQueue background;
-
-  loop.watchReadable(signals.get(), [&] {
-    signalfd_siginfo info;
-    while (::read(signals.get(), &info, sizeof info) == sizeof info) {
-    }
-    application.terminate();
-  });
+  appkit_model::ModelApplication application(*loop);
+  loop->onTerminationSignal([&application](int) { application.terminate(); });
 
   host::UsageTrackerServices usage;
-  usage.mainQueue = &loop;
+  usage.mainQueue = &mainQueue;
   usage.backgroundQueue = &background;
-  usage.processes = &processes;
-  usage.bundle = &bundle;
-  usage.catalog = &catalog;
+  usage.processes = std::make_shared<host::LinuxProcessRunner>();
+  usage.bundle = std::make_shared<host::LinuxBundle>(
+      host::LinuxBundle::ofRunningExecutable().value_or(host::LinuxBundle(std::filesystem::path())));
+  usage.catalog = std::make_shared<DesktopCatalog>();
 
   host::ShellEnvironment environment{
       &application, host::FlutterProject{&messenger},
-      host::BridgeServices{host::MenuBarBridge::Services{loop, statusBar, application, clock},
+      host::BridgeServices{host::MenuBarBridge::Services{*loop, statusBar, application, clock},
                            usage}};
-  const int status = host::applicationMain(environment);
-  loop.unwatch(signals.get());
-  return status;
+  return host::applicationMain(environment);
 }

@@ -13,12 +13,6 @@
 
 namespace quillmoss::engine {
 
-namespace {
-void setError(std::string* error, std::string text) {
-  if (error) *error = std::move(text);
-}
-}  // namespace
-
 std::string defaultEngineSocketPath() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime != nullptr && runtime[0] == '/') {
@@ -27,31 +21,26 @@ std::string defaultEngineSocketPath() {
   return "/tmp/quillmoss-" + std::to_string(::getuid()) + "/engine.sock";
 }
 
-bool preparePrivateFolder(const std::string& folder, std::string* error) {
+Status preparePrivateFolder(const std::string& folder) {
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-    setError(error, "cannot create " + folder + ": " + std::strerror(errno));
-    return false;
+    return posixError("cannot create " + folder, errno);
   }
   // O_NOFOLLOW: a symlink planted at the name must not lead us elsewhere.
   posix::UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (!dir) {
-    setError(error, folder + " is not a usable directory: " + std::strerror(errno));
-    return false;
+    return posixError(folder + " is not a usable directory", errno);
   }
   struct stat info {};
   if (::fstat(dir.get(), &info) != 0) {
-    setError(error, "cannot inspect " + folder + ": " + std::strerror(errno));
-    return false;
+    return posixError("cannot inspect " + folder, errno);
   }
   if (info.st_uid != ::geteuid()) {
-    setError(error, folder + " belongs to another user");
-    return false;
+    return Error{kEngineErrorDomain, EPERM, folder + " belongs to another user"};
   }
   if ((info.st_mode & 0077) != 0 && ::fchmod(dir.get(), 0700) != 0) {
-    setError(error, "cannot make " + folder + " private: " + std::strerror(errno));
-    return false;
+    return posixError("cannot make " + folder + " private", errno);
   }
-  return true;
+  return {};
 }
 
 }  // namespace quillmoss::engine

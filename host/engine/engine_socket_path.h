@@ -3,13 +3,18 @@
 
 #include <string>
 
+#include "core/error.h"
+
 namespace quillmoss::engine {
+
+// Errors of the transport that are not the system's.
+inline constexpr char kEngineErrorDomain[] = "QuillmossEngine";
 
 // $XDG_RUNTIME_DIR/quillmoss/engine.sock, or /tmp/quillmoss-UID/engine.sock without it.
 std::string defaultEngineSocketPath();
 
 // Creates the folder (mode 0700) when missing. Refuses anything but a real directory owned
 // by this user, and takes group and other access away from one that has it.
-bool preparePrivateFolder(const std::string& folder, std::string* error);
+Status preparePrivateFolder(const std::string& folder);
 
 }  // namespace quillmoss::engine

@@ -17,12 +17,11 @@
 
 #include "engine/engine_socket_path.h"
 #include "engine/frame_format.h"
-#include "platform/loop/linux_main_loop.h"
+#include "core/event_loop.h"
 #include "posix/unique_fd.h"
 
 namespace quillmoss::engine {
 
-using host::LinuxMainLoop;
 using posix::UniqueFd;
 
 namespace {
@@ -34,10 +33,6 @@ constexpr std::size_t kReadBudgetBytes = 1024 * 1024;
 constexpr std::size_t kPauseReadingOutputBytes = 8 * 1024 * 1024;
 constexpr int kListenBacklog = 64;
 constexpr int kAcceptsPerWakeup = 64;
-
-void setError(std::string* error, std::string text) {
-  if (error) *error = std::move(text);
-}
 
 struct Request {
   std::uint32_t id;
@@ -59,11 +54,11 @@ struct SocketMessenger::Core : std::enable_shared_from_this<SocketMessenger::Cor
     bool peerDone = false;  // The client shut its sending side.
   };
 
-  explicit Core(LinuxMainLoop& loop) : loop(loop) {}
+  explicit Core(EventLoop& loop) : loop(loop) {}
   ~Core() { stop(); }
 
   void stop();
-  bool listen(const std::string& path, std::string* error);
+  Status listen(const std::string& path);
   void acceptClients();
   void onReadable(std::uint64_t id);
   void onWritable(std::uint64_t id);
@@ -76,7 +71,7 @@ struct SocketMessenger::Core : std::enable_shared_from_this<SocketMessenger::Cor
   void updateWatches(std::uint64_t id, Connection& connection);
   void close(std::uint64_t id);
 
-  LinuxMainLoop& loop;
+  EventLoop& loop;
   UniqueFd listener;
   std::string path;
   dev_t socketDevice = 0;
@@ -92,7 +87,7 @@ namespace {
 // dropped unanswered, the empty reply goes out so the client is never left waiting.
 class PendingReply {
  public:
-  PendingReply(std::weak_ptr<SocketMessenger::Core> core, LinuxMainLoop* loop,
+  PendingReply(std::weak_ptr<SocketMessenger::Core> core, EventLoop* loop,
                std::uint64_t connection, std::uint32_t requestId)
       : core_(std::move(core)), loop_(loop), connection_(connection), requestId_(requestId) {}
   ~PendingReply() {
@@ -106,7 +101,7 @@ class PendingReply {
       return;
     }
     std::vector<std::uint8_t> bytes(reply, reply + size);
-    loop_->async(
+    loop_->post(
         [core = core_, connection = connection_, requestId = requestId_, bytes = std::move(bytes)] {
           if (auto alive = core.lock())
             alive->deliver(connection, requestId, bytes.data(), bytes.size());
@@ -115,7 +110,7 @@ class PendingReply {
 
  private:
   std::weak_ptr<SocketMessenger::Core> core_;
-  LinuxMainLoop* loop_;
+  EventLoop* loop_;
   std::uint64_t connection_;
   std::uint32_t requestId_;
   std::atomic<bool> sent_{false};
@@ -126,13 +121,13 @@ class PendingReply {
 void SocketMessenger::Core::stop() {
   for (auto& [id, connection] : connections) {
     if (connection.readable || connection.writable) {
-      loop.unwatch(connection.fd.get());
+      loop.unwatchReadable(connection.fd.get());
       loop.unwatchWritable(connection.fd.get());
     }
   }
   connections.clear();
   if (listener) {
-    loop.unwatch(listener.get());
+    loop.unwatchReadable(listener.get());
     listener.reset();
     // Only our own socket file: a later host may already have replaced it.
     struct stat info {};
@@ -143,60 +138,54 @@ void SocketMessenger::Core::stop() {
   }
 }
 
-bool SocketMessenger::Core::listen(const std::string& socketPath, std::string* error) {
+Status SocketMessenger::Core::listen(const std::string& socketPath) {
   if (listener) {
-    setError(error, "already listening at " + path);
-    return false;
+    return Error{kEngineErrorDomain, EALREADY, "already listening at " + path};
   }
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   if (socketPath.empty() || socketPath.size() >= sizeof address.sun_path) {
-    setError(error, "socket path is empty or too long: " + socketPath);
-    return false;
+    return Error{kEngineErrorDomain, ENAMETOOLONG, "socket path is empty or too long: " + socketPath};
   }
   std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
   const auto slash = socketPath.find_last_of('/');
-  if (slash != std::string::npos && slash != 0 &&
-      !preparePrivateFolder(socketPath.substr(0, slash), error)) {
-    return false;
+  if (slash != std::string::npos && slash != 0) {
+    if (auto prepared = preparePrivateFolder(socketPath.substr(0, slash)); !prepared) {
+      return prepared;
+    }
   }
 
   struct stat existing {};
   if (::lstat(socketPath.c_str(), &existing) == 0) {
     if (!S_ISSOCK(existing.st_mode)) {
-      setError(error, socketPath + " exists and is not a socket");
-      return false;
+      return Error{kEngineErrorDomain, EEXIST, socketPath + " exists and is not a socket"};
     }
     // Non-blocking: a live host with a full backlog answers EAGAIN instead of stalling us.
     UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (probe &&
         (::connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
          errno == EAGAIN)) {
-      setError(error, "another quillmoss host is serving at " + socketPath);
-      return false;
+      return Error{kEngineErrorDomain, EADDRINUSE, "another quillmoss host is serving at " + socketPath};
     }
     // Left behind by a host that is gone.
     if (::unlink(socketPath.c_str()) != 0 && errno != ENOENT) {
-      setError(error, "cannot remove stale " + socketPath + ": " + std::strerror(errno));
-      return false;
+      return posixError("cannot remove stale " + socketPath, errno);
     }
   }
 
   UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
   if (!fd) {
-    setError(error, std::string("cannot create socket: ") + std::strerror(errno));
-    return false;
+    return posixError("cannot create socket", errno);
   }
   if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    setError(error, "cannot bind " + socketPath + ": " + std::strerror(errno));
-    return false;
+    return posixError("cannot bind " + socketPath, errno);
   }
   struct stat bound {};
   if (::chmod(socketPath.c_str(), 0600) != 0 || ::lstat(socketPath.c_str(), &bound) != 0 ||
       ::listen(fd.get(), kListenBacklog) != 0) {
-    setError(error, "cannot listen at " + socketPath + ": " + std::strerror(errno));
+    const int failure = errno;
     ::unlink(socketPath.c_str());
-    return false;
+    return posixError("cannot listen at " + socketPath, failure);
   }
   listener = std::move(fd);
   path = socketPath;
@@ -206,7 +195,7 @@ bool SocketMessenger::Core::listen(const std::string& socketPath, std::string* e
   loop.watchReadable(listener.get(), [weak] {
     if (auto core = weak.lock()) core->acceptClients();
   });
-  return true;
+  return {};
 }
 
 void SocketMessenger::Core::acceptClients() {
@@ -238,7 +227,7 @@ void SocketMessenger::Core::updateWatches(std::uint64_t id, Connection& connecti
         if (auto core = weak.lock()) core->onReadable(id);
       });
     } else {
-      loop.unwatch(fd);
+      loop.unwatchReadable(fd);
     }
     connection.readable = wantRead;
   }
@@ -257,7 +246,7 @@ void SocketMessenger::Core::updateWatches(std::uint64_t id, Connection& connecti
 void SocketMessenger::Core::close(std::uint64_t id) {
   auto it = connections.find(id);
   if (it == connections.end()) return;
-  loop.unwatch(it->second.fd.get());
+  loop.unwatchReadable(it->second.fd.get());
   loop.unwatchWritable(it->second.fd.get());
   connections.erase(it);
 }
@@ -410,16 +399,16 @@ void SocketMessenger::Core::onWritable(std::uint64_t id) {
   updateWatches(id, connection);
 }
 
-SocketMessenger::SocketMessenger(LinuxMainLoop& loop) : core_(std::make_shared<Core>(loop)) {}
+SocketMessenger::SocketMessenger(EventLoop& loop) : core_(std::make_shared<Core>(loop)) {}
 
 SocketMessenger::~SocketMessenger() = default;
 
-bool SocketMessenger::listen(const std::string& socketPath, std::string* error) {
-  return core_->listen(socketPath, error);
+Status SocketMessenger::listen(const std::string& socketPath) {
+  return core_->listen(socketPath);
 }
 
-bool SocketMessenger::listen(std::string* error) {
-  return core_->listen(defaultEngineSocketPath(), error);
+Status SocketMessenger::listen() {
+  return core_->listen(defaultEngineSocketPath());
 }
 
 void SocketMessenger::setMessageHandler(const std::string& channel, BinaryMessageHandler handler) {

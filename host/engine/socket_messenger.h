@@ -6,10 +6,11 @@
 #include <memory>
 #include <string>
 
+#include "core/error.h"
 #include "engine/binary_messenger.h"
 
-namespace quillmoss::host {
-class LinuxMainLoop;
+namespace quillmoss {
+class EventLoop;
 }
 
 namespace quillmoss::engine {
@@ -17,7 +18,7 @@ namespace quillmoss::engine {
 class SocketMessenger final : public BinaryMessenger {
  public:
   // The loop must outlive the messenger and every reply handed out by it.
-  explicit SocketMessenger(host::LinuxMainLoop& loop);
+  explicit SocketMessenger(EventLoop& loop);
   // Closes every connection and removes the socket file if it is still ours. Replies still
   // outstanding are dropped when they arrive.
   ~SocketMessenger() override;
@@ -26,8 +27,8 @@ class SocketMessenger final : public BinaryMessenger {
 
   // Prepares the private folder, replaces a stale socket file and starts accepting. Fails,
   // with a reason, when another host still answers there or the folder is not private.
-  bool listen(const std::string& socketPath, std::string* error = nullptr);
-  bool listen(std::string* error = nullptr);  // At defaultEngineSocketPath().
+  Status listen(const std::string& socketPath);
+  Status listen();  // At defaultEngineSocketPath().
 
   // Main thread only.
   void setMessageHandler(const std::string& channel, BinaryMessageHandler handler) override;

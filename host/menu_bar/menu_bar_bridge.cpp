@@ -40,7 +40,7 @@ MenuBarBridge::MenuBarBridge(const Services& services)
 
 MenuBarBridge::~MenuBarBridge() {
   // A bridge that goes away no longer runs a ticker; its timer and item go with it.
-  if (endTicker()) timerRunning = false;
+  if (endTicker()) *services_.timerRunning = false;
 }
 
 void MenuBarBridge::registerWith(engine::PluginRegistrar* registrar, const Services& services) {
@@ -77,8 +77,8 @@ bool MenuBarBridge::endTicker() {
     services_.statusBar.removeStatusItem(statusItem_);
     statusItem_.reset();
   }
-  const bool wasRunning = timerRunning;
-  timerRunning = false;
+  const bool wasRunning = *services_.timerRunning;
+  *services_.timerRunning = false;
   return wasRunning;
 }
 
@@ -86,7 +86,7 @@ void MenuBarBridge::startMenuBar() {
   // A restart only replaces the item and the timer: the quit rule belongs to "stopTimer"
   // alone, or a restart while only the menu bar shows would end the application.
   endTicker();
-  timerRunning = true;
+  *services_.timerRunning = true;
 
   statusItem_ = services_.statusBar.statusItemWithLength(kVariableStatusItemLength);
   std::weak_ptr<Handle> weak = self_;
@@ -106,13 +106,13 @@ void MenuBarBridge::stopMenuBar() {
   if (!endTicker()) return;
   if (Window* window = firstMainFlutterWindow(); window && window->isVisible()) return;
   Application* application = &services_.application;
-  services_.mainLoop.async([application] { application->terminate(); });
+  services_.mainLoop.post([application] { application->terminate(); });
 }
 
 void MenuBarBridge::tick() {
   std::string title = menuBarTitle(services_.clock.now(), startedAt_, peopleStudying_);
   std::weak_ptr<Handle> weak = self_;
-  services_.mainLoop.async([weak, title = std::move(title)] {
+  services_.mainLoop.post([weak, title = std::move(title)] {
     auto self = weak.lock();
     if (!self || !self->bridge->statusItem_) return;
     if (StatusBarButton* button = self->bridge->statusItem_->button()) button->setTitle(title);

@@ -8,7 +8,7 @@
 
 #include "engine/plugin_registrar.h"
 #include "platform/application.h"
-#include "platform/main_loop.h"
+#include "core/event_loop.h"
 #include "platform/status_bar.h"
 #include "platform/wall_clock.h"
 
@@ -18,17 +18,16 @@ inline constexpr const char* kMenuBarChannel = "com.velbrook.quillmoss/menu_bar"
 
 class MenuBarBridge : public engine::Plugin {
  public:
-  // Everything must outlive the bridge.
+  // The references must outlive the bridge. `timerRunning` is true from the start of a
+  // ticker until its stop: the process's one flag, written by the bridge and read by the
+  // application delegate, which share it.
   struct Services {
-    MainLoop& mainLoop;
+    EventLoop& mainLoop;
     StatusBar& statusBar;
     Application& application;
     const WallClock& clock;
+    std::shared_ptr<bool> timerRunning = std::make_shared<bool>(false);
   };
-
-  // True from the start of a ticker until its stop; read by the application delegate. Written
-  // only by the bridge (tests reset it between cases).
-  static inline bool timerRunning = false;
 
   explicit MenuBarBridge(const Services& services);
   ~MenuBarBridge() override;
@@ -50,7 +49,7 @@ class MenuBarBridge : public engine::Plugin {
   std::int64_t peopleStudying() const { return peopleStudying_; }
 
  private:
-  // The bridge's weak identity: timers, posted tasks and the button's target hold it weakly.
+  // Work that outlives a call (timers, posted tasks, the button's target) holds this weakly.
   struct Handle {
     MenuBarBridge* bridge;
   };
@@ -61,7 +60,7 @@ class MenuBarBridge : public engine::Plugin {
 
   Services services_;
   std::shared_ptr<StatusItem> statusItem_;
-  std::optional<MainLoop::TimerId> ticker_;
+  std::optional<EventLoop::TimerId> ticker_;
   double startedAt_;
   std::int64_t peopleStudying_ = 1;
   std::shared_ptr<Handle> self_;

@@ -32,7 +32,7 @@ void AppDelegate::applicationDidFinishLaunching(Application& application) {
 }
 
 bool AppDelegate::applicationShouldTerminateAfterLastWindowClosed(Application& application) {
-  if (!MenuBarBridge::timerRunning) return true;
+  if (!*services_.menuBar.timerRunning) return true;
   // Menu-bar-only while the ticker runs: no Dock icon, the window and engine kept.
   application.setActivationPolicy(ActivationPolicy::accessory);
   return false;

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "platform/appkit_model/model_application.h"
+#include "platform/linux/app_model/model_application.h"
 #include "shell/app_delegate.h"
 #include "shell/main_flutter_window.h"
 

@@ -2,7 +2,7 @@
 // and it survives being closed so the same engine can be shown again.
 #pragma once
 
-#include "platform/appkit_model/model_window.h"
+#include "platform/linux/app_model/model_window.h"
 #include "shell/flutter_view_controller.h"
 
 namespace quillmoss::host {

@@ -13,6 +13,7 @@
 
 #include "daily_data/daily_data.h"
 #include "platform/utf8_text.h"
+#include "posix/unique_fd.h"
 
 namespace quillmoss::host {
 
@@ -26,12 +27,8 @@ constexpr int kFileReadInapplicableEncoding = 261;
 constexpr int kFileWriteUnknown = 512;
 constexpr int kFileWriteInapplicableEncoding = 517;
 
-InstallError posixError(int error, const std::string& what) {
-  return InstallError{kPosixErrorDomain, error, what + ": " + std::strerror(error)};
-}
-
-InstallError posixError(const std::error_code& ec, const std::string& what) {
-  return InstallError{kPosixErrorDomain, ec.value(), what + ": " + ec.message()};
+Error fileSystemError(const std::error_code& ec, const std::string& what) {
+  return Error{kPosixErrorDomain, ec.value(), what + ": " + ec.message()};
 }
 
 std::string quoted(const fs::path& path) {
@@ -41,22 +38,6 @@ std::string quoted(const fs::path& path) {
   out.append(1, '"').append(text).append(1, '"');
   return out;
 }
-
-// Closes the descriptor when it goes out of scope.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
 
 bool later(const struct timespec& a, const struct timespec& b) {
   return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
@@ -78,20 +59,20 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 // A byte copy that keeps the source's access and modification times, built beside the
 // target and renamed into place, so an interrupted copy never leaves a half file that
 // would look newer than the bundle's daemon.
-std::optional<InstallError> copyKeepingTimes(const fs::path& source, const fs::path& target) {
+Status copyKeepingTimes(const fs::path& source, const fs::path& target) {
   const std::string what = "Could not copy " + quoted(source) + " to " + quoted(target);
-  FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-  if (in.get() < 0) return posixError(errno, what);
+  posix::UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!in) return posixError(what, errno);
   struct stat sourceStat {};
-  if (::fstat(in.get(), &sourceStat) != 0) return posixError(errno, what);
+  if (::fstat(in.get(), &sourceStat) != 0) return posixError(what, errno);
 
   std::string temporaryName(1, '.');
   temporaryName.append(target.filename().native()).append(".tmp");
   const fs::path temporary = target.parent_path() / temporaryName;
   ::unlink(temporary.c_str());  // a leftover of an interrupted copy
-  FileDescriptor out(
+  posix::UniqueFd out(
       ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
-  if (out.get() < 0) return posixError(errno, what);
+  if (!out) return posixError(what, errno);
 
   char buffer[1 << 16];
   for (;;) {
@@ -100,7 +81,7 @@ std::optional<InstallError> copyKeepingTimes(const fs::path& source, const fs::p
     if (n < 0 || !writeAll(out.get(), buffer, static_cast<std::size_t>(n > 0 ? n : 0))) {
       int error = errno;
       ::unlink(temporary.c_str());
-      return posixError(error, what);
+      return posixError(what, error);
     }
     if (n == 0) break;
   }
@@ -109,9 +90,9 @@ std::optional<InstallError> copyKeepingTimes(const fs::path& source, const fs::p
       ::rename(temporary.c_str(), target.c_str()) != 0) {
     int error = errno;
     ::unlink(temporary.c_str());
-    return posixError(error, what);
+    return posixError(what, error);
   }
-  return std::nullopt;
+  return {};
 }
 
 // UTF-8 without the control characters that XML 1.0 forbids even as references.
@@ -122,55 +103,55 @@ bool xmlCanCarry(std::string_view text) {
   return isValidUtf8(text);
 }
 
-std::optional<InstallError> readWholeFile(const fs::path& file, std::string& text) {
+Status readWholeFile(const fs::path& file, std::string& text) {
   const std::string what = "Could not read " + quoted(file);
-  FileDescriptor in(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-  if (in.get() < 0) return posixError(errno, what);
+  posix::UniqueFd in(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!in) return posixError(what, errno);
   char buffer[1 << 16];
   for (;;) {
     ssize_t n = ::read(in.get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return posixError(errno, what);
-    if (n == 0) return std::nullopt;
+    if (n < 0) return posixError(what, errno);
+    if (n == 0) return {};
     text.append(buffer, static_cast<std::size_t>(n));
   }
 }
 
 }  // namespace
 
-std::optional<InstallError> installDaemon(Bundle& bundle, const fs::path& appSupportDir,
+Status installDaemon(Bundle* bundle, const fs::path& appSupportDir,
                                           const fs::path& daemonDest) {
-  const auto source = bundle.auxiliaryExecutable("QuillmossTracker");
+  const auto source = bundle ? bundle->auxiliaryExecutable("QuillmossTracker") : std::nullopt;
   if (!source)
-    return InstallError{kUsageTrackerErrorDomain, 1, "QuillmossTracker not found in bundle"};
+    return Error{kUsageTrackerErrorDomain, 1, "QuillmossTracker not found in bundle"};
   if (appSupportDir.empty()) {
-    return InstallError{kPosixErrorDomain, ENOENT, "The user's data folder could not be found"};
+    return Error{kPosixErrorDomain, ENOENT, "The user's data folder could not be found"};
   }
 
   std::error_code ec;
   fs::create_directories(appSupportDir, ec);
-  if (ec) return posixError(ec, "Could not create the folder " + quoted(appSupportDir));
+  if (ec) return fileSystemError(ec, "Could not create the folder " + quoted(appSupportDir));
 
   struct stat installed {};
   if (::lstat(daemonDest.c_str(), &installed) == 0) {
     struct stat bundled {};
     if (::stat(source->c_str(), &bundled) != 0) {
-      return posixError(errno, "Could not read the attributes of " + quoted(*source));
+      return posixError("Could not read the attributes of " + quoted(*source), errno);
     }
     // A dangling link has no time of its own: the distant past.
     struct timespec installedTime {};
     installedTime.tv_sec = std::numeric_limits<time_t>::min();
     if (::stat(daemonDest.c_str(), &installed) == 0) installedTime = installed.st_mtim;
-    if (!later(bundled.st_mtim, installedTime)) return std::nullopt;
+    if (!later(bundled.st_mtim, installedTime)) return {};
     fs::remove_all(daemonDest, ec);
-    if (ec) return posixError(ec, "Could not remove " + quoted(daemonDest));
+    if (ec) return fileSystemError(ec, "Could not remove " + quoted(daemonDest));
   }
 
-  if (auto error = copyKeepingTimes(*source, daemonDest)) return error;
+  if (auto copied = copyKeepingTimes(*source, daemonDest); !copied) return copied;
   if (::chmod(daemonDest.c_str(), 0755) != 0) {
-    return posixError(errno, "Could not set the permissions of " + quoted(daemonDest));
+    return posixError("Could not set the permissions of " + quoted(daemonDest), errno);
   }
-  return std::nullopt;
+  return {};
 }
 
 std::string fillAgentTemplate(std::string_view templateText, std::string_view daemonPath) {
@@ -206,24 +187,25 @@ std::string fillAgentTemplate(std::string_view templateText, std::string_view da
   return text;
 }
 
-std::optional<InstallError> installLaunchAgent(Bundle& bundle, const fs::path& agentDir,
+Status installLaunchAgent(Bundle* bundle, const fs::path& agentDir,
                                                const fs::path& agentFile,
                                                const fs::path& daemonDest) {
   if (agentDir.empty()) {
-    return InstallError{kPosixErrorDomain, ENOENT, "The user's home folder could not be found"};
+    return Error{kPosixErrorDomain, ENOENT, "The user's home folder could not be found"};
   }
   std::error_code ec;
   fs::create_directories(agentDir, ec);
-  if (ec) return posixError(ec, "Could not create the folder " + quoted(agentDir));
+  if (ec) return fileSystemError(ec, "Could not create the folder " + quoted(agentDir));
 
-  const auto templateFile = bundle.resource("com.velbrook.quillmoss.tracker", "plist");
+  const auto templateFile =
+      bundle ? bundle->resource("com.velbrook.quillmoss.tracker", "plist") : std::nullopt;
   if (!templateFile)
-    return InstallError{kUsageTrackerErrorDomain, 2, "LaunchAgent plist not in bundle"};
+    return Error{kUsageTrackerErrorDomain, 2, "LaunchAgent plist not in bundle"};
 
   std::string templateText;
-  if (auto error = readWholeFile(*templateFile, templateText)) return error;
+  if (auto read = readWholeFile(*templateFile, templateText); !read) return read;
   if (!isValidUtf8(templateText)) {
-    return InstallError{kCocoaErrorDomain, kFileReadInapplicableEncoding,
+    return Error{kCocoaErrorDomain, kFileReadInapplicableEncoding,
                         "The file " + quoted(templateFile->filename()) +
                             " couldn't be opened using text encoding Unicode (UTF-8)."};
   }
@@ -231,18 +213,18 @@ std::optional<InstallError> installLaunchAgent(Bundle& bundle, const fs::path& a
   // A path that no property list can carry would make launchd reject the file while
   // "setup" reports success; refuse it here instead.
   if (!xmlCanCarry(daemonDest.string())) {
-    return InstallError{
+    return Error{
         kCocoaErrorDomain, kFileWriteInapplicableEncoding,
         "The path " + quoted(daemonDest) + " cannot be written into a property list."};
   }
   const std::string text = fillAgentTemplate(templateText, daemonDest.string());
   if (!daily::writeFileAtomically(agentFile, text)) {
-    return InstallError{kCocoaErrorDomain, kFileWriteUnknown,
+    return Error{kCocoaErrorDomain, kFileWriteUnknown,
                         "The file " + quoted(agentFile.filename()) +
                             " couldn't be saved in the folder " +
                             quoted(agentFile.parent_path().filename()) + "."};
   }
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace quillmoss::host

@@ -15,6 +15,7 @@ namespace quillmoss::host {
 using engine::EncodableMap;
 using engine::EncodableValue;
 using engine::MethodResult;
+using SharedResult = std::shared_ptr<MethodResult>;
 
 namespace {
 
@@ -42,6 +43,37 @@ std::string bundleIdArgument(const EncodableValue& arguments) {
 
 }  // namespace
 
+struct UsageTrackerBridge::Core : std::enable_shared_from_this<Core> {
+  UsageTrackerServices services;
+  SetupSerializer setupSerializer;
+
+  explicit Core(UsageTrackerServices s) : services(std::move(s)) {}
+
+  const UsageTrackerPaths& paths() const {
+    return services.paths ? *services.paths : processPaths();
+  }
+
+  double now() const {
+    if (services.now) return services.now();
+    using namespace std::chrono;
+    return duration<double>(system_clock::now().time_since_epoch()).count();
+  }
+
+  // "/usr/bin/env args..." through the process runner; nullopt when there is no text.
+  std::optional<std::string> shell(const std::vector<std::string>& args) const {
+    if (!services.processes) return std::nullopt;
+    return services.processes->run(args);
+  }
+
+  void reply(const SharedResult& result, std::function<void(MethodResult&)> answer) {
+    services.mainQueue->async([result, answer = std::move(answer)] { answer(*result); });
+  }
+
+  void dispatch(const engine::MethodCall& call, const SharedResult& result,
+                std::optional<std::uint64_t> setupTicket);
+  void setup(const SharedResult& result);
+};
+
 void UsageTrackerBridge::registerWith(engine::PluginRegistrar* registrar,
                                       UsageTrackerServices services) {
   auto channel = std::make_unique<engine::MethodChannel>(registrar->messenger(), kChannelName);
@@ -50,43 +82,33 @@ void UsageTrackerBridge::registerWith(engine::PluginRegistrar* registrar,
 }
 
 UsageTrackerBridge::UsageTrackerBridge(UsageTrackerServices services)
-    : services_(std::move(services)), setupSerializer_(std::make_unique<SetupSerializer>()) {}
+    : core_(std::make_shared<Core>(std::move(services))) {}
 
 UsageTrackerBridge::~UsageTrackerBridge() = default;
-
-const UsageTrackerPaths& UsageTrackerBridge::paths() const {
-  return services_.paths ? *services_.paths : processPaths();
-}
-
-double UsageTrackerBridge::now() const {
-  if (services_.now) return services_.now();
-  using namespace std::chrono;
-  return duration<double>(system_clock::now().time_since_epoch()).count();
-}
 
 void UsageTrackerBridge::handleMethodCall(const engine::MethodCall& call,
                                           std::unique_ptr<MethodResult> result) {
   // "setup" calls are numbered here, on the main thread, so they run in arrival order
   // whatever order the background workers pick them up in.
   std::optional<std::uint64_t> setupTicket;
-  if (call.methodName() == "setup") setupTicket = setupSerializer_->takeTicket();
+  if (call.methodName() == "setup") setupTicket = core_->setupSerializer.takeTicket();
   SharedResult shared(std::move(result));
-  services_.backgroundQueue->async(
-      [this, call, shared, setupTicket] { dispatch(call, shared, setupTicket); });
+  core_->services.backgroundQueue->async(
+      [weak = std::weak_ptr<Core>(core_), call, shared, setupTicket] {
+        if (auto core = weak.lock()) core->dispatch(call, shared, setupTicket);
+      });
 }
 
-void UsageTrackerBridge::reply(const SharedResult& result,
-                               std::function<void(MethodResult&)> answer) {
-  services_.mainQueue->async([result, answer = std::move(answer)] { answer(*result); });
-}
-
-void UsageTrackerBridge::dispatch(const engine::MethodCall& call, const SharedResult& result,
-                                  std::optional<std::uint64_t> setupTicket) {
+void UsageTrackerBridge::Core::dispatch(const engine::MethodCall& call,
+                                        const SharedResult& result,
+                                        std::optional<std::uint64_t> setupTicket) {
   const EncodableValue& arguments = call.arguments();
   const std::string& method = call.methodName();
 
   if (method == "setup") {
-    setupSerializer_->submit(*setupTicket, [this, result] { setup(result); });
+    setupSerializer.submit(*setupTicket, [self = shared_from_this(), result] {
+      self->setup(result);
+    });
     return;
   }
   std::optional<DayQuery> query;
@@ -100,9 +122,10 @@ void UsageTrackerBridge::dispatch(const engine::MethodCall& call, const SharedRe
   }
   if (method == "getAppName" || method == "getAppIcon") {
     const bool wantsName = method == "getAppName";
-    services_.mainQueue->async([this, result, wantsName, key = bundleIdArgument(arguments)] {
-      AppCatalog* catalog = services_.catalog;
-      if (catalog == nullptr) {
+    // Names and icons come from the platform's workspace, which lives on the main thread.
+    services.mainQueue->async([catalog = services.catalog, result, wantsName,
+                               key = bundleIdArgument(arguments)] {
+      if (!catalog) {
         result->success();
       } else if (wantsName) {
         auto name = catalog->appName(key);
@@ -123,44 +146,22 @@ void UsageTrackerBridge::dispatch(const engine::MethodCall& call, const SharedRe
   reply(result, [](MethodResult& r) { r.notImplemented(); });
 }
 
-void UsageTrackerBridge::setup(const SharedResult& result) {
-  auto error = installDaemon();
-  if (!error) error = installLaunchAgent();
-  if (error) {
-    reply(result, [message = error->message](MethodResult& r) {
+void UsageTrackerBridge::Core::setup(const SharedResult& result) {
+  const auto& p = paths();
+  const auto agentFile = p.agentDir / kAgentFileName;
+  Status installed = installDaemon(services.bundle.get(), p.appSupportDir, p.daemonDest);
+  if (installed) {
+    installed = installLaunchAgent(services.bundle.get(), p.agentDir, agentFile, p.daemonDest);
+  }
+  if (!installed) {
+    reply(result, [message = installed.error().message](MethodResult& r) {
       r.error("SETUP_FAILED", message, EncodableValue());
     });
     return;
   }
-  startDaemon();
+  shell({"launchctl", "unload", agentFile.string()});
+  shell({"launchctl", "load", "-w", agentFile.string()});
   reply(result, [](MethodResult& r) { r.success(EncodableValue(true)); });
-}
-
-std::optional<InstallError> UsageTrackerBridge::installDaemon() const {
-  if (services_.bundle == nullptr) {
-    return InstallError{kUsageTrackerErrorDomain, 1, "QuillmossTracker not found in bundle"};
-  }
-  return host::installDaemon(*services_.bundle, paths().appSupportDir, paths().daemonDest);
-}
-
-std::optional<InstallError> UsageTrackerBridge::installLaunchAgent() const {
-  if (services_.bundle == nullptr) {
-    return InstallError{kUsageTrackerErrorDomain, 2, "LaunchAgent plist not in bundle"};
-  }
-  const auto& p = paths();
-  return host::installLaunchAgent(*services_.bundle, p.agentDir, p.agentDir / kAgentFileName,
-                                  p.daemonDest);
-}
-
-void UsageTrackerBridge::startDaemon() const {
-  const std::string agentFile = (paths().agentDir / kAgentFileName).string();
-  shell({"launchctl", "unload", agentFile});
-  shell({"launchctl", "load", "-w", agentFile});
-}
-
-std::optional<std::string> UsageTrackerBridge::shell(const std::vector<std::string>& args) const {
-  if (services_.processes == nullptr) return std::nullopt;
-  return services_.processes->run(args);
 }
 
 }  // namespace quillmoss::host

@@ -16,11 +16,9 @@
 #include "platform/bundle.h"
 #include "platform/process_runner.h"
 #include "platform/task_queue.h"
-#include "usage/install_error.h"
+#include "core/error.h"
 
 namespace quillmoss::host {
-
-class SetupSerializer;
 
 // Where the daemon is installed, where it writes, and where its launch agent goes.
 struct UsageTrackerPaths {
@@ -30,13 +28,14 @@ struct UsageTrackerPaths {
   std::filesystem::path agentDir;       // home + "Library/LaunchAgents"
 };
 
-// What the bridge needs from the platform. The pointers must outlive the bridge.
+// What the bridge needs from the platform. The queues outlive the bridge and all its work (the
+// program makes them first); the services are shared with work that may outlive the bridge.
 struct UsageTrackerServices {
   TaskQueue* mainQueue = nullptr;
   TaskQueue* backgroundQueue = nullptr;
-  ProcessRunner* processes = nullptr;
-  Bundle* bundle = nullptr;
-  AppCatalog* catalog = nullptr;           // null: "getAppName" and "getAppIcon" answer nil
+  std::shared_ptr<ProcessRunner> processes;
+  std::shared_ptr<Bundle> bundle;
+  std::shared_ptr<AppCatalog> catalog;     // null: "getAppName" and "getAppIcon" answer nil
   std::optional<UsageTrackerPaths> paths;  // unset: the per-process paths below
   std::function<double()> now;             // seconds since 1970; unset: the system clock
 };
@@ -70,26 +69,11 @@ class UsageTrackerBridge : public engine::Plugin {
   static const std::filesystem::path& daemonDest() { return processPaths().daemonDest; }
   static const std::filesystem::path& agentDir() { return processPaths().agentDir; }
 
-  // The installation steps, run by "setup" on a background thread.
-  std::optional<InstallError> installDaemon() const;
-  std::optional<InstallError> installLaunchAgent() const;
-  void startDaemon() const;
-  // "/usr/bin/env args..." through the process runner; nullopt when there is no text.
-  std::optional<std::string> shell(const std::vector<std::string>& args) const;
-
-  const UsageTrackerPaths& paths() const;
-
  private:
-  using SharedResult = std::shared_ptr<engine::MethodResult>;
-
-  void dispatch(const engine::MethodCall& call, const SharedResult& result,
-                std::optional<std::uint64_t> setupTicket);
-  void setup(const SharedResult& result);
-  void reply(const SharedResult& result, std::function<void(engine::MethodResult&)> answer);
-  double now() const;
-
-  UsageTrackerServices services_;
-  std::unique_ptr<SetupSerializer> setupSerializer_;
+  // Everything queued work needs; queued work holds it weakly, so work still waiting when the
+  // bridge goes is dropped.
+  struct Core;
+  std::shared_ptr<Core> core_;
 };
 
 }  // namespace quillmoss::host

@@ -1,11 +1,13 @@
 // QuillmossTracker: records, day by day, which application has the user's focus.
+#include <cstdio>
+
 #include "callbacks.h"
+#include "core/event_loop.h"
+#include "core/linux/termination_signals.h"
 #include "daily_data/daily_data.h"
 #include "platform/desktop.h"
-#include "platform/linux/linux_run_loop.h"
 #include "platform/linux/no_script_runner.h"
 #include "platform/linux/system_clock.h"
-#include "platform/linux/termination_signals.h"
 #include "startup.h"
 #include "tracker_state.h"
 
@@ -13,12 +15,19 @@ using namespace quillmoss::tracker;
 
 int main() {
   const auto dataDir = quillmoss::daily::dataDirectory();
-  if (!dataDir) return 1;
+  if (!dataDir) {
+    std::fputs("QuillmossTracker: no data folder (neither XDG_DATA_HOME nor HOME is set)\n", stderr);
+    return 1;
+  }
 
   // First, so that any thread started later keeps the termination signals blocked.
-  LinuxRunLoop loop;
-  const auto desktop = connectDesktopSession(loop);
-  if (!desktop) return 1;
+  const auto loop = quillmoss::makeEventLoop();
+  const auto desktop = connectDesktopSession(*loop);
+  if (!desktop) {
+    std::fputs("QuillmossTracker: no desktop session (the X display in DISPLAY cannot be reached)\n",
+               stderr);
+    return 1;
+  }
   SystemClock clock;
   NoScriptRunner scripts;
 
@@ -27,15 +36,15 @@ int main() {
       .idle = *desktop,
       .workspace = *desktop,
       .scripts = scripts,
-      .loop = loop,
+      .loop = *loop,
       .kDataDir = *dataDir,
   };
   {
     // Nothing is timed yet: a signal while we wait for the lock or load the day just ends us.
-    DefaultTerminationSignals untilStarted;
+    quillmoss::DefaultTerminationSignals untilStarted;
     startTracker(state);
   }
   scheduleCallbacks(state);
   desktop->onSessionLost([&state] { onTerminationSignal(state, 0); });
-  return loop.run();
+  return loop->run();
 }

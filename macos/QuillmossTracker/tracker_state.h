@@ -12,7 +12,7 @@
 #include "daily_data/daily_data.h"
 #include "platform/clock.h"
 #include "platform/idle.h"
-#include "platform/run_loop.h"
+#include "core/event_loop.h"
 #include "platform/scripting.h"
 #include "platform/workspace.h"
 
@@ -36,7 +36,7 @@ struct TrackerState {
   IdleSource& idle;
   Workspace& workspace;
   ScriptRunner& scripts;
-  RunLoop& loop;
+  EventLoop& loop;
 
   const std::filesystem::path kDataDir;
   const double kSegmentMergeGap = 60.0;
@@ -68,8 +68,8 @@ struct TrackerState {
   double lastSwitch = 0.0;
   // Clock::suspendedSeconds() read together with lastSwitch.
   double suspendedAtLastSwitch = 0.0;
-  RunLoop::TimerId flushTimer = 0;
-  RunLoop::TimerId tabTimer = 0;
+  EventLoop::TimerId flushTimer = 0;
+  EventLoop::TimerId tabTimer = 0;
 
   // Day files that existed but could not be used when loaded; each is moved aside before
   // the first save that would replace it.

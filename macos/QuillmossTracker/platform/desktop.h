@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "platform/idle.h"
-#include "platform/run_loop.h"
+#include "core/event_loop.h"
 #include "platform/workspace.h"
 
 namespace quillmoss::tracker {
@@ -18,6 +18,6 @@ class DesktopSession : public Workspace, public IdleSource {
 
 // Connects to the user's desktop session (on Linux the X display named by $DISPLAY) and
 // watches it through the run loop. nullptr when there is no session to connect to.
-std::unique_ptr<DesktopSession> connectDesktopSession(RunLoop& loop);
+std::unique_ptr<DesktopSession> connectDesktopSession(EventLoop& loop);
 
 }  // namespace quillmoss::tracker

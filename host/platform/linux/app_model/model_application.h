@@ -5,17 +5,17 @@
 #include <memory>
 #include <vector>
 
-#include "platform/appkit_model/model_window.h"
+#include "platform/linux/app_model/model_window.h"
 #include "platform/application.h"
 #include "platform/application_delegate.h"
-#include "platform/main_loop.h"
+#include "core/event_loop.h"
 
 namespace quillmoss::appkit_model {
 
 class ModelApplication : public host::Application {
  public:
   // Starts with the policy the bundle's property list gives; the loop must outlive the model.
-  explicit ModelApplication(host::MainLoop& loop,
+  explicit ModelApplication(EventLoop& loop,
                             host::ActivationPolicy launchPolicy = host::ActivationPolicy::regular);
 
   host::ActivationPolicy activationPolicy() const override { return policy_; }
@@ -47,7 +47,7 @@ class ModelApplication : public host::Application {
   bool hasVisibleWindows() const;
 
  private:
-  host::MainLoop& loop_;
+  EventLoop& loop_;
   host::ActivationPolicy policy_;
   host::ApplicationDelegate* delegate_ = nullptr;
   std::vector<std::unique_ptr<ModelWindow>> windows_;

@@ -1,5 +1,5 @@
 // gdk-pixbuf loading, bilinear stretching and PNG encoding.
-#include "platform/linux_workspace/pixbuf_image.h"
+#include "platform/linux/pixbuf_image.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 

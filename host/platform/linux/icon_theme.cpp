@@ -1,5 +1,5 @@
 // index.theme parsing and the size preference for icons drawn at 32 pixels.
-#include "platform/linux_workspace/icon_theme.h"
+#include "platform/linux/icon_theme.h"
 
 #include <algorithm>
 #include <cstdlib>

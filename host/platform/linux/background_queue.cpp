@@ -1,5 +1,5 @@
 // Worker pool behind the background queue.
-#include "platform/loop/background_queue.h"
+#include "platform/linux/background_queue.h"
 
 namespace quillmoss::host {
 

@@ -1,10 +1,10 @@
-// SIGTERM and SIGINT as the daemon handles them: blocked on every thread so that only the
-// run loop's signalfd sees them, except while start-up lets them end the process at once.
+// SIGTERM and SIGINT as both programs handle them: blocked on every thread so that only the
+// event loop's signalfd sees them, except while start-up lets them end the process at once.
 #pragma once
 
 #include <signal.h>
 
-namespace quillmoss::tracker {
+namespace quillmoss {
 
 sigset_t terminationSignals();
 
@@ -21,4 +21,4 @@ class DefaultTerminationSignals {
   ~DefaultTerminationSignals();
 };
 
-}  // namespace quillmoss::tracker
+}  // namespace quillmoss

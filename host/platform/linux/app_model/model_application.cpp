@@ -1,11 +1,11 @@
 // In-process application state and the AppKit rules around closing and reopening.
-#include "platform/appkit_model/model_application.h"
+#include "platform/linux/app_model/model_application.h"
 
 #include <algorithm>
 
 namespace quillmoss::appkit_model {
 
-ModelApplication::ModelApplication(host::MainLoop& loop, host::ActivationPolicy launchPolicy)
+ModelApplication::ModelApplication(EventLoop& loop, host::ActivationPolicy launchPolicy)
     : loop_(loop), policy_(launchPolicy) {}
 
 std::vector<host::Window*> ModelApplication::windows() const {

@@ -1,9 +1,9 @@
 // Maps windows, desktop entries and icon themes onto the workspace port.
-#include "platform/linux_workspace/linux_workspace.h"
+#include "platform/linux/linux_workspace.h"
 
 #include <system_error>
 
-#include "platform/linux_workspace/pixbuf_image.h"
+#include "platform/linux/pixbuf_image.h"
 
 namespace quillmoss::host {
 

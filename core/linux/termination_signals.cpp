@@ -1,9 +1,8 @@
-// SIGTERM and SIGINT masks.
-#include "platform/linux/termination_signals.h"
+#include "core/linux/termination_signals.h"
 
 #include <pthread.h>
 
-namespace quillmoss::tracker {
+namespace quillmoss {
 
 sigset_t terminationSignals() {
   sigset_t set;
@@ -27,4 +26,4 @@ DefaultTerminationSignals::~DefaultTerminationSignals() {
   blockTerminationSignals();
 }
 
-}  // namespace quillmoss::tracker
+}  // namespace quillmoss

@@ -2,9 +2,9 @@
 // from desktop entries, icons from windows, icon themes and image files.
 #pragma once
 
-#include "platform/linux_workspace/icon_theme.h"
-#include "platform/linux_workspace/installed_applications.h"
-#include "platform/linux_workspace/running_windows.h"
+#include "platform/linux/icon_theme.h"
+#include "platform/linux/installed_applications.h"
+#include "platform/linux/x11/running_windows.h"
 #include "platform/workspace.h"
 
 namespace quillmoss::host {

@@ -1,5 +1,5 @@
 // In-process status bar state.
-#include "platform/appkit_model/model_status_bar.h"
+#include "platform/linux/app_model/model_status_bar.h"
 
 #include <algorithm>
 

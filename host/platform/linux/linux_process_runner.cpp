@@ -1,6 +1,6 @@
 // posix_spawn of /usr/bin/env with the output read while the child runs, a time limit,
 // and the child always reaped.
-#include "platform/linux_usage/linux_process_runner.h"
+#include "platform/linux/linux_process_runner.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,5 +1,5 @@
 // In-process window state.
-#include "platform/appkit_model/model_window.h"
+#include "platform/linux/app_model/model_window.h"
 
 namespace quillmoss::appkit_model {
 

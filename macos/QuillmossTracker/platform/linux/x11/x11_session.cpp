@@ -16,7 +16,7 @@
 #include "linux_desktop/identity.h"
 #include "linux_desktop/x11_window_facts.h"
 #include "platform/desktop.h"
-#include "platform/x11/activation_filter.h"
+#include "platform/linux/x11/activation_filter.h"
 
 namespace quillmoss::tracker {
 namespace {
@@ -35,7 +35,7 @@ double monotonicSeconds() {
 
 class X11Session final : public DesktopSession {
  public:
-  X11Session(RunLoop& loop, desktop::XcbConnection connection, xcb_window_t root,
+  X11Session(EventLoop& loop, desktop::XcbConnection connection, xcb_window_t root,
              desktop::X11Atoms atoms)
       : loop_(loop),
         connection_(std::move(connection)),
@@ -79,7 +79,7 @@ class X11Session final : public DesktopSession {
   std::optional<std::string> resolveNow(xcb_window_t window);
   void sessionLost();
 
-  RunLoop& loop_;
+  EventLoop& loop_;
   desktop::XcbConnection connection_;
   xcb_connection_t* c_;
   xcb_window_t root_;
@@ -94,7 +94,7 @@ class X11Session final : public DesktopSession {
   std::function<void()> lostHandler_;
   std::deque<Pending> pending_;
   std::deque<XcbReply<xcb_generic_event_t>> stashed_;
-  std::optional<RunLoop::TimerId> pumpTimer_;
+  std::optional<EventLoop::TimerId> pumpTimer_;
   std::uint64_t generation_ = 0;
   // The window _NET_ACTIVE_WINDOW named last; some managers leave it there after it closed.
   xcb_window_t activeWindow_ = XCB_WINDOW_NONE;
@@ -339,7 +339,7 @@ void X11Session::sessionLost() {
 
 }  // namespace
 
-std::unique_ptr<DesktopSession> connectDesktopSession(RunLoop& loop) {
+std::unique_ptr<DesktopSession> connectDesktopSession(EventLoop& loop) {
   int screenNumber = 0;
   desktop::XcbConnection connection = desktop::connectDisplay(&screenNumber);
   if (!connection) return nullptr;

@@ -1,5 +1,5 @@
 // The bundle found from /proc/self/exe, and its helper folder on the search path.
-#include "platform/linux_usage/linux_bundle.h"
+#include "platform/linux/linux_bundle.h"
 
 #include <cstdlib>
 #include <string>

@@ -1,5 +1,5 @@
 // Cached desktop entry index, rescanned when an applications folder changes.
-#include "platform/linux_workspace/installed_applications.h"
+#include "platform/linux/installed_applications.h"
 
 #include <system_error>
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "linux_desktop/x11_windows.h"
-#include "platform/linux_workspace/installed_applications.h"
+#include "platform/linux/installed_applications.h"
 
 namespace quillmoss::host {
 

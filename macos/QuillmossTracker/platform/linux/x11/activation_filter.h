@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/run_loop.h"
+#include "core/event_loop.h"
 #include "platform/workspace.h"
 
 namespace quillmoss::tracker {
@@ -15,7 +15,7 @@ class ActivationFilter {
  public:
   static constexpr double kNoneDebounceSeconds = 0.25;
 
-  explicit ActivationFilter(RunLoop& loop) : loop_(loop) {}
+  explicit ActivationFilter(EventLoop& loop) : loop_(loop) {}
   ~ActivationFilter();
   ActivationFilter(const ActivationFilter&) = delete;
   ActivationFilter& operator=(const ActivationFilter&) = delete;
@@ -41,12 +41,12 @@ class ActivationFilter {
   void cancelPendingNone();
   void deliver(const std::optional<std::string>& identity);
 
-  RunLoop& loop_;
+  EventLoop& loop_;
   Workspace::ActivationHandler handler_;
   std::optional<std::string> current_;   // the identity of the active window now
   std::optional<std::string> reported_;  // the last one delivered
   bool locked_ = false;
-  std::optional<RunLoop::TimerId> pendingNone_;
+  std::optional<EventLoop::TimerId> pendingNone_;
 };
 
 }  // namespace quillmoss::tracker
