@@ -19,7 +19,8 @@ class EventLoop {
   // Callbacks may schedule, cancel, watch and unwatch freely, themselves included.
 
   // Fires every period seconds, the first time one period from now. After a suspension it
-  // fires once, not once per missed period. Returns 0 when the system refuses a timer.
+  // fires once, not once per missed period. Periods are clamped to [1 ms, 30 years].
+  // Returns 0 when the system refuses a timer.
   virtual TimerId scheduleRepeating(double periodSeconds, Callback callback) = 0;
   // Fires once after delay seconds. Returns 0 when the system refuses a timer.
   virtual TimerId scheduleOnce(double delaySeconds, Callback callback) = 0;
@@ -43,7 +44,7 @@ class EventLoop {
   virtual bool onLoopThread() const = 0;
 
   // SIGTERM and SIGINT arrive here as events of the loop, never inside another callback.
-  // Without a handler they end the loop with status 0.
+  // Without a handler they end the loop with status 128 + the signal's number.
   virtual void onTerminationSignal(std::function<void(int signal)> handler) = 0;
 
   // Runs until quit(); returns the status given to quit(). Thread-safe quit; a quit before

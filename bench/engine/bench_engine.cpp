@@ -4,12 +4,12 @@
 
 #include <thread>
 
+#include "core/linux/linux_event_loop.h"
 #include "engine/engine_client.h"
 #include "engine/method_channel.h"
 #include "engine/socket_messenger.h"
 #include "engine/standard_message_codec.h"
 #include "engine/standard_method_codec.h"
-#include "platform/loop/linux_main_loop.h"
 
 namespace quillmoss::engine {
 namespace {
@@ -83,7 +83,7 @@ void roundTrip(benchmark::State& state, const char* method) {
     return;
   }
   const std::string path = std::string(folder) + "/engine.sock";
-  host::LinuxMainLoop loop;
+  LinuxEventLoop loop;
   SocketMessenger messenger(loop);
   if (!messenger.listen(path)) {
     state.SkipWithError("cannot listen");

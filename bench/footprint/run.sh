@@ -8,5 +8,5 @@ tracker="${TRACKER:-$root/build-release/quillmoss.app/Contents/MacOS/QuillmossTr
 [ -x "$tracker" ] || { echo "no tracker at $tracker (run scripts/main-job or set TRACKER)" >&2; exit 1; }
 client="$(mktemp -d)/x11_test_client"
 trap 'rm -rf "$(dirname "$client")"' EXIT
-cc -O2 -o "$client" "$root/tests/x11/x11_test_client.c" $(pkg-config --cflags --libs xcb xcb-icccm)
+cc -O2 -o "$client" "$root/tools/x11_client/x11_client.c" $(pkg-config --cflags --libs xcb xcb-icccm)
 python3 "$root/bench/footprint/footprint.py" "$tracker" "$client" "$minutes"

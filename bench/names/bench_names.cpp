@@ -14,9 +14,9 @@
 #include <string>
 
 #include "names/app_names_and_icons.h"
-#include "platform/linux_workspace/icon_theme.h"
-#include "platform/linux_workspace/installed_applications.h"
-#include "platform/linux_workspace/linux_workspace.h"
+#include "platform/linux/icon_theme.h"
+#include "platform/linux/installed_applications.h"
+#include "platform/linux/linux_workspace.h"
 
 namespace {
 

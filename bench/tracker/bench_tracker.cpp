@@ -13,7 +13,7 @@
 
 #include "callbacks.h"
 #include "daily_data/daily_data.h"
-#include "tracker_doubles.h"
+#include "platform/fake/fake_platform.h"
 #include "tracker_state.h"
 
 namespace {

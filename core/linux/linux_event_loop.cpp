@@ -91,9 +91,10 @@ EventLoop::TimerId LinuxEventLoop::addTimer(double delaySeconds, double periodSe
 }
 
 EventLoop::TimerId LinuxEventLoop::scheduleRepeating(double periodSeconds, Callback callback) {
-  // Below a millisecond a repeating timer would only spin the loop.
-  if (!(periodSeconds > 0.0)) return 0;
-  periodSeconds = std::max(periodSeconds, 0.001);
+  // Below a millisecond (zero and NaN included) a repeating timer would only spin the loop
+  // or be disarmed; beyond 30 years it would overflow time_t.
+  if (!(periodSeconds >= 0.001)) periodSeconds = 0.001;
+  periodSeconds = std::min(periodSeconds, 1e9);
   return addTimer(periodSeconds, periodSeconds, std::move(callback));
 }
 
@@ -279,7 +280,7 @@ void LinuxEventLoop::dispatchSignal() {
   if (signalHandler_) {
     signalHandler_(signal);
   } else {
-    quit(0);
+    quit(128 + signal);
   }
 }
 

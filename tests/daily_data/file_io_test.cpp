@@ -12,14 +12,14 @@
 #include <thread>
 
 #include "daily_data/daily_data.h"
-#include "temp_folder.h"
+#include "support/temp_dir.h"
 
 namespace quillmoss::daily {
 namespace {
 
-using testing::readBytes;
-using testing::TempFolder;
-using testing::writeBytes;
+using quillmoss::testing::readBytes;
+using quillmoss::testing::TempDir;
+using quillmoss::testing::writeBytes;
 using Names = std::vector<std::string>;
 
 Names entriesOf(const std::filesystem::path& folder) {
@@ -32,7 +32,7 @@ Names entriesOf(const std::filesystem::path& folder) {
 }
 
 TEST(AtomicWrite, CreatesFoldersReplacesWholeAndLeavesOnlyTheTarget) {
-  TempFolder folder;
+  TempDir folder;
   const auto dir = folder.path() / "a" / "usage";
   const auto file = dir / "segments_2026-12-06.json";
   ASSERT_TRUE(writeFileAtomically(file, R"({"a":1.5})"));
@@ -51,7 +51,7 @@ TEST(AtomicWrite, CreatesFoldersReplacesWholeAndLeavesOnlyTheTarget) {
 }
 
 TEST(AtomicWrite, BlockedPathsFailAndKeepWhatWasThere) {
-  TempFolder folder;
+  TempDir folder;
   const auto file = folder.path() / "usage_2026-12-06.json";
   std::filesystem::create_directory(file);  // a directory at the target
   writeBytes(file / "inside", "keep");
@@ -71,7 +71,7 @@ TEST(AtomicWrite, BlockedPathsFailAndKeepWhatWasThere) {
 }
 
 TEST(MoveAside, RenamesToFreeDamagedNames) {
-  TempFolder folder;
+  TempDir folder;
   const auto file = folder.path() / "segments_2026-12-06.json";
   for (const char* content : {"first", "second", "third"}) {
     writeBytes(file, content);
@@ -89,7 +89,7 @@ TEST(MoveAside, RenamesToFreeDamagedNames) {
 }
 
 TEST(MoveAside, AbsentFileOrPathUnderARegularFileCountsAsMoved) {
-  TempFolder folder;
+  TempDir folder;
   EXPECT_TRUE(moveAside(folder.path() / "usage_2026-12-06.json", 1));
   EXPECT_TRUE(entriesOf(folder.path()).empty());
   writeBytes(folder.path() / "plain", "x");
@@ -98,7 +98,7 @@ TEST(MoveAside, AbsentFileOrPathUnderARegularFileCountsAsMoved) {
 }
 
 TEST(DayLockTest, CreatesTheFileAndExcludesOthersUntilDestroyedAndSurvivesMoves) {
-  TempFolder folder;
+  TempDir folder;
   const auto lockFile = folder.path() / ".tracker.lock";
   auto tryLock = [&] {
     int fd = ::open(lockFile.c_str(), O_RDWR | O_CLOEXEC);
@@ -140,7 +140,7 @@ bool waitUntilBlockedOnFlock(pid_t pid) {
 }
 
 TEST(DayLockTest, SecondProcessWaitsUntilTheFirstLetsGo) {
-  TempFolder folder;
+  TempDir folder;
   int toChild[2];
   int fromChild[2];
   ASSERT_EQ(::pipe(toChild), 0);

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "daily_data/daily_data.h"
-#include "temp_folder.h"
+#include "support/temp_dir.h"
 
 namespace quillmoss::daily {
 namespace {
@@ -96,11 +96,11 @@ std::vector<HostileCase> hostileCases() {
 }
 
 TEST(HostileFile, EveryCaseLoadsAsUnusableAndEmpty) {
-  testing::TempFolder folder;
+  quillmoss::testing::TempDir folder;
   for (const HostileCase& c : hostileCases()) {
     SCOPED_TRACE(c.name);
     const auto file = folder.path() / fileName(c.kind, "2026-12-06");
-    testing::writeBytes(file, c.bytes);
+    quillmoss::testing::writeBytes(file, c.bytes);
     // Both readers, from disk and from text, give Unusable and an empty value.
     const auto check = [&](auto load, auto parse) {
       for (const auto& r : {load(file), parse(c.bytes)}) {
@@ -115,9 +115,9 @@ TEST(HostileFile, EveryCaseLoadsAsUnusableAndEmpty) {
 }
 
 TEST(HostileFile, FilesAtTheLimitsStillLoad) {
-  testing::TempFolder folder;
+  quillmoss::testing::TempDir folder;
   const auto file = folder.path() / "activity_2026-12-06.json";
-  testing::writeBytes(file, spacedArray(kMaxDayFileBytes));
+  quillmoss::testing::writeBytes(file, spacedArray(kMaxDayFileBytes));
   EXPECT_EQ(loadActivity(file).status, LoadStatus::Loaded);
   auto r = parseSegments("[[\"k\",1,2," + nested("[", "]", 40) + "]]");
   ASSERT_EQ(r.status, LoadStatus::Loaded);

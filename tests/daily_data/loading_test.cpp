@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "daily_data/daily_data.h"
-#include "temp_folder.h"
+#include "support/temp_dir.h"
 
 namespace quillmoss::daily {
 namespace {
@@ -43,7 +43,7 @@ TEST(Shapes, ShortElementsAreDroppedAndTheRestKeptAsRead) {
 }
 
 TEST(LoadStatusOnDisk, MissingUnusableOrLoaded) {
-  testing::TempFolder folder;
+  quillmoss::testing::TempDir folder;
   const auto dir = folder.path();
   auto missing = loadUsage(dir / "usage_2026-12-06.json");
   EXPECT_EQ(missing.status, LoadStatus::Missing);
@@ -52,14 +52,14 @@ TEST(LoadStatusOnDisk, MissingUnusableOrLoaded) {
 
   std::filesystem::create_directory(dir / "segments_2026-12-06.json");
   EXPECT_EQ(loadSegments(dir / "segments_2026-12-06.json").status, LoadStatus::Unusable);
-  testing::writeBytes(dir / "usage", "{}");
+  quillmoss::testing::writeBytes(dir / "usage", "{}");
   EXPECT_EQ(loadUsage(dir / "usage" / "usage_2026-12-06.json").status, LoadStatus::Unusable);
   ASSERT_EQ(::mkfifo((dir / "fifo.json").c_str(), 0600), 0);  // must not block
   EXPECT_EQ(loadActivity(dir / "fifo.json").status, LoadStatus::Unusable);
 
-  testing::writeBytes(dir / "usage_2026-12-06.json", R"({"a":1.5})");
-  testing::writeBytes(dir / "activity_2026-12-06.json", "[[1,2]]");
-  testing::writeBytes(dir / "segments.json", R"([["a",1,2]])");
+  quillmoss::testing::writeBytes(dir / "usage_2026-12-06.json", R"({"a":1.5})");
+  quillmoss::testing::writeBytes(dir / "activity_2026-12-06.json", "[[1,2]]");
+  quillmoss::testing::writeBytes(dir / "segments.json", R"([["a",1,2]])");
   auto usage = loadUsage(dir / "usage_2026-12-06.json");
   EXPECT_EQ(usage.status, LoadStatus::Loaded);
   EXPECT_EQ(usage.value, (UsageMap{{"a", 1.5}}));

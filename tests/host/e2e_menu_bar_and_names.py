@@ -16,7 +16,7 @@ import tempfile
 import time
 import zlib
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "common"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import channel_client  # noqa: E402
 from channel_client import NOT_IMPLEMENTED  # noqa: E402
 

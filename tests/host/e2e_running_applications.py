@@ -17,7 +17,7 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path[:0] = [HERE, os.path.join(HERE, "..", "common")]
+sys.path[:0] = [HERE, os.path.join(HERE, "..", "support"), os.path.join(HERE, "..", "..", "scripts")]
 import channel_client  # noqa: E402
 import e2e_menu_bar_and_names as host_e2e  # noqa: E402
 

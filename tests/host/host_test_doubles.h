@@ -13,73 +13,20 @@
 #include <string>
 #include <vector>
 
+#include "core/event_loop.h"
 #include "engine/binary_messenger.h"
 #include "engine/standard_method_codec.h"
-#include "platform/appkit_model/model_status_bar.h"
-#include "platform/main_loop.h"
+#include "platform/linux/app_model/model_status_bar.h"
 #include "platform/wall_clock.h"
 #include "shell/application_main.h"
+#include "core/fake/fake_event_loop.h"
 
 namespace quillmoss::testing {
 
-// A main loop and wall clock driven by hand: posted tasks run only in runPending(), timers fire
-// only as advance() moves the clock.
-class FakeMainLoop : public host::MainLoop, public host::WallClock {
+// The main loop and wall clock driven by hand.
+class FakeMainLoop : public FakeEventLoop, public host::WallClock {
  public:
-  struct Timer {
-    double period;
-    double deadline;
-    Callback callback;
-  };
-
   double now() const override { return time; }
-  void async(Task task) override { tasks.push_back(std::move(task)); }
-  TimerId scheduleRepeating(double period, Callback callback) override {
-    timers[nextId_] = Timer{period, time + period, std::move(callback)};
-    return nextId_++;
-  }
-  void cancel(TimerId id) override { timers.erase(id); }
-  void watchReadable(int, Callback) override {}
-  void unwatch(int) override {}
-  int run() override {
-    runPending();
-    return quitStatus.value_or(-1);
-  }
-  void quit(int status) override { quitStatus = status; }
-
-  // Runs posted tasks, and those they post, until none is left.
-  void runPending() {
-    while (!tasks.empty()) {
-      Task task = std::move(tasks.front());
-      tasks.pop_front();
-      task();
-    }
-  }
-  // Moves the clock forward, firing each timer at its deadlines in order, posted work after each.
-  void advance(double seconds) {
-    const double end = time + seconds;
-    for (;;) {
-      auto next = std::min_element(timers.begin(), timers.end(), [](auto& a, auto& b) {
-        return a.second.deadline < b.second.deadline;
-      });
-      if (next == timers.end() || next->second.deadline > end) break;
-      time = next->second.deadline;
-      next->second.deadline += next->second.period;
-      Callback callback = next->second.callback;
-      callback();
-      runPending();
-    }
-    time = end;
-    runPending();
-  }
-
-  double time = 1'700'000'000.0;
-  std::deque<Task> tasks;
-  std::map<TimerId, Timer> timers;
-  std::optional<int> quitStatus;
-
- private:
-  TimerId nextId_ = 1;
 };
 
 // Records every channel that gets a handler, in order, and sends method calls to them.
@@ -119,14 +66,12 @@ class RecordingMessenger : public engine::BinaryMessenger {
 // interface and finishes launching.
 class ShellFixture : public ::testing::Test {
  protected:
-  void SetUp() override { host::MenuBarBridge::timerRunning = false; }
-  void TearDown() override { host::MenuBarBridge::timerRunning = false; }
   host::ShellEnvironment environment() {
     host::UsageTrackerServices usage;
-    usage.mainQueue = &loop;
-    usage.backgroundQueue = &loop;
+    usage.mainQueue = &mainQueue;
+    usage.backgroundQueue = &mainQueue;
     return {&application, host::FlutterProject{&messenger},
-            host::BridgeServices{{loop, statusBar, application, loop}, usage}};
+            host::BridgeServices{{loop, statusBar, application, loop, timerRunning}, usage}};
   }
   void launch() { interface = host::launchApplication(environment()); }
   // A menu bar call; every known method answers success with null at once.
@@ -142,6 +87,8 @@ class ShellFixture : public ::testing::Test {
   }
 
   FakeMainLoop loop;
+  host::MainQueue mainQueue{loop};
+  std::shared_ptr<bool> timerRunning = std::make_shared<bool>(false);
   RecordingMessenger messenger;
   appkit_model::ModelStatusBar statusBar;
   appkit_model::ModelApplication application{loop};

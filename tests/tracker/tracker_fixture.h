@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tracker_doubles.h"
+#include "platform/fake/fake_platform.h"
 #include "tracker_state.h"
 
 namespace quillmoss::tracker::testing {

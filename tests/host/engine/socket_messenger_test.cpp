@@ -1,0 +1,331 @@
+// The socket transport end to end: a real client socket against the messenger on its loop.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "engine/engine_client.h"
+#include "engine/engine_socket_path.h"
+#include "engine/frame_format.h"
+#include "engine/socket_messenger.h"
+#include "platform/linux/background_queue.h"
+#include "test_support.h"
+
+namespace quillmoss::engine {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using testing::LoopThread;
+using testing::TempDir;
+using Status = EngineClient::ReceiveStatus;
+
+constexpr int kWaitMs = 10000;
+
+Bytes bytesOf(const std::string& s) {
+  return Bytes(s.begin(), s.end());
+}
+
+class SocketMessengerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    socketPath_ = dir_.string() + "/quillmoss/engine.sock";
+    messenger_ = std::make_unique<SocketMessenger>(loop_.loop());
+    auto listening = messenger_->listen(socketPath_);
+    ASSERT_TRUE(listening) << listening.error().message;
+    // Echoes the message back, prefixed with "echo:".
+    messenger_->setMessageHandler(
+        "echo", [](const std::uint8_t* data, std::size_t size, BinaryReply reply) {
+          Bytes out = bytesOf("echo:");
+          out.insert(out.end(), data, data + size);
+          reply(out.data(), out.size());
+        });
+  }
+  void TearDown() override {
+    loop_.stop();
+    messenger_.reset();
+  }
+
+  std::unique_ptr<EngineClient> connect() {
+    std::string error;
+    auto client = EngineClient::connect(socketPath_, &error);
+    EXPECT_TRUE(client) << error;
+    return client;
+  }
+  // The echo of `text` comes back on `client`.
+  void expectEcho(EngineClient& client, std::uint32_t id, const std::string& text) {
+    const Bytes message = bytesOf(text);
+    ASSERT_TRUE(client.sendRequest(id, "echo", message.data(), message.size()));
+    EngineResponse response;
+    ASSERT_EQ(client.receive(response, kWaitMs), Status::kOk);
+    EXPECT_EQ(response.requestId, id);
+    EXPECT_EQ(response.reply, bytesOf("echo:" + text));
+  }
+
+  // Polls a condition on the loop's thread until it holds or ten seconds pass.
+  template <typename Predicate>
+  bool waitOnLoop(Predicate predicate) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (loop_.onLoop([&] { return predicate(); })) return true;
+      std::this_thread::yield();
+    }
+    return false;
+  }
+  bool waitForConnections(std::size_t count) {
+    return waitOnLoop([&] { return messenger_->connectionCount() == count; });
+  }
+
+  TempDir dir_;
+  LoopThread loop_;
+  std::string socketPath_;
+  std::unique_ptr<SocketMessenger> messenger_;
+  // Touched by handlers on the loop's thread; members so they outlive the loop in every case.
+  std::vector<BinaryReply> held_;
+  int handled_ = 0;
+};
+
+TEST_F(SocketMessengerTest, RepliesFromWorkerThreadsInAnyOrderAndDroppedRepliesArrive) {
+  host::BackgroundQueue workers(3);
+  messenger_->setMessageHandler("work",
+                                [&](const std::uint8_t* data, std::size_t size, BinaryReply reply) {
+                                  Bytes copy(data, data + size);
+                                  workers.async([copy, reply = std::move(reply)] {
+                                    if (copy == bytesOf("drop"))
+                                      return;  // Never answered: the empty reply must still come.
+                                    reply(copy.data(), copy.size());
+                                  });
+                                });
+  loop_.start();
+  auto client = connect();
+  ASSERT_TRUE(client);
+  std::map<std::uint32_t, Bytes> expected;
+  for (std::uint32_t id = 1; id <= 40; ++id) {
+    const Bytes message = bytesOf(id % 10 == 0 ? "drop" : "w" + std::to_string(id));
+    expected[id] = id % 10 == 0 ? Bytes{} : message;
+    ASSERT_TRUE(client->sendRequest(id, "work", message.data(), message.size()));
+  }
+  for (int i = 0; i < 40; ++i) {
+    EngineResponse response;
+    ASSERT_EQ(client->receive(response, kWaitMs), Status::kOk);
+    ASSERT_EQ(expected.count(response.requestId), 1u) << response.requestId;
+    EXPECT_EQ(response.reply, expected[response.requestId]);
+    expected.erase(response.requestId);
+  }
+  loop_.stop();  // Before the queue its handler uses goes.
+}
+
+TEST_F(SocketMessengerTest, BadFramesCloseOnlyTheirOwnConnection) {
+  loop_.start();
+  auto good = connect();
+  ASSERT_TRUE(good);
+  const std::vector<Bytes> badFrames = {
+      {0x01, 0, 0, 0x01},                    // One byte longer than the largest frame allowed.
+      {5, 0, 0, 0, 1, 0, 0, 0, 0},           // Too short for its header.
+      {7, 0, 0, 0, 1, 0, 0, 0, 10, 0, 'e'},  // Claims a 10-byte name in a 7-byte rest.
+  };
+  ASSERT_EQ(readU32(badFrames[0].data()), kMaxFrameBytes + 1);
+  for (const Bytes& frame : badFrames) {
+    auto bad = connect();
+    ASSERT_TRUE(bad);
+    ASSERT_TRUE(bad->sendRaw(frame.data(), frame.size()));
+    EngineResponse response;
+    EXPECT_EQ(bad->receive(response, kWaitMs), Status::kClosed);
+    expectEcho(*good, 9, "still here");
+  }
+}
+
+TEST_F(SocketMessengerTest, FramesSplitAcrossWritesAndAHalfClosedClientStillGetReplies) {
+  loop_.start();
+  auto client = connect();
+  ASSERT_TRUE(client);
+  Bytes frames;
+  for (std::uint32_t id = 1; id <= 3; ++id) {
+    const Bytes message = bytesOf("x" + std::to_string(id));
+    appendRequestFrame(frames, id, "echo", message.data(), message.size());
+  }
+  for (std::size_t i = 0; i < frames.size(); ++i) ASSERT_TRUE(client->sendRaw(&frames[i], 1));
+  ASSERT_EQ(::shutdown(client->fd(), SHUT_WR), 0);
+  EngineResponse response;
+  for (std::uint32_t id = 1; id <= 3; ++id) {
+    ASSERT_EQ(client->receive(response, kWaitMs), Status::kOk);
+    EXPECT_EQ(response.requestId, id);
+    EXPECT_EQ(response.reply, bytesOf("echo:x" + std::to_string(id)));
+  }
+  EXPECT_EQ(client->receive(response, kWaitMs), Status::kClosed);  // Closed once all is sent.
+}
+
+// A client that leaves at once: the calls it sent still run, and replies held for it reach
+// nobody else.
+TEST_F(SocketMessengerTest, ClientGoneWithCallsAndRepliesPendingHarmsNothing) {
+  messenger_->setMessageHandler("hold",
+                                [this](const std::uint8_t*, std::size_t, BinaryReply reply) {
+                                  ++handled_;
+                                  held_.push_back(std::move(reply));
+                                });
+  loop_.start();
+  {
+    auto leaving = connect();
+    ASSERT_TRUE(leaving);
+    Bytes frames;
+    for (std::uint32_t id = 1; id <= 5; ++id) appendRequestFrame(frames, id, "hold", nullptr, 0);
+    frames.insert(frames.end(), {9, 0, 0});  // And the start of a frame never finished.
+    ASSERT_TRUE(leaving->sendRaw(frames.data(), frames.size()));
+  }  // Closed, likely before the host has read a byte.
+  ASSERT_TRUE(waitOnLoop([&] { return handled_ == 5; }));
+  ASSERT_TRUE(waitForConnections(0));
+  auto next = connect();  // Likely to reuse the departed client's descriptor number.
+  ASSERT_TRUE(next);
+  ASSERT_TRUE(waitForConnections(1));
+  loop_.onLoop([&] {
+    for (auto& reply : held_) reply(reinterpret_cast<const std::uint8_t*>("late"), 4);
+    held_.clear();
+    return 0;
+  });
+  expectEcho(*next, 77, "fresh");  // Nothing of the old client's replies leaked here.
+}
+
+TEST_F(SocketMessengerTest, SlowReaderDoesNotHoldUpOthersAndLargeRepliesArriveWhole) {
+  const Bytes big(1 << 20, 0x5a);
+  messenger_->setMessageHandler("big", [&](const std::uint8_t*, std::size_t, BinaryReply reply) {
+    reply(big.data(), big.size());
+  });
+  loop_.start();
+  auto slow = connect();
+  auto quick = connect();
+  ASSERT_TRUE(slow && quick);
+  for (std::uint32_t id = 1; id <= 24; ++id) ASSERT_TRUE(slow->sendRequest(id, "big", nullptr, 0));
+  expectEcho(*quick, 1, "hi");
+  ASSERT_TRUE(slow->sendRequest(25, "echo", nullptr, 0));
+  EngineResponse response;
+  for (std::uint32_t id = 1; id <= 24; ++id) {
+    ASSERT_EQ(slow->receive(response, kWaitMs), Status::kOk);
+    EXPECT_EQ(response.requestId, id);
+    EXPECT_EQ(response.reply, big);
+  }
+  // A small reply behind the large ones in the client's buffer.
+  ASSERT_EQ(slow->receive(response, kWaitMs), Status::kOk);
+  EXPECT_EQ(response.reply, bytesOf("echo:"));
+}
+
+TEST_F(SocketMessengerTest, SocketAndFolderArePrivateAndTheFileGoesWithTheMessenger) {
+  struct stat folder {};
+  ASSERT_EQ(::stat((dir_.string() + "/quillmoss").c_str(), &folder), 0);
+  EXPECT_EQ(folder.st_mode & 0777, 0700u);
+  struct stat socketInfo {};
+  ASSERT_EQ(::lstat(socketPath_.c_str(), &socketInfo), 0);
+  EXPECT_TRUE(S_ISSOCK(socketInfo.st_mode));
+  EXPECT_EQ(socketInfo.st_mode & 0777, 0600u);
+
+  // A second host at the same place is refused while the first still answers.
+  SocketMessenger second(loop_.loop());
+  auto refused = second.listen(socketPath_);
+  ASSERT_FALSE(refused);
+  EXPECT_NE(refused.error().message.find("another quillmoss host"), std::string::npos);
+
+  messenger_.reset();
+  EXPECT_FALSE(std::filesystem::exists(socketPath_));
+}
+
+TEST_F(SocketMessengerTest, PeerOfAnotherUserIsRefused) {
+  if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+  loop_.start();
+  // Open the way so that only the credential check stands between the peer and the host.
+  ASSERT_EQ(::chmod(dir_.string().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod((dir_.string() + "/quillmoss").c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(socketPath_.c_str(), 0777), 0);
+  Bytes frame;
+  appendRequestFrame(frame, 1, "echo", nullptr, 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Exit 0: refused (closed without a reply); 1: answered; 2: cannot act as another user;
+    // 3: could not connect.
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, socketPath_.c_str(), socketPath_.size() + 1);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) ::_exit(3);
+    (void)::send(fd, frame.data(), frame.size(), MSG_NOSIGNAL);
+    char buffer[64];
+    ::_exit(::recv(fd, buffer, sizeof buffer, 0) > 0 ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "could not act as another user here";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  auto client = connect();  // The host's own user is still served.
+  ASSERT_TRUE(client);
+  expectEcho(*client, 2, "hi");
+}
+
+TEST(SocketPlace, StaleSocketIsReplacedAndOtherThingsInTheWayAreRefused) {
+  TempDir dir;
+  LinuxEventLoop loop;
+  SocketMessenger messenger(loop);
+  const std::string folder = dir.string() + "/q";
+  ASSERT_TRUE(preparePrivateFolder(folder));
+  // A regular file where the socket goes is left alone.
+  std::ofstream(folder + "/file.sock") << "keep me";
+  EXPECT_FALSE(messenger.listen(folder + "/file.sock"));
+  EXPECT_TRUE(std::filesystem::is_regular_file(folder + "/file.sock"));
+  // A symlink or a regular file as the folder, and a path too long for a socket address.
+  std::filesystem::create_directory(dir.string() + "/elsewhere");
+  std::filesystem::create_directory_symlink(dir.string() + "/elsewhere", dir.string() + "/link");
+  EXPECT_FALSE(messenger.listen(dir.string() + "/link/engine.sock"));
+  std::ofstream(dir.string() + "/file") << "x";
+  EXPECT_FALSE(messenger.listen(dir.string() + "/file/engine.sock"));
+  EXPECT_FALSE(messenger.listen(dir.string() + "/" + std::string(200, 'a') + "/engine.sock"));
+
+  const std::string path = folder + "/engine.sock";
+  {
+    posix::UniqueFd dead(::socket(AF_UNIX, SOCK_STREAM, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, path.c_str());
+    ASSERT_EQ(::bind(dead.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  }  // Bound, never listening, now closed: what a crashed host leaves.
+  EXPECT_TRUE(messenger.listen(path));
+}
+
+TEST(SocketPlace, OpenFolderIsMadePrivateAndAForeignOneRefused) {
+  TempDir dir;
+  const std::string folder = dir.string() + "/open";
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+  ASSERT_TRUE(preparePrivateFolder(folder));
+  struct stat info {};
+  ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+
+  if (::geteuid() != 0) GTEST_SKIP() << "handing a folder to another user needs root";
+  const std::string foreign = dir.string() + "/foreign";
+  ASSERT_EQ(::mkdir(foreign.c_str(), 0700), 0);
+  if (::chown(foreign.c_str(), 4242, 4242) != 0) GTEST_SKIP() << "no other user to hand it to";
+  auto refused = preparePrivateFolder(foreign);
+  ASSERT_FALSE(refused);
+  EXPECT_NE(refused.error().message.find("another user"), std::string::npos);
+}
+
+TEST(SocketPlace, DefaultPathFollowsTheRuntimeFolder) {
+  const char* saved = std::getenv("XDG_RUNTIME_DIR");
+  const std::string savedValue = saved ? saved : "";
+  ::setenv("XDG_RUNTIME_DIR", "/run/user/1234", 1);
+  EXPECT_EQ(defaultEngineSocketPath(), "/run/user/1234/quillmoss/engine.sock");
+  ::unsetenv("XDG_RUNTIME_DIR");
+  EXPECT_EQ(defaultEngineSocketPath(),
+            "/tmp/quillmoss-" + std::to_string(::getuid()) + "/engine.sock");
+  if (saved) ::setenv("XDG_RUNTIME_DIR", savedValue.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace quillmoss::engine

@@ -1,0 +1,220 @@
+// The menu bar ticker: title, status item, timer, click and the quit rule, in a launched shell.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "host_test_doubles.h"
+#include "menu_bar/menu_bar_title.h"
+
+namespace quillmoss::testing {
+namespace {
+
+using engine::EncodableMap;
+using engine::EncodableValue;
+using host::MenuBarBridge;
+using host::menuBarTitle;
+
+std::string title(const std::string& time, const std::string& count) {
+  return "\u23F1 " + time + "  \U0001F465 " + count;
+}
+
+TEST(MenuBarTitle, ShowsMinutesBelowAnHourHoursFromAnHourOnAndAtLeastOnePerson) {
+  const double now = 1'700'000'000.0;
+  const std::pair<double, const char*> times[] = {
+      {0, "00:00"},      {59.9, "00:59"},   {307, "05:07"},       {3599, "59:59"},
+      {3600, "1:00:00"}, {3661, "1:01:01"}, {360000, "100:00:00"}};
+  for (const auto& [elapsed, time] : times) {
+    EXPECT_EQ(menuBarTitle(now, now - elapsed, 3), title(time, "3")) << elapsed;
+  }
+  for (std::int64_t people : {std::int64_t{0}, std::int64_t{-7}, INT64_MIN}) {
+    EXPECT_EQ(menuBarTitle(now, now, people), title("00:00", "1")) << people;
+  }
+  EXPECT_EQ(menuBarTitle(now, now, 1234567), title("00:00", "1234567"));
+}
+
+TEST(MenuBarTitle, NeverShowsANegativeOrBrokenTime) {
+  const double now = 1'700'000'000.0;
+  const double inf = std::numeric_limits<double>::infinity();
+  for (double startedAt : {now + 30, std::nan(""), inf, -inf, -1e300, 1e300}) {
+    EXPECT_EQ(menuBarTitle(now, startedAt, 1), title("00:00", "1")) << startedAt;
+  }
+  // The largest elapsed time that fits still shows, with its hours in full.
+  EXPECT_EQ(host::elapsedWholeSeconds(0, -9223372036854774784.0), 9223372036854774784);
+  EXPECT_EQ(host::elapsedWholeSeconds(0, -9223372036854775808.0), 0);
+  EXPECT_EQ(menuBarTitle(0, -9223372036854774784.0, 1), title("2562047788015215:13:04", "1"));
+}
+
+EncodableMap arguments(std::optional<EncodableValue> startedAt,
+                       std::optional<EncodableValue> people = std::nullopt) {
+  EncodableMap map;
+  if (startedAt) map[EncodableValue("startedAt")] = *startedAt;
+  if (people) map[EncodableValue("peopleStudying")] = *people;
+  return map;
+}
+EncodableMap people(EncodableValue count) {
+  return arguments(std::nullopt, count);
+}
+
+class MenuBarBridgeTest : public ShellFixture {
+ protected:
+  void SetUp() override {
+    ShellFixture::SetUp();
+    // Another window first, so the bridge must look for the main window by its class.
+    application
+        .addWindow(std::make_unique<appkit_model::ModelWindow>(
+            host::Rect{0, 0, 10, 10}, 0, appkit_model::BackingStoreType::buffered, false))
+        .orderFront();
+    launch();
+    mainWindow = interface.window;
+  }
+  host::MainFlutterWindow* mainWindow = nullptr;
+};
+
+TEST_F(MenuBarBridgeTest, StartShowsAVariableItemAndTicksEverySecondFromTheGivenStart) {
+  menuBar("startTimer");
+  EXPECT_TRUE(*timerRunning);
+  auto& item = *statusBar.items().at(0);
+  EXPECT_EQ(item.length(), -1.0);
+  EXPECT_EQ(item.modelButton().font(),
+            host::Font::monospacedDigitSystemFont(13.0, host::FontWeight::medium));
+  // The title is set through the main queue, never inside the call.
+  EXPECT_EQ(item.modelButton().titleChanges(), 0);
+  loop.runPending();
+  EXPECT_EQ(shownTitle(), title("00:00", "1"));
+
+  menuBar("startTimer", arguments(EncodableValue(loop.time - 3598.5), EncodableValue(3)));
+  ASSERT_EQ(loop.timers.size(), 1u);
+  EXPECT_EQ(loop.timers.begin()->second.period, 1.0);
+  loop.runPending();
+  EXPECT_EQ(shownTitle(), title("59:58", "3"));
+  loop.advance(1.0);
+  EXPECT_EQ(shownTitle(), title("59:59", "3"));
+  loop.advance(1.0);
+  EXPECT_EQ(shownTitle(), title("1:00:00", "3"));
+  // Late firings do not add up: the time comes from the start afresh.
+  loop.time += 100;
+  loop.advance(1.0);
+  EXPECT_EQ(shownTitle(), title("1:01:41", "3"));
+  EXPECT_EQ(statusBar.items().at(0)->modelButton().fontChanges(), 1);
+}
+
+TEST_F(MenuBarBridgeTest, ArgumentsOfEitherIntegerWidthOrWrongTypeTakeDefaults) {
+  const std::pair<EncodableValue, std::string> cases[] = {
+      {arguments(EncodableValue(std::int64_t{1'699'999'940}), EncodableValue(std::int64_t{5})),
+       title("01:00", "5")},
+      {arguments(EncodableValue("yesterday"), EncodableValue(2.0)), title("00:00", "1")},
+      {engine::EncodableList{EncodableValue(1.0)}, title("00:00", "1")}};
+  for (const auto& [args, shown] : cases) {
+    menuBar("startTimer", args);
+    loop.runPending();
+    EXPECT_EQ(shownTitle(), shown);
+  }
+}
+
+TEST_F(MenuBarBridgeTest, NonFiniteStartShowsZero) {
+  for (double startedAt :
+       {std::nan(""), -std::numeric_limits<double>::infinity(), loop.time + 500}) {
+    menuBar("startTimer", arguments(EncodableValue(startedAt)));
+    loop.advance(2.0);
+    EXPECT_EQ(shownTitle(), title("00:00", "1")) << startedAt;
+  }
+}
+
+TEST_F(MenuBarBridgeTest, UpdatePeopleShowsAtOnceNeverBelowOneAndNothingWhileStopped) {
+  menuBar("updatePeople", people(EncodableValue(4)));
+  loop.runPending();
+  EXPECT_TRUE(statusBar.items().empty());
+  EXPECT_TRUE(loop.timers.empty());
+  EXPECT_FALSE(*timerRunning);
+
+  menuBar("startTimer");
+  for (auto [count, shown] : {std::pair{12, "12"}, std::pair{0, "1"}, std::pair{-40, "1"}}) {
+    menuBar("updatePeople", people(EncodableValue(std::int64_t{count})));
+    loop.runPending();
+    EXPECT_EQ(shownTitle(), title("00:00", shown));
+  }
+}
+
+TEST_F(MenuBarBridgeTest, RestartWhileOnlyTheMenuBarShowsKeepsTheApplication) {
+  menuBar("startTimer");
+  auto first = statusBar.items().at(0);
+  mainWindow->close();
+  // A restart replaces the item and the timer, and nothing else.
+  menuBar("startTimer", people(EncodableValue(3)));
+  EXPECT_NE(statusBar.items().at(0), first);
+  EXPECT_EQ(loop.timers.size(), 1u);
+  loop.advance(1.0);
+  // Only the new item's title changes: the old one is gone and its task finds no item.
+  EXPECT_EQ(first->modelButton().titleChanges(), 0);
+  EXPECT_EQ(shownTitle(), title("00:01", "3"));
+  EXPECT_TRUE(*timerRunning);
+  EXPECT_FALSE(application.isTerminated());
+  EXPECT_FALSE(loop.quitStatus.has_value());
+}
+
+TEST_F(MenuBarBridgeTest, StopWithTheWindowShownOrWhenNotTickingKeepsTheApplication) {
+  // The quit after a stop with the window hidden is ShellTest's.
+  mainWindow->close();
+  menuBar("stopTimer");
+  mainWindow->orderFront();
+  menuBar("startTimer");
+  menuBar("stopTimer");
+  loop.advance(3.0);
+  EXPECT_TRUE(statusBar.items().empty());
+  EXPECT_TRUE(loop.timers.empty());
+  EXPECT_FALSE(*timerRunning);
+  // A second stop finds nothing to stop, even with the window hidden.
+  mainWindow->close();
+  menuBar("stopTimer");
+  loop.runPending();
+  EXPECT_FALSE(loop.quitStatus.has_value());
+}
+
+TEST_F(MenuBarBridgeTest, ClickBringsTheMainWindowBackAndKeepsTicking) {
+  menuBar("startTimer");
+  mainWindow->close();
+  application.setActivationPolicy(host::ActivationPolicy::accessory);
+  statusBar.items().at(0)->modelButton().click();
+  EXPECT_EQ(application.activationPolicy(), host::ActivationPolicy::regular);
+  EXPECT_EQ(application.activationCount(), 1);
+  EXPECT_TRUE(application.lastActivationIgnoredOthers());
+  EXPECT_TRUE(mainWindow->isVisible());
+  EXPECT_EQ(mainWindow->makeKeyAndOrderFrontCount(), 1);
+  loop.advance(1.0);
+  EXPECT_EQ(shownTitle(), title("00:01", "1"));
+}
+
+TEST_F(MenuBarBridgeTest, UnknownMethodIsNotImplementedAndChangesNothing) {
+  for (const char* method : {"startTimers", "StartTimer"}) {
+    auto reply = messenger.call(host::kMenuBarChannel, method);
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(reply->kind, engine::MethodReply::Kind::kNotImplemented);
+  }
+  EXPECT_TRUE(statusBar.items().empty());
+  EXPECT_TRUE(loop.tasks.empty());
+}
+
+TEST_F(MenuBarBridgeTest, TimerTasksAndClickHoldTheBridgeWeakly) {
+  // A bridge of its own in an application without a main window: a stop quits.
+  appkit_model::ModelApplication bare(loop);
+  auto lone = std::make_unique<MenuBarBridge>(MenuBarBridge::Services{loop, statusBar, bare, loop});
+  lone->startMenuBar();
+  lone->stopMenuBar();
+  loop.runPending();
+  EXPECT_TRUE(bare.isTerminated());
+
+  lone->startMenuBar();
+  auto item = statusBar.items().at(0);
+  lone.reset();
+  // The timer went with the bridge, the queued title task finds no bridge, the click no target.
+  EXPECT_TRUE(loop.timers.empty());
+  loop.advance(2.0);
+  EXPECT_EQ(item->modelButton().titleChanges(), 0);
+  item->modelButton().click();
+  EXPECT_EQ(bare.activationCount(), 0);
+  EXPECT_FALSE(*timerRunning);
+}
+
+}  // namespace
+}  // namespace quillmoss::testing

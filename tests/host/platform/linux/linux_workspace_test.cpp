@@ -1,0 +1,250 @@
+// Names and icons on an XDG desktop: desktop entries and an icon theme in a temporary folder,
+// running windows from a double, the replies decoded as PNG through gdk-pixbuf.
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+
+#include "names/app_names_and_icons.h"
+#include "platform/linux/icon_theme.h"
+#include "platform/linux/installed_applications.h"
+#include "platform/linux/linux_workspace.h"
+#include "platform/linux/pixbuf_image.h"
+
+namespace quillmoss::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Png = std::optional<std::vector<std::uint8_t>>;
+
+constexpr std::uint32_t kRed = 0xff0000ff;  // 0xRRGGBBAA
+constexpr std::uint32_t kGreen = 0x00ff00ff;
+constexpr std::uint32_t kBlue = 0x0000ffff;
+constexpr std::uint32_t kYellow = 0xffff00ff;
+constexpr std::uint32_t kWhite = 0xffffffff;
+
+void writeText(const fs::path& file, const std::string& text) {
+  fs::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary) << text;
+}
+
+void writePng(const fs::path& file, int side, std::uint32_t rgba, int height = 0) {
+  fs::create_directories(file.parent_path());
+  GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, side, height ? height : side);
+  gdk_pixbuf_fill(pixbuf, rgba);
+  gdk_pixbuf_save(pixbuf, file.c_str(), "png", nullptr, nullptr);
+  g_object_unref(pixbuf);
+}
+
+// The pixels (0xRRGGBBAA, row by row) of a 32 x 32 PNG; empty for anything else.
+std::vector<std::uint32_t> pixels32(const Png& png) {
+  std::vector<std::uint32_t> rgba;
+  if (!png) return rgba;
+  GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("png", nullptr);
+  GdkPixbuf* pixbuf = gdk_pixbuf_loader_write(loader, png->data(), png->size(), nullptr) &&
+                              gdk_pixbuf_loader_close(loader, nullptr)
+                          ? gdk_pixbuf_loader_get_pixbuf(loader)
+                          : nullptr;
+  if (pixbuf && gdk_pixbuf_get_width(pixbuf) == 32 && gdk_pixbuf_get_height(pixbuf) == 32) {
+    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+    const guchar* row = gdk_pixbuf_read_pixels(pixbuf);
+    for (int y = 0; y < 32; ++y, row += gdk_pixbuf_get_rowstride(pixbuf)) {
+      for (const guchar* p = row; p < row + 32 * channels; p += channels) {
+        rgba.push_back(std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 |
+                       std::uint32_t{p[2]} << 8 | (channels == 4 ? p[3] : 0xffu));
+      }
+    }
+  }
+  g_object_unref(loader);
+  return rgba;
+}
+
+// A 32 x 32 PNG of one colour; colour 0 means no icon at all.
+void expectIcon(const Png& png, std::uint32_t rgba) {
+  if (rgba == 0) {
+    EXPECT_EQ(png, std::nullopt);
+  } else {
+    EXPECT_EQ(pixels32(png), std::vector<std::uint32_t>(32 * 32, rgba));
+  }
+}
+
+std::string desktopEntry(const std::string& name, const std::string& icon,
+                         const std::string& extra = "") {
+  return "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=true\n" +
+         (icon.empty() ? "" : "Icon=" + icon + "\n") + extra;
+}
+
+// A temporary folder with data/applications, data/icons (hicolor and the current theme
+// "Current") and pixmaps.
+fs::path makeDesktop() {
+  std::string pattern = (fs::temp_directory_path() / "qm-host-XXXXXX").string();
+  const fs::path root = ::mkdtemp(pattern.data());
+  const fs::path apps = root / "data/applications", hicolor = root / "data/icons/hicolor";
+  const fs::path current = root / "data/icons/Current";
+  writeText(hicolor / "index.theme",
+            "[Icon Theme]\nName=Hicolor\nDirectories=16x16/apps,32x32/apps,32x32@2/apps,"
+            "48x48/apps,256x256/apps,scalable/apps\n"
+            "[16x16/apps]\nSize=16\nType=Threshold\n[32x32/apps]\nSize=32\nType=Threshold\n"
+            "[32x32@2/apps]\nSize=32\nScale=2\nType=Threshold\n"
+            "[48x48/apps]\nSize=48\nType=Threshold\n[256x256/apps]\nSize=256\nType=Threshold\n"
+            "[scalable/apps]\nSize=128\nMinSize=8\nMaxSize=512\nType=Scalable\n");
+  writeText(current / "index.theme",
+            "[Icon Theme]\nName=Current\nInherits=hicolor\nDirectories=64x64/apps\n"
+            "[64x64/apps]\nSize=64\nType=Fixed\n");
+  // Sizes around 32: the 48 wins over 16 and 256; the 16 only when nothing else exists.
+  writePng(hicolor / "16x16/apps/editor.png", 16, kBlue);
+  writePng(hicolor / "48x48/apps/editor.png", 48, kRed);
+  writePng(hicolor / "256x256/apps/editor.png", 256, kGreen);
+  writePng(hicolor / "16x16/apps/tiny.png", 16, kBlue);
+  writePng(hicolor / "32x32@2/apps/tiny.png", 64, kGreen);
+  // A wide vector icon only: stretched over the whole square.
+  writeText(hicolor / "scalable/apps/vector.svg",
+            "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"16\" "
+            "viewBox=\"0 0 64 16\"><rect width=\"64\" height=\"16\" fill=\"#00ff00\"/></svg>\n");
+  writePng(hicolor / "16x16/apps/vector.png", 16, kBlue);
+  // The current theme wins over hicolor's exact size.
+  writePng(hicolor / "32x32/apps/themed.png", 32, kBlue);
+  writePng(current / "64x64/apps/themed.png", 64, kYellow);
+  // Pixmaps as the last resort, XPM included.
+  writeText(root / "pixmaps/oldstyle.xpm",
+            "/* XPM */\nstatic char * x[] = {\"2 2 1 1\", \"a c #FFFF00\", \"aa\", \"aa\"};\n");
+  writePng(root / "absolute/logo.png", 20, kWhite, 10);
+  writeText(root / "absolute/broken.png", "not a png at all");
+
+  const std::pair<const char*, std::string> entries[] = {
+      {"org.example.Editor", desktopEntry("Text Editor", "editor", "Name[de]=Texteditor\n")},
+      {"org.example.Vector", desktopEntry("Vector Studio", "vector.svg")},
+      {"org.example.Themed", desktopEntry("Themed", "themed")},
+      {"org.example.Tiny", desktopEntry("Tiny", "tiny")},
+      {"org.example.Old", desktopEntry("Old Style", "oldstyle")},
+      {"org.example.Logo", desktopEntry("Logo", (root / "absolute/logo.png").string())},
+      {"org.example.Broken", desktopEntry("Broken", (root / "absolute/broken.png").string())},
+      {"org.example.Missing", desktopEntry("Missing", "no-such-icon")},
+      {"org.example.Escape", desktopEntry("Escape", "../Current/index")},
+      {"org.example.Bare", desktopEntry("Bare", "")},
+      {"kde/org.example.Nested", desktopEntry("Nested", "vector")},
+      {"WmClassed", desktopEntry("Classy App", "themed", "StartupWMClass=classy\n")}};
+  for (const auto& [id, text] : entries) writeText(apps / (std::string(id) + ".desktop"), text);
+  // Settled folders: their times lie well before the first scan.
+  const auto past = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  fs::last_write_time(apps, past);
+  fs::last_write_time(apps / "kde", past);
+  return root;
+}
+
+struct RunningWindowsDouble : host::RunningWindows {
+  std::vector<desktop::RunningWindow> list() override { return windows; }
+  std::vector<desktop::RunningWindow> windows;
+};
+
+class LinuxWorkspaceTest : public ::testing::Test {
+ protected:
+  ~LinuxWorkspaceTest() override { fs::remove_all(root); }
+
+  const fs::path root = makeDesktop();
+  RunningWindowsDouble running;
+  host::XdgInstalledApplications installed{{root / "data"}};
+  host::IconTheme theme{{{root / "data/icons"}, {root / "pixmaps"}, "Current"}};
+  host::LinuxWorkspace workspace{running, installed, theme};
+  host::AppNamesAndIcons names{workspace};
+
+  // Colour 0: no icon.
+  struct Expected {
+    const char* key;
+    std::optional<std::string> name;
+    std::uint32_t colour;
+  };
+  void expectNamesAndIcons(const std::vector<Expected>& cases) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.key);
+      EXPECT_EQ(names.getAppName(c.key), c.name);
+      expectIcon(names.getAppIcon(c.key), c.colour);
+    }
+  }
+};
+
+TEST_F(LinuxWorkspaceTest, InstalledEntriesNameEveryKeyShapeAndDrawEveryIconKind) {
+  // The colours show which file the theme chose (see makeDesktop). A wide SVG fills the whole
+  // square; IDs match ignoring case.
+  expectNamesAndIcons({{"org.example.Editor", "Text Editor", kRed},
+                       {"org.example.Editor#example.com", "example.com", kRed},
+                       {"#org.example.Editor", "org.example.Editor", kRed},
+                       {"org.example.vector", "Vector Studio", kGreen},
+                       {"kde-org.example.Nested", "Nested", kGreen},
+                       {"org.example.Themed", "Themed", kYellow},
+                       {"org.example.Tiny", "Tiny", kBlue},
+                       {"org.example.Old", "Old Style", kYellow},
+                       {"org.example.Logo", "Logo", kWhite},
+                       {"org.example.Nowhere", std::nullopt, 0},
+                       {"", std::nullopt, 0}});
+  // An unreadable, missing, escaping or absent icon is nil; the name is still there.
+  for (std::string name : {"Broken", "Missing", "Escape", "Bare"}) {
+    EXPECT_EQ(names.getAppName("org.example." + name), name);
+    EXPECT_EQ(names.getAppIcon("org.example." + name), std::nullopt) << name;
+  }
+}
+
+TEST_F(LinuxWorkspaceTest, RunningApplicationsNameFirstAndIconSecond) {
+  // Editor's blue window icon loses to its entry's red one; classy is matched to its entry
+  // through StartupWMClass.
+  running.windows = {
+      {"", "Nobody", 0, 0, {}},
+      {"org.example.Editor", "notes.txt - Editor", 2, 2, std::vector(4, 0xff0000ffu)},
+      {"tool", "Tool Window", 3, 1, std::vector(3, 0xffff0000u)},
+      {"classy", "Classy main window", 0, 0, {}},
+      {"untitled", "", 0, 0, {}}};
+  expectNamesAndIcons({{"org.example.Editor", "Text Editor", kRed},
+                       {"tool", "Tool Window", kRed},
+                       {"classy", "Classy App", kYellow},
+                       {"untitled", std::nullopt, 0},
+                       {"", std::nullopt, 0}});
+}
+
+TEST_F(LinuxWorkspaceTest, TheIndexIsRescannedOnlyWhenAnApplicationsFolderChanges) {
+  EXPECT_EQ(names.getAppName("org.example.Later"), std::nullopt);
+  EXPECT_EQ(names.getAppName("org.example.Editor"), "Text Editor");
+  EXPECT_EQ(installed.scanCount(), 1);
+  writeText(root / "data/applications/kde/org.example.Later.desktop",
+            desktopEntry("Later", "editor"));
+  EXPECT_EQ(names.getAppName("kde-org.example.Later"), "Later");
+  EXPECT_EQ(installed.scanCount(), 2);
+  // Just changed: scanned on every use until the folder has been quiet for a while.
+  fs::remove(root / "data/applications/org.example.Editor.desktop");
+  EXPECT_EQ(names.getAppName("org.example.Editor"), std::nullopt);
+  EXPECT_GE(installed.scanCount(), 3);
+}
+
+using PixbufImage = LinuxWorkspaceTest;
+
+TEST_F(PixbufImage, RefusesBadSizesAndShortPixelData) {
+  EXPECT_EQ(host::ArgbImage(2, 2, {1, 2, 3}).pngDrawnAtSize(32, 32), std::nullopt);
+  EXPECT_EQ(host::ArgbImage(0, 2, {}).pngDrawnAtSize(32, 32), std::nullopt);
+  EXPECT_EQ(host::ArgbImage(1, 1, {0xff00ff00u}).pngDrawnAtSize(0, 32), std::nullopt);
+  expectIcon(host::ArgbImage(1, 1, {0x8000ff00u}).pngDrawnAtSize(32, 32), 0x00ff0080u);
+
+  // Missing, a folder where the file should be, damaged files of each format, and a file whose
+  // extension lies about its content.
+  const fs::path dir = root / "files";
+  fs::create_directories(dir / "folder.png");
+  std::ifstream in(root / "data/icons/hicolor/48x48/apps/editor.png", std::ios::binary);
+  const std::string whole{std::istreambuf_iterator<char>(in), {}};
+  writeText(dir / "cut.png", whole.substr(0, whole.size() / 2));
+  writeText(dir / "bad.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\"");
+  writeText(dir / "bad.xpm", "/* XPM */\nstatic char * x[] = {\"9 9 1 1\"};\n");
+  writeText(dir / "really-png.svg", whole);
+  writeText(dir / "noextension", whole);
+  for (const char* name : {"missing.png", "folder.png", "bad.svg", "bad.xpm", "really-png.svg"}) {
+    EXPECT_EQ(host::PixbufFileImage(dir / name).pngDrawnAtSize(32, 32), std::nullopt) << name;
+  }
+  // A cut PNG may still give its decoded rows; it must only not fail badly.
+  if (Png cut = host::PixbufFileImage(dir / "cut.png").pngDrawnAtSize(32, 32)) {
+    EXPECT_EQ(pixels32(cut).size(), 32u * 32u);
+  }
+  expectIcon(host::PixbufFileImage(dir / "noextension").pngDrawnAtSize(32, 32), kRed);
+}
+
+}  // namespace
+}  // namespace quillmoss::testing

@@ -1,0 +1,79 @@
+// The real process runner: output as text, time limit, non-UTF-8 output, launch failure,
+// descriptors, and children that keep the pipe open or write a lot to stderr.
+#include "platform/linux/linux_process_runner.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+
+namespace quillmoss::testing {
+namespace {
+
+using host::LinuxProcessRunner;
+using namespace std::chrono_literals;
+
+LinuxProcessRunner runnerWithTimeout(std::chrono::milliseconds timeout) {
+  LinuxProcessRunner::Limits limits;
+  limits.timeout = timeout;
+  return LinuxProcessRunner(limits);
+}
+
+TEST(ProcessRunnerTest, ReturnsStandardOutputAsUtf8TextOrNothing) {
+  LinuxProcessRunner runner;
+  EXPECT_EQ(runner.run({"printf", "%s|", "one arg with spaces", "two"}),
+            "one arg with spaces|two|");
+  EXPECT_EQ(runner.run({"true"}), "");
+  EXPECT_EQ(runner.run({"printf", "caf\xc3\xa9"}), "caf\xc3\xa9");
+  EXPECT_EQ(runner.run({"printf", "\\377"}), std::nullopt);
+  EXPECT_EQ(runner.run({"printf", "\\300\\257"}), std::nullopt);  // overlong '/'
+  // Large output is read while the child runs.
+  auto output = runner.run({"head", "-c", "3000000", "/dev/zero"});
+  ASSERT_TRUE(output);
+  EXPECT_EQ(output->size(), 3000000u);
+}
+
+TEST(ProcessRunnerTest, NeitherAChattyStandardErrorNorAGrandchildHoldingThePipeStallsIt) {
+  auto runner = runnerWithTimeout(20s);
+  EXPECT_EQ(runner.run({"sh", "-c", "head -c 2000000 /dev/zero >&2; echo done"}), "done\n");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(runner.run({"sh", "-c", "sleep 30 & echo started"}), "started\n");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+}
+
+// A hung child: killed at the time limit, its output counting as none.
+TEST(ProcessRunnerTest, AChildRunningPastTheLimitIsKilledAndCountsAsNoOutput) {
+  auto runner = runnerWithTimeout(300ms);
+  const auto start = std::chrono::steady_clock::now();
+  auto output = runner.run({"sh", "-c", "echo partial; exec sleep 60"});
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(output, std::nullopt);
+  EXPECT_LT(took, 10s);
+  // The whole process group went with it: nothing is left for us to reap.
+  EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+}
+
+TEST(ProcessRunnerTest, LaunchFailureGivesNothingWithoutBlocking) {
+  LinuxProcessRunner runner;
+  // An argument longer than the kernel takes makes the launch itself fail.
+  EXPECT_EQ(runner.run({"true", std::string(200000, 'x')}), std::nullopt);
+  // A program env cannot find: env reports on stderr, and there is no output.
+  EXPECT_EQ(runner.run({"quillmoss-no-such-program"}), "");
+}
+
+TEST(ProcessRunnerTest, NoDescriptorOfTheHostLeaksIntoTheChild) {
+  int leaky = ::open("/dev/null", O_RDONLY);  // deliberately without O_CLOEXEC
+  ASSERT_GE(leaky, 3);
+  LinuxProcessRunner runner;
+  auto listing = runner.run({"ls", "/proc/self/fd"});
+  ::close(leaky);
+  ASSERT_TRUE(listing);
+  // ls sees its standard streams and the folder it reads, nothing else.
+  EXPECT_EQ(*listing, "0\n1\n2\n3\n");
+}
+
+}  // namespace
+}  // namespace quillmoss::testing

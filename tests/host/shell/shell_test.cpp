@@ -1,0 +1,140 @@
+// The shell: launch order, the main window's set-up, plug-in registration and lifetime rules.
+#include <gtest/gtest.h>
+
+#include "host_test_doubles.h"
+#include "shell/generated_plugin_registrant.h"
+
+namespace quillmoss::testing {
+namespace {
+
+using host::ActivationPolicy;
+
+const std::vector<std::string> kPluginKeys = {"AppLinksMacosPlugin",
+                                              "DeviceInfoPlusMacosPlugin",
+                                              "FileSelectorPlugin",
+                                              "FlutterLocalNotificationsPlugin",
+                                              "FlutterSecureStorageDarwinPlugin",
+                                              "GeolocatorPlugin",
+                                              "FPPPackageInfoPlusPlugin",
+                                              "SentryFlutterPlugin",
+                                              "SharedPreferencesPlugin",
+                                              "UrlLauncherPlugin"};
+
+TEST(RegisterGeneratedPlugins, AsksForTheTenKeysInOrderAndEachPluginAttachesItself) {
+  RecordingMessenger messenger;
+  engine::EngineRegistry registry(&messenger);
+  host::RegisterGeneratedPlugins(&registry);
+  EXPECT_EQ(messenger.channels, kPluginKeys);
+  for (const auto& key : kPluginKeys) EXPECT_TRUE(registry.hasRegistrar(key)) << key;
+  // A stand-in does nothing more: every call is not implemented.
+  auto reply = messenger.call("GeolocatorPlugin", "getPosition");
+  ASSERT_TRUE(reply.has_value());
+  EXPECT_EQ(reply->kind, engine::MethodReply::Kind::kNotImplemented);
+}
+
+using ShellTest = ShellFixture;
+
+TEST_F(ShellTest, PluginsThenBothBridgesThenTheBaseLaunchStep) {
+  std::vector<bool> baseDoneWhenAttached;
+  messenger.onHandlerSet = [&](const std::string&) {
+    baseDoneWhenAttached.push_back(interface.delegate &&
+                                   interface.delegate->hasFinishedLaunching());
+  };
+  launch();
+  std::vector<std::string> expected = kPluginKeys;
+  expected.push_back("com.velbrook.quillmoss/menu_bar");
+  expected.push_back("com.velbrook.quillmoss/usage_tracker");
+  EXPECT_EQ(messenger.channels, expected);
+  EXPECT_EQ(baseDoneWhenAttached, std::vector<bool>(12, false));
+  EXPECT_TRUE(interface.delegate->hasFinishedLaunching());
+  auto* controller =
+      dynamic_cast<host::FlutterViewController*>(interface.window->contentViewController());
+  ASSERT_NE(controller, nullptr);
+  EXPECT_TRUE(controller->registry().hasRegistrar("MenuBarBridge"));
+  EXPECT_TRUE(controller->registry().hasRegistrar("UsageTrackerBridge"));
+
+  // The one main window keeps the interface file's frame, not the controller's, and is kept
+  // when closed.
+  ASSERT_EQ(application.windows(), std::vector<host::Window*>{interface.window});
+  EXPECT_EQ(interface.window->className(), "MainFlutterWindow");
+  EXPECT_NE(host::FlutterViewController::kPreferredContentFrame, host::kMainWindowFrame);
+  EXPECT_EQ(interface.window->frame(), host::kMainWindowFrame);
+  EXPECT_FALSE(interface.window->isReleasedWhenClosed());
+  EXPECT_TRUE(interface.window->isVisible());
+}
+
+TEST_F(ShellTest, ClosingTheLastWindowWithoutATimerQuits) {
+  launch();
+  // A window released on close leaves the list; the main window is still there.
+  auto& other = application.addWindow(std::make_unique<appkit_model::ModelWindow>(
+      host::Rect{0, 0, 10, 10}, 0, appkit_model::BackingStoreType::buffered, false));
+  other.orderFront();
+  application.userClosedWindow(other);
+  EXPECT_EQ(application.windows().size(), 1u);
+  EXPECT_FALSE(application.isTerminated());
+  application.userClosedWindow(*interface.window);
+  EXPECT_TRUE(application.isTerminated());
+  EXPECT_EQ(loop.quitStatus, 0);
+}
+
+TEST_F(ShellTest, ClosingWhileTheTimerRunsKeepsAMenuBarOnlyApplication) {
+  launch();
+  menuBar("startTimer");
+  auto* controller = interface.window->contentViewController();
+  application.userClosedWindow(*interface.window);
+  EXPECT_FALSE(application.isTerminated());
+  EXPECT_EQ(application.activationPolicy(), ActivationPolicy::accessory);
+  EXPECT_EQ(application.windows(), std::vector<host::Window*>{interface.window});
+  EXPECT_FALSE(interface.window->isVisible());
+  EXPECT_EQ(statusBar.items().size(), 1u);
+
+  // Reopen: regular again, the same window with the same engine, and no activation.
+  EXPECT_TRUE(application.userReopened());
+  EXPECT_EQ(application.activationPolicy(), ActivationPolicy::regular);
+  EXPECT_TRUE(interface.window->isVisible());
+  EXPECT_EQ(interface.window->contentViewController(), controller);
+  EXPECT_EQ(interface.window->makeKeyAndOrderFrontCount(), 1);
+  EXPECT_EQ(application.activationCount(), 0);
+}
+
+TEST_F(ShellTest, StoppingTheTimerWhileTheWindowIsClosedQuits) {
+  launch();
+  menuBar("startTimer");
+  application.userClosedWindow(*interface.window);
+  menuBar("startTimer");  // a restart in this state keeps the application
+  loop.runPending();
+  EXPECT_FALSE(application.isTerminated());
+  // The stop leaves the item at once and quits through the main queue.
+  menuBar("stopTimer");
+  EXPECT_TRUE(statusBar.items().empty());
+  EXPECT_FALSE(application.isTerminated());
+  loop.runPending();
+  EXPECT_TRUE(application.isTerminated());
+  EXPECT_EQ(loop.quitStatus, 0);
+}
+
+TEST_F(ShellTest, ReopenShowsNothingMoreWithAVisibleWindowAndTurnsRegularWithout) {
+  launch();
+  application.setActivationPolicy(ActivationPolicy::accessory);
+  EXPECT_TRUE(application.userReopened());
+  EXPECT_EQ(application.activationPolicy(), ActivationPolicy::accessory);
+  EXPECT_EQ(interface.window->makeKeyAndOrderFrontCount(), 0);
+
+  appkit_model::ModelApplication bare(loop, ActivationPolicy::accessory);
+  EXPECT_TRUE(interface.delegate->applicationShouldHandleReopen(bare, false));
+  EXPECT_EQ(bare.activationPolicy(), ActivationPolicy::regular);
+}
+
+TEST_F(ShellTest, ApplicationMainRunsUntilTerminated) {
+  loop.post([this] { application.terminate(); });
+  EXPECT_EQ(host::applicationMain(environment()), 0);
+  EXPECT_TRUE(application.isTerminated());
+}
+
+TEST_F(ShellTest, LaunchWithoutTheEngineControllerIsFatal) {
+  host::AppDelegate delegate(environment().bridges);
+  EXPECT_DEATH(delegate.applicationDidFinishLaunching(application), "");
+}
+
+}  // namespace
+}  // namespace quillmoss::testing

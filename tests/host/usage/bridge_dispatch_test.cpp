@@ -1,0 +1,180 @@
+// The usage channel's dispatch: the method table, argument rules and the queues replies
+// travel through.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <future>
+#include <thread>
+
+#include "bridge_test_fixture.h"
+#include "usage/setup_serializer.h"
+
+namespace quillmoss::testing {
+namespace {
+
+using engine::EncodableList;
+using engine::EncodableMap;
+using engine::EncodableValue;
+using Kind = RecordedReply::Kind;
+
+void writeFile(const std::filesystem::path& file, const std::string& text) {
+  std::filesystem::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary) << text;
+}
+
+const std::string kListCommand = "launchctl list com.velbrook.quillmoss.tracker";
+
+TEST_F(BridgeTest, EveryMethodHopsToBackgroundAndRepliesOnceThroughTheMainQueue) {
+  for (const char* method : {"setup", "getUsage", "getActivity", "getSegments", "getAppName",
+                             "getAppIcon", "isRunning", "noSuchMethod"}) {
+    SCOPED_TRACE(method);
+    auto reply = call(method);
+    // Nothing happens inside handleMethodCall but the hop to the background queue.
+    EXPECT_EQ(reply->answers, 0);
+    EXPECT_EQ(background.pending(), 1u);
+    EXPECT_EQ(mainQueue.pending(), 0u);
+    background.drain();
+    EXPECT_EQ(reply->answers, 0) << "answered off the main queue";
+    EXPECT_EQ(mainQueue.pending(), 1u);
+    mainQueue.drain();
+    EXPECT_EQ(reply->answers, 1);
+    EXPECT_TRUE(reply->onMainQueue);
+  }
+}
+
+TEST_F(BridgeTest, NamesDifferingOnlyInCaseAreNotImplemented) {
+  for (const char* method :
+       {"SETUP", "GetUsage", "getusage", "isrunning", "getUsage ", "", "getAppname", "get_usage"}) {
+    SCOPED_TRACE(method);
+    auto reply = callAndSettle(method, EncodableMap{{"date", "2026-01-01"}});
+    EXPECT_EQ(reply->kind, Kind::NotImplemented);
+  }
+  EXPECT_TRUE(runner.calls.empty());
+  EXPECT_FALSE(std::filesystem::exists(paths.appSupportDir));
+}
+
+TEST_F(BridgeTest, IsRunningLooksForTheQuotedPidKeyOnly) {
+  const std::string loadedRunning =
+      "{\n\t\"Label\" = \"com.velbrook.quillmoss.tracker\";\n\t\"PID\" = 4242;\n};\n";
+  const std::string loadedStopped =
+      "{\n\t\"Label\" = \"com.velbrook.quillmoss.tracker\";\n\t\"LastExitStatus\" = 0;\n};\n";
+  struct Case {
+    std::optional<std::string> output;
+    bool expected;
+  } cases[] = {{loadedRunning, true},
+               {loadedStopped, false},
+               {std::string(), false},
+               {std::string("PID = 12"), false},
+               {std::nullopt, false}};  // not UTF-8 or not started
+  for (const auto& c : cases) {
+    runner.outputs[kListCommand] = c.output;
+    runner.calls.clear();
+    // Arguments are ignored, whatever their shape.
+    auto reply = callAndSettle("isRunning", EncodableList{EncodableValue(1)});
+    ASSERT_EQ(reply->kind, Kind::Success);
+    EXPECT_EQ(reply->value, EncodableValue(c.expected));
+    ASSERT_EQ(runner.calls.size(), 1u);
+    EXPECT_EQ(runner.calls[0],
+              (std::vector<std::string>{"launchctl", "list", "com.velbrook.quillmoss.tracker"}));
+  }
+}
+
+TEST_F(BridgeTest, BundleIdIsTheStringOrEmptyAndNoNameOrIconIsNil) {
+  // Without a catalog at all.
+  EXPECT_TRUE(callAndSettle("getAppName", EncodableMap{{"bundleId", "x"}})->value.isNull());
+  EXPECT_TRUE(callAndSettle("getAppIcon", EncodableMap{{"bundleId", "x"}})->value.isNull());
+
+  auto shared = std::make_shared<FakeCatalog>();
+  FakeCatalog& catalog = *shared;
+  catalog.name = "Safari";
+  catalog.icon = std::vector<std::uint8_t>{0x89, 'P', 'N', 'G'};
+  auto s = services();
+  s.catalog = shared;
+  bridge = std::make_unique<host::UsageTrackerBridge>(s);
+
+  callAndSettle("getAppName", EncodableMap{{"bundleId", "com.apple.Safari"}});
+  callAndSettle("getAppName");                                     // no arguments
+  callAndSettle("getAppName", EncodableMap{{"bundleId", 7}});      // not a string
+  callAndSettle("getAppIcon", EncodableList{"com.apple.Safari"});  // not a map
+  EXPECT_EQ(catalog.keys, (std::vector<std::string>{"com.apple.Safari", "", "", ""}));
+
+  EXPECT_EQ(callAndSettle("getAppName", EncodableMap{{"bundleId", "x"}})->value,
+            EncodableValue("Safari"));
+  EXPECT_EQ(callAndSettle("getAppIcon", EncodableMap{{"bundleId", "x"}})->value,
+            EncodableValue(std::vector<std::uint8_t>{0x89, 'P', 'N', 'G'}));
+  catalog.name.reset();
+  catalog.icon.reset();
+  EXPECT_TRUE(callAndSettle("getAppName", EncodableMap{{"bundleId", "x"}})->value.isNull());
+  EXPECT_TRUE(callAndSettle("getAppIcon", EncodableMap{{"bundleId", "x"}})->value.isNull());
+}
+
+TEST_F(BridgeTest, DateIsTheStringOrAbsentMeaningTodayByTheClock) {
+  const std::string today = daily::localDayString(now);
+  writeFile(paths.dataDir / ("usage_" + today + ".json"), R"({"today":1})");
+  writeFile(paths.dataDir / "usage_2026-01-02.json", R"({"other":2.5})");
+  const EncodableValue todays = EncodableMap{{"today", 1.0}};
+
+  EXPECT_EQ(callAndSettle("getUsage")->value, todays);
+  EXPECT_EQ(callAndSettle("getUsage", EncodableMap{{"date", EncodableValue()}})->value, todays);
+  EXPECT_EQ(callAndSettle("getUsage", EncodableMap{{"date", 20260102}})->value, todays);
+  EXPECT_EQ(callAndSettle("getUsage", EncodableList{"2026-01-02"})->value, todays);
+  EXPECT_EQ(callAndSettle("getUsage", EncodableMap{{"date", "2026-01-02"}})->value,
+            EncodableValue(EncodableMap{{"other", 2.5}}));
+  // Today follows the clock on every call.
+  now += 3 * 86400.0;
+  EXPECT_EQ(callAndSettle("getUsage")->value, EncodableValue(EncodableMap{}));
+}
+
+// Interleaved installs: "setup" calls run one at a time in the order they arrived, even
+// when the background workers pick them up in another order, and each gets its own reply.
+TEST_F(BridgeTest, SetupCallsRunOneAtATimeInArrivalOrder) {
+  auto first = call("setup");
+  auto second = call("setup");
+  ASSERT_EQ(background.pending(), 2u);
+  background.runBack();  // the second call's task first: it must wait for the first
+  EXPECT_TRUE(runner.calls.empty());
+  EXPECT_EQ(mainQueue.pending(), 0u);
+  background.runFront();  // the first runs, then the waiting second on the same worker
+  mainQueue.drain();
+  EXPECT_EQ(first->answers, 1);
+  EXPECT_EQ(second->answers, 1);
+  // Both failed the same way here (no daemon in the bundle), each with its own reply.
+  EXPECT_EQ(first->code, "SETUP_FAILED");
+  EXPECT_EQ(second->code, "SETUP_FAILED");
+
+  // Replies of other methods may overtake a setup's.
+  auto setupReply = call("setup");
+  auto usageReply = call("getUsage");
+  background.runBack();
+  mainQueue.drain();
+  EXPECT_EQ(usageReply->answers, 1);
+  EXPECT_EQ(setupReply->answers, 0);
+  settle();
+  EXPECT_EQ(setupReply->answers, 1);
+}
+
+TEST(SetupSerializerTest, ALaterTicketNeverRunsBeforeOrBesideAnEarlierOne) {
+  host::SetupSerializer serializer;
+  const auto ticket0 = serializer.takeTicket();
+  const auto ticket1 = serializer.takeTicket();
+  std::vector<int> order;
+  std::promise<void> firstStarted;
+  std::promise<void> releaseFirst;
+  std::thread worker([&] {
+    serializer.submit(ticket0, [&] {
+      order.push_back(0);
+      firstStarted.set_value();
+      releaseFirst.get_future().wait();
+      order.push_back(10);
+    });
+  });
+  firstStarted.get_future().wait();
+  // Submitted while the first runs: returns at once, the running worker takes it after.
+  serializer.submit(ticket1, [&] { order.push_back(1); });
+  releaseFirst.set_value();
+  worker.join();
+  EXPECT_EQ(order, (std::vector<int>{0, 10, 1}));
+}
+
+}  // namespace
+}  // namespace quillmoss::testing

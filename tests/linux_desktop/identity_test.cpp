@@ -1,0 +1,118 @@
+// The application identity rules, in order, against desktop entries and a stand-in /proc.
+#include "linux_desktop/identity.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "linux_desktop/x11_window_facts.h"
+#include "linux_desktop/x11_windows.h"
+#include "support/temp_dir.h"
+
+namespace quillmoss::desktop {
+namespace {
+
+namespace fs = std::filesystem;
+
+class IdentityTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    entry("org.gnome.TextEditor", "Text Editor", "gnome-text-editor");
+    entry("firefox", "Firefox", "");
+    entry("org.example.Viewer", "Viewer", "");
+    index_ = DesktopEntryIndex::scan({temp_.path() / "data"});
+    // pid 100: a Flatpak app; pid 200: /usr/bin/python3.11, replaced on disk since.
+    fs::create_directories(proc() / "100/root");
+    std::ofstream(proc() / "100/root/.flatpak-info")
+        << "[Application]\nname=org.example.Sandboxed\nruntime=x\n";
+    fs::create_directories(proc() / "200/root");
+    fs::create_symlink("/usr/bin/python3.11 (deleted)", proc() / "200/exe");
+  }
+
+  void entry(const std::string& id, const std::string& name, const std::string& wmClass) {
+    fs::path file = temp_.path() / "data/applications" / (id + ".desktop");
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << "[Desktop Entry]\nName=" << name
+                        << (wmClass.empty() ? "" : "\nStartupWMClass=" + wmClass) << "\n";
+  }
+  fs::path proc() const { return temp_.path() / "proc"; }
+  std::optional<std::string> identity(WindowFacts facts) {
+    return applicationIdentity(facts, index_, proc());
+  }
+
+  quillmoss::testing::TempDir temp_;
+  DesktopEntryIndex index_;
+};
+
+TEST_F(IdentityTest, RulesApplyInOrder) {
+  // StartupWMClass beats an entry whose ID is the class.
+  EXPECT_EQ(identity({"gnome-text-editor", "firefox", "", 100}), "org.gnome.TextEditor");
+  // ... and the instance is tried before the class.
+  EXPECT_EQ(identity({"x", "gnome-text-editor", "", std::nullopt}), "org.gnome.TextEditor");
+  // An entry ID equal to the instance or class, ignoring case, beats the Flatpak ID.
+  EXPECT_EQ(identity({"Navigator", "Firefox", "org.mozilla.firefox", 100}), "firefox");
+  EXPECT_EQ(identity({"org.example.viewer", "", "", std::nullopt}), "org.example.Viewer");
+  // The Flatpak ID beats _GTK_APPLICATION_ID and the class.
+  EXPECT_EQ(identity({"app", "App", "org.example.Gtk", 100}), "org.example.Sandboxed");
+  EXPECT_EQ(identity({"app", "App", "org.example.Gtk", 200}), "org.example.Gtk");
+  EXPECT_EQ(identity({"app", "App", "", 200}), "App");
+  // Last: the executable's name, without the kernel's "(deleted)".
+  EXPECT_EQ(identity({"", "", "", 200}), "python3.11");
+  // Nothing known, or a process that is gone: no identity.
+  EXPECT_EQ(identity({"", "", "", std::nullopt}), std::nullopt);
+  EXPECT_EQ(identity({"", "", "", 999}), std::nullopt);
+  EXPECT_EQ(identity({"", "", "", 0}), std::nullopt);
+}
+
+TEST_F(IdentityTest, HostileFlatpakInfoNeitherHangsNorCounts) {
+  // A sandboxed app controls its own root: a FIFO there must not block the tracker, and a
+  // directory or a huge file is simply not an application ID.
+  fs::create_directories(proc() / "300/root");
+  ASSERT_EQ(::mkfifo((proc() / "300/root/.flatpak-info").c_str(), 0600), 0);
+  EXPECT_EQ(identity({"app", "App", "", 300}), "App");
+  fs::create_directories(proc() / "301/root/.flatpak-info");
+  EXPECT_EQ(identity({"app", "App", "", 301}), "App");
+  fs::create_directories(proc() / "302/root");
+  std::ofstream(proc() / "302/root/.flatpak-info")
+      << std::string(100 * 1024, '#') << "\n[Application]\nname=org.example.Late\n";
+  EXPECT_EQ(identity({"app", "App", "", 302}), "App");
+}
+
+TEST(FlatpakInfo, NameComesFromTheApplicationGroupOnly) {
+  EXPECT_EQ(flatpakAppId("[Instance]\nname=wrong\n[Application]\nname = org.a.B\n"), "org.a.B");
+  EXPECT_EQ(flatpakAppId("[Runtime]\nname=org.freedesktop.Platform\n"), std::nullopt);
+  EXPECT_EQ(flatpakAppId("[Application]\nname=\n"), std::nullopt);
+}
+
+TEST(ChoosePid, TheServersPidBeatsWhatTheClientClaims) {
+  // Inside a sandbox _NET_WM_PID is the pid in the sandbox's namespace.
+  EXPECT_EQ(choosePid(2, std::nullopt, "host", 4242), 4242);
+  EXPECT_EQ(choosePid(1234, "host", "host", std::nullopt), 1234);
+  EXPECT_EQ(choosePid(1234, std::nullopt, "host", std::nullopt), 1234);
+  // A remote client's pid names a process of another machine.
+  EXPECT_EQ(choosePid(1234, "elsewhere", "host", std::nullopt), std::nullopt);
+  EXPECT_EQ(choosePid(0, std::nullopt, "host", std::nullopt), std::nullopt);
+  EXPECT_EQ(choosePid(0xFFFFFFFFu, std::nullopt, "host", std::nullopt), std::nullopt);
+  EXPECT_EQ(choosePid(std::nullopt, std::nullopt, "host", std::nullopt), std::nullopt);
+}
+
+TEST(LargestIcon, PicksTheBiggestWholeImageAndStopsAtBadData) {
+  // 1×1, then 2×2, then a truncated 3×3.
+  std::vector<std::uint32_t> data{1, 1, 0xff000000, 2, 2, 1, 2, 3, 4, 3, 3, 9};
+  RunningWindow window;
+  ASSERT_TRUE(largestIcon(data.data(), data.size(), window));
+  EXPECT_EQ(window.iconWidth, 2);
+  EXPECT_EQ(window.iconHeight, 2);
+  EXPECT_EQ(window.iconArgb, (std::vector<std::uint32_t>{1, 2, 3, 4}));
+
+  std::vector<std::uint32_t> huge{0xFFFFFFFFu, 0xFFFFFFFFu, 1};
+  RunningWindow none;
+  EXPECT_FALSE(largestIcon(huge.data(), huge.size(), none));
+  EXPECT_FALSE(largestIcon(data.data(), 1, none));
+  EXPECT_TRUE(none.iconArgb.empty());
+}
+
+}  // namespace
+}  // namespace quillmoss::desktop

@@ -1,0 +1,190 @@
+// The launchd stand-in as the host uses it: load, list and unload of a real job, and the
+// messages and exit statuses of the failure cases.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "support/temp_dir.h"
+
+namespace quillmoss::testing {
+namespace {
+
+namespace fs = std::filesystem;
+const char kLabel[] = "com.velbrook.quillmoss.tracker";
+
+std::string readFile(const fs::path& file) {
+  std::ifstream in(file);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// True while the process exists and is not a zombie.
+bool running(long pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string text;
+  if (!std::getline(in, text)) return false;
+  auto close = text.rfind(')');
+  return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
+}
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class LaunchctlTest : public ::testing::Test {
+ protected:
+  Outcome launchctl(const std::string& args) {
+    const fs::path out = temp.path() / "out";
+    const fs::path err = temp.path() / "err";
+    const std::string command = "XDG_RUNTIME_DIR='" + runtime.string() + "' '" QM_LAUNCHCTL "' " +
+                                args + " >'" + out.string() + "' 2>'" + err.string() + "'";
+    Outcome outcome;
+    int status = std::system(command.c_str());
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    outcome.out = readFile(out);
+    outcome.err = readFile(err);
+    return outcome;
+  }
+
+  fs::path writePlist(const std::string& name, const std::string& programArguments,
+                      bool runAtLoad = true, const std::string& label = kLabel) {
+    fs::path file = temp.path() / name;
+    std::ofstream(file) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                        << "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+                           "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+                        << "<plist version=\"1.0\">\n<dict>\n\t<key>Label</key>\n\t<string>"
+                        << label << "</string>\n\t<key>ProgramArguments</key>\n\t<array>"
+                        << programArguments << "</array>\n\t<key>RunAtLoad</key>\n\t<"
+                        << (runAtLoad ? "true" : "false") << "/>\n</dict>\n</plist>\n";
+    return file;
+  }
+
+  // The listed pid, or 0 when the listing has none.
+  static long listedPid(const std::string& listing) {
+    std::smatch match;
+    static const std::regex pidLine("\t\"PID\" = ([0-9]+);\n");
+    if (!std::regex_search(listing, match, pidLine)) return 0;
+    return std::stol(match[1]);
+  }
+
+  void TearDown() override {
+    for (long pid : started) {
+      if (running(pid)) ::kill(static_cast<pid_t>(pid), SIGKILL);
+    }
+  }
+
+  quillmoss::testing::TempDir temp;
+  fs::path runtime = [this] {
+    fs::path folder = temp.path() / "runtime";
+    fs::create_directories(folder);
+    fs::permissions(folder, fs::perms::owner_all);
+    return folder;
+  }();
+  std::vector<long> started;
+};
+
+TEST_F(LaunchctlTest, LoadStartsTheJobDetachedListShowsItAndUnloadStopsIt) {
+  const fs::path plist = writePlist("job.plist", "<string>/bin/sleep</string><string>300</string>");
+  const std::string load = "load -w '" + plist.string() + "'";
+  const std::string unload = "unload '" + plist.string() + "'";
+  // The host's sequence on a fresh install: unload (fails harmlessly), then load.
+  Outcome first = launchctl(unload);
+  EXPECT_NE(first.status, 0);
+  EXPECT_FALSE(first.err.empty());
+  Outcome loaded = launchctl(load);
+  ASSERT_EQ(loaded.status, 0) << loaded.err;
+
+  Outcome list = launchctl(std::string("list ") + kLabel);
+  ASSERT_EQ(list.status, 0);
+  const long pid = listedPid(list.out);
+  ASSERT_GT(pid, 0) << list.out;
+  started.push_back(pid);
+  EXPECT_TRUE(running(pid));
+  EXPECT_NE(::getsid(static_cast<pid_t>(pid)), ::getsid(0)) << "the job has a session of its own";
+  // Every key between double quotes, as the host's check relies on.
+  EXPECT_EQ(list.out,
+            "{\n\t\"Label\" = \"com.velbrook.quillmoss.tracker\";\n"
+            "\t\"OnDemand\" = true;\n\t\"LastExitStatus\" = 0;\n\t\"PID\" = " +
+                std::to_string(pid) + ";\n\t\"Program\" = \"/bin/sleep\";\n};\n");
+
+  Outcome again = launchctl(load);
+  EXPECT_NE(again.status, 0);
+  EXPECT_NE(again.err.find("service already loaded"), std::string::npos) << again.err;
+
+  // Unload finds the job by its path even when the file is gone.
+  fs::remove(plist);
+  Outcome unloaded = launchctl(unload);
+  EXPECT_EQ(unloaded.status, 0) << unloaded.err;
+  EXPECT_FALSE(running(pid)) << "unload returns once the job's process has ended";
+  Outcome after = launchctl(std::string("list ") + kLabel);
+  EXPECT_EQ(after.status, 113);
+  EXPECT_EQ(after.out, "");
+  EXPECT_EQ(after.err,
+            "Could not find service \"com.velbrook.quillmoss.tracker\" in domain for port\n");
+}
+
+TEST_F(LaunchctlTest, JobsWithoutAProcessAreListedWithoutPid) {
+  struct Case {
+    const char* what;
+    std::string arguments;
+    bool runAtLoad;
+  };
+  const Case cases[] = {
+      {"ended", "<string>/bin/true</string>", true},
+      {"cannot start", "<string>/nonexistent/QuillmossTracker</string>", true},
+      {"not run at load", "<string>/bin/sleep</string><string>300</string>", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path plist = writePlist("job.plist", c.arguments, c.runAtLoad);
+    ASSERT_EQ(launchctl("load -w '" + plist.string() + "'").status, 0);
+    Outcome list;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    do {
+      list = launchctl(std::string("list ") + kLabel);
+    } while (listedPid(list.out) != 0 && std::chrono::steady_clock::now() < deadline);
+    EXPECT_EQ(list.status, 0);
+    EXPECT_EQ(listedPid(list.out), 0) << list.out;
+    EXPECT_NE(list.out.find("\"Label\" = \"com.velbrook.quillmoss.tracker\""), std::string::npos);
+    if (std::string(c.what) == "cannot start") {
+      EXPECT_EQ(list.out.find("\"LastExitStatus\" = 0;"), std::string::npos) << list.out;
+    }
+    EXPECT_EQ(launchctl("unload '" + plist.string() + "'").status, 0);
+  }
+}
+
+TEST_F(LaunchctlTest, BrokenPropertyListsAreRejected) {
+  const fs::path broken = temp.path() / "broken.plist";
+  std::ofstream(broken) << "<plist><dict><key>Label</key>";
+  EXPECT_NE(launchctl("load -w '" + broken.string() + "'").status, 0);
+  const fs::path noLabel = writePlist("nolabel.plist", "<string>/bin/true</string>", true, "");
+  EXPECT_NE(launchctl("load -w '" + noLabel.string() + "'").status, 0);
+  EXPECT_NE(launchctl("load -w '" + (temp.path() / "missing.plist").string() + "'").status, 0);
+  EXPECT_EQ(launchctl("frobnicate").status, 64);
+}
+
+TEST_F(LaunchctlTest, AReusedPidIsNeverTakenForTheJob) {
+  // A record whose pid now belongs to another process (this test) with another start time.
+  const fs::path state = runtime / "quillmoss-launchd";
+  fs::create_directories(state);
+  fs::permissions(state, fs::perms::owner_all);
+  const fs::path plist = writePlist("job.plist", "<string>/bin/true</string>");
+  std::ofstream(state / (std::string(kLabel) + ".job"))
+      << "label=" << kLabel << "\nplist=" << plist.string()
+      << "\nprogram=/bin/true\npid=" << ::getpid() << "\nstart=1\nexit=0\n";
+  EXPECT_EQ(listedPid(launchctl(std::string("list ") + kLabel).out), 0);
+  EXPECT_EQ(launchctl("unload '" + plist.string() + "'").status, 0);  // and we are still here
+  EXPECT_EQ(launchctl(std::string("list ") + kLabel).status, 113);
+}
+
+}  // namespace
+}  // namespace quillmoss::testing
