@@ -14,28 +14,20 @@
 
 namespace quillmoss::engine {
 
-std::unique_ptr<EngineClient> EngineClient::connect(const std::string& socketPath,
-                                                    std::string* error) {
+Expected<std::unique_ptr<EngineClient>> EngineClient::connect(const std::string& socketPath) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   if (socketPath.empty() || socketPath.size() >= sizeof address.sun_path) {
-    if (error) *error = "socket path is empty or too long";
-    return nullptr;
+    return Error{kPosixErrorDomain, ENAMETOOLONG, "socket path is empty or too long"};
   }
   std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
   posix::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (!fd) {
-    if (error) *error = std::strerror(errno);
-    return nullptr;
-  }
+  if (!fd) return posixError("cannot create a socket", errno);
   int status = 0;
   do {
     status = ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
   } while (status != 0 && errno == EINTR);
-  if (status != 0) {
-    if (error) *error = std::strerror(errno);
-    return nullptr;
-  }
+  if (status != 0) return posixError("cannot connect to " + socketPath, errno);
   return std::unique_ptr<EngineClient>(new EngineClient(std::move(fd)));
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/error.h"
 #include "posix/unique_fd.h"
 
 namespace quillmoss::engine {
@@ -25,9 +26,8 @@ class EngineClient {
 
   enum class ReceiveStatus { kOk, kTimeout, kClosed, kMalformed };
 
-  // Nullptr, with the reason, when nothing accepts at the path.
-  static std::unique_ptr<EngineClient> connect(const std::string& socketPath,
-                                               std::string* error = nullptr);
+  // An error when nothing accepts at the path.
+  static Expected<std::unique_ptr<EngineClient>> connect(const std::string& socketPath);
 
   bool sendRequest(std::uint32_t requestId, std::string_view channel, const std::uint8_t* message,
                    std::size_t size);

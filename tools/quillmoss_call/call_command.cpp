@@ -85,10 +85,9 @@ int runCallCommand(const std::vector<std::string>& arguments, std::string& out, 
   if (channel.find('/') == std::string::npos) channel = kChannelPrefix + channel;
   engine::EncodableValue callArguments;
   if (options.positional.size() == 3) {
-    std::string reason;
-    auto parsed = jsonToValue(options.positional[2], &reason);
+    auto parsed = jsonToValue(options.positional[2]);
     if (!parsed) {
-      err += "quillmoss-call: ARGUMENTS_JSON is not usable JSON: " + reason + "\n";
+      err += "quillmoss-call: ARGUMENTS_JSON is not usable JSON: " + parsed.error().message + "\n";
       return kCallUsage;
     }
     callArguments = std::move(*parsed);
@@ -98,13 +97,12 @@ int runCallCommand(const std::vector<std::string>& arguments, std::string& out, 
 
   const std::string socketPath =
       options.socketPath.empty() ? engine::defaultEngineSocketPath() : options.socketPath;
-  std::string reason;
-  auto client = engine::EngineClient::connect(socketPath, &reason);
-  if (!client) {
-    err += "quillmoss-call: no quillmoss host is running (socket " + socketPath + ": " + reason +
-           ")\n";
+  auto connected = engine::EngineClient::connect(socketPath);
+  if (!connected) {
+    err += "quillmoss-call: no quillmoss host is running (" + connected.error().message + ")\n";
     return kCallNoHost;
   }
+  auto client = std::move(*connected);
   if (!client->sendRequest(kRequestId, channel, message.data(), message.size())) {
     err += "quillmoss-call: the host closed the connection before the call was sent\n";
     return kCallTransportFailed;

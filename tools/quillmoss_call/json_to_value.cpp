@@ -71,16 +71,16 @@ bool convert(simdjson::dom::element element, EncodableValue& out, std::string* e
 
 }  // namespace
 
-std::optional<EncodableValue> jsonToValue(std::string_view text, std::string* error) {
+Expected<EncodableValue> jsonToValue(std::string_view text) {
   simdjson::dom::parser parser;
   simdjson::padded_string padded(text);
   simdjson::dom::element root;
   if (auto code = parser.parse(padded).get(root); code != simdjson::SUCCESS) {
-    if (error) *error = simdjson::error_message(code);
-    return std::nullopt;
+    return Error{kJsonErrorDomain, static_cast<int>(code), simdjson::error_message(code)};
   }
   EncodableValue value;
-  if (!convert(root, value, error)) return std::nullopt;
+  std::string reason;
+  if (!convert(root, value, &reason)) return Error{kJsonErrorDomain, 0, reason};
   return value;
 }
 

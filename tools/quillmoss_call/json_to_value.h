@@ -5,13 +5,16 @@
 #include <string>
 #include <string_view>
 
+#include "core/error.h"
 #include "engine/encodable_value.h"
 
 namespace quillmoss::tools {
 
+inline constexpr char kJsonErrorDomain[] = "QuillmossJSON";
+
 // Objects become maps with string keys, integers 32- or 64-bit values by size, other numbers
-// doubles, arrays lists. Nullopt, with the reason, for text that is not JSON or a number
+// doubles, arrays lists. An error, with the reason, for text that is not JSON or a number
 // beyond 64 bits.
-std::optional<engine::EncodableValue> jsonToValue(std::string_view text, std::string* error);
+Expected<engine::EncodableValue> jsonToValue(std::string_view text);
 
 }  // namespace quillmoss::tools

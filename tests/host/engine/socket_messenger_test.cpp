@@ -54,10 +54,9 @@ class SocketMessengerTest : public ::testing::Test {
   }
 
   std::unique_ptr<EngineClient> connect() {
-    std::string error;
-    auto client = EngineClient::connect(socketPath_, &error);
-    EXPECT_TRUE(client) << error;
-    return client;
+    auto client = EngineClient::connect(socketPath_);
+    EXPECT_TRUE(client) << (client ? "" : client.error().message);
+    return client ? std::move(*client) : nullptr;
   }
   // The echo of `text` comes back on `client`.
   void expectEcho(EngineClient& client, std::uint32_t id, const std::string& text) {

@@ -14,11 +14,9 @@ using engine::EncodableMap;
 using engine::EncodableValue;
 
 TEST(JsonToValue, KeepsIntegerWidthsFloatsAndStructure) {
-  std::string error;
   auto value = jsonToValue(
-      R"({"date":"2024-03-01","n":5,"big":5000000000,"neg":-2147483649,"f":1.0,"l":[1,"x",null,true],"o":{}})",
-      &error);
-  ASSERT_TRUE(value.has_value()) << error;
+      R"({"date":"2024-03-01","n":5,"big":5000000000,"neg":-2147483649,"f":1.0,"l":[1,"x",null,true],"o":{}})");
+  ASSERT_TRUE(value);
   const auto* map = value->getIf<EncodableMap>();
   ASSERT_NE(map, nullptr);
   EXPECT_EQ(map->at("date"), EncodableValue("2024-03-01"));
@@ -32,11 +30,11 @@ TEST(JsonToValue, KeepsIntegerWidthsFloatsAndStructure) {
 }
 
 TEST(JsonToValue, RefusesWhatIsNotJsonOrDoesNotFit) {
-  std::string error;
-  EXPECT_FALSE(jsonToValue("{\"a\":", &error).has_value());
-  EXPECT_FALSE(error.empty());
-  EXPECT_FALSE(jsonToValue("18446744073709551615", &error).has_value());
-  EXPECT_FALSE(jsonToValue("1 2", &error).has_value());
+  const auto truncated = jsonToValue("{\"a\":");
+  ASSERT_FALSE(truncated);
+  EXPECT_FALSE(truncated.error().message.empty());
+  EXPECT_FALSE(jsonToValue("18446744073709551615").hasValue());
+  EXPECT_FALSE(jsonToValue("1 2").hasValue());
 }
 
 TEST(ValueToJson, WritesEveryKindReadably) {
