@@ -24,7 +24,7 @@ namespace daily = quillmoss::daily;
 
 constexpr double kStart = 1796551200.0;  // 2026-12-06 10:00:00 UTC
 
-struct HeavyDay {
+struct HeavyDay : FakePlatform {
   explicit HeavyDay(const std::filesystem::path& folder)
       : dataDir(folder / ("bench-tracker-" + std::to_string(::getpid()))) {
     std::filesystem::remove_all(dataDir);
@@ -60,11 +60,6 @@ struct HeavyDay {
   }
 
   std::filesystem::path dataDir;
-  FakeClock clock;
-  FakeIdle idle;
-  FakeWorkspace workspace;
-  FakeScriptRunner scripts;
-  FakeRunLoop loop{clock};
   std::unique_ptr<TrackerState> state;
 };
 

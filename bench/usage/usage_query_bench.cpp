@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "bench/support/heavy_day.h"
 #include "daily_data/daily_data.h"
 #include "engine/standard_method_codec.h"
 #include "usage/usage_queries.h"
@@ -22,22 +23,7 @@ struct HeavyDay {
   HeavyDay() {
     char pattern[] = "/tmp/qm-usage-query-bench-XXXXXX";
     dir = ::mkdtemp(pattern);
-    std::mt19937_64 random(7);
-    std::uniform_real_distribution<double> seconds(1.0, 5000.0);
-    daily::UsageMap usage;
-    for (int i = 0; i < 2000; ++i) usage["com.example.app" + std::to_string(i)] = seconds(random);
-    daily::SegmentList segments;
-    double t = 1765000000.0;
-    for (int i = 0; i < 20000; ++i) {
-      const double end = t + seconds(random) / 100.0;
-      segments.push_back({daily::JsonValue("com.example.app" + std::to_string(i % 2000)),
-                          daily::JsonValue(t), daily::JsonValue(end)});
-      t = end + 61.0;
-    }
-    daily::writeFileAtomically(dir / daily::fileName(daily::FileKind::Usage, kDay),
-                               *daily::serializeUsage(usage));
-    daily::writeFileAtomically(dir / daily::fileName(daily::FileKind::Segments, kDay),
-                               *daily::serializeSegments(segments));
+    bench::writeHeavyDay(dir, kDay);
   }
   ~HeavyDay() {
     std::error_code ec;

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/support/heavy_day.h"
 #include "daily_data/daily_data.h"
 #include "engine/engine_client.h"
 #include "engine/standard_method_codec.h"
@@ -40,25 +41,6 @@ struct HostUnderTest {
 
 HostUnderTest* gHost = nullptr;
 
-void writeHeavyDay(const fs::path& dataDir) {
-  std::mt19937_64 random(42);
-  std::uniform_real_distribution<double> seconds(1.0, 5000.0);
-  daily::UsageMap usage;
-  for (int i = 0; i < 2000; ++i) usage["com.example.app" + std::to_string(i)] = seconds(random);
-  daily::SegmentList segments;
-  double t = 1765000000.0;
-  for (int i = 0; i < 20000; ++i) {
-    double end = t + seconds(random) / 100.0;
-    segments.push_back({daily::JsonValue(std::string("com.example.app") + std::to_string(i % 2000)),
-                        daily::JsonValue(t), daily::JsonValue(end)});
-    t = end + 61.0;
-  }
-  daily::writeFileAtomically(dataDir / daily::fileName(daily::FileKind::Usage, kDay),
-                             *daily::serializeUsage(usage));
-  daily::writeFileAtomically(dataDir / daily::fileName(daily::FileKind::Segments, kDay),
-                             *daily::serializeSegments(segments));
-}
-
 void startHost(HostUnderTest& h) {
   char pattern[] = "/tmp/qm-usage-bench-XXXXXX";
   if (::mkdtemp(pattern) == nullptr) {
@@ -71,7 +53,7 @@ void startHost(HostUnderTest& h) {
   ::setenv("HOME", (h.root / "home").c_str(), 1);
   ::setenv("XDG_DATA_HOME", (h.root / "data").c_str(), 1);
   ::setenv("XDG_RUNTIME_DIR", (h.root / "run").c_str(), 1);
-  writeHeavyDay(h.root / "data" / "com.velbrook.quillmoss" / "usage");
+  bench::writeHeavyDay(h.root / "data" / "com.velbrook.quillmoss" / "usage", kDay);
 
   if (::access(QM_HOST_BINARY, X_OK) != 0) {
     h.problem = std::string("no host binary at ") + QM_HOST_BINARY;

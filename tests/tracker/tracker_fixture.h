@@ -26,7 +26,7 @@ inline constexpr const char* kEditor = "org.example.editor";
 inline constexpr const char* kTerminal = "org.example.terminal";
 inline constexpr const char* kLoginWindow = "com.apple.loginwindow";
 
-class TrackerTest : public ::testing::Test {
+class TrackerTest : public ::testing::Test, protected FakePlatform {
  protected:
   TrackerTest() {
     // Memory-backed when available: a simulated day makes thousands of durable writes.
@@ -84,11 +84,6 @@ class TrackerTest : public ::testing::Test {
 
   std::filesystem::path root;
   std::filesystem::path dataDir;
-  FakeClock clock;
-  FakeIdle idle;
-  FakeWorkspace workspace;
-  FakeScriptRunner scripts;
-  FakeRunLoop loop{clock};
   std::unique_ptr<TrackerState> state;
 };
 

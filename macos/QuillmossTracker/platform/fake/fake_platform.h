@@ -13,11 +13,11 @@
 #include <utility>
 
 #include "core/event_loop.h"
+#include "core/fake/fake_event_loop.h"
 #include "platform/clock.h"
 #include "platform/idle.h"
 #include "platform/scripting.h"
 #include "platform/workspace.h"
-#include "core/fake/fake_event_loop.h"
 
 namespace quillmoss::tracker::testing {
 
@@ -95,6 +95,15 @@ class FakeRunLoop : public quillmoss::testing::FakeEventLoop {
 
  private:
   FakeClock& clock_;
+};
+
+// The whole fake platform, for a tracker state built on it.
+struct FakePlatform {
+  FakeClock clock;
+  FakeIdle idle;
+  FakeWorkspace workspace;
+  FakeScriptRunner scripts;
+  FakeRunLoop loop{clock};
 };
 
 }  // namespace quillmoss::tracker::testing
