@@ -39,6 +39,8 @@ class SocketMessenger final : public BinaryMessenger {
   struct Core;
 
  private:
+  // Loop callbacks and outstanding replies hold this weakly: work that outlives the
+  // messenger finds it gone and does nothing.
   std::shared_ptr<Core> core_;
 };
 
