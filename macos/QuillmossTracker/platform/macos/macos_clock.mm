@@ -1,0 +1,45 @@
+// The clocks on macOS.
+#import <Foundation/Foundation.h>
+#include <mach/mach_time.h>
+
+#include "platform/macos/macos_platform.h"
+
+namespace quillmoss::tracker {
+namespace {
+
+class MacosClock final : public Clock {
+ public:
+  MacosClock() {
+    formatter_ = [[NSDateFormatter alloc] init];
+    // Only the pattern: locale, calendar and time zone stay the process's own.
+    [formatter_ setDateFormat:@"yyyy-MM-dd"];
+    mach_timebase_info(&timebase_);
+  }
+
+  double now() override { return [NSDate date].timeIntervalSince1970; }
+
+  std::string dayString(double instant) override {
+    NSString* day = [formatter_ stringFromDate:[NSDate dateWithTimeIntervalSince1970:instant]];
+    const char* text = day.UTF8String;
+    return text ? std::string(text) : std::string();
+  }
+
+  double suspendedSeconds() override {
+    const std::uint64_t awake = mach_absolute_time();
+    const std::uint64_t total = mach_continuous_time();
+    const std::uint64_t asleep = total > awake ? total - awake : 0;
+    return static_cast<double>(asleep) * timebase_.numer / timebase_.denom / 1e9;
+  }
+
+ private:
+  NSDateFormatter* formatter_;
+  mach_timebase_info_data_t timebase_{};
+};
+
+}  // namespace
+
+std::unique_ptr<Clock> makeMacosClock() {
+  return std::make_unique<MacosClock>();
+}
+
+}  // namespace quillmoss::tracker

@@ -1,0 +1,42 @@
+// QuillmossTracker on macOS: the tracker's logic on NSWorkspace, CoreGraphics, NSAppleScript
+// and the main run loop.
+#import <Foundation/Foundation.h>
+
+#include <cstdio>
+
+#include "callbacks.h"
+#include "core/event_loop.h"
+#include "daily_data/macos/application_support.h"
+#include "platform/macos/macos_platform.h"
+#include "startup.h"
+#include "tracker_state.h"
+
+using namespace quillmoss::tracker;
+
+int main() {
+  @autoreleasepool {
+    const auto dataDir = quillmoss::daily::applicationSupportDataDirectory();
+    if (!dataDir) {
+      std::fputs("QuillmossTracker: the system names no Application Support folder\n", stderr);
+      return 1;
+    }
+    // First, before anything can start a thread.
+    const auto loop = quillmoss::makeEventLoop();
+    const auto clock = makeMacosClock();
+    const auto idle = makeMacosIdleSource();
+    const auto workspace = makeMacosWorkspace();
+    const auto scripts = makeAppleScriptRunner();
+
+    TrackerState state{
+        .clock = *clock,
+        .idle = *idle,
+        .workspace = *workspace,
+        .scripts = *scripts,
+        .loop = *loop,
+        .kDataDir = *dataDir,
+    };
+    startTracker(state);
+    scheduleCallbacks(state);
+    return loop->run();
+  }
+}
