@@ -1,4 +1,4 @@
-// The main queue and the background queue through Grand Central Dispatch.
+// The background queue through Grand Central Dispatch (the main queue is the event loop's).
 #include <dispatch/dispatch.h>
 
 #include "platform/macos/macos_platform.h"
@@ -6,9 +6,9 @@
 namespace quillmoss::host {
 namespace {
 
-class DispatchQueue final : public TaskQueue {
+class GlobalQueue final : public TaskQueue {
  public:
-  explicit DispatchQueue(dispatch_queue_t _Nonnull queue) : queue_(queue) {}
+  explicit GlobalQueue(dispatch_queue_t _Nonnull queue) : queue_(queue) {}
 
   void async(Task task) override {
     dispatch_async(queue_, ^{
@@ -22,12 +22,8 @@ class DispatchQueue final : public TaskQueue {
 
 }  // namespace
 
-std::unique_ptr<TaskQueue> makeMainDispatchQueue() {
-  return std::make_unique<DispatchQueue>(dispatch_get_main_queue());
-}
-
 std::unique_ptr<TaskQueue> makeUserInitiatedQueue() {
-  return std::make_unique<DispatchQueue>(dispatch_get_global_queue(QOS_CLASS_USER_INITIATED, 0));
+  return std::make_unique<GlobalQueue>(dispatch_get_global_queue(QOS_CLASS_USER_INITIATED, 0));
 }
 
 }  // namespace quillmoss::host

@@ -1,6 +1,6 @@
 // The host's ports on macOS: status bar, application and windows, workspace and images,
-// bundle, process runner and the two dispatch queues. All but the queues and the process
-// runner belong to the main thread.
+// bundle, process runner and the background queue (the main queue is the event loop's). All
+// but the queue and the process runner belong to the main thread.
 #pragma once
 
 #include <memory>
@@ -24,8 +24,6 @@ std::unique_ptr<Workspace> makeSharedWorkspace();
 std::unique_ptr<Bundle> makeMainBundle();
 // NSTask on /usr/bin/env, stopped after 30 s or 16 MiB of output.
 std::unique_ptr<ProcessRunner> makeTaskProcessRunner();
-// The main dispatch queue.
-std::unique_ptr<TaskQueue> makeMainDispatchQueue();
 // The global concurrent queue with user-initiated quality of service.
 std::unique_ptr<TaskQueue> makeUserInitiatedQueue();
 

@@ -14,6 +14,7 @@
 #include "menu_bar/menu_bar_bridge.h"
 #include "names/app_names_and_icons.h"
 #include "platform/macos/macos_platform.h"
+#include "platform/task_queue.h"
 #include "platform/user_folders.h"
 #include "platform/wall_clock.h"
 #include "usage/usage_tracker_bridge.h"
@@ -22,25 +23,37 @@ namespace {
 
 using namespace quillmoss;
 
-// What the bridges run on. Made once at launch and never destroyed: the bridges it serves are
-// owned by registrars that live as long as the engine, which is the process.
+// Names and icons of applications, owning the workspace they come from.
+class WorkspaceCatalog final : public host::AppCatalog {
+ public:
+  std::optional<std::string> appName(const std::string& key) override {
+    return names_.appName(key);
+  }
+  std::optional<std::vector<std::uint8_t>> appIconPng(const std::string& key) override {
+    return names_.appIconPng(key);
+  }
+
+ private:
+  std::unique_ptr<host::Workspace> workspace_ = host::makeSharedWorkspace();
+  host::AppNamesAndIcons names_{*workspace_};
+};
+
+// What the bridges run on, made at launch. The delegate keeps it for the life of the process,
+// as the engine's registrars keep the bridges.
 struct HostPlatform {
   explicit HostPlatform(FlutterViewController* _Nonnull controller) : registry(controller) {}
 
   std::unique_ptr<EventLoop> loop = makeEventLoop();
+  host::MainQueue mainQueue{*loop};
+  std::unique_ptr<host::TaskQueue> backgroundQueue = host::makeUserInitiatedQueue();
   std::unique_ptr<host::StatusBar> statusBar = host::makeSystemStatusBar();
   std::unique_ptr<host::Application> application = host::makeSharedApplication();
-  std::unique_ptr<host::Workspace> workspace = host::makeSharedWorkspace();
-  host::AppNamesAndIcons catalog{*workspace};
-  std::unique_ptr<host::ProcessRunner> processes = host::makeTaskProcessRunner();
-  std::unique_ptr<host::Bundle> bundle = host::makeMainBundle();
-  std::unique_ptr<host::TaskQueue> mainQueue = host::makeMainDispatchQueue();
-  std::unique_ptr<host::TaskQueue> backgroundQueue = host::makeUserInitiatedQueue();
   host::SystemWallClock clock;
+  std::shared_ptr<bool> timerRunning = std::make_shared<bool>(false);
   engine::FlutterRegistryAdapter registry;
 };
 
-// The Application Support folder + "com.velbrook.quillmoss" and the LaunchAgents folder.
+// The Application Support folder + "com.velbrook.quillmoss", and the LaunchAgents folder.
 host::UsageTrackerPaths usagePaths() {
   host::UsageTrackerPaths paths;
   if (auto support = daily::applicationSupportFolder()) {
@@ -62,7 +75,10 @@ host::UsageTrackerPaths usagePaths() {
 @interface AppDelegate : FlutterAppDelegate
 @end
 
-@implementation AppDelegate
+@implementation AppDelegate {
+  // The one process-wide timer flag lives in the platform, shared with the menu bar bridge.
+  std::unique_ptr<HostPlatform> _platform;
+}
 
 - (void)applicationDidFinishLaunching:(NSNotification*)notification {
   NSWindow* window = self.mainFlutterWindow;
@@ -72,24 +88,26 @@ host::UsageTrackerPaths usagePaths() {
     brokenInterfaceFile();
   }
 
-  auto* platform = new HostPlatform(controller);
-  platform->loop->onTerminationSignal(
-      [application = platform->application.get()](int) { application->terminate(); });
+  _platform = std::make_unique<HostPlatform>(controller);
+  HostPlatform& platform = *_platform;
+  platform.loop->onTerminationSignal(
+      [application = platform.application.get()](int) { application->terminate(); });
 
-  engine::PluginRegistrar* menuBar = platform->registry.registrarForPlugin("MenuBarBridge");
+  engine::PluginRegistrar* menuBar = platform.registry.registrarForPlugin("MenuBarBridge");
   menuBar->addMethodCallDelegate(
-      std::make_unique<host::MenuBarBridge>(host::MenuBarBridge::Services{
-          *platform->loop, *platform->statusBar, *platform->application, platform->clock}),
+      std::make_unique<host::MenuBarBridge>(
+          host::MenuBarBridge::Services{*platform.loop, *platform.statusBar, *platform.application,
+                                        platform.clock, platform.timerRunning}),
       std::make_unique<engine::MethodChannel>(menuBar->messenger(), host::kMenuBarChannel));
 
   host::UsageTrackerServices usage;
-  usage.mainQueue = platform->mainQueue.get();
-  usage.backgroundQueue = platform->backgroundQueue.get();
-  usage.processes = platform->processes.get();
-  usage.bundle = platform->bundle.get();
-  usage.catalog = &platform->catalog;
+  usage.mainQueue = &platform.mainQueue;
+  usage.backgroundQueue = platform.backgroundQueue.get();
+  usage.processes = host::makeTaskProcessRunner();
+  usage.bundle = host::makeMainBundle();
+  usage.catalog = std::make_shared<WorkspaceCatalog>();
   usage.paths = usagePaths();
-  engine::PluginRegistrar* tracker = platform->registry.registrarForPlugin("UsageTrackerBridge");
+  engine::PluginRegistrar* tracker = platform.registry.registrarForPlugin("UsageTrackerBridge");
   tracker->addMethodCallDelegate(std::make_unique<host::UsageTrackerBridge>(std::move(usage)),
                                  std::make_unique<engine::MethodChannel>(
                                      tracker->messenger(), host::UsageTrackerBridge::kChannelName));
@@ -98,7 +116,7 @@ host::UsageTrackerPaths usagePaths() {
 }
 
 - (BOOL)applicationShouldTerminateAfterLastWindowClosed:(NSApplication*)sender {
-  if (!quillmoss::host::MenuBarBridge::timerRunning) return YES;
+  if (!_platform || !*_platform->timerRunning) return YES;
   // Menu-bar-only while the ticker runs: no Dock icon, the window and engine kept.
   [sender setActivationPolicy:NSApplicationActivationPolicyAccessory];
   return NO;

@@ -2,6 +2,8 @@
 // and the main run loop.
 #import <Foundation/Foundation.h>
 
+#include <signal.h>
+
 #include <cstdio>
 
 #include "callbacks.h"
@@ -20,7 +22,6 @@ int main() {
       std::fputs("QuillmossTracker: the system names no Application Support folder\n", stderr);
       return 1;
     }
-    // First, before anything can start a thread.
     const auto loop = quillmoss::makeEventLoop();
     const auto clock = makeMacosClock();
     const auto idle = makeMacosIdleSource();
@@ -35,7 +36,13 @@ int main() {
         .loop = *loop,
         .kDataDir = *dataDir,
     };
+    // Nothing is timed yet: a signal while we wait for the lock or load the day just ends us.
+    ::signal(SIGTERM, SIG_DFL);
+    ::signal(SIGINT, SIG_DFL);
     startTracker(state);
+    // From here on they reach the loop's dispatch sources only.
+    ::signal(SIGTERM, SIG_IGN);
+    ::signal(SIGINT, SIG_IGN);
     scheduleCallbacks(state);
     return loop->run();
   }
