@@ -13,6 +13,7 @@
 
 #include "daily_data/daily_data.h"
 #include "platform/utf8_text.h"
+#include "posix/stat_times.h"
 #include "posix/unique_fd.h"
 
 namespace quillmoss::host {
@@ -85,7 +86,8 @@ Status copyKeepingTimes(const fs::path& source, const fs::path& target) {
     }
     if (n == 0) break;
   }
-  const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
+  const struct timespec times[2] = {posix::accessTime(sourceStat),
+                                    posix::modificationTime(sourceStat)};
   if (::futimens(out.get(), times) != 0 || ::fsync(out.get()) != 0 || ::close(out.release()) != 0 ||
       ::rename(temporary.c_str(), target.c_str()) != 0) {
     int error = errno;
@@ -141,8 +143,10 @@ Status installDaemon(Bundle* bundle, const fs::path& appSupportDir,
     // A dangling link has no time of its own: the distant past.
     struct timespec installedTime {};
     installedTime.tv_sec = std::numeric_limits<time_t>::min();
-    if (::stat(daemonDest.c_str(), &installed) == 0) installedTime = installed.st_mtim;
-    if (!later(bundled.st_mtim, installedTime)) return {};
+    if (::stat(daemonDest.c_str(), &installed) == 0) {
+      installedTime = posix::modificationTime(installed);
+    }
+    if (!later(posix::modificationTime(bundled), installedTime)) return {};
     fs::remove_all(daemonDest, ec);
     if (ec) return fileSystemError(ec, "Could not remove " + quoted(daemonDest));
   }
