@@ -17,6 +17,8 @@ namespace {
 class MacosEventLoop final : public EventLoop {
  public:
   MacosEventLoop() {
+    // A port keeps the run loop from returning at once while no timer or source is attached.
+    [[NSRunLoop mainRunLoop] addPort:[NSMachPort port] forMode:NSDefaultRunLoopMode];
     // Ignored, so that their default action does not end us; the sources still see them.
     for (const int signalNumber : {SIGTERM, SIGINT}) {
       ::signal(signalNumber, SIG_IGN);
@@ -77,9 +79,7 @@ class MacosEventLoop final : public EventLoop {
   }
 
   int run() override {
-    // A port keeps the run loop from returning at once while no timer or source is attached.
     NSRunLoop* runLoop = [NSRunLoop mainRunLoop];
-    [runLoop addPort:[NSMachPort port] forMode:NSDefaultRunLoopMode];
     while (!quitRequested_.load()) {
       @autoreleasepool {
         [runLoop runMode:NSDefaultRunLoopMode beforeDate:[NSDate distantFuture]];

@@ -211,7 +211,7 @@ extern "C" NSString* const NSAppleScriptErrorNumber;
 
 // <Foundation/NSFileHandle.h>
 @interface NSFileHandle : NSObject
-@property(readonly, copy) NSData* availableData;
+- (nullable NSData*)readDataUpToLength:(NSUInteger)length error:(out NSError** _Nullable)error;
 @end
 
 @interface NSPipe : NSObject

@@ -15,6 +15,7 @@ namespace {
 constexpr double kTimeoutSeconds = 30.0;
 // More output than this is treated like a hung child.
 constexpr std::size_t kMaxOutputBytes = 16u << 20;
+constexpr NSUInteger kReadChunkBytes = 1u << 16;
 
 class TaskProcessRunner final : public ProcessRunner {
  public:
@@ -46,24 +47,25 @@ class TaskProcessRunner final : public ProcessRunner {
           });
 
       // Read while the child runs, so that a full pipe cannot stall it; end of file comes
-      // when it exits.
+      // when it exits. A read error counts like a hung child.
       std::string text;
-      bool overflow = false;
+      bool failed = false;
       NSFileHandle* reader = [output fileHandleForReading];
       for (;;) {
         @autoreleasepool {
-          NSData* chunk = [reader availableData];
-          if (chunk.length == 0) break;
-          if (text.size() + chunk.length > kMaxOutputBytes) {
-            overflow = true;
+          NSError* readError = nil;
+          NSData* chunk = [reader readDataUpToLength:kReadChunkBytes error:&readError];
+          if (chunk == nil || text.size() + chunk.length > kMaxOutputBytes) {
+            failed = true;
             [task terminate];
             break;
           }
+          if (chunk.length == 0) break;
           text.append(static_cast<const char*>(chunk.bytes), chunk.length);
         }
       }
       [task waitUntilExit];
-      if (overflow || timedOut->load()) return std::nullopt;
+      if (failed || timedOut->load()) return std::nullopt;
       NSString* decoded = [[NSString alloc] initWithBytes:text.data()
                                                    length:text.size()
                                                  encoding:NSUTF8StringEncoding];
