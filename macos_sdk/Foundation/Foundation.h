@@ -109,6 +109,19 @@ enum : NSStringEncoding {
 @property(readonly) NSTimeInterval timeIntervalSince1970;
 @end
 
+// <Foundation/NSLocale.h>
+@interface NSLocale : NSObject
++ (instancetype)localeWithLocaleIdentifier:(NSString*)ident;
+@end
+
+// <Foundation/NSCalendar.h>
+typedef NSString* NSCalendarIdentifier;
+extern "C" NSCalendarIdentifier const NSCalendarIdentifierGregorian;
+
+@interface NSCalendar : NSObject
++ (nullable NSCalendar*)calendarWithIdentifier:(NSCalendarIdentifier)calendarIdentifierConstant;
+@end
+
 // <Foundation/NSFormatter.h>, <Foundation/NSDateFormatter.h>
 @interface NSFormatter : NSObject
 @end
@@ -116,6 +129,8 @@ enum : NSStringEncoding {
 @interface NSDateFormatter : NSFormatter
 - (NSString*)stringFromDate:(NSDate*)date;
 @property(null_resettable, copy) NSString* dateFormat;
+@property(null_resettable, copy) NSLocale* locale;
+@property(null_resettable, copy) NSCalendar* calendar;
 @end
 
 // <Foundation/NSURL.h>

@@ -11,7 +11,10 @@ class MacosClock final : public Clock {
  public:
   MacosClock() {
     formatter_ = [[NSDateFormatter alloc] init];
-    // Only the pattern: locale, calendar and time zone stay the process's own.
+    // The user's calendar and locale could give a Buddhist year or other digits, and the host
+    // would look for other file names: Gregorian days in ASCII digits, in the local time zone.
+    formatter_.locale = [NSLocale localeWithLocaleIdentifier:@"en_US_POSIX"];
+    formatter_.calendar = [NSCalendar calendarWithIdentifier:NSCalendarIdentifierGregorian];
     [formatter_ setDateFormat:@"yyyy-MM-dd"];
     mach_timebase_info(&timebase_);
   }
