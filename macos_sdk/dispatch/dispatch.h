@@ -58,10 +58,10 @@ extern const struct dispatch_source_type_s _dispatch_source_type_signal;
 #define DISPATCH_SOURCE_TYPE_WRITE (&_dispatch_source_type_write)
 #define DISPATCH_SOURCE_TYPE_SIGNAL (&_dispatch_source_type_signal)
 
-// Gives NULL when the source cannot be made (for example for a bad descriptor).
-dispatch_source_t _Nullable dispatch_source_create(dispatch_source_type_t type, uintptr_t handle,
-                                                   uintptr_t mask,
-                                                   dispatch_queue_t _Nullable queue);
+// Non-null in the header's annotation, though documented to give NULL when the source cannot
+// be made (for example for a bad descriptor).
+dispatch_source_t dispatch_source_create(dispatch_source_type_t type, uintptr_t handle,
+                                         uintptr_t mask, dispatch_queue_t _Nullable queue);
 void dispatch_source_set_event_handler(dispatch_source_t source,
                                        dispatch_block_t _Nullable handler);
 void dispatch_source_cancel(dispatch_source_t source);
