@@ -4,6 +4,7 @@
 #include <dispatch/dispatch.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <memory>
@@ -42,11 +43,13 @@ class MacosEventLoop final : public EventLoop {
   }
 
   TimerId scheduleRepeating(double periodSeconds, Callback callback) override {
-    return schedule(periodSeconds, true, std::move(callback));
+    // Below a millisecond a repeating timer would only spin the loop.
+    if (!(periodSeconds > 0.0)) return 0;
+    return schedule(std::max(periodSeconds, 0.001), true, std::move(callback));
   }
 
   TimerId scheduleOnce(double delaySeconds, Callback callback) override {
-    return schedule(delaySeconds, false, std::move(callback));
+    return schedule(delaySeconds > 0.0 ? delaySeconds : 0.0, false, std::move(callback));
   }
 
   void cancel(TimerId id) override {
@@ -122,6 +125,7 @@ class MacosEventLoop final : public EventLoop {
   void watch(std::map<int, dispatch_source_t>& sources, dispatch_source_type_t type, int fd,
              Callback callback) {
     unwatchIn(sources, fd);
+    if (fd < 0 || !callback) return;
     dispatch_source_t source =
         dispatch_source_create(type, static_cast<uintptr_t>(fd), 0, dispatch_get_main_queue());
     if (source == nil) return;
