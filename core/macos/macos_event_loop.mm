@@ -15,6 +15,9 @@
 namespace quillmoss {
 namespace {
 
+// Longer waits (infinity included) are taken as this, which is as good as never.
+constexpr double kLongestWait = 1e9;
+
 class MacosEventLoop final : public EventLoop {
  public:
   MacosEventLoop() {
@@ -45,11 +48,12 @@ class MacosEventLoop final : public EventLoop {
   TimerId scheduleRepeating(double periodSeconds, Callback callback) override {
     // Below a millisecond a repeating timer would only spin the loop.
     if (!(periodSeconds > 0.0)) return 0;
-    return schedule(std::max(periodSeconds, 0.001), true, std::move(callback));
+    return schedule(std::clamp(periodSeconds, 0.001, kLongestWait), true, std::move(callback));
   }
 
   TimerId scheduleOnce(double delaySeconds, Callback callback) override {
-    return schedule(delaySeconds > 0.0 ? delaySeconds : 0.0, false, std::move(callback));
+    return schedule(delaySeconds > 0.0 ? std::min(delaySeconds, kLongestWait) : 0.0, false,
+                    std::move(callback));
   }
 
   void cancel(TimerId id) override {
