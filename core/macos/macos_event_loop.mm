@@ -46,9 +46,9 @@ class MacosEventLoop final : public EventLoop {
   }
 
   TimerId scheduleRepeating(double periodSeconds, Callback callback) override {
-    // Below a millisecond a repeating timer would only spin the loop.
-    if (!(periodSeconds > 0.0)) return 0;
-    return schedule(std::clamp(periodSeconds, 0.001, kLongestWait), true, std::move(callback));
+    // Below a millisecond (zero and NaN included) a repeating timer would only spin the loop.
+    if (!(periodSeconds >= 0.001)) periodSeconds = 0.001;
+    return schedule(std::min(periodSeconds, kLongestWait), true, std::move(callback));
   }
 
   TimerId scheduleOnce(double delaySeconds, Callback callback) override {
@@ -152,7 +152,7 @@ class MacosEventLoop final : public EventLoop {
     if (terminationHandler_) {
       terminationHandler_(signalNumber);
     } else {
-      quit(0);
+      quit(128 + signalNumber);
     }
   }
 
