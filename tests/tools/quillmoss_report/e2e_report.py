@@ -1,0 +1,188 @@
+#!/usr/bin/env python3
+"""End to end: quillmoss-report against the real host serving day files written here.
+
+The page's figures must be the files' (seconds per key, sums per application, segment and
+activity spans), its names and icons the host's answers; damaged files, a day without files
+and a day that is not a day give an empty page with a notice; no host gives one line and 3.
+
+usage: e2e_report.py BUNDLE_CONTENTS_FOLDER
+"""
+import base64
+import json
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "common"))
+sys.path.insert(0, HERE)
+import channel_client  # noqa: E402
+from report_page_reader import Page  # noqa: E402
+
+USAGE = "com.velbrook.quillmoss/usage_tracker"
+DAY, DAMAGED, EMPTY = "2026-03-14", "2026-03-15", "2020-01-01"
+BROWSER = "org.example.Browser"
+HOSTILE = "odd.<script>alert(1)</script>&\"'"
+T0 = time.mktime((2026, 3, 14, 9, 0, 0, 0, 0, -1))
+USAGE_FILE = {"org.example.Editor": 1200.5, BROWSER: 300, BROWSER + "#example.com": 450.25,
+              BROWSER + "#news.example": 100, HOSTILE: 60, "#lead": 5}
+SEGMENTS = [["org.example.Editor", T0, T0 + 600.5], [BROWSER, T0 + 700, T0 + 1000],
+            [BROWSER + "#example.com", T0 + 1100, T0 + 1550.25],
+            ["org.example.Editor", T0 + 1600, T0 + 2200], [HOSTILE, T0 + 2300, T0 + 2360],
+            [BROWSER + "#news.example", T0 + 3000, T0 + 3100], ["#lead", T0 + 3200, T0 + 3205]]
+ACTIVITY = [[T0, T0 + 1560], [T0 + 1590, T0 + 2400], [T0 + 2990, T0 + 3210]]
+
+
+def png_bytes(size, rgba):
+    import struct
+    import zlib
+
+    def chunk(kind, payload):
+        return (struct.pack(">I", len(payload)) + kind + payload +
+                struct.pack(">I", zlib.crc32(kind + payload) & 0xFFFFFFFF))
+    ihdr = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) +
+            chunk(b"IDAT", zlib.compress((b"\x00" + bytes(rgba) * size) * size)) +
+            chunk(b"IEND", b""))
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data if isinstance(data, bytes) else data.encode("utf-8"))
+
+
+def make_world(root):
+    data = os.path.join(root, "data")
+    for entry, name, icon in (("org.example.Editor", 'Editor <b>& "quoted"', "qm-editor"),
+                              (BROWSER, "Browser", "qm-browser")):
+        write(os.path.join(data, "applications", entry + ".desktop"),
+              f"[Desktop Entry]\nType=Application\nName={name}\nExec=true\nIcon={icon}\n")
+    hicolor = os.path.join(data, "icons", "hicolor")
+    write(os.path.join(hicolor, "index.theme"), "[Icon Theme]\nName=Hicolor\n"
+          "Directories=48x48/apps\n\n[48x48/apps]\nSize=48\nType=Threshold\n")
+    write(os.path.join(hicolor, "48x48", "apps", "qm-editor.png"), png_bytes(48, (200, 40, 40, 255)))
+    write(os.path.join(hicolor, "48x48", "apps", "qm-browser.png"), png_bytes(48, (40, 90, 220, 255)))
+    usage = os.path.join(data, "com.velbrook.quillmoss", "usage")
+    write(os.path.join(usage, f"usage_{DAY}.json"), json.dumps(USAGE_FILE))
+    write(os.path.join(usage, f"segments_{DAY}.json"), json.dumps(SEGMENTS))
+    write(os.path.join(usage, f"activity_{DAY}.json"), json.dumps(ACTIVITY))
+    for kind, text in (("usage", '{"a": "ten"}'), ("segments", "[[\"a\", 1"), ("activity", "7")):
+        write(os.path.join(usage, f"{kind}_{DAMAGED}.json"), text)
+    return data
+
+
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def close(a, b):
+    return abs(a - b) <= 1e-9 * max(1.0, abs(a), abs(b))
+
+
+def check_full_day(page, raw, client, summary):
+    total = sum(USAGE_FILE.values())
+    check(close(page.total, total), f"total {page.total} != {total}")
+    check(page.notice is None, f"unexpected notice {page.notice!r}")
+    check("<script" not in raw, "a key reached the page unescaped")
+    rows = {r["key"]: r for r in page.rows}
+    check(set(rows) == set(USAGE_FILE), f"rows {sorted(rows)}")
+    browser_sum = sum(v for k, v in USAGE_FILE.items() if k.startswith(BROWSER))
+    tops = [r for r in page.rows if not r["domain"]]
+    check([r["seconds"] for r in tops] == sorted((r["seconds"] for r in tops), reverse=True),
+          "applications are not sorted by time")
+    for key, row in rows.items():
+        expected = browser_sum if key == BROWSER else USAGE_FILE[key]
+        check(close(row["seconds"], expected), f"{key}: {row['seconds']} != {expected}")
+        check(close(row["share"], expected / total), f"{key}: share {row['share']}")
+        check(abs(row["width"] - 100 * expected / total) < 0.001, f"{key}: width {row['width']}")
+        check(row["domain"] == (key.startswith(BROWSER + "#")), f"{key}: domain placement")
+        name = client.call(USAGE, "getAppName", {"bundleId": key})
+        if name:
+            check(row["name"] == name and not row["name_is_key"], f"{key}: name {row['name']!r}")
+        else:
+            check(row["name"] == key and row["name_is_key"], f"{key}: shown as {row['name']!r}")
+        if not row["domain"]:
+            icon = client.call(USAGE, "getAppIcon", {"bundleId": key})
+            shown = row["icon"] and base64.b64decode(row["icon"].split(",", 1)[1])
+            check(shown == (icon or None), f"{key}: icon differs from the host's")
+    check(rows["org.example.Editor"]["icon"] and rows[BROWSER]["icon"], "icons missing")
+    lanes = {}
+    for key, start, end in SEGMENTS:
+        lanes.setdefault(key.split("#")[0] if not key.startswith("#") else key, []).append(
+            (start, end))
+    check(page.lanes == {k: sorted(v) for k, v in lanes.items()}, f"lanes {page.lanes}")
+    check(page.activity == [tuple(a) for a in ACTIVITY], f"activity {page.activity}")
+    check("Editor <b>& \"quoted\"" in summary and "(no name)" in summary, summary)
+
+
+def run_report(bundle, env, root, *args):
+    out_file = os.path.join(root, "out", "page-%d.html" % time.monotonic_ns())
+    result = subprocess.run([os.path.join(bundle, "Helpers", "quillmoss-report"), *args,
+                             "--out", out_file], env=env, capture_output=True, text=True,
+                            timeout=120)
+    page = None
+    if os.path.exists(out_file):
+        with open(out_file, encoding="utf-8") as f:
+            raw = f.read()
+        page = (Page(raw), raw)
+    return result, page, out_file
+
+
+def main():
+    bundle = sys.argv[1]
+    with tempfile.TemporaryDirectory(prefix="qm-report-e2e-") as root:
+        runtime = os.path.join(root, "run")
+        os.mkdir(runtime, 0o700)
+        env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": os.path.join(root, "home"),
+               "XDG_RUNTIME_DIR": runtime, "XDG_DATA_HOME": make_world(root),
+               "XDG_DATA_DIRS": os.path.join(root, "nothing"), "LANG": "C.UTF-8",
+               "XDG_CONFIG_HOME": os.path.join(root, "config"),
+               "XDG_CACHE_HOME": os.path.join(root, "cache"), "TZ": "UTC"}
+        for key in ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"):
+            if key in os.environ:
+                env[key] = os.environ[key]
+        host = subprocess.Popen([os.path.join(bundle, "MacOS", "quillmoss")], env=env,
+                                stdin=subprocess.DEVNULL)
+        try:
+            socket_path = os.path.join(runtime, "quillmoss", "engine.sock")
+            deadline = time.monotonic() + 60
+            while not os.path.exists(socket_path):
+                check(host.poll() is None and time.monotonic() < deadline, "the host did not start")
+                time.sleep(0.02)
+            client = channel_client.Client(socket_path, timeout=60)
+
+            result, (page, raw), path = run_report(bundle, env, root, DAY)
+            check(result.returncode == 0 and result.stderr == "", result.stderr)
+            check(result.stdout.endswith(f"Report: {path}\n"), result.stdout)
+            check_full_day(page, raw, client, result.stdout)
+
+            # Bad input: an empty page that says why, and never a crash.
+            for args, status, notice in (([DAMAGED], 0, "Nothing recorded for " + DAMAGED),
+                                         ([EMPTY], 0, "Nothing recorded for " + EMPTY),
+                                         (["2026-02-30"], 1, "is not a day"),
+                                         (["../../etc/passwd"], 1, "is not a day")):
+                result, got, _ = run_report(bundle, env, root, *args)
+                check(result.returncode == status, f"{args}: status {result.returncode}")
+                check(got and got[0].rows == [] and got[0].lanes == {} and notice in got[0].notice,
+                      f"{args}: page {got and got[0].notice!r}")
+            result, got, _ = run_report(bundle, env, root, "--colour")
+            check(result.returncode == 64 and got is None, "an unknown option was accepted")
+            client.close()
+        finally:
+            host.send_signal(signal.SIGTERM)
+            host.wait(timeout=30)
+        result, got, _ = run_report(bundle, env, root, DAY)
+        check(result.returncode == 3 and got is None, f"without a host: {result.returncode}")
+        check(result.stderr.count("\n") == 1 and "no quillmoss host" in result.stderr,
+              result.stderr)
+    print("ok")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
