@@ -17,7 +17,7 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "..", "common"))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "support"))
 sys.path.insert(0, HERE)
 import channel_client  # noqa: E402
 from report_page_reader import Page  # noqa: E402

@@ -1,0 +1,129 @@
+// The report's rules on answers the host could give: grouping of keys, entries of an odd shape,
+// folding of long tails, and text that must not reach the page as markup.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "day_model.h"
+#include "report_format.h"
+#include "report_page.h"
+
+namespace quillmoss::report {
+namespace {
+
+using engine::EncodableList;
+using engine::EncodableMap;
+using engine::EncodableValue;
+
+EncodableValue usageOf(const std::vector<std::pair<std::string, double>>& entries) {
+  EncodableMap map;
+  for (const auto& [key, seconds] : entries) map[EncodableValue(key)] = EncodableValue(seconds);
+  return map;
+}
+
+EncodableValue segment(const std::string& key, EncodableValue start, EncodableValue end) {
+  return EncodableList{EncodableValue(key), std::move(start), std::move(end)};
+}
+
+TEST(DayModel, KeysGroupUnderTheirBrowserOnlyWhenTheyNameOne) {
+  const struct {
+    std::string key;
+    std::string application;  // the top-level row it lands in
+    bool domain;
+  } cases[] = {
+      {"b#example.com", "b", true}, {"b#x#y", "b", true},      {"b#", "b", true},
+      {"#lead", "#lead", false},    {"plain", "plain", false},
+  };
+  for (const auto& c : cases) {
+    const DayReport report =
+        buildDayReport("2026-01-02", usageOf({{c.key, 7}}), EncodableList{}, EncodableList{});
+    ASSERT_EQ(report.applications.size(), 1u) << c.key;
+    const Row& app = report.applications[0];
+    EXPECT_EQ(app.key, c.application) << c.key;
+    EXPECT_EQ(app.seconds, 7) << c.key;
+    EXPECT_EQ(app.domains.size(), c.domain ? 1u : 0u) << c.key;
+  }
+}
+
+TEST(DayModel, EntriesOfAnOddShapeAreLeftOutAndCounted) {
+  const EncodableList segments{
+      segment("a", 10, 20.5),                                   // kept (integers too)
+      segment("a", 30.0, 29.0),                                 // ends before it starts
+      segment("a", EncodableValue("10"), 20.0),                 // a time as text
+      EncodableList{EncodableValue("a"), EncodableValue(1.0)},  // too short
+      EncodableValue(3),                                        // not a list
+  };
+  const EncodableList activity{EncodableList{EncodableValue(1.0), EncodableValue(2.0)},
+                               std::vector<double>{4.0, 6.0}, EncodableList{EncodableValue(5.0)}};
+  const DayReport report =
+      buildDayReport("2026-01-02", usageOf({{"a", 5}}), EncodableValue(activity), segments);
+  EXPECT_EQ(report.droppedEntries, 5u);
+  ASSERT_EQ(report.applications[0].lane.size(), 1u);
+  EXPECT_EQ(report.applications[0].lane[0].end, 20.5);
+  EXPECT_EQ(report.activity.size(), 2u);
+  EXPECT_NE(report.notice.find("5 entries"), std::string::npos);
+}
+
+TEST(DayModel, LongTailsFoldIntoOneRowAndSharesStillAddUp) {
+  std::vector<std::pair<std::string, double>> usage;
+  for (std::size_t i = 0; i < kMaxApplications + 5; ++i)
+    usage.push_back({"app" + std::to_string(i), 1});
+  for (std::size_t i = 0; i < kMaxDomainsPerApplication + 3; ++i) {
+    usage.push_back({"browser#site" + std::to_string(i), 2});
+  }
+  const DayReport report =
+      buildDayReport("2026-01-02", usageOf(usage), EncodableList{}, EncodableList{});
+  ASSERT_EQ(report.applications.size(), kMaxApplications + 1);
+  EXPECT_EQ(report.applications.front().key, "browser");
+  EXPECT_EQ(report.applications.front().domains.back().foldedKeys, 3u);
+  EXPECT_EQ(report.applications.back().foldedKeys, 6u);  // the browser took one place
+  double shares = 0;
+  for (const Row& app : report.applications) shares += app.share;
+  EXPECT_NEAR(shares, 1.0, 1e-12);
+}
+
+TEST(DayModel, NothingAnsweredGivesAnEmptyReportThatSaysSo) {
+  for (const EncodableValue& odd : {EncodableValue(), EncodableValue(EncodableList{}),
+                                    EncodableValue("text"), EncodableValue(3)}) {
+    const DayReport report = buildDayReport("2026-01-02", odd, odd, odd);
+    EXPECT_TRUE(report.applications.empty());
+    EXPECT_NE(report.notice.find("Nothing recorded for 2026-01-02"), std::string::npos);
+    EXPECT_EQ(renderPage(report).find("class=\"row\""), std::string::npos);
+  }
+}
+
+TEST(ReportFormat, TextFromTheHostCannotBecomeMarkup) {
+  const struct {
+    std::string in;
+    std::string out;
+  } cases[] = {
+      {"<script>&\"'", "&lt;script&gt;&amp;&quot;&#39;"},
+      {"caf\xC3\xA9", "caf\xC3\xA9"},
+      {"bad\xC3(", "bad\xEF\xBF\xBD("},
+      {std::string("nul\0bell\a", 9),
+       "nul\xEF\xBF\xBD"
+       "bell\xEF\xBF\xBD"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(escapeHtml(c.in), c.out);
+
+  DayReport report =
+      buildDayReport("2026-01-02", usageOf({{"<img src=x>", 1}}), EncodableList{}, EncodableList{});
+  report.applications[0].name = "</span><b>";
+  const std::string page = renderPage(report);
+  EXPECT_EQ(page.find("<img src=x>"), std::string::npos);
+  EXPECT_EQ(page.find("</span><b>"), std::string::npos);
+}
+
+TEST(ReportFormat, DurationsAndBase64) {
+  EXPECT_EQ(formatDuration(-3), "0 s");
+  EXPECT_EQ(formatDuration(59.4), "59 s");
+  EXPECT_EQ(formatDuration(185), "3 min 05 s");
+  EXPECT_EQ(formatDuration(7620), "2 h 07 min");
+  EXPECT_EQ(base64({'M', 'a', 'n'}), "TWFu");
+  EXPECT_EQ(base64({'M', 'a'}), "TWE=");
+  EXPECT_EQ(base64({'M'}), "TQ==");
+}
+
+}  // namespace
+}  // namespace quillmoss::report
