@@ -128,7 +128,11 @@ int runReportCommand(const std::vector<std::string>& arguments, double now, std:
     }
     report = std::move(*asked);
   } else {
-    report = emptyDayReport(day, "\u201c" + day + "\u201d is not a day; give one as yyyy-MM-dd.");
+    std::string shown = day;  // kept on one line wherever it is printed
+    for (char& c : shown) {
+      if (static_cast<unsigned char>(c) < 0x20) c = '?';
+    }
+    report = emptyDayReport(day, "\u201c" + shown + "\u201d is not a day; give one as yyyy-MM-dd.");
   }
 
   std::error_code ignored;

@@ -59,7 +59,7 @@ footer{margin-top:2.5rem;font-size:12px;color:var(--muted)}
 .row{grid-template-columns:32px 1fr auto;grid-template-areas:"icon name time" "icon bar share";
 gap:.2rem .6rem}
 .lanes{grid-template-columns:1fr;gap:.15rem}.lane-name{font-size:13px;margin-top:.3rem}
-.lanes .spacer{display:none}}
+.lanes .spacer{display:none}.axis span:nth-child(even):not(:last-child){visibility:hidden}}
 )css";
 
 // An even spread of hues, the same for an application's bar and its lane.
@@ -197,7 +197,7 @@ class Page {
   }
 
   void timeline() {
-    if (report_.axis.end <= report_.axis.start && report_.activity.empty() &&
+    if (report_.activity.empty() &&
         std::none_of(report_.applications.begin(), report_.applications.end(),
                      [](const Row& r) { return !r.lane.empty(); })) {
       return;
