@@ -15,12 +15,12 @@ namespace {
 // Suffixes tried after "<name>.damaged-<now>" itself before giving up.
 constexpr int kMaxAsideSuffix = 1000;
 
-int openRetrying(const char* path, int flags, mode_t mode = 0) {
+posix::UniqueFd openRetrying(const char* path, int flags, mode_t mode = 0) {
   int fd;
   do {
     fd = ::open(path, flags, mode);
   } while (fd < 0 && errno == EINTR);
-  return fd;
+  return posix::UniqueFd(fd);
 }
 
 bool writeAll(int fd, std::string_view bytes) {
@@ -47,11 +47,9 @@ bool fsyncRetrying(int fd) {
 // Makes a rename in the folder durable. File systems that cannot sync a folder say EINVAL;
 // there is nothing more to do on them.
 bool syncFolder(const std::filesystem::path& folder) {
-  int fd = openRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = fsyncRetrying(fd) || errno == EINVAL;
-  ::close(fd);
-  return ok;
+  posix::UniqueFd fd = openRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (!fd) return false;
+  return fsyncRetrying(fd.get()) || errno == EINVAL;
 }
 
 std::filesystem::path folderOf(const std::filesystem::path& file) {
@@ -85,15 +83,23 @@ bool writeFileAtomically(const std::filesystem::path& file, std::string_view byt
   std::error_code ignored;
   std::filesystem::create_directories(folder, ignored);
 
-  // A fixed name per target: a leftover from a crash is truncated and reused, never piled up.
+  // A fixed name per target: a leftover from a crash is removed and the name reused, so they
+  // never pile up. The file is created afresh (O_EXCL, O_NOFOLLOW): whatever was planted there,
+  // a link above all, is unlinked, never written through.
   std::string tempName = ".";
   tempName.append(file.filename().native());
   tempName.append(".tmp");
   const std::filesystem::path temp = folder / tempName;
-  int fd = openRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0644);
-  if (fd < 0) return false;
-  bool ok = writeAll(fd, bytes) && fsyncRetrying(fd);
-  ok = (::close(fd) == 0) && ok;
+  constexpr int kCreateFresh = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY;
+  posix::UniqueFd fd;
+  for (int attempt = 0; attempt < 3 && !fd; ++attempt) {
+    if (::unlink(temp.c_str()) != 0 && errno != ENOENT) return false;
+    fd = openRetrying(temp.c_str(), kCreateFresh, 0644);
+    if (!fd && errno != EEXIST) return false;
+  }
+  if (!fd) return false;
+  bool ok = writeAll(fd.get(), bytes) && fsyncRetrying(fd.get());
+  ok = (::close(fd.release()) == 0) && ok;
   if (ok) ok = ::rename(temp.c_str(), file.c_str()) == 0;
   if (!ok) {
     ::unlink(temp.c_str());

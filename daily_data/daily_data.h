@@ -9,9 +9,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "daily_data/json_value.h"
+#include "posix/unique_fd.h"
 
 namespace quillmoss::daily {
 
@@ -52,8 +54,11 @@ struct Loaded {
   LoadStatus status = LoadStatus::Missing;
 };
 
-// Larger files are refused unread (Unusable); a heavy day is about 1.3 MB.
-inline constexpr std::uintmax_t kMaxDayFileBytes = 16u << 20;
+// Larger files are refused unread (Unusable). The bound must hold whatever the tracker writes:
+// a heavy day is about 1.3 MB, the worst realistic one some 200,000 segments (a switch every
+// 0.4 s around the clock) at about 44 bytes plus the key each, which stays below this with keys
+// of up to 290 bytes on average; real keys (an identifier, a "#" and a domain) are a third of it.
+inline constexpr std::uintmax_t kMaxDayFileBytes = 64u << 20;
 
 // Shape-checked parsing of a whole file's text. Elements shorter than their format are dropped.
 // Anything simdjson refuses (bad UTF-8, numbers out of range, nesting deeper than 64) and
@@ -76,7 +81,8 @@ std::optional<std::string> serializeActivity(const ActivityList& activity);
 std::optional<std::string> serializeSegments(const SegmentList& segments);
 
 // Creates the folder (with parents), then writes the bytes durably and atomically: a fixed
-// temporary name beside the target (".<name>.tmp"), write all, fsync, rename, fsync the folder.
+// temporary name beside the target (".<name>.tmp", created afresh and never through a link),
+// write all, fsync, rename, fsync the folder.
 // False on any failure; the previous file is then untouched, unless only the final folder sync
 // failed (the new file is in place but not known to be durable).
 bool writeFileAtomically(const std::filesystem::path& file, std::string_view bytes);
@@ -86,20 +92,16 @@ bool writeFileAtomically(const std::filesystem::path& file, std::string_view byt
 // place (moved, or already absent).
 bool moveAside(const std::filesystem::path& file, std::time_t now);
 
-// An exclusive flock on "<dir>/.tracker.lock", held for the object's life. acquire() creates
-// the folder and the file, then waits until the lock is granted; nullopt only on an error.
+// An exclusive flock on "<dir>/.tracker.lock", held for the object's life (closing the
+// descriptor releases it). acquire() creates the folder and the file, then waits until the lock
+// is granted; nullopt on an error, a symbolic link at the lock's name among them.
 class DayLock {
  public:
   static std::optional<DayLock> acquire(const std::filesystem::path& dir);
-  DayLock(DayLock&& other) noexcept;
-  DayLock& operator=(DayLock&& other) noexcept;
-  DayLock(const DayLock&) = delete;
-  DayLock& operator=(const DayLock&) = delete;
-  ~DayLock();
 
  private:
-  explicit DayLock(int fd) : fd_(fd) {}
-  int fd_ = -1;
+  explicit DayLock(posix::UniqueFd fd) : fd_(std::move(fd)) {}
+  posix::UniqueFd fd_;
 };
 
 }  // namespace quillmoss::daily

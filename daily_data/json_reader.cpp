@@ -44,20 +44,6 @@ Loaded<T> loaded(T&& value) {
   return Loaded<T>{std::forward<T>(value), LoadStatus::Loaded};
 }
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // Reads a whole regular file of at most kMaxDayFileBytes. O_NONBLOCK keeps a FIFO or device
 // placed at the path from blocking the caller; such files are then refused as not regular.
 LoadStatus readPadded(const std::filesystem::path& file, PaddedBytes& out) {
@@ -66,7 +52,7 @@ LoadStatus readPadded(const std::filesystem::path& file, PaddedBytes& out) {
     raw = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   } while (raw < 0 && errno == EINTR);
   if (raw < 0) return errno == ENOENT ? LoadStatus::Missing : LoadStatus::Unusable;
-  Fd fd(raw);
+  posix::UniqueFd fd(raw);
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return LoadStatus::Unusable;
   if (info.st_size < 0 || static_cast<std::uintmax_t>(info.st_size) > kMaxDayFileBytes) {

@@ -55,6 +55,45 @@ std::string unescape(std::string_view value) {
   return out;
 }
 
+// The words of an Exec value (already string-unescaped): split at spaces, with "..." quoting
+// in which \", \`, \$ and \\ stand for the character.
+std::vector<std::string> execWords(std::string_view exec) {
+  std::vector<std::string> words;
+  std::size_t i = 0;
+  while (i < exec.size()) {
+    if (exec[i] == ' ' || exec[i] == '\t') {
+      ++i;
+      continue;
+    }
+    std::string word;
+    while (i < exec.size() && exec[i] != ' ' && exec[i] != '\t') {
+      if (exec[i] != '"') {
+        word += exec[i++];
+        continue;
+      }
+      for (++i; i < exec.size() && exec[i] != '"'; ++i) {
+        if (exec[i] == '\\' && i + 1 < exec.size()) ++i;
+        word += exec[i];
+      }
+      if (i < exec.size()) ++i;  // the closing quote
+    }
+    words.push_back(std::move(word));
+  }
+  return words;
+}
+
+std::optional<fs::file_time_type> folderTime(const fs::path& folder) {
+  std::error_code ec;
+  auto time = fs::last_write_time(folder, ec);
+  if (ec) return std::nullopt;
+  return time;
+}
+
+std::string fileNameOf(std::string_view path) {
+  if (auto slash = path.rfind('/'); slash != std::string_view::npos) path.remove_prefix(slash + 1);
+  return std::string(path);
+}
+
 void appendPathList(const char* value, std::vector<fs::path>& out) {
   std::string_view list(value);
   while (!list.empty()) {
@@ -84,12 +123,51 @@ std::vector<fs::path> xdgDataDirs() {
   return dirs;
 }
 
-std::string messagesLocale() {
-  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+std::vector<std::string> nameLocales() {
+  std::string_view list;
+  for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
     const char* value = std::getenv(name);
-    if (value != nullptr && value[0] != '\0') return value;
+    if (value != nullptr && value[0] != '\0') {
+      list = value;
+      break;
+    }
   }
-  return {};
+  std::vector<std::string> out;
+  while (!list.empty()) {
+    auto colon = list.find(':');
+    for (std::string& candidate : localeCandidates(list.substr(0, colon))) {
+      if (std::find(out.begin(), out.end(), candidate) == out.end()) {
+        out.push_back(std::move(candidate));
+      }
+    }
+    if (colon == std::string_view::npos) break;
+    list.remove_prefix(colon + 1);
+  }
+  return out;
+}
+
+std::string execProgram(std::string_view exec) {
+  const std::vector<std::string> words = execWords(exec);
+  std::size_t i = 0;
+  auto at = [&](std::string_view word) { return i < words.size() && fileNameOf(words[i]) == word; };
+  if (at("env")) {
+    // env [-i] [-u NAME] [-C DIR] [NAME=VALUE]... PROGRAM
+    for (++i; i < words.size(); ++i) {
+      const std::string& word = words[i];
+      if (word == "-u" || word == "-C") {
+        ++i;
+      } else if (!word.starts_with('-') && word.find('=') == std::string::npos) {
+        break;
+      }
+    }
+  }
+  if (at("flatpak") && i + 1 < words.size() && words[i + 1] == "run") {
+    for (i += 2; i < words.size() && words[i].starts_with('-'); ++i) {
+      constexpr std::string_view kCommand = "--command=";
+      if (words[i].starts_with(kCommand)) return fileNameOf(words[i].substr(kCommand.size()));
+    }
+  }
+  return i < words.size() ? fileNameOf(words[i]) : std::string();
 }
 
 std::vector<std::string> localeCandidates(std::string_view locale) {
@@ -153,6 +231,8 @@ bool parseDesktopEntry(std::string_view text, const std::vector<std::string>& lo
       entry.icon = unescape(value);
     } else if (key == "StartupWMClass") {
       entry.startupWmClass = unescape(value);
+    } else if (key == "Exec") {
+      entry.execProgram = execProgram(unescape(value));
     } else if (key == "NoDisplay") {
       entry.noDisplay = value == "true";
     } else if (key == "Hidden") {
@@ -169,19 +249,23 @@ DesktopEntryIndex DesktopEntryIndex::scan() {
 DesktopEntryIndex DesktopEntryIndex::scan(const std::vector<fs::path>& dataDirs) {
   DesktopEntryIndex index;
   index.dataDirs_ = dataDirs;
-  for (const fs::path& dataDir : dataDirs) index.folderTimes_.push_back(folderTime(dataDir));
-  const std::vector<std::string> locales = localeCandidates(messagesLocale());
+  // Folders are noted before they are read, so a change during the scan shows up next time.
+  const auto scanStart = fs::file_time_type::clock::now();
+  const std::vector<std::string> locales = nameLocales();
   // An ID seen in an earlier folder shadows later ones, even when it is Hidden there.
   std::unordered_set<std::string> seen;
   for (const fs::path& dataDir : dataDirs) {
     const fs::path root = dataDir / "applications";
+    index.watched_.push_back({root, folderTime(root)});
     std::error_code ec;
     std::vector<fs::path> files;
     for (fs::recursive_directory_iterator
              it(root, fs::directory_options::skip_permission_denied, ec),
          end;
          !ec && it != end; it.increment(ec)) {
-      if (it->path().extension() == ".desktop" && it->is_regular_file(ec)) {
+      if (it->is_directory(ec)) {
+        index.watched_.push_back({it->path(), folderTime(it->path())});
+      } else if (it->path().extension() == ".desktop" && it->is_regular_file(ec)) {
         files.push_back(it->path());
       }
     }
@@ -201,32 +285,35 @@ DesktopEntryIndex DesktopEntryIndex::scan(const std::vector<fs::path>& dataDirs)
       index.add(std::move(entry));
     }
   }
+  for (const WatchedFolder& folder : index.watched_) {
+    if (folder.modified && *folder.modified > scanStart - kCoarseTimeWindow) index.racy_ = true;
+  }
   return index;
 }
 
-std::optional<fs::file_time_type> DesktopEntryIndex::folderTime(const fs::path& dataDir) {
-  std::error_code ec;
-  auto time = fs::last_write_time(dataDir / "applications", ec);
-  if (ec) return std::nullopt;
-  return time;
-}
-
 bool DesktopEntryIndex::changedSinceScan() const {
-  for (std::size_t i = 0; i < dataDirs_.size(); ++i) {
-    if (folderTime(dataDirs_[i]) != folderTimes_[i]) return true;
+  if (racy_) return true;
+  for (const WatchedFolder& folder : watched_) {
+    if (folderTime(folder.path) != folder.modified) return true;
   }
   return false;
+}
+
+void DesktopEntryIndex::pick(std::unordered_map<std::string, std::size_t>& map,
+                             const std::string& key, std::size_t at,
+                             const std::vector<DesktopEntry>& entries) {
+  if (key.empty()) return;
+  auto [it, inserted] = map.emplace(key, at);
+  if (!inserted && entries[it->second].noDisplay && !entries[at].noDisplay) it->second = at;
 }
 
 void DesktopEntryIndex::add(DesktopEntry entry) {
   const std::size_t at = entries_.size();
   byId_.emplace(entry.id, at);
   byLowerId_.emplace(lowerAscii(entry.id), at);
-  if (!entry.startupWmClass.empty()) {
-    auto [it, inserted] = byWmClass_.emplace(entry.startupWmClass, at);
-    if (!inserted && entries_[it->second].noDisplay && !entry.noDisplay) it->second = at;
-  }
   entries_.push_back(std::move(entry));
+  pick(byWmClass_, entries_.back().startupWmClass, at, entries_);
+  pick(byExec_, entries_.back().execProgram, at, entries_);
 }
 
 const DesktopEntry* DesktopEntryIndex::byId(std::string_view id) const {
@@ -243,6 +330,11 @@ const DesktopEntry* DesktopEntryIndex::byIdIgnoringCase(std::string_view id) con
 const DesktopEntry* DesktopEntryIndex::byStartupWmClass(std::string_view wmClass) const {
   auto it = byWmClass_.find(std::string(wmClass));
   return it == byWmClass_.end() ? nullptr : &entries_[it->second];
+}
+
+const DesktopEntry* DesktopEntryIndex::byExecProgram(std::string_view program) const {
+  auto it = byExec_.find(std::string(program));
+  return it == byExec_.end() ? nullptr : &entries_[it->second];
 }
 
 }  // namespace quillmoss::desktop

@@ -1,7 +1,9 @@
-// Installed desktop entries (XDG data folders, applications/*.desktop), indexed by ID and
-// by StartupWMClass, with the Name localised for the process's locale.
+// Installed desktop entries (XDG data folders, applications/**/*.desktop), indexed by ID, by
+// StartupWMClass and by the program they run, with the Name localised for the user's languages.
+// The one index of both programs: the tracker's identities and the host's names and icons.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -18,17 +20,24 @@ std::vector<std::filesystem::path> xdgDataDirs();
 struct DesktopEntry {
   std::string id;  // path below applications/ with '/' as '-', without ".desktop"
   std::filesystem::path path;
-  std::string name;  // Name[locale] for LC_ALL / LC_MESSAGES / LANG, else Name
+  std::string name;  // Name[...] for the first of nameLocales() it has, else Name
   std::string icon;
   std::string startupWmClass;
+  std::string execProgram;  // see execProgram()
   bool noDisplay = false;
 };
 
 // The locale keys to try for Name[...], best first ("de_AT@euro" gives de_AT@euro, de_AT,
 // de@euro, de); empty for the C and POSIX locales.
 std::vector<std::string> localeCandidates(std::string_view locale);
-// The locale for messages: the first non-empty of LC_ALL, LC_MESSAGES, LANG.
-std::string messagesLocale();
+// The Name[...] keys to try, best first, in the order GLib uses: each language of the
+// colon-separated LANGUAGE in turn, else the first non-empty of LC_ALL, LC_MESSAGES, LANG.
+std::vector<std::string> nameLocales();
+
+// The file name of the program an Exec line runs: its first word, unquoted, past `env` and its
+// assignments and options and past `flatpak run` (whose --command=, else the application ID,
+// counts). Empty when there is none.
+std::string execProgram(std::string_view exec);
 
 // Parses the [Desktop Entry] group of one file's text. False when the text has no such group
 // or the entry is Hidden=true. id and path are left for the caller.
@@ -45,26 +54,39 @@ class DesktopEntryIndex {
   // Several entries may name the same class (an application and its URL handler, say): a
   // visible entry is preferred over a NoDisplay one, then the one found first.
   const DesktopEntry* byStartupWmClass(std::string_view wmClass) const;
+  // The entry whose Exec runs this program (a file name), chosen as for byStartupWmClass.
+  const DesktopEntry* byExecProgram(std::string_view program) const;
   const std::vector<DesktopEntry>& entries() const { return entries_; }
 
-  // True when an applications/ folder of the scan has changed (an entry was installed or
-  // removed) since; a few stat calls, no reading.
+  // True when an applications/ folder, or any folder below one, has changed (an entry was
+  // installed, removed or renamed) since the scan; a few stat calls, no reading. A folder
+  // changed within kCoarseTimeWindow before the scan counts as changed until it has been quiet
+  // that long (each rescan is checked afresh): its time may be too coarse to move on a second
+  // change.
   bool changedSinceScan() const;
+  static constexpr std::chrono::seconds kCoarseTimeWindow{2};
   // A fresh scan of the same data folders.
   DesktopEntryIndex rescan() const { return scan(dataDirs_); }
 
  private:
+  struct WatchedFolder {
+    std::filesystem::path path;
+    std::optional<std::filesystem::file_time_type> modified;  // nullopt: absent
+  };
+
   void add(DesktopEntry entry);
-  static std::optional<std::filesystem::file_time_type> folderTime(
-      const std::filesystem::path& dataDir);
+  static void pick(std::unordered_map<std::string, std::size_t>& map, const std::string& key,
+                   std::size_t at, const std::vector<DesktopEntry>& entries);
 
   std::vector<std::filesystem::path> dataDirs_;
-  std::vector<std::optional<std::filesystem::file_time_type>> folderTimes_;
+  std::vector<WatchedFolder> watched_;
+  bool racy_ = false;
 
   std::vector<DesktopEntry> entries_;
   std::unordered_map<std::string, std::size_t> byId_;
   std::unordered_map<std::string, std::size_t> byLowerId_;
   std::unordered_map<std::string, std::size_t> byWmClass_;
+  std::unordered_map<std::string, std::size_t> byExec_;
 };
 
 }  // namespace quillmoss::desktop

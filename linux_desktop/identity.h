@@ -17,8 +17,10 @@ struct WindowFacts {
 
 // First rule that applies: the desktop entry whose StartupWMClass is the WM_CLASS instance,
 // then the class; the entry whose ID is the instance, then the class (ignoring case); the
-// Flatpak application ID of the process; _GTK_APPLICATION_ID; the WM_CLASS class; the file
-// name of the process's executable. nullopt when none applies.
+// Flatpak application ID of the process; _GTK_APPLICATION_ID; the entry whose Exec program is
+// the process's executable (unless that is an interpreter), then the WM_CLASS instance; the
+// WM_CLASS class; the file name of the process's executable. nullopt when none applies.
+// An identity never holds a "#": usage keys keep it for a browser's domain.
 std::optional<std::string> applicationIdentity(const WindowFacts& facts,
                                                const DesktopEntryIndex& index,
                                                const std::filesystem::path& procRoot = "/proc");

@@ -6,29 +6,14 @@
 
 #include <cerrno>
 
+#include "posix/unique_fd.h"
+
 namespace quillmoss::desktop {
-namespace {
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-}  // namespace
 
 std::optional<std::string> readSmallFile(const std::filesystem::path& file, std::size_t maxBytes) {
   // O_NONBLOCK: a FIFO planted where a file should be must not hang the caller.
-  Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (fd.get() < 0) return std::nullopt;
+  posix::UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!fd) return std::nullopt;
   std::string text;
   char buffer[4096];
   while (text.size() < maxBytes) {

@@ -19,25 +19,35 @@ std::optional<std::string> usageKey(TrackerState& state,
 void restartTiming(TrackerState& state) {
   state.lastSwitch = state.clock.now();
   state.suspendedAtLastSwitch = state.clock.suspendedSeconds();
+  state.awakeAtLastSwitch = state.clock.awakeSeconds();
 }
 
 void flushCurrentApp(TrackerState& state) {
   if (!state.activeBundle) return;
   const double now = state.clock.now();
   const double suspendedNow = state.clock.suspendedSeconds();
+  const double awakeNow = state.clock.awakeSeconds();
   double slept = suspendedNow - state.suspendedAtLastSwitch;
   if (!(slept >= state.kSuspensionNoise)) slept = 0.0;
 
-  // Time asleep is not use, and a clock set back never lowers a total.
-  const double credit = std::max(0.0, (now - state.lastSwitch) - slept);
+  // Time asleep is not use, and a clock set back never lowers a total. Nor does a wall clock set
+  // forward add to one: no stretch earns more than the time the machine was awake through it.
+  // (The two clocks are read microseconds apart, so only a difference above the noise counts.)
+  const double wallAwake = (now - state.lastSwitch) - slept;
+  const double awake = awakeNow - state.awakeAtLastSwitch;
+  const bool wallJumped = awake + state.kSuspensionNoise < wallAwake;
+  const double credit = std::max(0.0, wallJumped ? awake : wallAwake);
   state.usageData[*state.activeBundle] += credit;
 
   if (state.idle.secondsSinceLastInput() < state.kIdleThreshold &&
       slept <= state.kMaxSuspensionInSegment) {
-    recordSegment(state, *state.activeBundle, state.lastSwitch, now);
+    // After a jump forward the segment covers only the time that was credited, up to now.
+    const double from = wallJumped ? now - credit : state.lastSwitch;
+    recordSegment(state, *state.activeBundle, from, now);
   }
   state.lastSwitch = now;
   state.suspendedAtLastSwitch = suspendedNow;
+  state.awakeAtLastSwitch = awakeNow;
 }
 
 void rollDayIfNeeded(TrackerState& state) {

@@ -16,7 +16,8 @@ using namespace quillmoss::tracker;
 int main() {
   const auto dataDir = quillmoss::daily::dataDirectory();
   if (!dataDir) {
-    std::fputs("QuillmossTracker: no data folder (neither XDG_DATA_HOME nor HOME is set)\n", stderr);
+    std::fputs("QuillmossTracker: no data folder (neither XDG_DATA_HOME nor HOME is set)\n",
+               stderr);
     return 1;
   }
 
@@ -24,8 +25,9 @@ int main() {
   const auto loop = quillmoss::makeEventLoop();
   const auto desktop = connectDesktopSession(*loop);
   if (!desktop) {
-    std::fputs("QuillmossTracker: no desktop session (the X display in DISPLAY cannot be reached)\n",
-               stderr);
+    std::fputs(
+        "QuillmossTracker: no desktop session (the X display in DISPLAY cannot be reached)\n",
+        stderr);
     return 1;
   }
   SystemClock clock;

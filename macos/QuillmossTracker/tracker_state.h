@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "core/event_loop.h"
 #include "daily_data/daily_data.h"
 #include "platform/clock.h"
 #include "platform/idle.h"
-#include "core/event_loop.h"
 #include "platform/scripting.h"
 #include "platform/workspace.h"
 
@@ -68,6 +68,8 @@ struct TrackerState {
   double lastSwitch = 0.0;
   // Clock::suspendedSeconds() read together with lastSwitch.
   double suspendedAtLastSwitch = 0.0;
+  // Clock::awakeSeconds() read together with lastSwitch.
+  double awakeAtLastSwitch = 0.0;
   EventLoop::TimerId flushTimer = 0;
   EventLoop::TimerId tabTimer = 0;
 

@@ -2,7 +2,6 @@
 // running window's identity, or by the entry's file.
 #pragma once
 
-#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -26,10 +25,8 @@ class InstalledApplications {
   virtual const desktop::DesktopEntryIndex& index() = 0;
 };
 
-// The entries of the given XDG data folders, scanned once and scanned again when the
-// modification time of one of their applications folders changes (an entry added, removed or
-// renamed there). A folder changed within two seconds of a scan is scanned again on each use
-// until it has been quiet that long, as its time may not move on a second change.
+// The entries of the given XDG data folders, scanned once and scanned again when the index says
+// they changed (DesktopEntryIndex::changedSinceScan).
 class XdgInstalledApplications : public InstalledApplications {
  public:
   explicit XdgInstalledApplications(std::vector<std::filesystem::path> dataDirs);
@@ -44,22 +41,12 @@ class XdgInstalledApplications : public InstalledApplications {
   int scanCount() const { return scanCount_; }
 
  private:
-  struct WatchedFolder {
-    std::filesystem::path path;
-    std::optional<std::filesystem::file_time_type> modified;  // nullopt: absent
-  };
-
-  static constexpr std::chrono::seconds kRacyWindow{2};
-
   void refreshIfChanged();
-  void rescan();
 
   std::vector<std::filesystem::path> dataDirs_;
   desktop::DesktopEntryIndex index_;
   std::unordered_map<std::string, std::size_t> byPath_;
-  std::vector<WatchedFolder> watched_;
   bool scanned_ = false;
-  bool racy_ = false;
   int scanCount_ = 0;
 };
 

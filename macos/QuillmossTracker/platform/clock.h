@@ -1,4 +1,5 @@
-// The tracker's view of time: the wall clock, the local day, and how long the machine slept.
+// The tracker's view of time: the wall clock, the local day, how long the machine has been
+// awake and how long it slept.
 #pragma once
 
 #include <string>
@@ -15,6 +16,9 @@ class Clock {
   // Seconds the machine has spent suspended since some fixed origin (on Linux
   // CLOCK_BOOTTIME minus CLOCK_MONOTONIC); only differences are meaningful.
   virtual double suspendedSeconds() = 0;
+  // Seconds the machine has been awake since some fixed origin (on Linux CLOCK_MONOTONIC): never
+  // set back or forward with the wall clock, still while suspended; only differences matter.
+  virtual double awakeSeconds() = 0;
 };
 
 }  // namespace quillmoss::tracker

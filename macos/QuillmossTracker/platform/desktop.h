@@ -4,8 +4,8 @@
 #include <functional>
 #include <memory>
 
-#include "platform/idle.h"
 #include "core/event_loop.h"
+#include "platform/idle.h"
 #include "platform/workspace.h"
 
 namespace quillmoss::tracker {

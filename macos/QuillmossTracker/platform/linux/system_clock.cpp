@@ -29,4 +29,8 @@ double SystemClock::suspendedSeconds() {
   return seconds(CLOCK_BOOTTIME) - monotonic;
 }
 
+double SystemClock::awakeSeconds() {
+  return seconds(CLOCK_MONOTONIC);
+}
+
 }  // namespace quillmoss::tracker

@@ -11,6 +11,7 @@ class SystemClock final : public Clock {
   std::string dayString(double instant) override;
   // CLOCK_BOOTTIME (counts suspension) minus CLOCK_MONOTONIC (does not).
   double suspendedSeconds() override;
+  double awakeSeconds() override;
 };
 
 }  // namespace quillmoss::tracker

@@ -147,8 +147,9 @@ bool X11Session::start() {
 }
 
 std::optional<std::string> X11Session::identityOf(const desktop::WindowInfo& info) {
-  // New applications get desktop entries while the tracker runs; the folders are looked at
-  // again only when a window is seen for the first time, and read again only if they changed.
+  // New applications get desktop entries while the tracker runs (in applications/ or any folder
+  // below it); the folders are looked at again only when a window is seen for the first time,
+  // and read again only if they changed.
   if (index_.changedSinceScan()) index_ = index_.rescan();
   return desktop::applicationIdentity(info.facts, index_);
 }
