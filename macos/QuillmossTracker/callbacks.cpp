@@ -41,6 +41,7 @@ void onTabTimer(TrackerState& state) {
 void onTerminationSignal(TrackerState& state, int /*signal*/) {
   if (state.terminated) return;
   state.terminated = true;
+  state.idle.stopAsking();
   // Before start-up has chosen a day there is nothing to save.
   if (state.currentDay.empty()) {
     state.loop.quit(0);

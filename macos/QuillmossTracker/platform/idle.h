@@ -7,6 +7,9 @@ class IdleSource {
  public:
   virtual ~IdleSource() = default;
   virtual double secondsSinceLastInput() = 0;
+  // Called once termination has begun: from then on the answer is the last reading, aged, and
+  // nothing is asked of anyone (a frozen display server must not hold up the final save).
+  virtual void stopAsking() {}
 };
 
 }  // namespace quillmoss::tracker

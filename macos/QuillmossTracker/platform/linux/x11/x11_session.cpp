@@ -1,12 +1,15 @@
 // The tracker's desktop session on an X11 display: the frontmost application from the window
 // manager's _NET_ACTIVE_WINDOW, the screen lock and the input idle time from MIT-SCREEN-SAVER.
 // Requests go out in batches and their replies are picked up when the connection is readable,
-// so the loop never waits on the server except for the idle time, which must be fresh.
+// so the loop never waits on the server except for the idle time, which must be fresh: for that
+// it waits a bounded time, and not at all once termination has begun.
 #include <xcb/screensaver.h>
 #include <xcb/xcb.h>
+#include <poll.h>
 #include <xcb/xcbext.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <deque>
 #include <unordered_map>
@@ -28,6 +31,8 @@ constexpr int kMaxTransientDepth = 8;
 // One flush asks for the idle time more than once within microseconds; a reading this fresh
 // is reused (aged by the time since) instead of another round trip to the server.
 constexpr double kIdleReuseSeconds = 0.1;
+// A server that has not answered the idle query by then is taken as stopped for this reading.
+constexpr double kIdleReplyTimeout = 0.5;
 
 double monotonicSeconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -58,6 +63,7 @@ class X11Session final : public DesktopSession {
   }
   void onSessionLost(std::function<void()> handler) override { lostHandler_ = std::move(handler); }
   double secondsSinceLastInput() override;
+  void stopAsking() override { stopped_ = true; }
 
  private:
   using IdentityCallback = std::function<void(const std::optional<std::string>&)>;
@@ -77,6 +83,7 @@ class X11Session final : public DesktopSession {
   void resolveWindow(xcb_window_t window, int depth, IdentityCallback done);
   std::optional<std::string> identityOf(const desktop::WindowInfo& info);
   std::optional<std::string> resolveNow(xcb_window_t window);
+  XcbReply<xcb_screensaver_query_info_reply_t> queryIdleWithin(double seconds);
   void sessionLost();
 
   EventLoop& loop_;
@@ -91,6 +98,7 @@ class X11Session final : public DesktopSession {
   std::uint8_t screenSaverEvent_ = 0;
   bool watching_ = false;
   bool lost_ = false;
+  bool stopped_ = false;  // termination has begun: the server is not asked again
   std::function<void()> lostHandler_;
   std::deque<Pending> pending_;
   std::deque<XcbReply<xcb_generic_event_t>> stashed_;
@@ -126,8 +134,7 @@ bool X11Session::start() {
     XcbReply<xcb_screensaver_query_info_reply_t> reply(
         xcb_screensaver_query_info_reply(c_, *info, nullptr));
     if (reply) {
-      screenSaverOn =
-          reply->state == XCB_SCREENSAVER_STATE_ON || reply->state == XCB_SCREENSAVER_STATE_CYCLE;
+      screenSaverOn = reply->state == XCB_SCREENSAVER_STATE_ON;
       lastIdle_ = reply->ms_since_user_input / 1000.0;
       lastIdleAt_ = monotonicSeconds();
     }
@@ -174,9 +181,8 @@ double X11Session::secondsSinceLastInput() {
   if (!hasScreenSaver_) return 0.0;  // the server cannot tell; count the user as present
   const double sinceReading = monotonicSeconds() - lastIdleAt_;
   if (sinceReading >= 0.0 && sinceReading < kIdleReuseSeconds) return lastIdle_ + sinceReading;
-  if (!lost_ && !xcb_connection_has_error(c_)) {
-    XcbReply<xcb_screensaver_query_info_reply_t> reply(
-        xcb_screensaver_query_info_reply(c_, xcb_screensaver_query_info(c_, root_), nullptr));
+  if (!lost_ && !stopped_ && !xcb_connection_has_error(c_)) {
+    auto reply = queryIdleWithin(kIdleReplyTimeout);
     // Reading the reply may have taken events off the socket; they must not wait for the
     // next time the descriptor becomes readable.
     while (xcb_generic_event_t* event = xcb_poll_for_queued_event(c_)) stashed_.emplace_back(event);
@@ -187,8 +193,30 @@ double X11Session::secondsSinceLastInput() {
       return lastIdle_;
     }
   }
-  // The session is gone: the last reading, aged.
+  // No answer to be had: the last reading, aged.
   return lastIdle_ + (monotonicSeconds() - lastIdleAt_);
+}
+
+XcbReply<xcb_screensaver_query_info_reply_t> X11Session::queryIdleWithin(double seconds) {
+  const unsigned int sequence = xcb_screensaver_query_info(c_, root_).sequence;
+  xcb_flush(c_);
+  const double deadline = monotonicSeconds() + seconds;
+  for (;;) {
+    void* reply = nullptr;
+    xcb_generic_error_t* error = nullptr;
+    if (xcb_poll_for_reply(c_, sequence, &reply, &error) != 0) {
+      std::free(error);
+      return XcbReply<xcb_screensaver_query_info_reply_t>(
+          static_cast<xcb_screensaver_query_info_reply_t*>(reply));
+    }
+    const double left = deadline - monotonicSeconds();
+    if (xcb_connection_has_error(c_) || left <= 0.0) break;
+    pollfd readable{xcb_get_file_descriptor(c_), POLLIN, 0};
+    ::poll(&readable, 1, static_cast<int>(std::ceil(left * 1000.0)));
+  }
+  // The reply may still come; it is dropped then.
+  if (!xcb_connection_has_error(c_)) xcb_discard_reply(c_, sequence);
+  return XcbReply<xcb_screensaver_query_info_reply_t>(nullptr);
 }
 
 void X11Session::schedulePump() {
@@ -252,9 +280,9 @@ void X11Session::handleEvent(const xcb_generic_event_t* event) {
     if (notify->atom == atoms_.netActiveWindow) queryActiveWindow();
     if (notify->atom == atoms_.netClientList) queryClientList();
   } else if (hasScreenSaver_ && type == screenSaverEvent_) {
+    // Only On and Off come: cycle events are not asked for.
     const auto* notify = reinterpret_cast<const xcb_screensaver_notify_event_t*>(event);
-    filter_.screenSaverChanged(notify->state == XCB_SCREENSAVER_STATE_ON ||
-                               notify->state == XCB_SCREENSAVER_STATE_CYCLE);
+    filter_.screenSaverChanged(notify->state == XCB_SCREENSAVER_STATE_ON);
   }
 }
 
