@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "daily_data/daily_data.h"
-#include "platform/utf8_text.h"
+#include "daily_data/json_text.h"
 #include "posix/stat_times.h"
 #include "posix/unique_fd.h"
 
@@ -102,7 +102,7 @@ bool xmlCanCarry(std::string_view text) {
   for (unsigned char c : text) {
     if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
   }
-  return isValidUtf8(text);
+  return daily::isValidUtf8(text);
 }
 
 Status readWholeFile(const fs::path& file, std::string& text) {
@@ -121,11 +121,9 @@ Status readWholeFile(const fs::path& file, std::string& text) {
 
 }  // namespace
 
-Status installDaemon(Bundle* bundle, const fs::path& appSupportDir,
-                                          const fs::path& daemonDest) {
+Status installDaemon(Bundle* bundle, const fs::path& appSupportDir, const fs::path& daemonDest) {
   const auto source = bundle ? bundle->auxiliaryExecutable("QuillmossTracker") : std::nullopt;
-  if (!source)
-    return Error{kUsageTrackerErrorDomain, 1, "QuillmossTracker not found in bundle"};
+  if (!source) return Error{kUsageTrackerErrorDomain, 1, "QuillmossTracker not found in bundle"};
   if (appSupportDir.empty()) {
     return Error{kPosixErrorDomain, ENOENT, "The user's data folder could not be found"};
   }
@@ -191,9 +189,8 @@ std::string fillAgentTemplate(std::string_view templateText, std::string_view da
   return text;
 }
 
-Status installLaunchAgent(Bundle* bundle, const fs::path& agentDir,
-                                               const fs::path& agentFile,
-                                               const fs::path& daemonDest) {
+Status installLaunchAgent(Bundle* bundle, const fs::path& agentDir, const fs::path& agentFile,
+                          const fs::path& daemonDest) {
   if (agentDir.empty()) {
     return Error{kPosixErrorDomain, ENOENT, "The user's home folder could not be found"};
   }
@@ -203,30 +200,27 @@ Status installLaunchAgent(Bundle* bundle, const fs::path& agentDir,
 
   const auto templateFile =
       bundle ? bundle->resource("com.velbrook.quillmoss.tracker", "plist") : std::nullopt;
-  if (!templateFile)
-    return Error{kUsageTrackerErrorDomain, 2, "LaunchAgent plist not in bundle"};
+  if (!templateFile) return Error{kUsageTrackerErrorDomain, 2, "LaunchAgent plist not in bundle"};
 
   std::string templateText;
   if (auto read = readWholeFile(*templateFile, templateText); !read) return read;
-  if (!isValidUtf8(templateText)) {
+  if (!daily::isValidUtf8(templateText)) {
     return Error{kCocoaErrorDomain, kFileReadInapplicableEncoding,
-                        "The file " + quoted(templateFile->filename()) +
-                            " couldn't be opened using text encoding Unicode (UTF-8)."};
+                 "The file " + quoted(templateFile->filename()) +
+                     " couldn't be opened using text encoding Unicode (UTF-8)."};
   }
 
   // A path that no property list can carry would make launchd reject the file while
   // "setup" reports success; refuse it here instead.
   if (!xmlCanCarry(daemonDest.string())) {
-    return Error{
-        kCocoaErrorDomain, kFileWriteInapplicableEncoding,
-        "The path " + quoted(daemonDest) + " cannot be written into a property list."};
+    return Error{kCocoaErrorDomain, kFileWriteInapplicableEncoding,
+                 "The path " + quoted(daemonDest) + " cannot be written into a property list."};
   }
   const std::string text = fillAgentTemplate(templateText, daemonDest.string());
   if (!daily::writeFileAtomically(agentFile, text)) {
     return Error{kCocoaErrorDomain, kFileWriteUnknown,
-                        "The file " + quoted(agentFile.filename()) +
-                            " couldn't be saved in the folder " +
-                            quoted(agentFile.parent_path().filename()) + "."};
+                 "The file " + quoted(agentFile.filename()) + " couldn't be saved in the folder " +
+                     quoted(agentFile.parent_path().filename()) + "."};
   }
   return {};
 }

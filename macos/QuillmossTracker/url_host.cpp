@@ -3,6 +3,8 @@
 
 #include <uriparser/Uri.h>
 
+#include "daily_data/json_text.h"
+
 namespace quillmoss::tracker {
 namespace {
 
@@ -27,42 +29,6 @@ class ParsedUri {
   bool parsed_ = false;
 };
 
-bool validUtf8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    char32_t code = 0;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if ((lead & 0xE0) == 0xC0) {
-      length = 2;
-      code = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-      length = 3;
-      code = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-      length = 4;
-      code = lead & 0x07;
-    } else {
-      return false;
-    }
-    if (i + length > text.size()) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    const char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-      return false;
-    }
-    i += length;
-  }
-  return true;
-}
-
 // A host goes into a usage key, which holds at most one "#" and names a member of a JSON
 // file that readers must be able to parse.
 bool usableHost(std::string_view host) {
@@ -70,7 +36,7 @@ bool usableHost(std::string_view host) {
   for (unsigned char c : host) {
     if (c < 0x20 || c == 0x7f || c == '#' || c == '/' || c == '\\') return false;
   }
-  return validUtf8(host);
+  return daily::isValidUtf8(host);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "daily_data/json_text.h"
+
 namespace quillmoss::tools {
 
 using engine::EncodableList;
@@ -11,70 +13,6 @@ using engine::EncodableMap;
 using engine::EncodableValue;
 
 namespace {
-
-// Length of the valid UTF-8 sequence at text[i], or 0 when it is not one.
-std::size_t utf8SequenceLength(const std::string& text, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  std::uint32_t code = 0;
-  if ((lead & 0xe0) == 0xc0) {
-    length = 2;
-    code = lead & 0x1f;
-  } else if ((lead & 0xf0) == 0xe0) {
-    length = 3;
-    code = lead & 0x0f;
-  } else if ((lead & 0xf8) == 0xf0) {
-    length = 4;
-    code = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xc0) != 0x80) return 0;
-    code = code << 6 | (byte(i + k) & 0x3f);
-  }
-  static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (code < kSmallest[length] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) return 0;
-  return length;
-}
-
-void appendString(std::string& out, const std::string& text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  out.push_back('"');
-  for (std::size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    const std::size_t length = utf8SequenceLength(text, i);
-    if (length == 0) {
-      out += "\\ufffd";  // Not UTF-8: shown as the replacement character.
-      ++i;
-      continue;
-    }
-    if (length > 1) {
-      out.append(text, i, length);
-    } else if (c == '"') {
-      out += "\\\"";
-    } else if (c == '\\') {
-      out += "\\\\";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c < 0x20 || c == 0x7f) {
-      out += "\\u00";
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 0xf]);
-    } else {
-      out.push_back(static_cast<char>(c));
-    }
-    i += length;
-  }
-  out.push_back('"');
-}
 
 template <typename T>
 void appendFloat(std::string& out, T value) {
@@ -123,7 +61,7 @@ void appendValue(std::string& out, const EncodableValue& value, const BytesSink&
     void operator()(std::int32_t v) const { appendInteger(out, v); }
     void operator()(std::int64_t v) const { appendInteger(out, v); }
     void operator()(double v) const { appendFloat(out, v); }
-    void operator()(const std::string& v) const { appendString(out, v); }
+    void operator()(const std::string& v) const { daily::appendJsonString(out, v); }
     void operator()(const std::vector<std::uint8_t>& v) const {
       if (sink) {
         std::string replacement = sink(v);
@@ -133,7 +71,7 @@ void appendValue(std::string& out, const EncodableValue& value, const BytesSink&
         }
       }
       out += "{\"$bytes_base64\":";
-      appendString(out, base64Encode(v));
+      daily::appendJsonString(out, base64Encode(v));
       out.push_back('}');
     }
     void operator()(const std::vector<std::int32_t>& v) const { appendNumbers(out, v); }
@@ -156,9 +94,9 @@ void appendValue(std::string& out, const EncodableValue& value, const BytesSink&
         first = false;
         // JSON keys are strings; any other key is shown as its own JSON text.
         if (auto* text = key.getIf<std::string>()) {
-          appendString(out, *text);
+          daily::appendJsonString(out, *text);
         } else {
-          appendString(out, valueToJson(key));
+          daily::appendJsonString(out, valueToJson(key));
         }
         out.push_back(':');
         appendValue(out, item, sink);

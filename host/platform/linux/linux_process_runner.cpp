@@ -14,7 +14,7 @@
 #include <chrono>
 #include <utility>
 
-#include "platform/utf8_text.h"
+#include "daily_data/json_text.h"
 
 extern char** environ;
 
@@ -198,7 +198,7 @@ std::optional<std::string> LinuxProcessRunner::run(const std::vector<std::string
       break;
     }
   }
-  if (!isValidUtf8(output)) return std::nullopt;
+  if (!daily::isValidUtf8(output)) return std::nullopt;
   return output;
 }
 

@@ -3,9 +3,9 @@
 // Requests go out in batches and their replies are picked up when the connection is readable,
 // so the loop never waits on the server except for the idle time, which must be fresh: for that
 // it waits a bounded time, and not at all once termination has begun.
+#include <poll.h>
 #include <xcb/screensaver.h>
 #include <xcb/xcb.h>
-#include <poll.h>
 #include <xcb/xcbext.h>
 
 #include <chrono>
