@@ -45,7 +45,7 @@ void appendEscaped(std::string& out, std::string_view text) {
   std::size_t plainFrom = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x20 && c != '"' && c != '\\' && c != 0x7f) continue;
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
     out.append(text.substr(plainFrom, i - plainFrom));
     plainFrom = i + 1;
     switch (c) {
@@ -54,6 +54,12 @@ void appendEscaped(std::string& out, std::string_view text) {
         break;
       case '\\':
         out.append("\\\\");
+        break;
+      case '\b':
+        out.append("\\b");
+        break;
+      case '\f':
+        out.append("\\f");
         break;
       case '\n':
         out.append("\\n");

@@ -70,6 +70,23 @@ TEST(AtomicWrite, BlockedPathsFailAndKeepWhatWasThere) {
   EXPECT_EQ(readBytes(file), R"({"old":1.0})");
 }
 
+TEST(AtomicWrite, LinksPlantedAtTheTemporaryOrLockNameAreNeverFollowed) {
+  TempDir folder;
+  const auto file = folder.path() / "usage_2026-12-06.json";
+  const auto victim = folder.path() / "victim";
+  writeBytes(victim, "precious");
+  std::filesystem::create_symlink(victim, folder.path() / ".usage_2026-12-06.json.tmp");
+  ASSERT_TRUE(writeFileAtomically(file, "{}"));
+  EXPECT_EQ(readBytes(victim), "precious");
+  EXPECT_FALSE(std::filesystem::is_symlink(file));
+  EXPECT_EQ(readBytes(file), "{}");
+
+  const auto elsewhere = folder.path() / "created-through-a-link";
+  std::filesystem::create_symlink(elsewhere, folder.path() / ".tracker.lock");
+  EXPECT_FALSE(DayLock::acquire(folder.path()));
+  EXPECT_FALSE(std::filesystem::exists(elsewhere));
+}
+
 TEST(MoveAside, RenamesToFreeDamagedNames) {
   TempDir folder;
   const auto file = folder.path() / "segments_2026-12-06.json";

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <fstream>
 
 #include "support/temp_dir.h"
@@ -51,6 +52,64 @@ TEST(DesktopEntryParse, LocaleCandidatesFollowTheMatchingOrder) {
   EXPECT_TRUE(localeCandidates("").empty());
 }
 
+TEST(DesktopEntryParse, ExecProgramIsTheFirstWordPastWrappers) {
+  struct Case {
+    const char* exec;
+    const char* program;
+  };
+  const Case cases[] = {
+      {"kcalc", "kcalc"},
+      {"/usr/bin/gnome-calculator %U", "gnome-calculator"},
+      {"\"/opt/My App/bin/my-app\" --new-window %f", "my-app"},
+      {"env LANG=C QT_SCALE_FACTOR=2 featherpad %U", "featherpad"},
+      {"/usr/bin/env -u GTK_THEME -i galculator", "galculator"},
+      {"flatpak run --branch=stable --arch=x86_64 org.kde.kcalc", "org.kde.kcalc"},
+      {"/usr/bin/flatpak run --command=kcalc org.kde.kcalc @@u %U @@", "kcalc"},
+      {"env A=1 flatpak run --command=/app/bin/xterm org.x.XTerm", "xterm"},
+      {"  ", ""},
+      {"env A=1", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(execProgram(c.exec), c.program) << c.exec;
+  // The Exec value is unescaped as a string first ("\\s" is a space inside the quotes).
+  DesktopEntry entry;
+  ASSERT_TRUE(
+      parseDesktopEntry("[Desktop Entry]\nName=A\nExec=\"/opt/a\\sb/run me\" %u\n", {}, entry));
+  EXPECT_EQ(entry.execProgram, "run me");
+}
+
+TEST(DesktopEntryParse, NamesFollowLanguageThenTheMessagesLocale) {
+  struct Case {
+    const char* language;
+    const char* lcAll;
+    const char* lang;
+    std::vector<std::string> locales;
+  };
+  const Case cases[] = {
+      {"de:en", "", "en_US.UTF-8", {"de", "en"}},
+      {"pt_BR:pt", "", "C", {"pt_BR", "pt"}},
+      {"", "fr_CA.UTF-8", "en_US.UTF-8", {"fr_CA", "fr"}},
+      {"", "", "de_AT.UTF-8", {"de_AT", "de"}},
+      {"", "", "C.UTF-8", {}},
+  };
+  const std::string text = "[Desktop Entry]\nName=Calculator\nName[de]=Taschenrechner\n";
+  for (const Case& c : cases) {
+    ::setenv("LANGUAGE", c.language, 1);
+    ::setenv("LC_ALL", c.lcAll, 1);
+    ::unsetenv("LC_MESSAGES");
+    ::setenv("LANG", c.lang, 1);
+    EXPECT_EQ(nameLocales(), c.locales) << c.language << "|" << c.lcAll << "|" << c.lang;
+  }
+  // The desktop shows "Taschenrechner" with LANG=en_US.UTF-8 LANGUAGE=de:en.
+  ::setenv("LANGUAGE", "de:en", 1);
+  ::unsetenv("LC_ALL");
+  ::setenv("LANG", "en_US.UTF-8", 1);
+  DesktopEntry entry;
+  ASSERT_TRUE(parseDesktopEntry(text, nameLocales(), entry));
+  EXPECT_EQ(entry.name, "Taschenrechner");
+  ::unsetenv("LANGUAGE");
+  ::unsetenv("LANG");
+}
+
 TEST(DesktopEntryIndex, IdsComeFromPathsAndEarlierFoldersWin) {
   quillmoss::testing::TempDir temp;
   const fs::path first = temp.path() / "first", second = temp.path() / "second";
@@ -91,24 +150,36 @@ TEST(DesktopEntryIndex, VisibleEntryWinsAClassSharedWithAHelperEntry) {
   EXPECT_EQ(index.byStartupWmClass("Code")->id, "code");
 }
 
-TEST(DesktopEntryIndex, NoticesInstalledEntriesAndUsesTheEnvironment) {
+// Folder times an hour back, as if the entries had been installed long before.
+void ageFolders(const fs::path& root) {
+  const auto past = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  for (const auto& item : fs::recursive_directory_iterator(root)) {
+    if (item.is_directory()) fs::last_write_time(item.path(), past);
+  }
+  fs::last_write_time(root, past);
+}
+
+TEST(DesktopEntryIndex, SeesEntriesInstalledInAnySubfolderWhileRunning) {
   quillmoss::testing::TempDir temp;
   const fs::path data = temp.path() / "data";
   writeFile(data / "applications/a.desktop", "[Desktop Entry]\nName=A\n");
+  writeFile(data / "applications/kde/old.desktop", "[Desktop Entry]\nName=Old\n");
   ::setenv("XDG_DATA_HOME", data.c_str(), 1);
   ::setenv("XDG_DATA_DIRS", (temp.path() / "none").c_str(), 1);
   const DesktopEntryIndex index = DesktopEntryIndex::scan();
   ::unsetenv("XDG_DATA_HOME");
   ::unsetenv("XDG_DATA_DIRS");
   ASSERT_NE(index.byId("a"), nullptr);
-  EXPECT_FALSE(index.changedSinceScan());
-
-  writeFile(data / "applications/b.desktop", "[Desktop Entry]\nName=B\n");
-  // Coarse file-system clocks may not move within the test; set the folder's time explicitly.
-  fs::last_write_time(data / "applications",
-                      fs::last_write_time(data / "applications") + std::chrono::seconds(5));
+  // Folders changed just now may change again without their coarse time moving.
   EXPECT_TRUE(index.changedSinceScan());
-  EXPECT_NE(index.rescan().byId("b"), nullptr);
+
+  ageFolders(data / "applications");
+  const DesktopEntryIndex settled = index.rescan();
+  EXPECT_FALSE(settled.changedSinceScan());
+  writeFile(data / "applications/kde/org.kde.kcalc.desktop",
+            "[Desktop Entry]\nName=KCalc\nExec=kcalc\n");
+  EXPECT_TRUE(settled.changedSinceScan());
+  EXPECT_NE(settled.rescan().byId("kde-org.kde.kcalc"), nullptr);
 }
 
 TEST(DesktopEntryIndex, DataDirsPutTheUserFolderFirstAndDropRelativeEntries) {

@@ -80,6 +80,54 @@ TEST_F(IdentityTest, HostileFlatpakInfoNeitherHangsNorCounts) {
   EXPECT_EQ(identity({"app", "App", "", 302}), "App");
 }
 
+TEST(IdentityRules, ProgramsAndInstancesNameEntriesAndNoIdentityHoldsANumberSign) {
+  quillmoss::testing::TempDir temp;
+  const fs::path apps = temp.path() / "data/applications";
+  const auto write = [](const fs::path& file, const std::string& text) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << "[Desktop Entry]\nType=Application\n" << text;
+  };
+  // As Debian installs them: KCalc names no class; a browser and one of its web apps do.
+  write(apps / "org.kde.kcalc.desktop", "Name=KCalc\nExec=kcalc\n");
+  write(apps / "kde/org.kde.kate.desktop", "Name=Kate\nExec=env QT_X=1 /usr/bin/kate -b %U\n");
+  write(apps / "browser.desktop", "Name=Browser\nExec=browser %U\nStartupWMClass=Browser\n");
+  write(apps / "webapp.desktop",
+        "Name=Web app\nExec=browser --app-id=webapp\nStartupWMClass=crx_webapp\n");
+  write(apps / "tool.desktop", "Name=Tool\nExec=python3 /opt/tool/tool.py\n");
+  write(apps / "my#app.desktop", "Name=Mine\nExec=mine\n");
+  const DesktopEntryIndex index = DesktopEntryIndex::scan({temp.path() / "data"});
+  const fs::path proc = temp.path() / "proc";
+  for (auto [pid, exe] : {std::pair{400, "/usr/bin/kate"}, std::pair{401, "/usr/bin/python3.11"},
+                          std::pair{402, "/usr/bin/kcalc"}}) {
+    fs::create_directories(proc / std::to_string(pid));
+    fs::create_symlink(exe, proc / std::to_string(pid) / "exe");
+  }
+  struct Case {
+    WindowFacts facts;
+    std::optional<std::string> identity;
+  };
+  const Case cases[] = {
+      // The process's executable is an entry's program, else the instance is.
+      {{"kcalc", "kcalc", "", 402}, "org.kde.kcalc"},
+      {{"kcalc", "kcalc", "", std::nullopt}, "org.kde.kcalc"},
+      {{"kcalc", "Kcalc", "", 400}, "kde-org.kde.kate"},
+      // StartupWMClass: the instance before the class, so a web app is not the browser.
+      {{"crx_webapp", "Browser", "", std::nullopt}, "webapp"},
+      {{"browser", "Browser", "", std::nullopt}, "browser"},
+      // An interpreter's name says nothing about the application.
+      {{"tool.py", "Tool.py", "", 401}, "Tool.py"},
+      {{"python3", "Python3", "", std::nullopt}, "Python3"},
+      // "#" is kept for a browser's domain, whichever rule found the identity.
+      {{"foo", "Foo#Bar", "", std::nullopt}, "Foo_Bar"},
+      {{"my#app", "", "", std::nullopt}, "my_app"},
+      {{"", "", "org.a#b", std::nullopt}, "org.a_b"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(applicationIdentity(c.facts, index, proc), c.identity)
+        << c.facts.wmInstance << " / " << c.facts.wmClass;
+  }
+}
+
 TEST(FlatpakInfo, NameComesFromTheApplicationGroupOnly) {
   EXPECT_EQ(flatpakAppId("[Instance]\nname=wrong\n[Application]\nname = org.a.B\n"), "org.a.B");
   EXPECT_EQ(flatpakAppId("[Runtime]\nname=org.freedesktop.Platform\n"), std::nullopt);

@@ -1,6 +1,8 @@
 // Crediting time per usage key.
 #include "accounting.h"
 
+#include <filesystem>
+
 #include "callbacks.h"
 #include "tracker_fixture.h"
 
@@ -57,6 +59,57 @@ TEST_F(AccountingTest, IdleTenMinutesStillCreditsButRecordsNoSegment) {
   EXPECT_EQ(s.usageData.at(kEditor), 600.0);
   // Ticks up to idle 270 s report and merge; from 300 s on nothing is reported.
   EXPECT_EQ(s.segmentSpans, (daily::SegmentList{{std::string(kEditor), start, start + 270.0}}));
+}
+
+TEST_F(AccountingTest, NoStretchEarnsMoreThanTheTimeAwakeWhateverTheWallClockSays) {
+  struct Case {
+    const char* what;
+    double passed, slept, wallSetBy;  // slept: growth of the suspension reading
+    double credit;
+  };
+  const Case cases[] = {
+      {"a 5 ms wobble of the suspension reading is noise", 30.0, 0.005, 0.0, 30.0},
+      {"asleep for an hour", 3630.0, 3600.0, 0.0, 30.0},
+      {"the wall clock set 5 hours ahead", 40.0, 0.0, 5 * 3600.0, 40.0},
+      {"the wall clock set ahead while asleep", 640.0, 600.0, 3600.0, 40.0},
+      {"the wall clock set back", 40.0, 0.0, -3600.0, 0.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    clock.wall = kMorning;
+    TrackerState& s = makeRunning(kEditor);
+    clock.wall += c.passed;
+    clock.suspended += c.slept;
+    clock.setWallClockBy(c.wallSetBy);
+    flushCurrentApp(s);
+    EXPECT_EQ(s.usageData.at(kEditor), c.credit);
+    if (c.slept < s.kMaxSuspensionInSegment && c.credit > 0.0) {
+      // The segment ends now and spans what was credited.
+      ASSERT_EQ(s.segmentSpans.size(), 1u);
+      EXPECT_EQ(s.segmentSpans[0][2].asDouble(), clock.wall);
+      EXPECT_EQ(clock.wall - s.segmentSpans[0][1].asDouble(), c.credit);
+    }
+  }
+}
+
+TEST_F(AccountingTest, AWallClockSetBackTwoDaysAndRestoredCreditsOnlyTheTimeThatPassed) {
+  TrackerState& s = makeRunning(kEditor);
+  clock.setWallClockBy(-2 * 86400.0);
+  loop.advance(40.0);  // no timer is scheduled: time just passes
+  onFlushTimer(s);
+  EXPECT_EQ(s.currentDay, clock.dayString(clock.wall));
+  loop.advance(40.0);
+  clock.setWallClockBy(2 * 86400.0);
+  onFlushTimer(s);
+  EXPECT_EQ(s.currentDay, kToday);
+  double credited = 0.0;
+  for (const auto& entry : std::filesystem::directory_iterator(dataDir)) {
+    if (!entry.path().filename().string().starts_with("usage_")) continue;
+    for (const auto& [key, seconds] : daily::loadUsage(entry.path()).value) credited += seconds;
+  }
+  credited += s.usageData.at(kEditor);
+  EXPECT_GE(credited, 40.0);
+  EXPECT_LE(credited, 80.0);
 }
 
 }  // namespace

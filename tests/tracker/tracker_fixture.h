@@ -56,6 +56,7 @@ class TrackerTest : public ::testing::Test, protected FakePlatform {
     s.activeBundle = std::move(key);
     s.lastSwitch = clock.wall;
     s.suspendedAtLastSwitch = clock.suspended;
+    s.awakeAtLastSwitch = clock.awakeSeconds();
     return s;
   }
 

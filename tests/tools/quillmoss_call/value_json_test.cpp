@@ -52,7 +52,7 @@ TEST(ValueToJson, WritesEveryKindReadably) {
   EXPECT_EQ(valueToJson(EncodableValue(0.1)), "0.1");
   EXPECT_EQ(valueToJson(EncodableValue(1e300)), "1e+300");
   // Text that is not UTF-8 still makes valid JSON.
-  EXPECT_EQ(valueToJson(EncodableValue(std::string("\xff\xc3\xa9"))), "\"\\ufffdé\"");
+  EXPECT_EQ(valueToJson(EncodableValue(std::string("\xff\xc3\xa9"))), "\"\xEF\xBF\xBDé\"");
   // Base64 padding, and a sink that takes some byte lists.
   int taken = 0;
   const auto sink = [&](const std::vector<std::uint8_t>& bytes) -> std::string {

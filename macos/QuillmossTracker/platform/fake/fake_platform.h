@@ -38,6 +38,14 @@ class FakeClock : public Clock {
     return text;
   }
   double suspendedSeconds() override { return suspended; }
+  // Awake time is the wall clock's, less time asleep and less every setting of the clock.
+  double awakeSeconds() override { return wall - suspended - setBy; }
+  // Sets the wall clock forward (or back) with no time passing.
+  void setWallClockBy(double seconds) {
+    wall += seconds;
+    setBy += seconds;
+  }
+  double setBy = 0.0;
 };
 
 class FakeIdle : public IdleSource {

@@ -3,10 +3,11 @@
 test clients: switches between applications (one known by a desktop entry, one only by its
 executable, a dialog that counts for its owner), locks the screen for a stretch, stops the
 tracker with SIGTERM and checks the three day files.
-Two short cases beside it: no display at start-up (status 1, no output), and the last window
-closing and then the display going away under the tracker (nothing credited after the window
-went, then the final flush and saves, status 0).
-    tracker_e2e.py TRACKER CLIENT [session|no-display|display-lost]
+Short cases beside it: no display at start-up (status 1, no output); the last window closing
+and then the display going away under the tracker (nothing credited after the window went,
+then the final flush and saves, status 0); the X server stopped under the tracker, then
+SIGTERM (saved and gone within 2 s; the window's class "Foo#Bar" credited as "Foo_Bar").
+    tracker_e2e.py TRACKER CLIENT [session|no-display|display-lost|frozen-server]
     tracker_e2e.py PROBE CLIENT running-apps     (the host's list of running applications)"""
 
 import atexit
@@ -126,6 +127,41 @@ def display_lost(tracker, client):
     check(abs(usage[ALPHA] - (end - begin)) <= TOLERANCE + 0.5,
           f"{usage[ALPHA]:.2f} s credited for a {end - begin:.2f} s session")
     check([s[0] for s in segments] == [ALPHA], f"segments {segments}")
+    print("PASS")
+    return 0
+
+
+def frozen_server(tracker, client):
+    """The X server stops (SIGSTOP) under the running tracker, which then gets SIGTERM: it must
+    save and exit within 2 s. The window's class holds a "#", which no usage key may."""
+    env, data_dir = temporary_home()
+    with PrivateX(client) as x:
+        window = x.open_window("foo", "Foo#Bar", "Foo")
+        x.activate(window)
+        daemon = x.spawn([tracker], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                         env=dict(env, DISPLAY=x.display))
+        wait_until(lambda: has_socket(daemon.pid) or daemon.poll() is not None, 10, 0.005,
+                   "the tracker to connect")
+        begin = time.time()
+        time.sleep(1.5)
+        x.server.send_signal(signal.SIGSTOP)
+        try:
+            stop = time.time()
+            daemon.send_signal(signal.SIGTERM)
+            try:
+                status = daemon.wait(2.0)
+            except subprocess.TimeoutExpired:
+                fail("the tracker did not end within 2 s of SIGTERM with its X server stopped")
+        finally:
+            x.server.send_signal(signal.SIGCONT)
+        out, err = daemon.communicate()
+    check(status == 0, f"exit status {status}, expected 0")
+    check(not out and not err, f"the tracker printed something: {out!r} {err!r}")
+    usage, _, segments = load_days(data_dir)
+    check(set(usage) == {"Foo_Bar"}, f"usage {usage}")
+    check(abs(usage["Foo_Bar"] - (stop - begin)) <= TOLERANCE,
+          f"{usage['Foo_Bar']:.2f} s credited for a {stop - begin:.2f} s session")
+    check([s[0] for s in segments] == ["Foo_Bar"], f"segments {segments}")
     print("PASS")
     return 0
 
@@ -265,6 +301,8 @@ if __name__ == "__main__":
         sys.exit(no_display(tracker_path))
     if case == "running-apps":
         sys.exit(running_apps(tracker_path, client_path))
+    if case == "frozen-server":
+        sys.exit(frozen_server(tracker_path, client_path))
     if case == "display-lost":
         sys.exit(display_lost(tracker_path, client_path))
     sys.exit(main(tracker_path, client_path))
