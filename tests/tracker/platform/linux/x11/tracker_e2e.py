@@ -50,6 +50,14 @@ def has_socket(pid):
         return False
 
 
+def start_tracker(x, tracker, env):
+    daemon = x.spawn([tracker], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                     env=dict(env, DISPLAY=x.display))
+    wait_until(lambda: has_socket(daemon.pid) or daemon.poll() is not None, 10, 0.005,
+               "the tracker to connect")
+    return daemon
+
+
 def load_days(data_dir):
     usage, activity, segments = {}, [], []
     for path in sorted(glob.glob(os.path.join(data_dir, "usage_*.json"))):
@@ -104,10 +112,7 @@ def display_lost(tracker, client):
     with PrivateX(client) as x:
         alpha = x.open_window("alpha", "Alpha", "Alpha")
         x.activate(alpha)
-        daemon = x.spawn([tracker], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                         env=dict(env, DISPLAY=x.display))
-        wait_until(lambda: has_socket(daemon.pid) or daemon.poll() is not None, 10, 0.005,
-                   "the tracker to connect")
+        daemon = start_tracker(x, tracker, env)
         begin = time.time()
         time.sleep(1.5)
         # The only window closes: no application is in front any more, and nothing more is
@@ -138,10 +143,7 @@ def frozen_server(tracker, client):
     with PrivateX(client) as x:
         window = x.open_window("foo", "Foo#Bar", "Foo")
         x.activate(window)
-        daemon = x.spawn([tracker], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                         env=dict(env, DISPLAY=x.display))
-        wait_until(lambda: has_socket(daemon.pid) or daemon.poll() is not None, 10, 0.005,
-                   "the tracker to connect")
+        daemon = start_tracker(x, tracker, env)
         begin = time.time()
         time.sleep(1.5)
         x.server.send_signal(signal.SIGSTOP)
