@@ -31,10 +31,17 @@ class MacosClock final : public Clock {
     const std::uint64_t awake = mach_absolute_time();
     const std::uint64_t total = mach_continuous_time();
     const std::uint64_t asleep = total > awake ? total - awake : 0;
-    return static_cast<double>(asleep) * timebase_.numer / timebase_.denom / 1e9;
+    return seconds(asleep);
   }
 
+  // mach_absolute_time stands still while the machine sleeps and is never set.
+  double awakeSeconds() override { return seconds(mach_absolute_time()); }
+
  private:
+  double seconds(std::uint64_t ticks) const {
+    return static_cast<double>(ticks) * timebase_.numer / timebase_.denom / 1e9;
+  }
+
   NSDateFormatter* formatter_;
   mach_timebase_info_data_t timebase_{};
 };
