@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "platform/utf8_text.h"
+#include "daily_data/json_text.h"
 
 namespace quillmoss::report {
 
@@ -60,7 +60,7 @@ std::string displayName(const Row& row) {
 }
 
 std::string escapeHtml(std::string_view text) {
-  const bool utf8 = host::isValidUtf8(text);
+  const bool utf8 = daily::isValidUtf8(text);
   std::string out;
   out.reserve(text.size() + text.size() / 8);
   for (const char c : text) {
