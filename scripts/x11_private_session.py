@@ -10,11 +10,19 @@ import subprocess
 import time
 
 
+TOOLS = ("Xvfb", "openbox", "xdotool", "xset", "xprop")
+
+
 class SessionError(RuntimeError):
     pass
 
 
+def missing_tools():
+    return [tool for tool in TOOLS if shutil.which(tool) is None]
+
+
 def wait_until(condition, timeout, interval=0.02, what="condition"):
+    """The condition's first true value; SessionError after timeout seconds."""
     deadline = time.monotonic() + timeout
     while True:
         value = condition()
@@ -26,10 +34,9 @@ def wait_until(condition, timeout, interval=0.02, what="condition"):
 
 
 class PrivateX:
-    def __init__(self, client_path, env=None, width=1024, height=768):
-        for tool in ("Xvfb", "openbox", "xdotool", "xset", "xprop"):
-            if shutil.which(tool) is None:
-                raise SessionError(f"{tool} is not installed (scripts/install-deps)")
+    def __init__(self, client_path=None, env=None, width=1024, height=768):
+        if missing_tools():
+            raise SessionError(f"{', '.join(missing_tools())} missing (scripts/install-deps)")
         self.client_path = client_path
         self.env = dict(os.environ if env is None else env)
         self.size = f"{width}x{height}x24"

@@ -40,6 +40,10 @@ int main() {
       .scripts = scripts,
       .loop = *loop,
       .kDataDir = *dataDir,
+#ifdef QM_TEST_FLUSH_INTERVAL
+      // Only the end-to-end test's own build of this file sets it, to reach a flush quickly.
+      .kFlushInterval = QM_TEST_FLUSH_INTERVAL,
+#endif
   };
   {
     // Nothing is timed yet: a signal while we wait for the lock or load the day just ends us.

@@ -1,10 +1,16 @@
-// The Linux main loop: cross-thread posts, timers, watched descriptors and quitting.
+// The Linux event loop: timers, watched descriptors, posted tasks, quitting and termination
+// signals, all delivered on the loop's one thread.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -19,19 +25,85 @@ constexpr int kGuardFailed = 99;
 
 // Quits with kGuardFailed if a test's condition never comes, so no test hangs.
 void armGuard(LinuxEventLoop& loop) {
-  loop.scheduleRepeating(10.0, [&loop] { loop.quit(kGuardFailed); });
+  loop.scheduleOnce(10.0, [&loop] { loop.quit(kGuardFailed); });
 }
 
-struct Pipe {
-  Pipe() {
-    int fds[2];
-    EXPECT_EQ(::pipe2(fds, O_NONBLOCK | O_CLOEXEC), 0);
-    read.reset(fds[0]);
-    write.reset(fds[1]);
-  }
-  UniqueFd read;
-  UniqueFd write;
+// Each case schedules timers that append to `events` and quit the loop with 0.
+struct TimerCase {
+  const char* behaviour;
+  std::function<void(LinuxEventLoop&, std::string&)> schedule;
+  const char* expected;
 };
+
+const TimerCase kTimerCases[] = {
+    {"timers due together fire in the order they fell due; a cancelled one never",
+     [](LinuxEventLoop& loop, std::string& events) {
+       const auto cancelled = loop.scheduleOnce(0.030, [&] { events += 'x'; });
+       loop.scheduleRepeating(0.010, [&] {
+         events += 'r';
+         if (events.size() == 6) loop.quit(0);
+       });
+       loop.scheduleOnce(0.001, [&] {
+         events += 'a';
+         loop.cancel(cancelled);
+       });
+     },
+     "arrrrr"},
+    {"a repeating timer stops when cancelled from its own callback; ids never issued or "
+     "cancelled before firing are harmless",
+     [](LinuxEventLoop& loop, std::string& events) {
+       EventLoop::TimerId id = 0;
+       id = loop.scheduleRepeating(0.002, [&] {
+         events += 'r';
+         if (events.size() == 3) {
+           loop.cancel(id);
+           loop.scheduleOnce(0.02, [&] { loop.quit(0); });  // Room for a misfire.
+         }
+       });
+       loop.cancel(loop.scheduleRepeating(0.001, [&] { events += 'x'; }));
+       loop.cancel(12345);
+     },
+     "rrr"},
+    {"out-of-range periods are clamped, never disarmed; a zero delay fires",
+     [](LinuxEventLoop& loop, std::string& events) {
+       EXPECT_NE(loop.scheduleRepeating(1e300, [&] { events += 'x'; }), 0u);
+       loop.scheduleRepeating(0.0, [&] {
+         events += 'z';
+         loop.scheduleOnce(0.0, [&] {
+           events += 'o';
+           loop.quit(0);
+         });
+       });
+     },
+     "zo"},
+    {"a repeating timer that missed periods while the loop was held fires once",
+     [](LinuxEventLoop& loop, std::string& events) {
+       loop.scheduleRepeating(0.002, [&] {
+         if (events.empty()) return;
+         events += 'r';
+         loop.quit(0);
+       });
+       loop.scheduleOnce(0.001, [&] {
+         // Hold the loop for ten periods, as a suspension would.
+         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(20);
+         while (std::chrono::steady_clock::now() < until) {
+         }
+         events += 'h';
+       });
+     },
+     "hr"},
+};
+
+TEST(LinuxEventLoop, Timers) {
+  for (const auto& c : kTimerCases) {
+    LinuxEventLoop loop;
+    armGuard(loop);
+    std::string events;
+    c.schedule(loop, events);
+    EXPECT_EQ(loop.run(), 0) << c.behaviour;
+    EXPECT_EQ(events, c.expected) << c.behaviour;
+  }
+}
 
 TEST(LinuxEventLoop, TasksPostedFromManyThreadsAllRunInPostingOrderPerThread) {
   LinuxEventLoop loop;
@@ -59,32 +131,46 @@ TEST(LinuxEventLoop, TasksPostedFromManyThreadsAllRunInPostingOrderPerThread) {
   }
 }
 
-TEST(LinuxEventLoop, RepeatingTimerFiresUntilCancelledFromItsOwnCallbackOrElsewhere) {
-  LinuxEventLoop loop;
-  armGuard(loop);
-  int fired = 0;
-  EventLoop::TimerId id = 0;
-  id = loop.scheduleRepeating(0.002, [&] {
-    if (++fired == 3) {
-      loop.cancel(id);
-      // Give a cancelled timer a chance to misfire before quitting.
-      loop.scheduleRepeating(0.02, [&] { loop.quit(0); });
-    }
+TEST(LinuxEventLoop, TasksRunLaterNotInsidePostAndThoseLeftAtQuitRunOnTheNextRun) {
+  auto loop = std::make_unique<LinuxEventLoop>();
+  std::vector<int> order;
+  loop->post([&] {
+    loop->post([&] { order.push_back(4); });  // Behind the task already posted.
+    order.push_back(1);
+    loop->quit(0);
   });
-  // Another timer cancelled before it fires never runs; unknown ids are harmless.
-  loop.cancel(loop.scheduleRepeating(0.001, [&] { fired += 100; }));
-  loop.cancel(12345);
-  EXPECT_EQ(loop.run(), 0);
-  EXPECT_EQ(fired, 3);
+  loop->post([&] {
+    order.push_back(2);
+    loop->quit(0);
+  });
+  EXPECT_TRUE(order.empty());
+  EXPECT_EQ(loop->run(), 0);
+  EXPECT_EQ(order, std::vector<int>{1});
+  EXPECT_EQ(loop->run(), 0);
+  EXPECT_EQ(order, (std::vector<int>{1, 2}));  // The nested task is still queued.
+
+  auto token = std::make_shared<int>(0);
+  std::weak_ptr<int> watch = token;
+  loop->post([token = std::move(token), &order] { order.push_back(3); });
+  loop.reset();
+  EXPECT_TRUE(watch.expired());  // Released, never run.
+  EXPECT_EQ(order.size(), 2u);
 }
 
-TEST(LinuxEventLoop, OutOfRangePeriodsAreClampedNotDisarmed) {
+TEST(LinuxEventLoop, QuitFromAnotherThreadAndBeforeRun) {
   LinuxEventLoop loop;
   armGuard(loop);
-  EXPECT_NE(loop.scheduleRepeating(1e300, [&] { loop.quit(kGuardFailed); }), 0u);
-  // A zero period would disarm a timerfd; it fires at the shortest period instead.
-  loop.scheduleRepeating(0.0, [&] { loop.quit(0); });
-  EXPECT_EQ(loop.run(), 0);
+  std::atomic<bool> running{false};
+  loop.post([&] { running = true; });
+  std::thread quitter([&] {
+    while (!running) std::this_thread::yield();
+    loop.quit(7);
+  });
+  EXPECT_EQ(loop.run(), 7);
+  quitter.join();
+
+  loop.quit(3);
+  EXPECT_EQ(loop.run(), 3);  // Returns at once.
 }
 
 TEST(LinuxEventLoop, WatchesOnOneDescriptorAreIndependentAndSeeDataFromOtherThreads) {
@@ -116,61 +202,46 @@ TEST(LinuxEventLoop, WatchesOnOneDescriptorAreIndependentAndSeeDataFromOtherThre
   EXPECT_EQ(received, "ping");
 }
 
-TEST(LinuxEventLoop, DescriptorClosedWhileWatchedDoesNotSpinTheLoop) {
+TEST(LinuxEventLoop, DescriptorClosedWhileWatchedIsDroppedNotSpunOn) {
   LinuxEventLoop loop;
   armGuard(loop);
-  Pipe pipe;
+  int fds[2];
+  ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+  UniqueFd read(fds[0]), write(fds[1]);
+  // Scheduled first so that its descriptor cannot take the closed pipe's number.
+  loop.scheduleOnce(0.01, [&] { loop.quit(0); });
   int calls = 0;
-  int ticks = 0;
-  loop.scheduleRepeating(0.005, [&] {
-    if (++ticks == 3) loop.quit(0);
-  });
-  loop.watchReadable(pipe.read.get(), [&] { ++calls; });
-  pipe.read.reset();  // Closed while watched, and no new descriptor takes its number.
+  loop.watchReadable(read.get(), [&] { ++calls; });
+  read.reset();
+  write.reset();
   EXPECT_EQ(loop.run(), 0);
   EXPECT_EQ(calls, 0);
 }
 
-TEST(LinuxEventLoop, QuitFromAnotherThreadAndBeforeRun) {
+TEST(LinuxEventLoop, TerminationSignalsArriveAsLoopEventsOrEndAnUnhandledLoop) {
+  {
+    LinuxEventLoop unhandled;
+    ::raise(SIGTERM);
+    EXPECT_EQ(unhandled.run(), 128 + SIGTERM);
+  }
   LinuxEventLoop loop;
-  armGuard(loop);
-  std::atomic<bool> running{false};
-  loop.post([&] { running = true; });
-  std::thread quitter([&] {
-    while (!running) std::this_thread::yield();
-    loop.quit(7);
+  std::vector<int> signals;
+  bool inTimer = false;
+  loop.onTerminationSignal([&](int signal) {
+    EXPECT_FALSE(inTimer);
+    signals.push_back(signal);
+    if (signals.size() == 2) loop.quit(0);
   });
-  EXPECT_EQ(loop.run(), 7);
-  quitter.join();
-
-  loop.quit(3);
-  EXPECT_EQ(loop.run(), 3);  // Returns at once.
-}
-
-TEST(LinuxEventLoop, TasksRunLaterNotInsidePostAndThoseLeftAtQuitRunOnTheNextRun) {
-  auto loop = std::make_unique<LinuxEventLoop>();
-  std::vector<int> order;
-  loop->post([&] {
-    loop->post([&] { order.push_back(4); });  // Behind the task already posted.
-    order.push_back(1);
-    loop->quit(0);
+  loop.scheduleOnce(0.001, [&] {
+    inTimer = true;
+    // Blocked by the loop, so they wait for it instead of ending the process.
+    ::raise(SIGTERM);
+    ::raise(SIGINT);
+    inTimer = false;
   });
-  loop->post([&] {
-    order.push_back(2);
-    loop->quit(0);
-  });
-  EXPECT_TRUE(order.empty());
-  EXPECT_EQ(loop->run(), 0);
-  EXPECT_EQ(order, std::vector<int>{1});
-  EXPECT_EQ(loop->run(), 0);
-  EXPECT_EQ(order, (std::vector<int>{1, 2}));  // The nested task is still queued.
-
-  auto token = std::make_shared<int>(0);
-  std::weak_ptr<int> watch = token;
-  loop->post([token = std::move(token), &order] { order.push_back(3); });
-  loop.reset();
-  EXPECT_TRUE(watch.expired());  // Released, never run.
-  EXPECT_EQ(order.size(), 2u);
+  EXPECT_EQ(loop.run(), 0);
+  std::sort(signals.begin(), signals.end());
+  EXPECT_EQ(signals, (std::vector<int>{SIGINT, SIGTERM}));
 }
 
 }  // namespace

@@ -1,0 +1,80 @@
+"""The real host for the end-to-end tests: a private home, its socket, and a silent stop."""
+
+import os
+import signal
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [HERE, os.path.join(HERE, "..", "..", "scripts")]
+import channel_client  # noqa: E402
+from x11_private_session import missing_tools, wait_until  # noqa: E402,F401
+
+MENU_BAR = "com.velbrook.quillmoss/menu_bar"
+USAGE = "com.velbrook.quillmoss/usage_tracker"
+SKIP = 77
+
+
+def skip_unless(executables=(), x=False):
+    """Ends the test with the skip status when a program it needs is missing."""
+    missing = [p for p in executables if not os.access(p, os.X_OK)]
+    missing += missing_tools() if x else []
+    if missing:
+        print("skipped: missing " + ", ".join(missing))
+        sys.exit(SKIP)
+
+
+def private_env(root):
+    """A home, data, config, cache and runtime folder under root; no system data folders."""
+    env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "LANG": "C",
+           "XDG_DATA_DIRS": os.path.join(root, "nothing")}
+    for key in ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"):
+        if key in os.environ:
+            env[key] = os.environ[key]
+    for variable, name in (("HOME", "home"), ("XDG_DATA_HOME", "data"),
+                           ("XDG_CONFIG_HOME", "config"), ("XDG_CACHE_HOME", "cache"),
+                           ("XDG_RUNTIME_DIR", "run")):
+        env[variable] = os.path.join(root, name)
+        os.makedirs(env[variable], mode=0o700, exist_ok=True)
+    return env
+
+
+class Host:
+    """Started at construction; connected once its socket answers."""
+
+    def __init__(self, binary, env):
+        self.output = open(os.path.join(env["HOME"], "host-output"), "w+b")
+        self.process = subprocess.Popen([binary], env=env, stdin=subprocess.DEVNULL,
+                                        stdout=self.output, stderr=self.output)
+        path = os.path.join(env["XDG_RUNTIME_DIR"], "quillmoss", "engine.sock")
+
+        def connected():
+            if self.process.poll() is not None:
+                raise AssertionError("the host exited with %s" % self.process.returncode)
+            try:
+                return channel_client.Client(path, timeout=60.0)
+            except OSError:
+                return None
+        self.client = wait_until(connected, 60, 0.02, "the host's socket")
+
+    def call(self, channel, method, arguments=None):
+        return self.client.call(channel, method, arguments)
+
+    def stop(self, timeout=30):
+        """SIGTERM; the host must end with status 0 within timeout s and print nothing."""
+        self.client.close()
+        self.process.send_signal(signal.SIGTERM)
+        try:
+            status = self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise AssertionError("the host did not end within %d s of SIGTERM" % timeout)
+        self.output.seek(0)
+        printed = self.output.read()
+        assert status == 0, "exit status %r, output %r" % (status, printed)
+        assert printed == b"", "the host printed %r" % printed
+
+    def kill(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        self.output.close()
