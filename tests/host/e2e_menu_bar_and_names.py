@@ -64,8 +64,7 @@ def main(quillmoss):
     with tempfile.TemporaryDirectory(prefix="qm-host-e2e-") as root:
         env = private_env(root)
         make_desktop(env["XDG_DATA_HOME"])
-        host = Host(quillmoss, env)
-        try:
+        with Host(quillmoss, env) as host:
             now = time.time()
             for method, arguments, reply in (
                     ("startTimer", {"startedAt": now - 65.5, "peopleStudying": 3}, None),
@@ -85,8 +84,6 @@ def main(quillmoss):
                 check_png_32(host.call(USAGE, "getAppIcon", {"bundleId": key}), key)
             assert host.call(USAGE, "getAppIcon", {"bundleId": "org.example.None"}) is None
             host.stop()
-        finally:
-            host.kill()
     print("ok")
     return 0
 

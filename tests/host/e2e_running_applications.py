@@ -28,8 +28,7 @@ def main(quillmoss, test_client):
         window = x.open_window("e2etool", "E2eTool", "Tool Window")
         x.run(["xprop", "-id", str(window), "-f", "_NET_WM_ICON", "32c", "-set",
                "_NET_WM_ICON", "2,1,0xffff0000,0xff0000ff"])
-        host = Host(quillmoss, env)
-        try:
+        with Host(quillmoss, env) as host:
             assert host.call(USAGE, "getAppName", {"bundleId": "E2eTool"}) == "Tool Window"
             check_png_32(host.call(USAGE, "getAppIcon", {"bundleId": "E2eTool#example.org"}),
                          "window icon")
@@ -37,8 +36,6 @@ def main(quillmoss, test_client):
             assert host.call(USAGE, "getAppName", {"bundleId": "org.example.E2E"}) == "E2E Editor"
             assert host.call(USAGE, "getAppName", {"bundleId": "e2etool"}) is None
             host.stop()
-        finally:
-            host.kill()
     print("ok")
     return 0
 

@@ -40,7 +40,8 @@ def private_env(root):
 
 
 class Host:
-    """Started at construction; connected once its socket answers."""
+    """Started at construction, connected once its socket answers; killed, if still running,
+    when its with-block ends."""
 
     def __init__(self, binary, env):
         self.output = open(os.path.join(env["HOME"], "host-output"), "w+b")
@@ -73,7 +74,10 @@ class Host:
         assert status == 0, "exit status %r, output %r" % (status, printed)
         assert printed == b"", "the host printed %r" % printed
 
-    def kill(self):
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
         if self.process.poll() is None:
             self.process.kill()
             self.process.wait()

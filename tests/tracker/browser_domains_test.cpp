@@ -3,6 +3,7 @@
 
 #include "accounting.h"
 #include "callbacks.h"
+#include "startup.h"
 #include "platform/linux/no_script_runner.h"
 #include "tracker_fixture.h"
 #include "url_host.h"
@@ -84,25 +85,19 @@ TEST_F(BrowserDomainsTest, DenialPersistsPerBrowserAndStopsScriptRuns) {
   EXPECT_EQ(usageKey(s, std::string(kSafari)), std::string(kSafari) + "#example.org");
 }
 
-TEST_F(BrowserDomainsTest, TabChangeSplitsTimeAtTheSample) {
-  TrackerState& s = makeRunning(std::nullopt);
-  const std::string& script = s.kBrowserTabScripts.at(kSafari);
-  const std::string keyA = std::string(kSafari) + "#a.example";
-  const std::string keyB = std::string(kSafari) + "#b.example";
-  scripts.outcomes[script] = FakeScriptRunner::url("https://a.example/");
+TEST_F(BrowserDomainsTest, TabChangeIsCreditedAtTheNextFiveSecondSample) {
   workspace.frontmost = kSafari;
-  onAppActivated(s, std::string(kSafari));
-  EXPECT_EQ(s.activeBundle, keyA);
-  clock.wall += 5;
-  onTabTimer(s);  // same domain: nothing happens
-  EXPECT_TRUE(s.usageData.empty());
+  TrackerState& s = makeState();
+  const std::string& script = s.kBrowserTabScripts.at(kSafari);
+  scripts.outcomes[script] = FakeScriptRunner::url("https://a.example/");
+  startTracker(s);
+  scheduleCallbacks(s);
+  loop.advance(2);
   scripts.outcomes[script] = FakeScriptRunner::url("https://b.example/");
-  clock.wall += 5;
-  onTabTimer(s);
-  EXPECT_EQ(s.activeBundle, keyB);
-  clock.wall += 5;
-  flushCurrentApp(s);
-  EXPECT_EQ(s.usageData, (daily::UsageMap{{keyA, 10.0}, {keyB, 5.0}}));
+  loop.advance(28);  // The flush at 30 s credits what is timed.
+  const std::string safari(kSafari);
+  EXPECT_EQ(s.usageData,
+            (daily::UsageMap{{safari + "#a.example", 5.0}, {safari + "#b.example", 25.0}}));
   EXPECT_EQ(s.segmentSpans.size(), 2u);
 }
 

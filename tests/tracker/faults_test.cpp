@@ -26,7 +26,7 @@ std::vector<std::string> asideNames(const std::vector<std::string>& names) {
   return aside;
 }
 
-TEST_F(FaultsTest, Fault1_DamagedOrHostileDayFileIsKeptAndMovedAsideBeforeFirstSave) {
+TEST_F(FaultsTest, DamagedOrHostileDayFileIsKeptAndMovedAsideBeforeFirstSave) {
   std::vector<std::string> damaged{std::string(100000, '[') + std::string(100000, ']')};
   for (const char* text : {R"(["not", "a usage map"])", "", "{\"a\":", "42", "{\"a\":\"12\"}",
                            "{\"a\":1e999}", "{\"\xff\xfe\":1}", "{\"a\":null}"}) {
@@ -60,7 +60,7 @@ TEST_F(FaultsTest, Fault1_DamagedOrHostileDayFileIsKeptAndMovedAsideBeforeFirstS
   }
 }
 
-TEST_F(FaultsTest, Fault1_FileThatCannotBeMovedAsideIsNotWritten) {
+TEST_F(FaultsTest, FileThatCannotBeMovedAsideIsNotWritten) {
   write(file("segments_", kToday), "{}");
   TrackerState& s = makeState();
   startTracker(s);
@@ -80,7 +80,7 @@ TEST_F(FaultsTest, Fault1_FileThatCannotBeMovedAsideIsNotWritten) {
   EXPECT_EQ(read(file("segments_", kToday)), "[]");
 }
 
-TEST_F(FaultsTest, Fault2_ClockSetBackNeverLowersATotal) {
+TEST_F(FaultsTest, ClockSetBackNeverLowersATotal) {
   TrackerState& s = makeRunning(kEditor);
   s.usageData[kEditor] = 50.0;
   clock.wall -= 40;
@@ -94,7 +94,7 @@ TEST_F(FaultsTest, Fault2_ClockSetBackNeverLowersATotal) {
   EXPECT_EQ(s.usageData, (daily::UsageMap{{kEditor, 50.0}, {kTerminal, 0.0}}));
 }
 
-TEST_F(FaultsTest, Fault3_NonFiniteValueKeepsThePreviousFile) {
+TEST_F(FaultsTest, NonFiniteValueKeepsThePreviousFile) {
   TrackerState& s = makeRunning(kEditor);
   s.usageData[kEditor] = 12.5;
   ASSERT_TRUE(save(s, s.usageData, kToday));
@@ -112,7 +112,7 @@ TEST_F(FaultsTest, Fault3_NonFiniteValueKeepsThePreviousFile) {
   EXPECT_FALSE(std::filesystem::exists(file("segments_", kToday)));
 }
 
-TEST_F(FaultsTest, Fault4_SavesReplaceALeftoverTemporaryFileWithoutClutter) {
+TEST_F(FaultsTest, SavesReplaceALeftoverTemporaryFileWithoutClutter) {
   TrackerState& s = makeRunning(kEditor);
   write(dataDir / ".usage_2026-12-06.json.tmp", "half a fi");
   clock.wall += 30;
@@ -124,7 +124,7 @@ TEST_F(FaultsTest, Fault4_SavesReplaceALeftoverTemporaryFileWithoutClutter) {
   EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value.at(kEditor), 30.0);
 }
 
-TEST_F(FaultsTest, Fault5_StartupWaitsForTheLockLoadsWhatTheHolderSavedAndHoldsIt) {
+TEST_F(FaultsTest, StartupWaitsForTheLockLoadsWhatTheHolderSavedAndHoldsIt) {
   auto held = daily::DayLock::acquire(dataDir);
   ASSERT_TRUE(held);
   TrackerState& s = makeState();
@@ -142,7 +142,7 @@ TEST_F(FaultsTest, Fault5_StartupWaitsForTheLockLoadsWhatTheHolderSavedAndHoldsI
   ::close(fd);
 }
 
-TEST_F(FaultsTest, Fault6_OldDayThatFailsToSaveIsRetriedUntilWritten) {
+TEST_F(FaultsTest, OldDayThatFailsToSaveIsRetriedUntilWritten) {
   clock.wall = kBeforeMidnight;
   workspace.frontmost = kEditor;
   TrackerState& s = makeState();
@@ -170,7 +170,7 @@ TEST_F(FaultsTest, Fault6_OldDayThatFailsToSaveIsRetriedUntilWritten) {
   EXPECT_EQ(daily::loadUsage(file("usage_", "2026-12-07")).value.at(kEditor), 60.0);
 }
 
-TEST_F(FaultsTest, Fault6_PendingDayReturnedToContinuesFromMemoryOrIsRetriedAtTermination) {
+TEST_F(FaultsTest, PendingDayReturnedToContinuesFromMemoryOrIsRetriedAtTermination) {
   clock.wall = kBeforeMidnight;
   TrackerState& s = makeRunning(kEditor);
   std::filesystem::create_directories(file("usage_", kToday) / "inside");
@@ -191,7 +191,7 @@ TEST_F(FaultsTest, Fault6_PendingDayReturnedToContinuesFromMemoryOrIsRetriedAtTe
   EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value.at(kEditor), 90.0);
 }
 
-TEST_F(FaultsTest, Fault7_SuspendedTimeIsNotCreditedNorReportedAsSegment) {
+TEST_F(FaultsTest, SuspendedTimeIsNotCreditedNorReportedAsSegment) {
   TrackerState& s = makeRunning(kEditor);
   // Thirty seconds of use, eight hours asleep, ten seconds of use.
   clock.wall += 30 + 8 * 3600 + 10;
@@ -213,7 +213,7 @@ TEST_F(FaultsTest, Fault7_SuspendedTimeIsNotCreditedNorReportedAsSegment) {
   EXPECT_EQ(s.segmentSpans.size(), 1u);
 }
 
-TEST_F(FaultsTest, Fault7_SuspendedMachineFlushesOnceAtWakeWithoutTheNight) {
+TEST_F(FaultsTest, SuspendedMachineFlushesOnceAtWakeWithoutTheNight) {
   workspace.frontmost = kEditor;
   TrackerState& s = makeState();
   startTracker(s);

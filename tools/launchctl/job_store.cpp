@@ -76,29 +76,20 @@ std::optional<JobStore> JobStore::open(std::string& reason) {
     return std::nullopt;
   }
   // O_NOFOLLOW and the owner check keep another user's folder or a planted link out.
-  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  posix::UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   struct stat info {};
-  if (fd < 0 || ::fstat(fd, &info) != 0 || info.st_uid != ::getuid() ||
+  if (!fd || ::fstat(fd.get(), &info) != 0 || info.st_uid != ::getuid() ||
       (info.st_mode & 0077) != 0) {
     reason = "unsafe state folder " + folder.string();
-    if (fd >= 0) ::close(fd);
     return std::nullopt;
   }
-  while (::flock(fd, LOCK_EX) != 0) {
+  while (::flock(fd.get(), LOCK_EX) != 0) {
     if (errno != EINTR) {
       reason = "cannot lock " + folder.string() + ": " + std::strerror(errno);
-      ::close(fd);
       return std::nullopt;
     }
   }
-  return JobStore(folder, fd);
-}
-
-JobStore::JobStore(JobStore&& other) noexcept
-    : folder_(std::move(other.folder_)), lockFd_(std::exchange(other.lockFd_, -1)) {}
-
-JobStore::~JobStore() {
-  if (lockFd_ >= 0) ::close(lockFd_);  // releases the lock
+  return JobStore(folder, std::move(fd));
 }
 
 fs::path JobStore::recordFile(const std::string& label) const {

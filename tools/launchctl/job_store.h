@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "posix/unique_fd.h"
+
 namespace quillmoss::launchd {
 
 struct JobRecord {
@@ -26,11 +28,8 @@ class JobStore {
  public:
   // Creates the folder (mode 0700, owned by the user), then waits for the lock.
   static std::optional<JobStore> open(std::string& reason);
-  JobStore(JobStore&& other) noexcept;
+  JobStore(JobStore&&) noexcept = default;
   JobStore& operator=(JobStore&&) = delete;
-  JobStore(const JobStore&) = delete;
-  JobStore& operator=(const JobStore&) = delete;
-  ~JobStore();
 
   std::optional<JobRecord> find(const std::string& label) const;
   std::optional<JobRecord> findByPlist(const std::string& plist) const;
@@ -42,12 +41,12 @@ class JobStore {
   static bool usableLabel(const std::string& label);
 
  private:
-  JobStore(std::filesystem::path folder, int lockFd)
-      : folder_(std::move(folder)), lockFd_(lockFd) {}
+  JobStore(std::filesystem::path folder, posix::UniqueFd lock)
+      : folder_(std::move(folder)), lock_(std::move(lock)) {}
   std::filesystem::path recordFile(const std::string& label) const;
 
   std::filesystem::path folder_;
-  int lockFd_ = -1;
+  posix::UniqueFd lock_;  // the flock is released when it closes
 };
 
 }  // namespace quillmoss::launchd

