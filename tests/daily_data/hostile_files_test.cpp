@@ -53,6 +53,7 @@ std::vector<HostileCase> hostileCases() {
       {"StringForSeconds", Usage, R"({"a":1.0,"b":"95.5"})"},
       {"BoolForSeconds", Usage, R"({"a":true})"},
       {"StringForInstant", Activity, R"([[1.0,2.0],[1.0,"2"]])"},
+      {"NullForInstant", Activity, "[[1.0,null]]"},
       {"ScalarActivityElement", Activity, "[[1.0,2.0],3.0]"},
       {"ScalarSegmentElement", Segments, R"([["k",1,2],"k"])"},
       {"ObjectSegmentElement", Segments, R"([{"k":1}])"},

@@ -14,11 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void writeFile(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path) << text;
-}
-
 TEST(DesktopEntryParse, ReadsMainGroupOnlyWithEscapesAndLocalisedNameAndRejectsHidden) {
   DesktopEntry entry;
   const std::string text =
@@ -113,15 +108,19 @@ TEST(DesktopEntryParse, NamesFollowLanguageThenTheMessagesLocale) {
 TEST(DesktopEntryIndex, IdsComeFromPathsAndEarlierFoldersWin) {
   quillmoss::testing::TempDir temp;
   const fs::path first = temp.path() / "first", second = temp.path() / "second";
-  writeFile(first / "applications/org.example.Editor.desktop",
-            "[Desktop Entry]\nName=Editor One\nStartupWMClass=editor\n");
-  writeFile(second / "applications/org.example.Editor.desktop",
-            "[Desktop Entry]\nName=Editor Two\n");
-  writeFile(first / "applications/kde/konsole.desktop", "[Desktop Entry]\nName=Konsole\n");
+  quillmoss::testing::writeBytes(first / "applications/org.example.Editor.desktop",
+                                 "[Desktop Entry]\nName=Editor One\nStartupWMClass=editor\n");
+  quillmoss::testing::writeBytes(second / "applications/org.example.Editor.desktop",
+                                 "[Desktop Entry]\nName=Editor Two\n");
+  quillmoss::testing::writeBytes(first / "applications/kde/konsole.desktop",
+                                 "[Desktop Entry]\nName=Konsole\n");
   // Hidden in the user's folder removes the system's entry of the same ID.
-  writeFile(first / "applications/mail.desktop", "[Desktop Entry]\nName=Mail\nHidden=true\n");
-  writeFile(second / "applications/mail.desktop", "[Desktop Entry]\nName=Mail\n");
-  writeFile(second / "applications/notes.txt", "[Desktop Entry]\nName=Not an entry\n");
+  quillmoss::testing::writeBytes(first / "applications/mail.desktop",
+                                 "[Desktop Entry]\nName=Mail\nHidden=true\n");
+  quillmoss::testing::writeBytes(second / "applications/mail.desktop",
+                                 "[Desktop Entry]\nName=Mail\n");
+  quillmoss::testing::writeBytes(second / "applications/notes.txt",
+                                 "[Desktop Entry]\nName=Not an entry\n");
 
   const DesktopEntryIndex index = DesktopEntryIndex::scan({first, second});
   ASSERT_NE(index.byId("org.example.Editor"), nullptr);
@@ -141,10 +140,11 @@ TEST(DesktopEntryIndex, IdsComeFromPathsAndEarlierFoldersWin) {
 TEST(DesktopEntryIndex, VisibleEntryWinsAClassSharedWithAHelperEntry) {
   quillmoss::testing::TempDir temp;
   // An editor and its URL handler both claim the class; the handler sorts first.
-  writeFile(temp.path() / "applications/code-url-handler.desktop",
-            "[Desktop Entry]\nName=Code URL\nStartupWMClass=Code\nNoDisplay=true\n");
-  writeFile(temp.path() / "applications/code.desktop",
-            "[Desktop Entry]\nName=Code\nStartupWMClass=Code\n");
+  quillmoss::testing::writeBytes(
+      temp.path() / "applications/code-url-handler.desktop",
+      "[Desktop Entry]\nName=Code URL\nStartupWMClass=Code\nNoDisplay=true\n");
+  quillmoss::testing::writeBytes(temp.path() / "applications/code.desktop",
+                                 "[Desktop Entry]\nName=Code\nStartupWMClass=Code\n");
   const DesktopEntryIndex index = DesktopEntryIndex::scan({temp.path()});
   ASSERT_NE(index.byStartupWmClass("Code"), nullptr);
   EXPECT_EQ(index.byStartupWmClass("Code")->id, "code");
@@ -162,8 +162,8 @@ void ageFolders(const fs::path& root) {
 TEST(DesktopEntryIndex, SeesEntriesInstalledInAnySubfolderWhileRunning) {
   quillmoss::testing::TempDir temp;
   const fs::path data = temp.path() / "data";
-  writeFile(data / "applications/a.desktop", "[Desktop Entry]\nName=A\n");
-  writeFile(data / "applications/kde/old.desktop", "[Desktop Entry]\nName=Old\n");
+  quillmoss::testing::writeBytes(data / "applications/a.desktop", "[Desktop Entry]\nName=A\n");
+  quillmoss::testing::writeBytes(data / "applications/kde/old.desktop", "[Desktop Entry]\nName=Old\n");
   ::setenv("XDG_DATA_HOME", data.c_str(), 1);
   ::setenv("XDG_DATA_DIRS", (temp.path() / "none").c_str(), 1);
   const DesktopEntryIndex index = DesktopEntryIndex::scan();
@@ -176,7 +176,7 @@ TEST(DesktopEntryIndex, SeesEntriesInstalledInAnySubfolderWhileRunning) {
   ageFolders(data / "applications");
   const DesktopEntryIndex settled = index.rescan();
   EXPECT_FALSE(settled.changedSinceScan());
-  writeFile(data / "applications/kde/org.kde.kcalc.desktop",
+  quillmoss::testing::writeBytes(data / "applications/kde/org.kde.kcalc.desktop",
             "[Desktop Entry]\nName=KCalc\nExec=kcalc\n");
   EXPECT_TRUE(settled.changedSinceScan());
   EXPECT_NE(settled.rescan().byId("kde-org.kde.kcalc"), nullptr);

@@ -13,8 +13,14 @@ namespace quillmoss::testing {
 
 class TempDir {
  public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "qm-test-XXXXXX").string();
+  // In base when given (the tracker's tests use memory-backed /dev/shm for their many durable
+  // writes), else in the system's temporary folder.
+  explicit TempDir(std::filesystem::path base = {}) {
+    std::error_code error;
+    if (base.empty() || !std::filesystem::is_directory(base, error)) {
+      base = std::filesystem::temp_directory_path();
+    }
+    std::string pattern = (base / "qm-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
   }
   ~TempDir() {

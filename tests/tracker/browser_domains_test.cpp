@@ -3,8 +3,8 @@
 
 #include "accounting.h"
 #include "callbacks.h"
-#include "startup.h"
 #include "platform/linux/no_script_runner.h"
+#include "startup.h"
 #include "tracker_fixture.h"
 #include "url_host.h"
 

@@ -2,17 +2,15 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/fake/fake_platform.h"
+#include "support/temp_dir.h"
 #include "tracker_state.h"
 
 namespace quillmoss::tracker::testing {
@@ -28,22 +26,8 @@ inline constexpr const char* kLoginWindow = "com.apple.loginwindow";
 
 class TrackerTest : public ::testing::Test, protected FakePlatform {
  protected:
-  TrackerTest() {
-    // Memory-backed when available: a simulated day makes thousands of durable writes.
-    std::error_code error;
-    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
-                                           ? std::filesystem::path("/dev/shm")
-                                           : std::filesystem::temp_directory_path();
-    root = base / ("tracker-test-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(root);
-    dataDir = root / "com.velbrook.quillmoss" / "usage";
-    clock.wall = kMorning;
-  }
-  ~TrackerTest() override {
-    state.reset();
-    std::filesystem::remove_all(root);
-  }
+  TrackerTest() { clock.wall = kMorning; }
+  ~TrackerTest() override { state.reset(); }  // Its lock goes before its folder.
 
   TrackerState& makeState() {
     state.reset(new TrackerState{clock, idle, workspace, scripts, loop, dataDir});
@@ -64,13 +48,10 @@ class TrackerTest : public ::testing::Test, protected FakePlatform {
     return dataDir / (prefix + day + ".json");
   }
   static std::string read(const std::filesystem::path& path) {
-    std::stringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
+    return quillmoss::testing::readBytes(path);
   }
   static void write(const std::filesystem::path& path, const std::string& text) {
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
+    quillmoss::testing::writeBytes(path, text);
   }
   // Names in the data folder other than the lock file.
   std::vector<std::string> folderEntries() const {
@@ -83,8 +64,8 @@ class TrackerTest : public ::testing::Test, protected FakePlatform {
     return names;
   }
 
-  std::filesystem::path root;
-  std::filesystem::path dataDir;
+  quillmoss::testing::TempDir root{"/dev/shm"};
+  std::filesystem::path dataDir = root.path() / "com.velbrook.quillmoss" / "usage";
   std::unique_ptr<TrackerState> state;
 };
 

@@ -1,8 +1,8 @@
 // Standard message and method codecs against byte vectors worked out by hand from the format.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <random>
 
 #include "engine/standard_message_codec.h"
@@ -52,9 +52,11 @@ TEST(StandardCodec, EachKindHasItsTagAndAlignment) {
       // 64-bit values take the 32-bit tag whenever they fit.
       {"int32 max", EncodableValue(std::int32_t{INT32_MAX}), {3, 0xff, 0xff, 0xff, 0x7f}},
       {"int32 min", EncodableValue(std::int32_t{INT32_MIN}), {3, 0, 0, 0, 0x80}},
-      {"past int32 max", EncodableValue(std::int64_t{INT32_MAX} + 1),
+      {"past int32 max",
+       EncodableValue(std::int64_t{INT32_MAX} + 1),
        {4, 0, 0, 0, 0x80, 0, 0, 0, 0}},
-      {"past int32 min", EncodableValue(std::int64_t{INT32_MIN} - 1),
+      {"past int32 min",
+       EncodableValue(std::int64_t{INT32_MIN} - 1),
        {4, 0xff, 0xff, 0xff, 0x7f, 0xff, 0xff, 0xff, 0xff}},
       {"string", EncodableValue("hi"), {7, 2, 'h', 'i'}},
       {"empty string", EncodableValue(std::string()), {7, 0}},

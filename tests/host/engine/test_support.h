@@ -15,8 +15,6 @@
 
 namespace quillmoss::testing {
 
-using quillmoss::testing::TempDir;
-
 // Runs a LinuxEventLoop on a thread of its own; the test thread plays the client.
 class LoopThread {
  public:

@@ -62,7 +62,7 @@ class BridgeTest : public ::testing::Test {
     return paths.agentDir / "com.velbrook.quillmoss.tracker.plist";
   }
 
-  TempFolder temp;
+  TempDir temp;
   host::UsageTrackerPaths paths;
   ManualQueue mainQueue;
   ManualQueue background;

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "bridge_test_fixture.h"
 
@@ -21,13 +20,6 @@ const char kTemplate[] =
     "<key>Label</key><string>com.velbrook.quillmoss.tracker</string>"
     "<key>ProgramArguments</key><array><string>DAEMON_PATH_PLACEHOLDER</string></array>"
     "<key>RunAtLoad</key><true/></dict></plist>\n";
-
-std::string readFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 void setModificationTime(const fs::path& file, time_t seconds, long nanoseconds) {
   const struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
@@ -67,7 +59,7 @@ TEST_F(SetupTest, TheDaemonIsCopiedOnlyWhenTheBundlesIsNewer) {
   fs::remove(agentFile());
 
   ASSERT_EQ(callAndSettle("setup")->kind, Kind::Success);
-  EXPECT_EQ(readFile(paths.daemonDest), "installed");
+  EXPECT_EQ(readBytes(paths.daemonDest), "installed");
   EXPECT_EQ(fs::status(paths.daemonDest).permissions(), static_cast<fs::perms>(0700))
       << "a kept copy's permissions are not touched";
   EXPECT_TRUE(fs::exists(agentFile()));
@@ -75,10 +67,10 @@ TEST_F(SetupTest, TheDaemonIsCopiedOnlyWhenTheBundlesIsNewer) {
   // An older bundle daemon leaves the copy; a newer one, even by a nanosecond, replaces it.
   writeDaemon("older daemon", 1600000000, 0);
   ASSERT_EQ(callAndSettle("setup")->kind, Kind::Success);
-  EXPECT_EQ(readFile(paths.daemonDest), "installed");
+  EXPECT_EQ(readBytes(paths.daemonDest), "installed");
   writeDaemon("daemon v2", 1700000000, 123456790);
   ASSERT_EQ(callAndSettle("setup")->kind, Kind::Success);
-  EXPECT_EQ(readFile(paths.daemonDest), "daemon v2");
+  EXPECT_EQ(readBytes(paths.daemonDest), "daemon v2");
   EXPECT_EQ(fs::last_write_time(paths.daemonDest), fs::last_write_time(*bundle.daemon));
   EXPECT_EQ(fs::status(paths.daemonDest).permissions(), static_cast<fs::perms>(0755));
 }
@@ -99,7 +91,7 @@ TEST_F(SetupTest, MissingDaemonOrTemplateFailsWithItsMessage) {
   reply = callAndSettle("setup");
   EXPECT_EQ(reply->code, "SETUP_FAILED");
   EXPECT_EQ(reply->message, "LaunchAgent plist not in bundle");
-  EXPECT_EQ(readFile(paths.daemonDest), "daemon v1");
+  EXPECT_EQ(readBytes(paths.daemonDest), "daemon v1");
   EXPECT_TRUE(fs::is_directory(paths.agentDir));
   EXPECT_FALSE(fs::exists(agentFile()));
   EXPECT_TRUE(runner.calls.empty());
@@ -131,7 +123,7 @@ TEST_F(SetupTest, PathsWithXmlSpecialCharactersAreEscaped) {
   bridge = std::make_unique<host::UsageTrackerBridge>(services());
   ASSERT_EQ(callAndSettle("setup")->kind, Kind::Success);
 
-  const std::string text = readFile(agentFile());
+  const std::string text = readBytes(agentFile());
   EXPECT_NE(text.find("Tom &amp; Jerry &lt;data&gt;"), std::string::npos) << text;
   xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
                                 XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);

@@ -27,11 +27,19 @@ class QueryTest : public ::testing::Test {
     return queryDay(query, dataDir, date, 0.0);
   }
 
-  TempFolder temp;
+  TempDir temp;
   std::filesystem::path dataDir = temp.path() / "com.velbrook.quillmoss" / "usage";
   const EncodableValue emptyMap = EncodableMap{};
   const EncodableValue emptyList = EncodableList{};
 };
+
+TEST_F(QueryTest, UsageAndActivityIntegersAreAnsweredAsDoubles) {
+  write("usage_2026-12-06.json", R"({"com.x":12})");
+  write("activity_2026-12-06.json", "[[1765000000,1765000060.25]]");
+  EXPECT_EQ(ask(DayQuery::Usage), EncodableValue(EncodableMap{{"com.x", 12.0}}));
+  EXPECT_EQ(ask(DayQuery::Activity),
+            EncodableValue(EncodableList{EncodableList{1765000000.0, 1765000060.25}}));
+}
 
 TEST_F(QueryTest, SegmentsPassThroughWithIntegersKeptAsIntegers) {
   write(

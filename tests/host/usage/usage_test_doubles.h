@@ -131,6 +131,4 @@ class FakeCatalog : public host::AppCatalog {
   std::vector<std::string> keys;
 };
 
-using TempFolder = quillmoss::testing::TempDir;
-
 }  // namespace quillmoss::testing

@@ -5,14 +5,13 @@
 #include <stdlib.h>
 
 #include <chrono>
-#include <fstream>
-#include <iterator>
 
 #include "names/app_names_and_icons.h"
 #include "platform/linux/icon_theme.h"
 #include "platform/linux/installed_applications.h"
 #include "platform/linux/linux_workspace.h"
 #include "platform/linux/pixbuf_image.h"
+#include "support/temp_dir.h"
 
 namespace quillmoss::testing {
 namespace {
@@ -25,11 +24,6 @@ constexpr std::uint32_t kGreen = 0x00ff00ff;
 constexpr std::uint32_t kBlue = 0x0000ffff;
 constexpr std::uint32_t kYellow = 0xffff00ff;
 constexpr std::uint32_t kWhite = 0xffffffff;
-
-void writeText(const fs::path& file, const std::string& text) {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << text;
-}
 
 void writePng(const fs::path& file, int side, std::uint32_t rgba, int height = 0) {
   fs::create_directories(file.parent_path());
@@ -79,21 +73,19 @@ std::string desktopEntry(const std::string& name, const std::string& icon,
 
 // A temporary folder with data/applications, data/icons (hicolor and the current theme
 // "Current") and pixmaps.
-fs::path makeDesktop() {
-  std::string pattern = (fs::temp_directory_path() / "qm-host-XXXXXX").string();
-  const fs::path root = ::mkdtemp(pattern.data());
+void makeDesktop(const fs::path& root) {
   const fs::path apps = root / "data/applications", hicolor = root / "data/icons/hicolor";
   const fs::path current = root / "data/icons/Current";
-  writeText(hicolor / "index.theme",
-            "[Icon Theme]\nName=Hicolor\nDirectories=16x16/apps,32x32/apps,32x32@2/apps,"
-            "48x48/apps,256x256/apps,scalable/apps\n"
-            "[16x16/apps]\nSize=16\nType=Threshold\n[32x32/apps]\nSize=32\nType=Threshold\n"
-            "[32x32@2/apps]\nSize=32\nScale=2\nType=Threshold\n"
-            "[48x48/apps]\nSize=48\nType=Threshold\n[256x256/apps]\nSize=256\nType=Threshold\n"
-            "[scalable/apps]\nSize=128\nMinSize=8\nMaxSize=512\nType=Scalable\n");
-  writeText(current / "index.theme",
-            "[Icon Theme]\nName=Current\nInherits=hicolor\nDirectories=64x64/apps\n"
-            "[64x64/apps]\nSize=64\nType=Fixed\n");
+  writeBytes(hicolor / "index.theme",
+             "[Icon Theme]\nName=Hicolor\nDirectories=16x16/apps,32x32/apps,32x32@2/apps,"
+             "48x48/apps,256x256/apps,scalable/apps\n"
+             "[16x16/apps]\nSize=16\nType=Threshold\n[32x32/apps]\nSize=32\nType=Threshold\n"
+             "[32x32@2/apps]\nSize=32\nScale=2\nType=Threshold\n"
+             "[48x48/apps]\nSize=48\nType=Threshold\n[256x256/apps]\nSize=256\nType=Threshold\n"
+             "[scalable/apps]\nSize=128\nMinSize=8\nMaxSize=512\nType=Scalable\n");
+  writeBytes(current / "index.theme",
+             "[Icon Theme]\nName=Current\nInherits=hicolor\nDirectories=64x64/apps\n"
+             "[64x64/apps]\nSize=64\nType=Fixed\n");
   // Sizes around 32: the 48 wins over 16 and 256; the 16 only when nothing else exists.
   writePng(hicolor / "16x16/apps/editor.png", 16, kBlue);
   writePng(hicolor / "48x48/apps/editor.png", 48, kRed);
@@ -101,18 +93,18 @@ fs::path makeDesktop() {
   writePng(hicolor / "16x16/apps/tiny.png", 16, kBlue);
   writePng(hicolor / "32x32@2/apps/tiny.png", 64, kGreen);
   // A wide vector icon only: stretched over the whole square.
-  writeText(hicolor / "scalable/apps/vector.svg",
-            "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"16\" "
-            "viewBox=\"0 0 64 16\"><rect width=\"64\" height=\"16\" fill=\"#00ff00\"/></svg>\n");
+  writeBytes(hicolor / "scalable/apps/vector.svg",
+             "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"16\" "
+             "viewBox=\"0 0 64 16\"><rect width=\"64\" height=\"16\" fill=\"#00ff00\"/></svg>\n");
   writePng(hicolor / "16x16/apps/vector.png", 16, kBlue);
   // The current theme wins over hicolor's exact size.
   writePng(hicolor / "32x32/apps/themed.png", 32, kBlue);
   writePng(current / "64x64/apps/themed.png", 64, kYellow);
   // Pixmaps as the last resort, XPM included.
-  writeText(root / "pixmaps/oldstyle.xpm",
-            "/* XPM */\nstatic char * x[] = {\"2 2 1 1\", \"a c #FFFF00\", \"aa\", \"aa\"};\n");
+  writeBytes(root / "pixmaps/oldstyle.xpm",
+             "/* XPM */\nstatic char * x[] = {\"2 2 1 1\", \"a c #FFFF00\", \"aa\", \"aa\"};\n");
   writePng(root / "absolute/logo.png", 20, kWhite, 10);
-  writeText(root / "absolute/broken.png", "not a png at all");
+  writeBytes(root / "absolute/broken.png", "not a png at all");
 
   const std::pair<const char*, std::string> entries[] = {
       {"org.example.Editor", desktopEntry("Text Editor", "editor", "Name[de]=Texteditor\n")},
@@ -127,12 +119,11 @@ fs::path makeDesktop() {
       {"org.example.Bare", desktopEntry("Bare", "")},
       {"kde/org.example.Nested", desktopEntry("Nested", "vector")},
       {"WmClassed", desktopEntry("Classy App", "themed", "StartupWMClass=classy\n")}};
-  for (const auto& [id, text] : entries) writeText(apps / (std::string(id) + ".desktop"), text);
+  for (const auto& [id, text] : entries) writeBytes(apps / (std::string(id) + ".desktop"), text);
   // Settled folders: their times lie well before the first scan.
   const auto past = fs::file_time_type::clock::now() - std::chrono::hours(1);
   fs::last_write_time(apps, past);
   fs::last_write_time(apps / "kde", past);
-  return root;
 }
 
 struct RunningWindowsDouble : host::RunningWindows {
@@ -142,9 +133,8 @@ struct RunningWindowsDouble : host::RunningWindows {
 
 class LinuxWorkspaceTest : public ::testing::Test {
  protected:
-  ~LinuxWorkspaceTest() override { fs::remove_all(root); }
-
-  const fs::path root = makeDesktop();
+  TempDir temp;
+  const fs::path root = (makeDesktop(temp.path()), temp.path());
   RunningWindowsDouble running;
   host::XdgInstalledApplications installed{{root / "data"}};
   host::IconTheme theme{{{root / "data/icons"}, {root / "pixmaps"}, "Current"}};
@@ -205,8 +195,8 @@ TEST_F(LinuxWorkspaceTest, RunningApplicationsNameFirstAndIconSecond) {
 
 TEST_F(LinuxWorkspaceTest, EntriesAddedOrRemovedInAnyApplicationsFolderAreSeen) {
   EXPECT_EQ(names.getAppName("kde-org.example.Later"), std::nullopt);
-  writeText(root / "data/applications/kde/org.example.Later.desktop",
-            desktopEntry("Later", "editor"));
+  writeBytes(root / "data/applications/kde/org.example.Later.desktop",
+             desktopEntry("Later", "editor"));
   EXPECT_EQ(names.getAppName("kde-org.example.Later"), "Later");
   fs::remove(root / "data/applications/org.example.Editor.desktop");
   EXPECT_EQ(names.getAppName("org.example.Editor"), std::nullopt);
@@ -224,13 +214,12 @@ TEST_F(PixbufImage, RefusesBadSizesAndShortPixelData) {
   // extension lies about its content.
   const fs::path dir = root / "files";
   fs::create_directories(dir / "folder.png");
-  std::ifstream in(root / "data/icons/hicolor/48x48/apps/editor.png", std::ios::binary);
-  const std::string whole{std::istreambuf_iterator<char>(in), {}};
-  writeText(dir / "cut.png", whole.substr(0, whole.size() / 2));
-  writeText(dir / "bad.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\"");
-  writeText(dir / "bad.xpm", "/* XPM */\nstatic char * x[] = {\"9 9 1 1\"};\n");
-  writeText(dir / "really-png.svg", whole);
-  writeText(dir / "noextension", whole);
+  const std::string whole = readBytes(root / "data/icons/hicolor/48x48/apps/editor.png");
+  writeBytes(dir / "cut.png", whole.substr(0, whole.size() / 2));
+  writeBytes(dir / "bad.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\"");
+  writeBytes(dir / "bad.xpm", "/* XPM */\nstatic char * x[] = {\"9 9 1 1\"};\n");
+  writeBytes(dir / "really-png.svg", whole);
+  writeBytes(dir / "noextension", whole);
   for (const char* name : {"missing.png", "folder.png", "bad.svg", "bad.xpm", "really-png.svg"}) {
     EXPECT_EQ(host::PixbufFileImage(dir / name).pngDrawnAtSize(32, 32), std::nullopt) << name;
   }
