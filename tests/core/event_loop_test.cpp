@@ -28,17 +28,18 @@ void armGuard(LinuxEventLoop& loop) {
   loop.scheduleOnce(10.0, [&loop] { loop.quit(kGuardFailed); });
 }
 
-// Each case schedules timers that append to `events` and quit the loop with 0.
+// Each case schedules timers that append to `events` and quit the loop with 0; `id` outlives
+// the scheduling for timers that cancel one another.
 struct TimerCase {
   const char* behaviour;
-  std::function<void(LinuxEventLoop&, std::string&)> schedule;
+  std::function<void(LinuxEventLoop&, std::string& events, EventLoop::TimerId& id)> schedule;
   const char* expected;
 };
 
 const TimerCase kTimerCases[] = {
     {"timers due together fire in the order they fell due; a cancelled one never",
-     [](LinuxEventLoop& loop, std::string& events) {
-       const auto cancelled = loop.scheduleOnce(0.030, [&] { events += 'x'; });
+     [](LinuxEventLoop& loop, std::string& events, EventLoop::TimerId& cancelled) {
+       cancelled = loop.scheduleOnce(0.030, [&] { events += 'x'; });
        loop.scheduleRepeating(0.010, [&] {
          events += 'r';
          if (events.size() == 6) loop.quit(0);
@@ -51,8 +52,7 @@ const TimerCase kTimerCases[] = {
      "arrrrr"},
     {"a repeating timer stops when cancelled from its own callback; ids never issued or "
      "cancelled before firing are harmless",
-     [](LinuxEventLoop& loop, std::string& events) {
-       EventLoop::TimerId id = 0;
+     [](LinuxEventLoop& loop, std::string& events, EventLoop::TimerId& id) {
        id = loop.scheduleRepeating(0.002, [&] {
          events += 'r';
          if (events.size() == 3) {
@@ -65,7 +65,7 @@ const TimerCase kTimerCases[] = {
      },
      "rrr"},
     {"out-of-range periods are clamped, never disarmed; a zero delay fires",
-     [](LinuxEventLoop& loop, std::string& events) {
+     [](LinuxEventLoop& loop, std::string& events, EventLoop::TimerId&) {
        EXPECT_NE(loop.scheduleRepeating(1e300, [&] { events += 'x'; }), 0u);
        loop.scheduleRepeating(0.0, [&] {
          events += 'z';
@@ -77,7 +77,7 @@ const TimerCase kTimerCases[] = {
      },
      "zo"},
     {"a repeating timer that missed periods while the loop was held fires once",
-     [](LinuxEventLoop& loop, std::string& events) {
+     [](LinuxEventLoop& loop, std::string& events, EventLoop::TimerId&) {
        loop.scheduleRepeating(0.002, [&] {
          if (events.empty()) return;
          events += 'r';
@@ -99,7 +99,8 @@ TEST(LinuxEventLoop, Timers) {
     LinuxEventLoop loop;
     armGuard(loop);
     std::string events;
-    c.schedule(loop, events);
+    EventLoop::TimerId id = 0;
+    c.schedule(loop, events, id);
     EXPECT_EQ(loop.run(), 0) << c.behaviour;
     EXPECT_EQ(events, c.expected) << c.behaviour;
   }
