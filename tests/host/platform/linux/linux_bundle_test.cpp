@@ -1,9 +1,12 @@
-// The Linux bundle: found from the executable, its helper folder first on PATH (finding the
-// daemon and the template is the end-to-end setup's).
+// The Linux bundle found from the executable, its helper folder first on PATH, and the home
+// folder (finding the daemon and the template is the end-to-end setup's).
 #include "platform/linux/linux_bundle.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+
+#include "platform/user_folders.h"
+#include "support/temp_dir.h"
 
 namespace quillmoss::testing {
 namespace {
@@ -18,6 +21,19 @@ TEST(LinuxBundleTest, TheRunningBundleIsTwoLevelsAboveTheExecutable) {
   ::setenv("PATH", "/usr/bin:/bin", 1);
   ASSERT_TRUE(host::putBundleHelpersFirstOnPath());
   EXPECT_EQ(std::string(::getenv("PATH")), bundle->helpersFolder().string() + ":/usr/bin:/bin");
+}
+
+TEST(LinuxBundleTest, AFolderIsNoExecutable) {
+  TempDir temp;
+  fs::create_directories(temp.path() / "MacOS" / "QuillmossTracker");
+  EXPECT_EQ(host::LinuxBundle(temp.path()).auxiliaryExecutable("QuillmossTracker"), std::nullopt);
+}
+
+TEST(UserFoldersTest, ARelativeHomeIsNotTrusted) {
+  ::setenv("HOME", "relative", 1);
+  auto home = host::userHomeFolder();  // the password database's entry instead
+  ASSERT_TRUE(home);
+  EXPECT_TRUE(home->is_absolute());
 }
 
 }  // namespace
