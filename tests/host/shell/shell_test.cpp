@@ -105,16 +105,5 @@ TEST_F(ShellTest, ReopenShowsNothingMoreWithAVisibleWindowAndTurnsRegularWithout
   EXPECT_EQ(bare.activationPolicy(), ActivationPolicy::regular);
 }
 
-TEST_F(ShellTest, ApplicationMainRunsUntilTerminated) {
-  loop.post([this] { application.terminate(); });
-  EXPECT_EQ(host::applicationMain(environment()), 0);
-  EXPECT_TRUE(application.isTerminated());
-}
-
-TEST_F(ShellTest, LaunchWithoutTheEngineControllerIsFatal) {
-  host::AppDelegate delegate(environment().bridges);
-  EXPECT_DEATH(delegate.applicationDidFinishLaunching(application), "");
-}
-
 }  // namespace
 }  // namespace quillmoss::testing
