@@ -240,7 +240,9 @@ def main(tracker, client):
         lock_end = x.unlock()
         key, start = GAMMA, lock_end
 
-        # Flush ticks (every FLUSH s in this build) sample activity; then stop the tracker.
+        # Gamma again for a while; flush ticks (every FLUSH s in this build) have sampled
+        # activity by then. Then stop the tracker.
+        time.sleep(1.0)
         wait_until(lambda: glob.glob(os.path.join(data_dir, "activity_*.json")), 40, 0.05,
                    "the first flush tick")
         stop = time.time()
