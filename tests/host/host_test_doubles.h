@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "core/event_loop.h"
+#include "core/fake/fake_event_loop.h"
 #include "engine/binary_messenger.h"
 #include "engine/standard_method_codec.h"
 #include "platform/linux/app_model/model_status_bar.h"
 #include "platform/wall_clock.h"
 #include "shell/application_main.h"
-#include "core/fake/fake_event_loop.h"
 
 namespace quillmoss::testing {
 
