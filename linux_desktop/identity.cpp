@@ -94,4 +94,17 @@ std::optional<std::string> applicationIdentity(const WindowFacts& facts,
   return withoutNumberSign(firstRule(facts, index, procRoot));
 }
 
+std::optional<std::string> waylandIdentity(std::string_view appId, std::string_view wmClass,
+                                           std::optional<int> pid, const DesktopEntryIndex& index,
+                                           const fs::path& procRoot) {
+  constexpr std::string_view kSuffix = ".desktop";
+  if (appId.ends_with(kSuffix)) appId.remove_suffix(kSuffix.size());
+  WindowFacts facts;
+  facts.wmInstance = wmClass;
+  facts.wmClass = appId;
+  facts.pid = pid;
+  if (facts.wmClass.empty()) std::swap(facts.wmInstance, facts.wmClass);
+  return applicationIdentity(facts, index, procRoot);
+}
+
 }  // namespace quillmoss::desktop

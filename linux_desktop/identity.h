@@ -25,6 +25,13 @@ std::optional<std::string> applicationIdentity(const WindowFacts& facts,
                                                const DesktopEntryIndex& index,
                                                const std::filesystem::path& procRoot = "/proc");
 
+// The identity of a Wayland window: its app_id (or a shell's desktop file name or application
+// id; a ".desktop" ending is dropped) takes the place of the WM_CLASS class, and the X11 class a
+// shell also reports, if any, that of the instance; then the rules above.
+std::optional<std::string> waylandIdentity(std::string_view appId, std::string_view wmClass,
+                                           std::optional<int> pid, const DesktopEntryIndex& index,
+                                           const std::filesystem::path& procRoot = "/proc");
+
 // The "name" of the [Application] group of a .flatpak-info file's text; nullopt without one.
 std::optional<std::string> flatpakAppId(std::string_view flatpakInfo);
 

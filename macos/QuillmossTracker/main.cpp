@@ -23,13 +23,12 @@ int main() {
 
   // First, so that any thread started later keeps the termination signals blocked.
   const auto loop = quillmoss::makeEventLoop();
-  const auto desktop = connectDesktopSession(*loop);
-  if (!desktop) {
-    std::fputs(
-        "QuillmossTracker: no desktop session (the X display in DISPLAY cannot be reached)\n",
-        stderr);
+  auto connected = connectDesktopSession(*loop);
+  if (!connected) {
+    std::fprintf(stderr, "QuillmossTracker: %s\n", connected.error().message.c_str());
     return 1;
   }
+  const std::unique_ptr<DesktopSession> desktop = std::move(*connected);
   SystemClock clock;
   NoScriptRunner scripts;
 

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+#include "core/error.h"
 #include "core/event_loop.h"
 #include "platform/idle.h"
 #include "platform/workspace.h"
@@ -16,8 +17,8 @@ class DesktopSession : public Workspace, public IdleSource {
   virtual void onSessionLost(std::function<void()> handler) = 0;
 };
 
-// Connects to the user's desktop session (on Linux the X display named by $DISPLAY) and
-// watches it through the run loop. nullptr when there is no session to connect to.
-std::unique_ptr<DesktopSession> connectDesktopSession(EventLoop& loop);
+// Connects to the user's desktop session (on Linux a Wayland display, else the X display) and
+// watches it through the loop. When there is none, the error says what was looked for.
+Expected<std::unique_ptr<DesktopSession>> connectDesktopSession(EventLoop& loop);
 
 }  // namespace quillmoss::tracker

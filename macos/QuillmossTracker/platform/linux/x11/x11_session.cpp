@@ -18,8 +18,8 @@
 #include "linux_desktop/desktop_entries.h"
 #include "linux_desktop/identity.h"
 #include "linux_desktop/x11_window_facts.h"
-#include "platform/desktop.h"
 #include "platform/linux/x11/activation_filter.h"
+#include "platform/linux/x11/x11_session.h"
 
 namespace quillmoss::tracker {
 namespace {
@@ -368,7 +368,7 @@ void X11Session::sessionLost() {
 
 }  // namespace
 
-std::unique_ptr<DesktopSession> connectDesktopSession(EventLoop& loop) {
+std::unique_ptr<DesktopSession> connectX11Session(EventLoop& loop) {
   int screenNumber = 0;
   desktop::XcbConnection connection = desktop::connectDisplay(&screenNumber);
   if (!connection) return nullptr;

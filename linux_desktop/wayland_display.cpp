@@ -1,0 +1,186 @@
+// The Wayland connection and its toplevel list; see wayland_display.h.
+#include "linux_desktop/wayland_display.h"
+
+#include <wayland-client.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+#include "wayland_protocols/wlr_foreign_toplevel.h"
+
+namespace quillmoss::desktop {
+
+namespace {
+// A compositor that sends more than this is not trusted with our memory.
+constexpr std::size_t kMaxTextBytes = 4096;
+constexpr std::size_t kMaxToplevels = 4096;
+
+std::string bounded(const char* text) {
+  std::string_view view(text != nullptr ? text : "");
+  return std::string(view.substr(0, kMaxTextBytes));
+}
+}  // namespace
+
+struct WaylandDisplay::Record {
+  WaylandDisplay* owner;
+  zwlr_foreign_toplevel_handle_v1* handle;
+  WaylandToplevel current, pending;
+};
+
+// The protocol's callbacks; each record and the display outlive their proxies' events.
+struct ToplevelEvents {
+  using Record = WaylandDisplay::Record;
+
+  static void title(void* data, zwlr_foreign_toplevel_handle_v1*, const char* text) {
+    static_cast<Record*>(data)->pending.title = bounded(text);
+  }
+  static void appId(void* data, zwlr_foreign_toplevel_handle_v1*, const char* text) {
+    static_cast<Record*>(data)->pending.appId = bounded(text);
+  }
+  static void output(void*, zwlr_foreign_toplevel_handle_v1*, wl_output*) {}
+  static void state(void* data, zwlr_foreign_toplevel_handle_v1*, wl_array* states) {
+    bool activated = false;
+    const auto* values = static_cast<const std::uint32_t*>(states->data);
+    for (std::size_t i = 0; i < states->size / sizeof(std::uint32_t); ++i) {
+      if (values[i] == ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_ACTIVATED) activated = true;
+    }
+    static_cast<Record*>(data)->pending.activated = activated;
+  }
+  static void done(void* data, zwlr_foreign_toplevel_handle_v1*) {
+    auto* record = static_cast<Record*>(data);
+    record->current = record->pending;
+    if (record->owner->changed_) record->owner->changed_();
+  }
+  static void closed(void* data, zwlr_foreign_toplevel_handle_v1* handle) {
+    auto* record = static_cast<Record*>(data);
+    WaylandDisplay* owner = record->owner;
+    zwlr_foreign_toplevel_handle_v1_destroy(handle);
+    std::erase_if(owner->toplevels_, [record](const auto& r) { return r.get() == record; });
+    if (owner->changed_) owner->changed_();
+  }
+  static void parent(void*, zwlr_foreign_toplevel_handle_v1*, zwlr_foreign_toplevel_handle_v1*) {}
+
+  static constexpr zwlr_foreign_toplevel_handle_v1_listener kHandle = {
+      .title = title,
+      .app_id = appId,
+      .output_enter = output,
+      .output_leave = output,
+      .state = state,
+      .done = done,
+      .closed = closed,
+      .parent = parent,
+  };
+
+  static void toplevel(void* data, zwlr_foreign_toplevel_manager_v1*,
+                       zwlr_foreign_toplevel_handle_v1* handle) {
+    auto* owner = static_cast<WaylandDisplay*>(data);
+    if (owner->toplevels_.size() >= kMaxToplevels) {
+      zwlr_foreign_toplevel_handle_v1_destroy(handle);
+      return;
+    }
+    auto record = std::make_unique<Record>(Record{owner, handle, {}, {}});
+    zwlr_foreign_toplevel_handle_v1_add_listener(handle, &kHandle, record.get());
+    owner->toplevels_.push_back(std::move(record));
+  }
+  static void finished(void* data, zwlr_foreign_toplevel_manager_v1* manager) {
+    auto* owner = static_cast<WaylandDisplay*>(data);
+    zwlr_foreign_toplevel_manager_v1_destroy(manager);
+    owner->manager_ = nullptr;
+  }
+  static constexpr zwlr_foreign_toplevel_manager_v1_listener kManager = {
+      .toplevel = toplevel,
+      .finished = finished,
+  };
+
+  static void global(void* data, wl_registry*, std::uint32_t name, const char* interface,
+                     std::uint32_t version) {
+    auto* owner = static_cast<WaylandDisplay*>(data);
+    if (owner->globals_.size() < kMaxToplevels) {
+      owner->globals_.push_back({bounded(interface), name, version});
+    }
+  }
+  static void globalRemove(void* data, wl_registry*, std::uint32_t name) {
+    std::erase_if(static_cast<WaylandDisplay*>(data)->globals_,
+                  [name](const auto& g) { return g.name == name; });
+  }
+  static constexpr wl_registry_listener kRegistry = {.global = global,
+                                                     .global_remove = globalRemove};
+};
+
+std::unique_ptr<WaylandDisplay> WaylandDisplay::connect() {
+  const char* name = std::getenv("WAYLAND_DISPLAY");
+  const char* socket = std::getenv("WAYLAND_SOCKET");
+  // libwayland would otherwise try "wayland-0" on its own.
+  if ((name == nullptr || *name == '\0') && (socket == nullptr || *socket == '\0')) return nullptr;
+  wl_display* display = wl_display_connect(nullptr);
+  if (display == nullptr) return nullptr;
+  std::unique_ptr<WaylandDisplay> self(new WaylandDisplay(display));
+  self->registry_ = wl_display_get_registry(display);
+  wl_registry_add_listener(self->registry_, &ToplevelEvents::kRegistry, self.get());
+  if (!self->roundtrip()) return nullptr;
+  return self;
+}
+
+WaylandDisplay::WaylandDisplay(wl_display* display) : display_(display) {}
+
+WaylandDisplay::~WaylandDisplay() {
+  for (auto& record : toplevels_) zwlr_foreign_toplevel_handle_v1_destroy(record->handle);
+  if (manager_ != nullptr) zwlr_foreign_toplevel_manager_v1_destroy(manager_);
+  if (registry_ != nullptr) wl_registry_destroy(registry_);
+  wl_display_disconnect(display_);
+}
+
+int WaylandDisplay::fd() const {
+  return wl_display_get_fd(display_);
+}
+
+bool WaylandDisplay::offers(std::string_view interfaceName) const {
+  return std::any_of(globals_.begin(), globals_.end(),
+                     [&](const Global& g) { return g.interface == interfaceName; });
+}
+
+void* WaylandDisplay::bind(const wl_interface* interface, std::uint32_t maxVersion) {
+  for (const Global& g : globals_) {
+    if (g.interface != interface->name) continue;
+    const std::uint32_t version =
+        std::min({g.version, maxVersion, static_cast<std::uint32_t>(interface->version)});
+    return wl_registry_bind(registry_, g.name, interface, version);
+  }
+  return nullptr;
+}
+
+bool WaylandDisplay::watchToplevels(std::function<void()> changed) {
+  manager_ = static_cast<zwlr_foreign_toplevel_manager_v1*>(
+      bind(&zwlr_foreign_toplevel_manager_v1_interface, 3));
+  if (manager_ == nullptr) return false;
+  zwlr_foreign_toplevel_manager_v1_add_listener(manager_, &ToplevelEvents::kManager, this);
+  // The first round trip announces the windows, the second brings each one's state.
+  if (!roundtrip() || !roundtrip()) return false;
+  changed_ = std::move(changed);
+  return true;
+}
+
+std::vector<WaylandToplevel> WaylandDisplay::toplevels() const {
+  std::vector<WaylandToplevel> list;
+  list.reserve(toplevels_.size());
+  for (const auto& record : toplevels_) list.push_back(record->current);
+  return list;
+}
+
+bool WaylandDisplay::dispatch() {
+  // Only called when the descriptor is readable, so this read does not block.
+  if (wl_display_dispatch(display_) < 0) return false;
+  return flush();
+}
+
+bool WaylandDisplay::roundtrip() {
+  return wl_display_roundtrip(display_) >= 0;
+}
+
+bool WaylandDisplay::flush() {
+  // A full socket (EAGAIN) is retried with the next request; only a broken one is fatal.
+  return wl_display_flush(display_) >= 0 || errno == EAGAIN;
+}
+
+}  // namespace quillmoss::desktop

@@ -1,0 +1,87 @@
+// GDBus helpers; see dbus.h.
+#include "platform/linux/wayland/dbus.h"
+
+#include <utility>
+
+namespace quillmoss::tracker {
+namespace {
+
+Error fromGError(GError* error) {
+  Error result{kDBusErrorDomain, error != nullptr ? error->code : 0,
+               error != nullptr ? error->message : "unknown D-Bus failure"};
+  g_clear_error(&error);
+  return result;
+}
+
+}  // namespace
+
+Expected<BusPtr> openBus(GBusType type) {
+  GError* error = nullptr;
+  gchar* address = g_dbus_address_get_for_bus_sync(type, nullptr, &error);
+  if (address == nullptr) return fromGError(error);
+  GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
+      address,
+      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, &error);
+  g_free(address);
+  if (bus == nullptr) return fromGError(error);
+  g_dbus_connection_set_exit_on_close(bus, FALSE);
+  return BusPtr(bus);
+}
+
+Expected<VariantPtr> callSync(GDBusConnection* bus, const char* name, const char* path,
+                              const char* interface, const char* method, GVariant* arguments,
+                              const char* replyType, int timeoutMs) {
+  GError* error = nullptr;
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus, name, path, interface, method, arguments, G_VARIANT_TYPE(replyType),
+      G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, nullptr, &error);
+  if (reply == nullptr) return fromGError(error);
+  return VariantPtr(reply);
+}
+
+bool nameHasOwner(GDBusConnection* bus, const char* name) {
+  auto reply = callSync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                        "org.freedesktop.DBus", "NameHasOwner", g_variant_new("(s)", name), "(b)");
+  if (!reply) return false;
+  gboolean owned = FALSE;
+  g_variant_get(reply->get(), "(b)", &owned);
+  return owned;
+}
+
+bool requestName(GDBusConnection* bus, const char* name) {
+  constexpr guint32 kDoNotQueue = 4, kPrimaryOwner = 1;
+  auto reply =
+      callSync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+               "RequestName", g_variant_new("(su)", name, kDoNotQueue), "(u)");
+  if (!reply) return false;
+  guint32 result = 0;
+  g_variant_get(reply->get(), "(u)", &result);
+  return result == kPrimaryOwner;
+}
+
+SignalSubscription::SignalSubscription(GDBusConnection* bus, const char* interface,
+                                       const char* member, const char* path,
+                                       GDBusSignalCallback callback, gpointer data)
+    : bus_(bus),
+      id_(g_dbus_connection_signal_subscribe(bus, nullptr, interface, member, path, nullptr,
+                                             G_DBUS_SIGNAL_FLAGS_NONE, callback, data, nullptr)) {}
+
+SignalSubscription::~SignalSubscription() {
+  if (id_ != 0) g_dbus_connection_signal_unsubscribe(bus_, id_);
+}
+
+SignalSubscription::SignalSubscription(SignalSubscription&& other) noexcept
+    : bus_(std::exchange(other.bus_, nullptr)), id_(std::exchange(other.id_, 0)) {}
+
+SignalSubscription& SignalSubscription::operator=(SignalSubscription&& other) noexcept {
+  if (this != &other) {
+    if (id_ != 0) g_dbus_connection_signal_unsubscribe(bus_, id_);
+    bus_ = std::exchange(other.bus_, nullptr);
+    id_ = std::exchange(other.id_, 0);
+  }
+  return *this;
+}
+
+}  // namespace quillmoss::tracker

@@ -1,0 +1,55 @@
+// The few D-Bus operations the tracker needs, over GLib's GDBus. GDBus is the project's one
+// D-Bus library: GLib is already linked (gdk-pixbuf needs it), its main context can be run by
+// our loop (glib_context.h), and its GVariant checks every message's types for us; sd-bus
+// would be a second dependency doing the same.
+#pragma once
+
+#include <gio/gio.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/error.h"
+
+namespace quillmoss::tracker {
+
+struct GObjectUnref {
+  void operator()(gpointer object) const { g_object_unref(object); }
+};
+struct GVariantUnref {
+  void operator()(GVariant* value) const { g_variant_unref(value); }
+};
+using BusPtr = std::unique_ptr<GDBusConnection, GObjectUnref>;
+using VariantPtr = std::unique_ptr<GVariant, GVariantUnref>;
+
+inline constexpr char kDBusErrorDomain[] = "org.freedesktop.DBus";
+// Calls at start-up and the idle-time query wait at most this long for a reply.
+inline constexpr int kDBusCallTimeoutMs = 1000;
+
+// A private connection to the session or system bus; closed when the pointer goes.
+Expected<BusPtr> openBus(GBusType type);
+bool nameHasOwner(GDBusConnection* bus, const char* name);
+// A method call that waits for its reply; the reply's type must be replyType.
+Expected<VariantPtr> callSync(GDBusConnection* bus, const char* name, const char* path,
+                              const char* interface, const char* method, GVariant* arguments,
+                              const char* replyType, int timeoutMs = kDBusCallTimeoutMs);
+// Asks the bus for a name of our own; false when another process holds it.
+bool requestName(GDBusConnection* bus, const char* name);
+
+// Subscribes to a signal for as long as it lives, on the thread-default main context.
+class SignalSubscription {
+ public:
+  SignalSubscription() = default;
+  SignalSubscription(GDBusConnection* bus, const char* interface, const char* member,
+                     const char* path, GDBusSignalCallback callback, gpointer data);
+  ~SignalSubscription();
+  SignalSubscription(SignalSubscription&& other) noexcept;
+  SignalSubscription& operator=(SignalSubscription&& other) noexcept;
+
+ private:
+  GDBusConnection* bus_ = nullptr;
+  guint id_ = 0;
+};
+
+}  // namespace quillmoss::tracker

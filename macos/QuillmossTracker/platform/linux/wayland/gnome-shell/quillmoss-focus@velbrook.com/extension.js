@@ -1,0 +1,65 @@
+// Exports the focused window's application id, WM class and pid on the session bus as
+// com.velbrook.quillmoss.FocusedWindow, and signals each change, for QuillmossTracker.
+import Gio from 'gi://Gio';
+import GLib from 'gi://GLib';
+import Shell from 'gi://Shell';
+import {Extension} from 'resource:///org/gnome/shell/extensions/extension.js';
+
+const BUS_NAME = 'com.velbrook.quillmoss.FocusedWindow';
+const OBJECT_PATH = '/com/velbrook/quillmoss/FocusedWindow';
+const INTERFACE_XML = `<node>
+  <interface name="com.velbrook.quillmoss.FocusedWindow">
+    <method name="GetFocus">
+      <arg type="s" name="appId" direction="out"/>
+      <arg type="s" name="wmClass" direction="out"/>
+      <arg type="i" name="pid" direction="out"/>
+    </method>
+    <signal name="FocusChanged">
+      <arg type="s" name="appId"/>
+      <arg type="s" name="wmClass"/>
+      <arg type="i" name="pid"/>
+    </signal>
+  </interface>
+</node>`;
+
+export default class QuillmossFocusExtension extends Extension {
+    enable() {
+        this._windows = Shell.WindowTracker.get_default();
+        this._last = '';
+        this._exported = Gio.DBusExportedObject.wrapJSObject(INTERFACE_XML, this);
+        this._exported.export(Gio.DBus.session, OBJECT_PATH);
+        this._nameId = Gio.bus_own_name_on_connection(Gio.DBus.session, BUS_NAME,
+            Gio.BusNameOwnerFlags.NONE, null, null);
+        this._focusId = global.display.connect('notify::focus-window', () => this._changed());
+    }
+
+    disable() {
+        global.display.disconnect(this._focusId);
+        Gio.bus_unown_name(this._nameId);
+        this._exported.unexport();
+        this._exported = null;
+        this._windows = null;
+    }
+
+    // D-Bus method: the focused window now; empty strings and 0 when none has the focus.
+    GetFocus() {
+        return this._focus();
+    }
+
+    _focus() {
+        const window = global.display.focus_window;
+        if (!window)
+            return ['', '', 0];
+        const app = this._windows.get_window_app(window);
+        return [app ? app.get_id() ?? '' : '', window.get_wm_class() ?? '', window.get_pid() ?? 0];
+    }
+
+    _changed() {
+        const focus = this._focus();
+        const key = focus.join('\n');
+        if (key === this._last)
+            return;
+        this._last = key;
+        this._exported.emit_signal('FocusChanged', new GLib.Variant('(ssi)', focus));
+    }
+}

@@ -1,0 +1,203 @@
+"""A private Wayland session for scripted runs: headless sway (software rendering, no input
+devices), foot terminals with chosen app ids, swaymsg to move the focus, and optionally a
+private session bus. Sway refuses to run as root, so under root everything here (and whatever
+spawn() starts) runs as an unprivileged user, created on first use. Waits on conditions, never
+on guesses; every process it starts is ended when the session closes."""
+
+import json
+import os
+import pwd
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+from x11_private_session import SessionError, wait_until
+
+USER = "qmwayland"
+
+
+def session_user():
+    """(uid, gid, home) to run the session as: ourselves, or under root a user of its own."""
+    if os.geteuid() != 0:
+        entry = pwd.getpwuid(os.geteuid())
+        return entry.pw_uid, entry.pw_gid, entry.pw_dir
+    try:
+        entry = pwd.getpwnam(USER)
+    except KeyError:
+        subprocess.run(["useradd", "--create-home", "--shell", "/usr/sbin/nologin", USER],
+                       check=True, capture_output=True)
+        entry = pwd.getpwnam(USER)
+    return entry.pw_uid, entry.pw_gid, entry.pw_dir
+
+
+class PrivateSway:
+    def __init__(self, with_bus=False):
+        for tool in ("sway", "swaymsg", "foot", "dbus-daemon"):
+            if shutil.which(tool) is None:
+                raise SessionError(f"{tool} is not installed (scripts/install-deps)")
+        self.uid, self.gid, self.home = session_user()
+        self.with_bus = with_bus
+        self.processes = []
+        self.apps = {}
+        # The runtime folder holds the sockets and everything the session user must read or
+        # write (the copied programs, the homes of the programs under test).
+        self.root = tempfile.mkdtemp(prefix="qm-sway-")
+        self.runtime = os.path.join(self.root, "runtime")
+        os.makedirs(self.runtime, mode=0o700)
+        os.chmod(self.root, 0o755)
+        self.give(self.runtime)
+        self.env = {"PATH": "/usr/local/bin:/usr/bin:/bin", "HOME": self.home,
+                    "XDG_RUNTIME_DIR": self.runtime, "LANG": "C.UTF-8",
+                    "WLR_BACKENDS": "headless", "WLR_RENDERER": "pixman",
+                    "WLR_LIBINPUT_NO_DEVICES": "1"}
+
+    def give(self, path):
+        """Hands a file or folder (and what is in it) to the session user."""
+        if os.geteuid() != 0:
+            return
+        for folder, dirs, files in os.walk(path):
+            for name in [folder] + [os.path.join(folder, n) for n in dirs + files]:
+                os.chown(name, self.uid, self.gid)
+
+    def place(self, source, name, mode=0o755):
+        """A copy the session user can read and run, wherever the build tree lives."""
+        target = os.path.join(self.root, name)
+        if os.path.isdir(source):
+            shutil.copytree(source, target)
+        else:
+            shutil.copy(source, target)
+            os.chmod(target, mode)
+        self.give(target)
+        return target
+
+    def private_folder(self, name):
+        path = os.path.join(self.root, name)
+        os.makedirs(path)
+        self.give(path)
+        return path
+
+    # --- lifetime -------------------------------------------------------------------------
+    def __enter__(self):
+        try:
+            if self.with_bus:
+                self._start_bus()
+            self._start_sway()
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def close(self):
+        for process in reversed(self.processes):
+            self.stop(process)
+        self.processes.clear()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def stop(self, process, sig=signal.SIGTERM, timeout=5):
+        if process.poll() is None:
+            process.send_signal(sig)
+            try:
+                process.wait(timeout)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+        for stream in (process.stdin, process.stdout, process.stderr):
+            if stream:
+                stream.close()
+
+    def spawn(self, args, **kwargs):
+        kwargs.setdefault("stdout", subprocess.DEVNULL)
+        kwargs.setdefault("stderr", subprocess.DEVNULL)
+        kwargs.setdefault("env", self.env)
+        if os.geteuid() == 0:
+            kwargs.update(user=self.uid, group=self.gid, extra_groups=[])
+        kwargs.setdefault("cwd", self.runtime)
+        process = subprocess.Popen(args, **kwargs)
+        self.processes.append(process)
+        return process
+
+    def _start_bus(self):
+        bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                          "--print-address"], stdout=subprocess.PIPE, text=True)
+        address = bus.stdout.readline().strip()
+        if not address:
+            raise SessionError("dbus-daemon did not start")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+
+    def _start_sway(self):
+        config = os.path.join(self.runtime, "sway.config")
+        with open(config, "w") as f:
+            f.write("xwayland disable\ndefault_border none\n")
+        self.give(config)
+        self.spawn(["sway", "--config", config])
+
+        def sockets():
+            names = os.listdir(self.runtime)
+            display = [n for n in names if n.startswith("wayland-") and not n.endswith(".lock")]
+            ipc = [n for n in names if n.startswith("sway-ipc.")]
+            return (display[0], ipc[0]) if display and ipc else None
+
+        display, ipc = wait_until(sockets, 20, 0.02, "sway to start")
+        self.env["WAYLAND_DISPLAY"] = display
+        self.env["SWAYSOCK"] = os.path.join(self.runtime, ipc)
+        wait_until(lambda: self.run(["swaymsg", "-t", "get_version"], check=False), 10, 0.05,
+                   "sway's IPC")
+
+    # --- driving --------------------------------------------------------------------------
+    def run(self, args, check=True):
+        kwargs = {}
+        if os.geteuid() == 0:
+            kwargs.update(user=self.uid, group=self.gid, extra_groups=[])
+        result = subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=10,
+                                cwd=self.runtime, **kwargs)
+        if check and result.returncode != 0:
+            raise SessionError(f"{' '.join(args)} failed: {result.stderr.strip()}")
+        return result.stdout
+
+    def windows(self):
+        """(app_id, focused) of every window, in tree order."""
+        found = []
+
+        def walk(node):
+            if node.get("app_id") is not None:
+                found.append((node["app_id"], node.get("focused", False)))
+            for child in node.get("nodes", []) + node.get("floating_nodes", []):
+                walk(child)
+
+        out = self.run(["swaymsg", "-t", "get_tree", "--raw"], check=False)
+        if out:
+            walk(json.loads(out))
+        return found
+
+    def focused(self):
+        return next((app for app, focused in self.windows() if focused), None)
+
+    def open_app(self, app_id):
+        """Starts a foot terminal with that app id; returns once sway shows (and focuses) it."""
+        self.apps[app_id] = self.spawn(["foot", "--app-id", app_id, "sleep", "100000"])
+        wait_until(lambda: self.focused() == app_id, 20, 0.02, f"{app_id} to open")
+
+    def close_app(self, app_id):
+        before = time.time()
+        self.stop(self.apps.pop(app_id))
+        wait_until(lambda: app_id not in [a for a, _ in self.windows()], 10, 0.01,
+                   f"{app_id} to close")
+        return before
+
+    def _switch(self, command, done):
+        before = time.time()
+        self.run(["swaymsg", command])
+        wait_until(done, 10, 0.01, command)
+        return (before + time.time()) / 2
+
+    def activate(self, app_id):
+        """Focuses the app's window; returns the instant between request and confirmation."""
+        return self._switch(f'[app_id="^{app_id}$"] focus', lambda: self.focused() == app_id)
+
+    def workspace(self, name, expect_focus):
+        return self._switch(f"workspace {name}", lambda: self.focused() == expect_focus)

@@ -1,0 +1,150 @@
+#!/usr/bin/python3
+"""Stand-ins for the desktop's D-Bus services on a private session bus, for the tracker's tests.
+    fake_services.py screensaver  org.freedesktop.ScreenSaver; stdin: lock | unlock
+    fake_services.py kwin FILE CLASS PID
+                                  KWin's scripting interface; once the tracker starts the script,
+                                  the script's first report (the window in front). stdin:
+                                  activate FILE CLASS PID | none | spoof FILE CLASS PID
+    fake_services.py gnome APPID CLASS PID
+                                  the Quillmoss GNOME Shell extension and Mutter's idle monitor.
+                                  stdin: focus APPID CLASS PID | none | idle MILLISECONDS
+Prints "ready" once its names are owned, then one line per call it receives or makes. Run with
+Debian's python3 (it needs python3-gi)."""
+
+import sys
+
+import gi
+
+gi.require_version("Gio", "2.0")
+from gi.repository import Gio, GLib  # noqa: E402
+
+TRACKER = ("com.velbrook.quillmoss.Tracker", "/com/velbrook/quillmoss/Tracker",
+           "com.velbrook.quillmoss.Tracker")
+FOCUS_PATH = "/com/velbrook/quillmoss/FocusedWindow"
+FOCUS_IFACE = "com.velbrook.quillmoss.FocusedWindow"
+
+XML = {
+    "screensaver": """<node><interface name="org.freedesktop.ScreenSaver">
+        <method name="GetActive"><arg type="b" direction="out"/></method>
+        <signal name="ActiveChanged"><arg type="b"/></signal></interface></node>""",
+    "kwin": """<node><interface name="org.kde.kwin.Scripting">
+        <method name="loadScript"><arg type="s" direction="in"/><arg type="s" direction="in"/>
+          <arg type="i" direction="out"/></method>
+        <method name="start"/>
+        <method name="unloadScript"><arg type="s" direction="in"/><arg type="b" direction="out"/>
+        </method></interface></node>""",
+    "gnome": f"""<node><interface name="{FOCUS_IFACE}">
+        <method name="GetFocus"><arg type="s" direction="out"/><arg type="s" direction="out"/>
+          <arg type="i" direction="out"/></method>
+        <signal name="FocusChanged"><arg type="s"/><arg type="s"/><arg type="i"/></signal>
+        </interface></node>""",
+    "idle": """<node><interface name="org.gnome.Mutter.IdleMonitor">
+        <method name="GetIdletime"><arg type="t" direction="out"/></method>
+        </interface></node>""",
+}
+
+
+def say(*words):
+    print(*words, flush=True)
+
+
+class Fake:
+    def __init__(self, kind, first):
+        self.kind = kind
+        self.bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+        self.active = False
+        self.focus = first
+        self.idle_ms = 0
+        self.script = None
+        if kind == "screensaver":
+            self.export("org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", "screensaver")
+        elif kind == "kwin":
+            self.export("org.kde.KWin", "/Scripting", "kwin")
+        else:
+            self.export("com.velbrook.quillmoss.FocusedWindow", FOCUS_PATH, "gnome")
+            self.export("org.gnome.Mutter.IdleMonitor", "/org/gnome/Mutter/IdleMonitor/Core",
+                        "idle")
+        GLib.io_add_watch(sys.stdin.fileno(), GLib.IO_IN | GLib.IO_HUP, self.command)
+        say("ready")
+
+    def export(self, name, path, xml):
+        info = Gio.DBusNodeInfo.new_for_xml(XML[xml]).interfaces[0]
+        self.bus.register_object(path, info, self.call, None, None)
+        self.bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                           "RequestName", GLib.Variant("(su)", (name, 4)), None,
+                           Gio.DBusCallFlags.NONE, 5000, None)
+
+    def call(self, bus, sender, path, interface, method, args, invocation):
+        say(method, *args.unpack())
+        if method == "GetActive":
+            invocation.return_value(GLib.Variant("(b)", (self.active,)))
+        elif method == "loadScript":
+            self.script = args.unpack()
+            invocation.return_value(GLib.Variant("(i)", (1,)))
+        elif method == "start":
+            invocation.return_value(None)
+            # The script reports the window in front as it starts.
+            GLib.idle_add(lambda: self.report(self.bus, self.focus) and False)
+        elif method == "unloadScript":
+            invocation.return_value(GLib.Variant("(b)", (self.script is not None,)))
+            self.script = None
+        elif method == "GetFocus":
+            appid, cls, pid = self.focus
+            invocation.return_value(GLib.Variant("(ssi)", (appid, cls, int(pid or 0))))
+        elif method == "GetIdletime":
+            invocation.return_value(GLib.Variant("(t)", (self.idle_ms,)))
+
+    def report(self, bus, focus):
+        """The KWin script's call to the tracker."""
+        try:
+            bus.call_sync(*TRACKER, "WindowActivated", GLib.Variant("(sss)", tuple(focus)), None,
+                          Gio.DBusCallFlags.NONE, 5000, None)
+            say("reported", *focus)
+        except GLib.Error as error:
+            say("refused", error.message)
+
+    def command(self, fd, condition):
+        line = sys.stdin.readline()
+        if not line:
+            GLib.MainLoop().quit()
+            sys.exit(0)
+        words = line.split()
+        verb, rest = words[0], [w if w != "-" else "" for w in (words[1:] + ["", "", ""])[:3]]
+        if verb in ("lock", "unlock"):
+            self.active = verb == "lock"
+            self.bus.emit_signal(None, "/org/freedesktop/ScreenSaver", "org.freedesktop.ScreenSaver",
+                                 "ActiveChanged", GLib.Variant("(b)", (self.active,)))
+            self.bus.flush_sync(None)
+            say(verb)
+        elif verb == "none":
+            self.change(["", "", ""])
+        elif verb in ("activate", "focus"):
+            self.change(rest)
+        elif verb == "spoof":
+            # Another connection than KWin's pretends to be the script.
+            address = Gio.dbus_address_get_for_bus_sync(Gio.BusType.SESSION, None)
+            other = Gio.DBusConnection.new_for_address_sync(
+                address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
+                Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
+            self.report(other, rest)
+        elif verb == "idle":
+            self.idle_ms = int(words[1])
+            say("idle", self.idle_ms)
+        return True
+
+    def change(self, focus):
+        self.focus = focus
+        if self.kind == "kwin":
+            self.report(self.bus, focus)
+        else:
+            appid, cls, pid = focus
+            self.bus.emit_signal(None, FOCUS_PATH, FOCUS_IFACE, "FocusChanged",
+                                 GLib.Variant("(ssi)", (appid, cls, int(pid or 0))))
+            self.bus.flush_sync(None)
+            say("focus", *focus)
+
+
+if __name__ == "__main__":
+    first = [w if w != "-" else "" for w in (sys.argv[2:] + ["", "", ""])[:3]]
+    Fake(sys.argv[1], first)
+    GLib.MainLoop().run()
