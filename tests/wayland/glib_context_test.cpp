@@ -1,0 +1,161 @@
+// GLib's main context run by a hand-driven loop: its timeouts become the loop's timers, sources
+// added from other threads wake the loop's descriptor watcher, and runUntil() stops on time.
+#include "platform/linux/wayland/glib_context.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+
+#include <map>
+#include <thread>
+
+#include "platform/linux/wayland/idle_estimate.h"
+
+namespace quillmoss::tracker {
+namespace {
+
+class ManualLoop : public RunLoop {
+ public:
+  TimerId scheduleRepeating(double, Callback) override { return 0; }
+  TimerId scheduleOnce(double delay, Callback callback) override {
+    timers[++next_] = {now_ + delay, std::move(callback)};
+    return next_;
+  }
+  void cancel(TimerId id) override { timers.erase(id); }
+  void watchReadable(int fd, Callback callback) override { watchers[fd] = std::move(callback); }
+  void unwatch(int fd) override { watchers.erase(fd); }
+  void onTerminationSignal(std::function<void(int)>) override {}
+  int run() override { return 0; }
+  void quit(int) override {}
+
+  void advance(double seconds) {
+    now_ += seconds;
+    for (bool fired = true; fired;) {
+      fired = false;
+      for (auto it = timers.begin(); it != timers.end(); ++it) {
+        if (it->second.first > now_ + 1e-9) continue;
+        auto callback = std::move(it->second.second);
+        timers.erase(it);
+        callback();
+        fired = true;
+        break;
+      }
+    }
+  }
+  // Calls the watchers whose descriptor is readable now, as the real loop would.
+  int pollWatchers() {
+    int called = 0;
+    for (auto& [fd, callback] : std::map<int, Callback>(watchers)) {
+      pollfd p{fd, POLLIN, 0};
+      if (::poll(&p, 1, 0) == 1) {
+        callback();
+        ++called;
+      }
+    }
+    return called;
+  }
+
+  std::map<TimerId, std::pair<double, Callback>> timers;
+  std::map<int, Callback> watchers;
+
+ private:
+  TimerId next_ = 0;
+  double now_ = 0.0;
+};
+
+gboolean countCall(gpointer count) {
+  ++*static_cast<int*>(count);
+  return G_SOURCE_REMOVE;
+}
+
+void attach(GSource* source, GMainContext* context, int* count) {
+  g_source_set_callback(source, countCall, count, nullptr);
+  g_source_attach(source, context);
+  g_source_unref(source);
+}
+
+// A source that asks to be looked at again in 1.5 s and is ready when the test says so (GLib's
+// own timeouts read the real clock, which a test does not wait for).
+struct DueSource {
+  GSource base;
+  bool due;
+};
+GSourceFuncs dueFuncs = {
+    [](GSource* source, gint* timeout) -> gboolean {
+      *timeout = 1500;
+      return reinterpret_cast<DueSource*>(source)->due;
+    },
+    [](GSource* source) -> gboolean { return reinterpret_cast<DueSource*>(source)->due; },
+    [](GSource*, GSourceFunc callback, gpointer data) -> gboolean { return callback(data); },
+    nullptr,
+    nullptr,
+    nullptr};
+
+TEST(GlibContext, TheContextsTimeoutIsOneOfTheLoopsTimers) {
+  ManualLoop loop;
+  GlibContext glib(loop);
+  int fired = 0;
+  GSource* source = g_source_new(&dueFuncs, sizeof(DueSource));
+  auto* due = reinterpret_cast<DueSource*>(source);
+  due->due = false;
+  g_source_ref(source);
+  attach(source, glib.context(), &fired);
+  glib.refresh();
+  loop.advance(0.0);  // the refresh itself
+  ASSERT_EQ(loop.timers.size(), 1u);
+  EXPECT_DOUBLE_EQ(loop.timers.begin()->second.first, 1.5);
+  loop.advance(1.5);
+  EXPECT_EQ(fired, 0);
+  due->due = true;
+  loop.advance(1.5);
+  EXPECT_EQ(fired, 1);
+  g_source_unref(source);
+  // Nothing left to wait for: no timer, only the context's wake-up descriptor.
+  EXPECT_TRUE(loop.timers.empty());
+  EXPECT_EQ(loop.watchers.size(), 1u);
+}
+
+TEST(GlibContext, WorkFromAnotherThreadWakesTheLoop) {
+  ManualLoop loop;
+  GlibContext glib(loop);
+  EXPECT_EQ(loop.pollWatchers(), 0);
+  int fired = 0;
+  // As GDBus's worker thread hands over a signal.
+  std::thread([&] { attach(g_idle_source_new(), glib.context(), &fired); }).join();
+  EXPECT_EQ(loop.pollWatchers(), 1);
+  loop.advance(0.0);
+  EXPECT_EQ(fired, 1);
+  EXPECT_EQ(loop.pollWatchers(), 0);
+}
+
+TEST(GlibContext, RunUntilStopsWhenDoneOrOutOfTime) {
+  ManualLoop loop;
+  GlibContext glib(loop);
+  int fired = 0;
+  attach(g_idle_source_new(), glib.context(), &fired);
+  EXPECT_TRUE(glib.runUntil([&] { return fired == 1; }, 1000));
+  EXPECT_FALSE(glib.runUntil([] { return false; }, 0));
+}
+
+TEST(IdleEstimate, CountsFromTheInputBeforeTheNotice) {
+  struct Step {
+    char event;  // 'i' idled, 'r' resumed, '-' nothing
+    double at, expected;
+  };
+  constexpr double n = IdleEstimate::kNoticeSeconds;
+  const Step steps[] = {
+      {'-', 100.0, 0.0},        // input lately (within the notice time): present
+      {'i', 100.0, n},          // no input for n seconds
+      {'-', 400.0, 300.0 + n},  // and for 300 s more
+      {'r', 401.0, 0.0},        // input again
+      {'i', 410.0, n},          // and idle again
+  };
+  IdleEstimate idle;
+  for (const Step& step : steps) {
+    if (step.event == 'i') idle.idled(step.at);
+    if (step.event == 'r') idle.resumed();
+    EXPECT_DOUBLE_EQ(idle.secondsSinceLastInput(step.at), step.expected) << step.at;
+  }
+}
+
+}  // namespace
+}  // namespace quillmoss::tracker
