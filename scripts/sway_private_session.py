@@ -177,14 +177,17 @@ class PrivateSway:
     def focused(self):
         return next((app for app, focused in self.windows() if focused), None)
 
-    def open_app(self, app_id):
+    def open_app(self, app_id, title=None):
         """Starts a foot terminal with that app id; returns once sway shows (and focuses) it."""
-        self.apps[app_id] = self.spawn(["foot", "--app-id", app_id, "sleep", "100000"])
+        titled = [f"--title={title}"] if title else []
+        self.apps.setdefault(app_id, [])
+        self.apps[app_id].append(self.spawn(["foot", "--app-id", app_id, *titled, "sleep", "100000"]))
         wait_until(lambda: self.focused() == app_id, 20, 0.02, f"{app_id} to open")
 
     def close_app(self, app_id):
         before = time.time()
-        self.stop(self.apps.pop(app_id))
+        for process in self.apps.pop(app_id):
+            self.stop(process)
         wait_until(lambda: app_id not in [a for a, _ in self.windows()], 10, 0.01,
                    f"{app_id} to close")
         return before

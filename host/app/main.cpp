@@ -16,7 +16,7 @@
 #include "platform/linux/linux_bundle.h"
 #include "platform/linux/linux_process_runner.h"
 #include "platform/linux/linux_workspace.h"
-#include "platform/linux/x11/running_windows.h"
+#include "platform/linux/wayland/session_running_windows.h"
 #include "platform/wall_clock.h"
 #include "shell/application_main.h"
 
@@ -35,7 +35,7 @@ class DesktopCatalog final : public host::AppCatalog {
  private:
   host::XdgInstalledApplications installed_;
   host::IconTheme iconTheme_{host::iconThemeFoldersFromEnvironment()};
-  host::X11RunningWindows running_{installed_};
+  host::SessionRunningWindows running_{installed_};
   host::LinuxWorkspace workspace_{running_, installed_, iconTheme_};
   host::AppNamesAndIcons names_{workspace_};
 };

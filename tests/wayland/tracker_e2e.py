@@ -10,6 +10,9 @@
                 from the bundle, its reports are followed (others' are refused), it is unloaded
                 at exit.
     gnome       the GNOME Shell mechanism against a stand-in extension and idle monitor.
+    running-apps
+                the host's running applications on headless sway (PROBE in place of TRACKER):
+                names from the desktop entry, else the window's title; icons from the entry.
     tracker_e2e.py TRACKER BARE_COMPOSITOR CASE"""
 
 import glob
@@ -46,7 +49,7 @@ def write_home(root):
     os.makedirs(apps, exist_ok=True)
     with open(os.path.join(apps, f"{GAMMA}.desktop"), "w") as f:
         f.write("[Desktop Entry]\nType=Application\nName=Gamma\nExec=gamma\n"
-                "StartupWMClass=gamma-app\n")
+                "Icon=gamma\nStartupWMClass=gamma-app\n")
     env = {"HOME": home, "XDG_DATA_HOME": os.path.join(home, "data"),
            "XDG_DATA_DIRS": os.path.join(root, "no-system-entries"), "LC_ALL": "C"}
     return env, os.path.join(home, "data", "com.velbrook.quillmoss", "usage")
@@ -166,6 +169,26 @@ def sway_session(tracker):
         stop_tracker(daemon)
         stretches.append(("alpha", lock_end, stop))
         check_run(data_dir, stretches, gaps)
+    print("PASS")
+    return 0
+
+
+def running_apps(probe):
+    with PrivateSway() as sway:
+        probe = sway.place(probe, "probe")
+        env, _ = write_home(sway.root)
+        sway.give(sway.root)
+        sway.open_app("alpha", "Alpha one")
+        sway.open_app("gamma-app", "Gamma's window")
+        sway.open_app("alpha", "Alpha two")
+        out = sway.spawn([probe], env=dict(sway.env, **env), stdout=subprocess.PIPE, text=True)
+        rows = [line.split("\t") for line in out.communicate(timeout=20)[0].splitlines()]
+    print(rows)
+    # One row per application, in the order sway announces its windows (newest first); alpha is
+    # named by one of its windows' titles, Gamma by its entry, which also gives it an icon.
+    rows.sort()
+    check(len(rows) == 2 and rows[0][0] == "alpha" and rows[0][1] in ("Alpha one", "Alpha two")
+          and rows[0][2] == "-" and rows[1] == [GAMMA, "Gamma", "icon"], f"rows {rows}")
     print("PASS")
     return 0
 
@@ -325,6 +348,8 @@ if __name__ == "__main__":
     tracker_path, bare_path, case = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), sys.argv[3]
     if case == "sway":
         sys.exit(sway_session(tracker_path))
+    if case == "running-apps":
+        sys.exit(running_apps(tracker_path))
     if case == "no-session":
         sys.exit(no_session(tracker_path, bare_path))
     sys.exit(shell_run(tracker_path, bare_path, case))

@@ -1,0 +1,19 @@
+// Prints the running applications as the host's workspace sees them in this session, one line
+// per application: identity, name, and whether it has an icon.
+#include <cstdio>
+
+#include "platform/linux/linux_workspace.h"
+#include "platform/linux/wayland/session_running_windows.h"
+
+int main() {
+  using namespace quillmoss::host;
+  XdgInstalledApplications installed;
+  IconTheme iconTheme(iconThemeFoldersFromEnvironment());
+  SessionRunningWindows running(installed);
+  LinuxWorkspace workspace(running, installed, iconTheme);
+  for (const RunningApplication& app : workspace.runningApplications()) {
+    std::printf("%s\t%s\t%s\n", app.bundleIdentifier.value_or("").c_str(),
+                app.localizedName.value_or("").c_str(), app.icon ? "icon" : "-");
+  }
+  return 0;
+}
