@@ -13,7 +13,7 @@
 namespace quillmoss::tracker {
 namespace {
 
-class ManualLoop : public RunLoop {
+class ManualLoop : public EventLoop {
  public:
   TimerId scheduleRepeating(double, Callback) override { return 0; }
   TimerId scheduleOnce(double delay, Callback callback) override {
@@ -22,7 +22,11 @@ class ManualLoop : public RunLoop {
   }
   void cancel(TimerId id) override { timers.erase(id); }
   void watchReadable(int fd, Callback callback) override { watchers[fd] = std::move(callback); }
-  void unwatch(int fd) override { watchers.erase(fd); }
+  void watchWritable(int, Callback) override {}
+  void unwatchReadable(int fd) override { watchers.erase(fd); }
+  void unwatchWritable(int) override {}
+  void post(Callback task) override { scheduleOnce(0.0, std::move(task)); }
+  bool onLoopThread() const override { return true; }
   void onTerminationSignal(std::function<void(int)>) override {}
   int run() override { return 0; }
   void quit(int) override {}

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/desktop.h"
 #include "core/event_loop.h"
+#include "platform/desktop.h"
 
 namespace quillmoss::tracker {
 
