@@ -67,6 +67,8 @@ void GlibContext::prepare() {
 
 bool GlibContext::runUntil(const std::function<bool()>& done, int timeoutMs) {
   const gint64 deadline = g_get_monotonic_time() + gint64{timeoutMs} * 1000;
+  // Sources added on this thread since the last turn are not in the last query yet.
+  turn();
   while (!done()) {
     const gint64 left = (deadline - g_get_monotonic_time()) / 1000;
     if (left <= 0) return false;

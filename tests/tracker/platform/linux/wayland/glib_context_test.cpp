@@ -8,43 +8,18 @@
 #include <map>
 #include <thread>
 
+#include "core/fake/fake_event_loop.h"
 #include "platform/linux/wayland/idle_estimate.h"
 
 namespace quillmoss::tracker {
 namespace {
 
-class ManualLoop : public EventLoop {
+// The fake loop, with the descriptor watchers that GLib's context asks for.
+class ManualLoop : public testing::FakeEventLoop {
  public:
-  TimerId scheduleRepeating(double, Callback) override { return 0; }
-  TimerId scheduleOnce(double delay, Callback callback) override {
-    timers[++next_] = {now_ + delay, std::move(callback)};
-    return next_;
-  }
-  void cancel(TimerId id) override { timers.erase(id); }
   void watchReadable(int fd, Callback callback) override { watchers[fd] = std::move(callback); }
-  void watchWritable(int, Callback) override {}
   void unwatchReadable(int fd) override { watchers.erase(fd); }
-  void unwatchWritable(int) override {}
-  void post(Callback task) override { scheduleOnce(0.0, std::move(task)); }
-  bool onLoopThread() const override { return true; }
-  void onTerminationSignal(std::function<void(int)>) override {}
-  int run() override { return 0; }
-  void quit(int) override {}
 
-  void advance(double seconds) {
-    now_ += seconds;
-    for (bool fired = true; fired;) {
-      fired = false;
-      for (auto it = timers.begin(); it != timers.end(); ++it) {
-        if (it->second.first > now_ + 1e-9) continue;
-        auto callback = std::move(it->second.second);
-        timers.erase(it);
-        callback();
-        fired = true;
-        break;
-      }
-    }
-  }
   // Calls the watchers whose descriptor is readable now, as the real loop would.
   int pollWatchers() {
     int called = 0;
@@ -58,12 +33,7 @@ class ManualLoop : public EventLoop {
     return called;
   }
 
-  std::map<TimerId, std::pair<double, Callback>> timers;
   std::map<int, Callback> watchers;
-
- private:
-  TimerId next_ = 0;
-  double now_ = 0.0;
 };
 
 gboolean countCall(gpointer count) {
@@ -106,7 +76,7 @@ TEST(GlibContext, TheContextsTimeoutIsOneOfTheLoopsTimers) {
   glib.refresh();
   loop.advance(0.0);  // the refresh itself
   ASSERT_EQ(loop.timers.size(), 1u);
-  EXPECT_DOUBLE_EQ(loop.timers.begin()->second.first, 1.5);
+  EXPECT_DOUBLE_EQ(loop.timers.begin()->second.deadline - loop.time, 1.5);
   loop.advance(1.5);
   EXPECT_EQ(fired, 0);
   due->due = true;

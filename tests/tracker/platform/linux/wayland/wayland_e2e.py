@@ -13,7 +13,7 @@
     running-apps
                 the host's running applications on headless sway (PROBE in place of TRACKER):
                 names from the desktop entry, else the window's title; icons from the entry.
-    tracker_e2e.py TRACKER BARE_COMPOSITOR CASE"""
+    wayland_e2e.py TRACKER BARE_COMPOSITOR CASE"""
 
 import glob
 import json
@@ -26,7 +26,7 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "..", "scripts"))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "..", "..", "scripts"))
 sys.path.insert(0, os.path.join(HERE, "..", "x11"))
 from sway_private_session import PrivateSway  # noqa: E402
 from tracker_e2e import check, fail, has_socket, load_days  # noqa: E402
