@@ -16,6 +16,7 @@
 
 namespace quillmoss::tracker {
 
+// Its loop watchers and timers capture `this`; the destructor removes them all.
 class GlibContext {
  public:
   explicit GlibContext(EventLoop& loop);

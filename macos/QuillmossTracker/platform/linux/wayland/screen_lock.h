@@ -11,6 +11,7 @@
 
 namespace quillmoss::tracker {
 
+// Its signal subscriptions carry `this`; they end with it, before the buses close.
 class ScreenLock {
  public:
   // Either bus may be null (not reachable); both must outlive this object. The current state is

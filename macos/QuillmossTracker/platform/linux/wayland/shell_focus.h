@@ -24,6 +24,7 @@ struct FocusReport {
   bool operator==(const FocusReport&) const = default;
 };
 
+// Each one's exported object or subscription carries `this` and ends in its destructor.
 class ShellFocus {
  public:
   using Handler = std::function<void(const FocusReport&)>;

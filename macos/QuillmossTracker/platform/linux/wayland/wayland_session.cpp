@@ -68,6 +68,8 @@ OwnedBus open(GBusType type) {
   return bus ? OwnedBus(bus->release()) : nullptr;
 }
 
+// The loop's watcher and the protocol listeners capture `this`; the destructor ends them all
+// (and the session's D-Bus parts) before its members go.
 class WaylandSession final : public DesktopSession {
  public:
   WaylandSession(EventLoop& loop, std::unique_ptr<desktop::WaylandDisplay> display)

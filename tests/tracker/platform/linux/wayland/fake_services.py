@@ -5,6 +5,8 @@
                                   KWin's scripting interface; once the tracker starts the script,
                                   the script's first report (the window in front). stdin:
                                   activate FILE CLASS PID | none | spoof FILE CLASS PID
+    fake_services.py logind       logind's manager and our session, on the bus named by
+                                  DBUS_SYSTEM_BUS_ADDRESS; stdin: lock | unlock
     fake_services.py gnome APPID CLASS PID
                                   the Quillmoss GNOME Shell extension and Mutter's idle monitor.
                                   stdin: focus APPID CLASS PID | none | idle MILLISECONDS
@@ -21,6 +23,7 @@ from gi.repository import Gio, GLib  # noqa: E402
 TRACKER = ("com.velbrook.quillmoss.Tracker", "/com/velbrook/quillmoss/Tracker",
            "com.velbrook.quillmoss.Tracker")
 FOCUS_PATH = "/com/velbrook/quillmoss/FocusedWindow"
+SESSION_PATH = "/org/freedesktop/login1/session/_31"
 FOCUS_IFACE = "com.velbrook.quillmoss.FocusedWindow"
 
 XML = {
@@ -38,6 +41,13 @@ XML = {
           <arg type="i" direction="out"/></method>
         <signal name="FocusChanged"><arg type="s"/><arg type="s"/><arg type="i"/></signal>
         </interface></node>""",
+    "manager": """<node><interface name="org.freedesktop.login1.Manager">
+        <method name="GetSessionByPID"><arg type="u" direction="in"/><arg type="o" direction="out"/>
+        </method>
+        <method name="GetSession"><arg type="s" direction="in"/><arg type="o" direction="out"/>
+        </method></interface></node>""",
+    "session": """<node><interface name="org.freedesktop.login1.Session">
+        <property name="LockedHint" type="b" access="read"/></interface></node>""",
     "idle": """<node><interface name="org.gnome.Mutter.IdleMonitor">
         <method name="GetIdletime"><arg type="t" direction="out"/></method>
         </interface></node>""",
@@ -51,13 +61,17 @@ def say(*words):
 class Fake:
     def __init__(self, kind, first):
         self.kind = kind
-        self.bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+        self.bus = Gio.bus_get_sync(Gio.BusType.SYSTEM if kind == "logind" else Gio.BusType.SESSION,
+                                    None)
         self.active = False
         self.focus = first
         self.idle_ms = 0
         self.script = None
         if kind == "screensaver":
             self.export("org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", "screensaver")
+        elif kind == "logind":
+            self.export("org.freedesktop.login1", "/org/freedesktop/login1", "manager")
+            self.export("org.freedesktop.login1", SESSION_PATH, "session")
         elif kind == "kwin":
             self.export("org.kde.KWin", "/Scripting", "kwin")
         else:
@@ -69,14 +83,20 @@ class Fake:
 
     def export(self, name, path, xml):
         info = Gio.DBusNodeInfo.new_for_xml(XML[xml]).interfaces[0]
-        self.bus.register_object(path, info, self.call, None, None)
+        self.bus.register_object(path, info, self.call, self.get_property, None)
         self.bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
                            "RequestName", GLib.Variant("(su)", (name, 4)), None,
                            Gio.DBusCallFlags.NONE, 5000, None)
 
+    def get_property(self, bus, sender, path, interface, name):
+        say("Get", name)
+        return GLib.Variant("b", self.active)
+
     def call(self, bus, sender, path, interface, method, args, invocation):
         say(method, *args.unpack())
-        if method == "GetActive":
+        if method in ("GetSessionByPID", "GetSession"):
+            invocation.return_value(GLib.Variant("(o)", (SESSION_PATH,)))
+        elif method == "GetActive":
             invocation.return_value(GLib.Variant("(b)", (self.active,)))
         elif method == "loadScript":
             self.script = args.unpack()
@@ -110,7 +130,16 @@ class Fake:
             sys.exit(0)
         words = line.split()
         verb, rest = words[0], [w if w != "-" else "" for w in (words[1:] + ["", "", ""])[:3]]
-        if verb in ("lock", "unlock"):
+        if verb in ("lock", "unlock") and self.kind == "logind":
+            self.active = verb == "lock"
+            self.bus.emit_signal(None, SESSION_PATH, "org.freedesktop.DBus.Properties",
+                                 "PropertiesChanged", GLib.Variant(
+                                     "(sa{sv}as)", ("org.freedesktop.login1.Session",
+                                                    {"LockedHint": GLib.Variant("b", self.active)},
+                                                    [])))
+            self.bus.flush_sync(None)
+            say(verb)
+        elif verb in ("lock", "unlock"):
             self.active = verb == "lock"
             self.bus.emit_signal(None, "/org/freedesktop/ScreenSaver", "org.freedesktop.ScreenSaver",
                                  "ActiveChanged", GLib.Variant("(b)", (self.active,)))

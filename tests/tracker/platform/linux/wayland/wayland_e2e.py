@@ -10,6 +10,7 @@
                 from the bundle, its reports are followed (others' are refused), it is unloaded
                 at exit.
     gnome       the GNOME Shell mechanism against a stand-in extension and idle monitor.
+                Both lock the session for a stretch through a stand-in logind on a second bus.
     running-apps
                 the host's running applications on headless sway (PROBE in place of TRACKER):
                 names from the desktop entry, else the window's title; icons from the entry.
@@ -245,6 +246,12 @@ class ShellSession:
             self.env["DBUS_SESSION_BUS_ADDRESS"] = read_line(bus)
             self.fake = self.spawn([SYSTEM_PYTHON, FAKES, kind, *first], stdin=subprocess.PIPE)
             check(read_line(self.fake) == "ready", f"the stand-in {kind} did not start")
+            # A second private bus stands in for the system bus, with logind on it.
+            system = self.spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                                 "--print-address"])
+            self.env["DBUS_SYSTEM_BUS_ADDRESS"] = read_line(system)
+            self.logind = self.spawn([SYSTEM_PYTHON, FAKES, "logind"], stdin=subprocess.PIPE)
+            check(read_line(self.logind) == "ready", "the stand-in logind did not start")
         except BaseException:
             self.close()
             raise
@@ -254,12 +261,13 @@ class ShellSession:
         self.processes.append(process)
         return process
 
-    def say(self, command, answer):
-        """Tells the stand-in what happens; returns the instant it did."""
+    def say(self, command, answer, service=None):
+        """Tells a stand-in (the shell's by default) what happens; returns the instant it did."""
+        service = service or self.fake
         before = time.time()
-        self.fake.stdin.write(command + "\n")
-        self.fake.stdin.flush()
-        line = expect_line(self.fake, answer)
+        service.stdin.write(command + "\n")
+        service.stdin.flush()
+        line = expect_line(service, answer)
         return (before + time.time()) / 2, line
 
     def close(self):
@@ -319,9 +327,16 @@ def shell_run(tracker, bare, kind):
         t3, _ = session.say(f"{verb} {gamma_words}", done)
         gaps.append((t2 + NONE_DEBOUNCE, t3))
         time.sleep(1.5)
+        # logind says the session is locked: nothing is credited until it says unlocked.
+        lock_start, _ = session.say("lock", "lock", session.logind)
+        stretches.append((GAMMA, t3, lock_start))
+        time.sleep(1.5)
+        lock_end, _ = session.say("unlock", "unlock", session.logind)
+        gaps.append((lock_start, lock_end))
+        time.sleep(1.0)
         stop = time.time()
         stop_tracker(daemon)
-        stretches.append((GAMMA, t3, stop))
+        stretches.append((GAMMA, lock_end, stop))
         if kwin:
             expect_line(session.fake, "unloadScript quillmoss-activations")
             check_run(data_dir, stretches, gaps)
@@ -330,7 +345,8 @@ def shell_run(tracker, bare, kind):
             print("usage:", usage, "segments:", segments)
             check(set(usage) == {GAMMA, alpha}, f"keys {sorted(usage)}")
             check(abs(usage[alpha] - (t2 + NONE_DEBOUNCE - t)) <= TOLERANCE, f"usage {usage}")
-            check(abs(usage[GAMMA] - (t - begin) - (stop - t3)) <= TOLERANCE, f"usage {usage}")
+            check(abs(usage[GAMMA] - (t - begin) - (lock_start - t3) - (stop - lock_end)) <= TOLERANCE,
+                  f"usage {usage}")
             check([s[0] for s in segments] == [GAMMA], f"segments {segments}: idle not heeded")
     finally:
         if daemon is not None and daemon.poll() is None:
