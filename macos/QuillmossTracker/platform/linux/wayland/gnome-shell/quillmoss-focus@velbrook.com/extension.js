@@ -50,8 +50,11 @@ export default class QuillmossFocusExtension extends Extension {
         const window = global.display.focus_window;
         if (!window)
             return ['', '', 0];
+        // A window the shell matched to no desktop entry gets a made-up id ("window:N"); the
+        // tracker then goes by its WM class and pid instead.
         const app = this._windows.get_window_app(window);
-        return [app ? app.get_id() ?? '' : '', window.get_wm_class() ?? '', window.get_pid() ?? 0];
+        const appId = app && !app.is_window_backed() ? app.get_id() ?? '' : '';
+        return [appId, window.get_wm_class() ?? '', window.get_pid() ?? 0];
     }
 
     _changed() {
