@@ -1,6 +1,4 @@
-// The event loop through the port, on each platform's backend: timers, watched descriptors,
-// posted tasks, quitting and termination signals, all delivered on the loop's one thread (the
-// main thread, as in the programs).
+// The event loop through the port: timers, descriptors, posted tasks, quitting and signals.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>

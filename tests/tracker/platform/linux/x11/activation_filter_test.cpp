@@ -13,8 +13,6 @@ namespace {
 
 using Deliveries = std::vector<std::optional<std::string>>;
 
-using ManualLoop = quillmoss::testing::FakeEventLoop;
-
 class ActivationFilterTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -22,7 +20,7 @@ class ActivationFilterTest : public ::testing::Test {
     filter.setHandler([this](const std::optional<std::string>& id) { delivered.push_back(id); });
   }
 
-  ManualLoop loop;
+  quillmoss::testing::FakeEventLoop loop;
   ActivationFilter filter{loop};
   Deliveries delivered;
 };
@@ -91,9 +89,7 @@ TEST_F(ActivationFilterTest, LockCancelsAPendingNoneAndDestroyingTheFilterItsTim
   EXPECT_TRUE(loop.timers.empty());
 }
 
-using ActivationFilterStart = ActivationFilterTest;
-
-TEST_F(ActivationFilterStart, LockedAtStartReportsNothingUntilUnlocked) {
+TEST_F(ActivationFilterTest, LockedAtStartReportsNothingUntilUnlocked) {
   ActivationFilter locked(loop);
   locked.start("A", true);
   locked.setHandler([this](const std::optional<std::string>& id) { delivered.push_back(id); });
