@@ -24,10 +24,16 @@ using namespace quillmoss;
 
 namespace {
 
+// Replies far above a heavy day's (a few hundred KB).
+constexpr std::size_t kLargeReplyBytes = 2u << 20;
+constexpr double kTrimDelaySeconds = 0.5;
+
 // Names and icons of applications, owning the desktop sources they come from.
 class DesktopCatalog final : public host::AppCatalog {
  public:
-  std::optional<std::string> appName(const std::string& key) override { return names_.appName(key); }
+  std::optional<std::string> appName(const std::string& key) override {
+    return names_.appName(key);
+  }
   std::optional<std::vector<std::uint8_t>> appIconPng(const std::string& key) override {
     return names_.appIconPng(key);
   }
@@ -45,7 +51,8 @@ class DesktopCatalog final : public host::AppCatalog {
 int main() {
   // The day queries build and drop trees of several MB on every call. glibc would hand that
   // memory back to the kernel each time and fault it in again page by page on the next call
-  // (most of a heavy day's round trip); keep freed memory in the heap instead.
+  // (most of a heavy day's round trip); keep freed memory in the heap instead. Replies far
+  // above that size are rare; what they took is given back below.
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
   // Before any thread: launchctl and friends come from the bundle's Helpers folder.
@@ -53,11 +60,22 @@ int main() {
 
   // The program's frame: everything below may post to it until it is gone.
   const auto loop = makeEventLoop();
+  EventLoop::TimerId trimTimer = 0;
   engine::SocketMessenger messenger(*loop);
   if (auto listening = messenger.listen(); !listening) {
     std::fprintf(stderr, "quillmoss: %s\n", listening.error().message.c_str());
     return 1;
   }
+
+  // After a large reply, and a moment without another, the heap is trimmed; every arena,
+  // since the workers build the replies.
+  messenger.onLargeReply(kLargeReplyBytes, [&loop = *loop, &trimTimer] {
+    loop.cancel(trimTimer);
+    trimTimer = loop.scheduleOnce(kTrimDelaySeconds, [&trimTimer] {
+      trimTimer = 0;
+      malloc_trim(0);
+    });
+  });
 
   host::MainQueue mainQueue(*loop);
   host::BackgroundQueue background;
@@ -69,14 +87,20 @@ int main() {
   host::UsageTrackerServices usage;
   usage.mainQueue = &mainQueue;
   usage.backgroundQueue = &background;
-  usage.processes = std::make_shared<host::LinuxProcessRunner>();
-  usage.bundle = std::make_shared<host::LinuxBundle>(
-      host::LinuxBundle::ofRunningExecutable().value_or(host::LinuxBundle(std::filesystem::path())));
+  const auto processes = std::make_shared<host::LinuxProcessRunner>();
+  usage.processes = processes;
+  usage.bundle =
+      std::make_shared<host::LinuxBundle>(host::LinuxBundle::ofRunningExecutable().value_or(
+          host::LinuxBundle(std::filesystem::path())));
   usage.catalog = std::make_shared<DesktopCatalog>();
 
   host::ShellEnvironment environment{
       &application, host::FlutterProject{&messenger},
       host::BridgeServices{host::MenuBarBridge::Services{*loop, statusBar, application, clock},
                            usage}};
-  return host::applicationMain(environment);
+  const int status = host::applicationMain(environment);
+  // Ending: children are ended now, so that the workers waiting on them are free at once;
+  // work not started is dropped with the background queue.
+  processes->endAll();
+  return status;
 }

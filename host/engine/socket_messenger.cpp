@@ -15,9 +15,9 @@
 #include <map>
 #include <vector>
 
+#include "core/event_loop.h"
 #include "engine/engine_socket_path.h"
 #include "engine/frame_format.h"
-#include "core/event_loop.h"
 #include "posix/unique_fd.h"
 
 namespace quillmoss::engine {
@@ -29,10 +29,12 @@ namespace {
 constexpr std::size_t kReadChunkBytes = 64 * 1024;
 // Bytes read from one client per wake-up, so one busy client cannot starve the others.
 constexpr std::size_t kReadBudgetBytes = 1024 * 1024;
-// A client that does not read its replies stops being read until it catches up.
-constexpr std::size_t kPauseReadingOutputBytes = 8 * 1024 * 1024;
+// Buffers above this are released once empty rather than kept for the next call.
+constexpr std::size_t kKeptBufferBytes = 256 * 1024;
 constexpr int kListenBacklog = 64;
 constexpr int kAcceptsPerWakeup = 64;
+// While out of descriptors, accepting is retried after this long (or when a client leaves).
+constexpr double kAcceptRetrySeconds = 0.25;
 
 struct Request {
   std::uint32_t id;
@@ -46,39 +48,56 @@ struct SocketMessenger::Core : std::enable_shared_from_this<SocketMessenger::Cor
   struct Connection {
     UniqueFd fd;
     std::vector<std::uint8_t> input;
+    std::size_t inputStart = 0;  // Input before this has been dispatched.
     std::vector<std::uint8_t> output;
     std::size_t outputStart = 0;
-    std::size_t pendingReplies = 0;
-    bool readable = false;  // Watched for input.
-    bool writable = false;  // Watched for output space.
-    bool peerDone = false;  // The client shut its sending side.
+    std::size_t pendingReplies = 0;  // Calls dispatched and not yet answered.
+    bool readable = false;           // Watched for input.
+    bool writable = false;           // Watched for output space.
+    bool peerDone = false;           // The client shut its sending side.
+    bool peerGone = false;           // The client hung up entirely.
+    bool dispatching = false;        // Inside dispatchWaiting(), which a reply can re-enter.
   };
 
-  explicit Core(EventLoop& loop) : loop(loop) {}
+  enum class Frame { kComplete, kIncomplete, kBad };
+
+  Core(EventLoop& loop, Limits limits) : loop(loop), limits(limits) {}
   ~Core() { stop(); }
 
   void stop();
   Status listen(const std::string& path);
   void acceptClients();
+  void watchListener(bool wanted);
   void onReadable(std::uint64_t id);
   void onWritable(std::uint64_t id);
-  bool extractFrames(Connection& connection, std::vector<Request>& requests);
+  bool hasRoom(const Connection& connection) const;
+  // The frame at the front of the unread input; its whole length when complete.
+  static Frame peekFrame(const Connection& connection, std::size_t& length);
+  // Dispatches the waiting calls while the client has room, then settles the connection.
+  void dispatchWaiting(std::uint64_t id);
   void dispatch(std::uint64_t connectionId, Request request);
   void deliver(std::uint64_t connectionId, std::uint32_t requestId, const std::uint8_t* reply,
                std::size_t size);
   // False when the connection was closed.
   bool flush(std::uint64_t id, Connection& connection);
+  // Closes a connection that is finished with, else watches what it needs.
+  void settle(std::uint64_t id, Connection& connection);
   void updateWatches(std::uint64_t id, Connection& connection);
   void close(std::uint64_t id);
 
   EventLoop& loop;
+  const Limits limits;
   UniqueFd listener;
+  bool listenerWatched = false;
+  EventLoop::TimerId acceptRetry = 0;
   std::string path;
   dev_t socketDevice = 0;
   ino_t socketInode = 0;
   std::map<std::string, std::shared_ptr<BinaryMessageHandler>> handlers;
   std::map<std::uint64_t, Connection> connections;
   std::uint64_t nextConnectionId = 1;
+  std::size_t largeReplyBytes = 0;
+  std::function<void()> largeReplyHandler;
 };
 
 namespace {
@@ -87,8 +106,8 @@ namespace {
 // dropped unanswered, the empty reply goes out so the client is never left waiting.
 class PendingReply {
  public:
-  PendingReply(std::weak_ptr<SocketMessenger::Core> core, EventLoop* loop,
-               std::uint64_t connection, std::uint32_t requestId)
+  PendingReply(std::weak_ptr<SocketMessenger::Core> core, EventLoop* loop, std::uint64_t connection,
+               std::uint32_t requestId)
       : core_(std::move(core)), loop_(loop), connection_(connection), requestId_(requestId) {}
   ~PendingReply() {
     if (!sent_.load()) send(nullptr, 0);
@@ -126,8 +145,10 @@ void SocketMessenger::Core::stop() {
     }
   }
   connections.clear();
+  if (acceptRetry != 0) loop.cancel(acceptRetry);
+  acceptRetry = 0;
   if (listener) {
-    loop.unwatchReadable(listener.get());
+    watchListener(false);
     listener.reset();
     // Only our own socket file: a later host may already have replaced it.
     struct stat info {};
@@ -145,7 +166,8 @@ Status SocketMessenger::Core::listen(const std::string& socketPath) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   if (socketPath.empty() || socketPath.size() >= sizeof address.sun_path) {
-    return Error{kEngineErrorDomain, ENAMETOOLONG, "socket path is empty or too long: " + socketPath};
+    return Error{kEngineErrorDomain, ENAMETOOLONG,
+                 "socket path is empty or too long: " + socketPath};
   }
   std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
   const auto slash = socketPath.find_last_of('/');
@@ -165,7 +187,8 @@ Status SocketMessenger::Core::listen(const std::string& socketPath) {
     if (probe &&
         (::connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
          errno == EAGAIN)) {
-      return Error{kEngineErrorDomain, EADDRINUSE, "another quillmoss host is serving at " + socketPath};
+      return Error{kEngineErrorDomain, EADDRINUSE,
+                   "another quillmoss host is serving at " + socketPath};
     }
     // Left behind by a host that is gone.
     if (::unlink(socketPath.c_str()) != 0 && errno != ENOENT) {
@@ -191,17 +214,48 @@ Status SocketMessenger::Core::listen(const std::string& socketPath) {
   path = socketPath;
   socketDevice = bound.st_dev;
   socketInode = bound.st_ino;
-  std::weak_ptr<Core> weak = weak_from_this();
-  loop.watchReadable(listener.get(), [weak] {
-    if (auto core = weak.lock()) core->acceptClients();
-  });
+  watchListener(true);
   return {};
+}
+
+void SocketMessenger::Core::watchListener(bool wanted) {
+  if (wanted && (!listener || connections.size() >= limits.maxClients)) return;
+  if (wanted == listenerWatched) return;
+  if (wanted) {
+    std::weak_ptr<Core> weak = weak_from_this();
+    loop.watchReadable(listener.get(), [weak] {
+      if (auto core = weak.lock()) core->acceptClients();
+    });
+  } else {
+    loop.unwatchReadable(listener.get());
+  }
+  listenerWatched = wanted;
 }
 
 void SocketMessenger::Core::acceptClients() {
   for (int i = 0; i < kAcceptsPerWakeup; ++i) {
+    if (connections.size() >= limits.maxClients) {
+      watchListener(false);  // Until a client leaves; the rest wait in the backlog.
+      return;
+    }
     UniqueFd client(::accept4(listener.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
-    if (!client) return;  // EAGAIN, or a client that gave up before we got to it.
+    if (!client) {
+      if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+        // The listener stays readable while we cannot take the client: watching it now
+        // would spin. Try again when a client leaves or after a pause.
+        watchListener(false);
+        if (acceptRetry == 0) {
+          std::weak_ptr<Core> weak = weak_from_this();
+          acceptRetry = loop.scheduleOnce(kAcceptRetrySeconds, [weak] {
+            if (auto core = weak.lock()) {
+              core->acceptRetry = 0;
+              core->watchListener(true);
+            }
+          });
+        }
+      }
+      return;  // Also EAGAIN, or a client that gave up before we got to it.
+    }
     ucred credentials{};
     socklen_t length = sizeof credentials;
     if (::getsockopt(client.get(), SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0 ||
@@ -215,10 +269,95 @@ void SocketMessenger::Core::acceptClients() {
   }
 }
 
+bool SocketMessenger::Core::hasRoom(const Connection& connection) const {
+  return connection.pendingReplies < limits.maxCallsInFlight &&
+         connection.output.size() - connection.outputStart < limits.maxUnwrittenReplyBytes;
+}
+
+SocketMessenger::Core::Frame SocketMessenger::Core::peekFrame(const Connection& connection,
+                                                              std::size_t& length) {
+  const std::uint8_t* data = connection.input.data() + connection.inputStart;
+  const std::size_t size = connection.input.size() - connection.inputStart;
+  if (size < kLengthBytes) return Frame::kIncomplete;
+  const std::size_t rest = readU32(data);
+  if (rest > kMaxFrameBytes || rest < kRequestHeaderBytes) return Frame::kBad;
+  // The header alone shows an inconsistent name length early.
+  if (size - kLengthBytes >= kRequestHeaderBytes &&
+      kRequestHeaderBytes + readU16(data + kLengthBytes + 4) > rest) {
+    return Frame::kBad;
+  }
+  if (size - kLengthBytes < rest) return Frame::kIncomplete;
+  length = kLengthBytes + rest;
+  return Frame::kComplete;
+}
+
+void SocketMessenger::Core::dispatchWaiting(std::uint64_t id) {
+  auto it = connections.find(id);
+  if (it == connections.end() || it->second.dispatching) return;
+  it->second.dispatching = true;
+  for (;;) {
+    Connection& connection = it->second;
+    if (!hasRoom(connection)) break;
+    std::size_t length = 0;
+    const Frame frame = peekFrame(connection, length);
+    if (frame == Frame::kBad) {
+      close(id);  // Oversized or inconsistent: this client only.
+      return;
+    }
+    if (frame == Frame::kIncomplete) break;
+    const std::uint8_t* bytes = connection.input.data() + connection.inputStart;
+    const std::size_t nameLength = readU16(bytes + kLengthBytes + 4);
+    const std::uint8_t* channel = bytes + kLengthBytes + kRequestHeaderBytes;
+    Request request;
+    request.id = readU32(bytes + kLengthBytes);
+    request.channel.assign(reinterpret_cast<const char*>(channel), nameLength);
+    request.message.assign(channel + nameLength, bytes + length);
+    connection.inputStart += length;
+    ++connection.pendingReplies;
+    dispatch(id, std::move(request));
+    // A reply given at once may have closed the connection.
+    it = connections.find(id);
+    if (it == connections.end()) return;
+  }
+  Connection& connection = it->second;
+  connection.dispatching = false;
+  if (connection.inputStart == connection.input.size()) {
+    connection.input.clear();
+    if (connection.input.capacity() > kKeptBufferBytes) connection.input.shrink_to_fit();
+    connection.inputStart = 0;
+  } else if (connection.inputStart > 0) {
+    connection.input.erase(
+        connection.input.begin(),
+        connection.input.begin() + static_cast<std::ptrdiff_t>(connection.inputStart));
+    connection.inputStart = 0;
+  }
+  settle(id, connection);
+}
+
+void SocketMessenger::Core::settle(std::uint64_t id, Connection& connection) {
+  if (connection.dispatching) return;  // dispatchWaiting() settles when it is done.
+  if (connection.peerDone) {
+    std::size_t length = 0;
+    const Frame next = peekFrame(connection, length);
+    const bool allSent = connection.outputStart == connection.output.size();
+    // Gone, or ended in the middle of a frame: calls already dispatched still run, and
+    // their replies are dropped when they come.
+    const bool cutShort =
+        next != Frame::kComplete && connection.inputStart < connection.input.size();
+    const bool finished = connection.pendingReplies == 0 && allSent && next != Frame::kComplete;
+    if (connection.peerGone || cutShort || finished) {
+      close(id);
+      return;
+    }
+  }
+  updateWatches(id, connection);
+}
+
 void SocketMessenger::Core::updateWatches(std::uint64_t id, Connection& connection) {
   const int fd = connection.fd.get();
-  const bool wantRead = !connection.peerDone && connection.output.size() - connection.outputStart <
-                                                    kPauseReadingOutputBytes;
+  // A client over its bound is not read until it drains: its further calls wait in the
+  // socket, where they cost the host nothing.
+  const bool wantRead = !connection.peerDone && hasRoom(connection);
   const bool wantWrite = connection.outputStart < connection.output.size();
   std::weak_ptr<Core> weak = weak_from_this();
   if (wantRead != connection.readable) {
@@ -249,6 +388,7 @@ void SocketMessenger::Core::close(std::uint64_t id) {
   loop.unwatchReadable(it->second.fd.get());
   loop.unwatchWritable(it->second.fd.get());
   connections.erase(it);
+  watchListener(true);
 }
 
 void SocketMessenger::Core::onReadable(std::uint64_t id) {
@@ -256,7 +396,6 @@ void SocketMessenger::Core::onReadable(std::uint64_t id) {
   if (it == connections.end()) return;
   Connection& connection = it->second;
   std::size_t budget = kReadBudgetBytes;
-  bool gone = false;
   while (budget > 0) {
     const std::size_t old = connection.input.size();
     connection.input.resize(old + kReadChunkBytes);
@@ -271,7 +410,7 @@ void SocketMessenger::Core::onReadable(std::uint64_t id) {
     if (got == 0) {
       // Gone entirely, or only done sending (and still waiting for its replies)?
       pollfd state{connection.fd.get(), 0, 0};
-      gone = ::poll(&state, 1, 0) > 0 && (state.revents & POLLHUP);
+      connection.peerGone = ::poll(&state, 1, 0) > 0 && (state.revents & POLLHUP);
       connection.peerDone = true;
       break;
     }
@@ -280,55 +419,7 @@ void SocketMessenger::Core::onReadable(std::uint64_t id) {
     close(id);
     return;
   }
-
-  std::vector<Request> requests;
-  if (!extractFrames(connection, requests)) {
-    close(id);  // Oversized or inconsistent: this client only.
-    return;
-  }
-  connection.pendingReplies += requests.size();
-  if (gone || (connection.peerDone && !connection.input.empty())) {
-    // Gone, or ended in the middle of a frame: its complete calls still run, and their
-    // replies are dropped when they come.
-    close(id);
-  } else if (connection.peerDone && connection.pendingReplies == 0 &&
-             connection.outputStart == connection.output.size()) {
-    close(id);
-  } else {
-    updateWatches(id, connection);
-  }
-  // From here on the connection may go away (a reply can close it), so only its id is used.
-  for (auto& request : requests) dispatch(id, std::move(request));
-}
-
-bool SocketMessenger::Core::extractFrames(Connection& connection, std::vector<Request>& requests) {
-  const std::uint8_t* data = connection.input.data();
-  const std::size_t size = connection.input.size();
-  std::size_t pos = 0;
-  while (size - pos >= kLengthBytes) {
-    const std::size_t rest = readU32(data + pos);
-    if (rest > kMaxFrameBytes || rest < kRequestHeaderBytes) return false;
-    if (size - pos - kLengthBytes < rest) {
-      // The header alone shows an inconsistent name length early.
-      if (size - pos - kLengthBytes >= kRequestHeaderBytes &&
-          kRequestHeaderBytes + readU16(data + pos + kLengthBytes + 4) > rest) {
-        return false;
-      }
-      break;
-    }
-    const std::uint8_t* frame = data + pos + kLengthBytes;
-    const std::size_t nameLength = readU16(frame + 4);
-    if (kRequestHeaderBytes + nameLength > rest) return false;
-    Request request;
-    request.id = readU32(frame);
-    request.channel.assign(reinterpret_cast<const char*>(frame + kRequestHeaderBytes), nameLength);
-    request.message.assign(frame + kRequestHeaderBytes + nameLength, frame + rest);
-    requests.push_back(std::move(request));
-    pos += kLengthBytes + rest;
-  }
-  connection.input.erase(connection.input.begin(),
-                         connection.input.begin() + static_cast<std::ptrdiff_t>(pos));
-  return true;
+  dispatchWaiting(id);
 }
 
 void SocketMessenger::Core::dispatch(std::uint64_t connectionId, Request request) {
@@ -351,13 +442,14 @@ void SocketMessenger::Core::deliver(std::uint64_t connectionId, std::uint32_t re
   Connection& connection = it->second;
   if (connection.pendingReplies > 0) --connection.pendingReplies;
   appendResponseFrame(connection.output, requestId, reply, size);
-  if (!flush(connectionId, connection)) return;
-  if (connection.peerDone && connection.pendingReplies == 0 &&
-      connection.outputStart == connection.output.size()) {
-    close(connectionId);
-    return;
+  if (largeReplyHandler && size >= largeReplyBytes) {
+    // Posted, so that it runs after whatever built the reply has let go of it.
+    loop.post([weak = weak_from_this()] {
+      if (auto core = weak.lock(); core && core->largeReplyHandler) core->largeReplyHandler();
+    });
   }
-  updateWatches(connectionId, connection);
+  if (!flush(connectionId, connection)) return;
+  dispatchWaiting(connectionId);  // The answer may have made room for waiting calls.
 }
 
 bool SocketMessenger::Core::flush(std::uint64_t id, Connection& connection) {
@@ -376,6 +468,7 @@ bool SocketMessenger::Core::flush(std::uint64_t id, Connection& connection) {
   }
   if (connection.outputStart == connection.output.size()) {
     connection.output.clear();
+    if (connection.output.capacity() > kKeptBufferBytes) connection.output.shrink_to_fit();
     connection.outputStart = 0;
   } else if (connection.outputStart > connection.output.size() / 2) {
     connection.output.erase(
@@ -391,15 +484,13 @@ void SocketMessenger::Core::onWritable(std::uint64_t id) {
   if (it == connections.end()) return;
   Connection& connection = it->second;
   if (!flush(id, connection)) return;
-  if (connection.peerDone && connection.pendingReplies == 0 &&
-      connection.outputStart == connection.output.size()) {
-    close(id);
-    return;
-  }
-  updateWatches(id, connection);
+  dispatchWaiting(id);
 }
 
-SocketMessenger::SocketMessenger(EventLoop& loop) : core_(std::make_shared<Core>(loop)) {}
+SocketMessenger::SocketMessenger(EventLoop& loop) : SocketMessenger(loop, Limits()) {}
+
+SocketMessenger::SocketMessenger(EventLoop& loop, Limits limits)
+    : core_(std::make_shared<Core>(loop, limits)) {}
 
 SocketMessenger::~SocketMessenger() = default;
 
@@ -417,6 +508,11 @@ void SocketMessenger::setMessageHandler(const std::string& channel, BinaryMessag
   } else {
     core_->handlers.erase(channel);
   }
+}
+
+void SocketMessenger::onLargeReply(std::size_t bytes, std::function<void()> handler) {
+  core_->largeReplyBytes = bytes;
+  core_->largeReplyHandler = std::move(handler);
 }
 
 const std::string& SocketMessenger::socketPath() const {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,8 +18,19 @@ namespace quillmoss::engine {
 
 class SocketMessenger final : public BinaryMessenger {
  public:
+  // What one client may hold of the host, so that no client can take its memory or its time.
+  struct Limits {
+    // Calls dispatched and not yet answered. Further calls wait, unread, in the socket.
+    std::size_t maxCallsInFlight = 32;
+    // Replies not yet taken by the client. Above this no further call is dispatched to it.
+    std::size_t maxUnwrittenReplyBytes = 4u << 20;
+    // Connections served at once; further clients wait in the listening backlog.
+    std::size_t maxClients = 128;
+  };
+
   // The loop must outlive the messenger and every reply handed out by it.
   explicit SocketMessenger(EventLoop& loop);
+  SocketMessenger(EventLoop& loop, Limits limits);
   // Closes every connection and removes the socket file if it is still ours. Replies still
   // outstanding are dropped when they arrive.
   ~SocketMessenger() override;
@@ -32,6 +44,10 @@ class SocketMessenger final : public BinaryMessenger {
 
   // Main thread only.
   void setMessageHandler(const std::string& channel, BinaryMessageHandler handler) override;
+
+  // Main thread only. Called on the loop soon after a reply of at least `bytes` was handed to
+  // a client; lets the program give memory back after rare large replies.
+  void onLargeReply(std::size_t bytes, std::function<void()> handler);
 
   const std::string& socketPath() const;
   std::size_t connectionCount() const;

@@ -13,6 +13,9 @@ static_assert(std::endian::native == std::endian::little,
 
 namespace {
 
+// A map entry's node: the key, the value and the tree's links.
+constexpr std::size_t kMapEntryBytes = 2 * sizeof(EncodableValue) + 4 * sizeof(void*);
+
 enum Tag : std::uint8_t {
   kNull = 0,
   kTrue = 1,
@@ -234,12 +237,18 @@ bool StandardValueReader::skipAlignment(std::size_t alignment) {
   return true;
 }
 
+bool StandardValueReader::charge(std::size_t count, std::size_t bytes) {
+  if (count > budget_ / bytes) return false;
+  budget_ -= count * bytes;
+  return true;
+}
+
 template <typename T>
 bool StandardValueReader::readTypedList(EncodableValue& value, std::size_t alignment) {
   std::size_t count = 0;
   if (!readSize(count) || !skipAlignment(alignment)) return false;
   // Checked before allocating, so a forged length cannot ask for gigabytes.
-  if (count > (size_ - pos_) / sizeof(T)) return false;
+  if (count > (size_ - pos_) / sizeof(T) || !charge(count, sizeof(T))) return false;
   std::vector<T> list(count);
   if (!readBytes(list.data(), count * sizeof(T))) return false;
   value = std::move(list);
@@ -280,7 +289,7 @@ bool StandardValueReader::readValueAt(EncodableValue& value, int depth) {
     }
     case kString: {
       std::size_t length = 0;
-      if (!readSize(length) || length > size_ - pos_) return false;
+      if (!readSize(length) || length > size_ - pos_ || !charge(length, 1)) return false;
       value = std::string(reinterpret_cast<const char*>(data_ + pos_), length);
       pos_ += length;
       return true;
@@ -299,6 +308,7 @@ bool StandardValueReader::readValueAt(EncodableValue& value, int depth) {
       std::size_t count = 0;
       // Every element takes at least one byte.
       if (!readSize(count) || count > size_ - pos_) return false;
+      if (!charge(count, sizeof(EncodableValue))) return false;
       EncodableList list;
       list.reserve(count);
       for (std::size_t i = 0; i < count; ++i) {
@@ -311,6 +321,7 @@ bool StandardValueReader::readValueAt(EncodableValue& value, int depth) {
     case kMap: {
       std::size_t count = 0;
       if (!readSize(count) || count > (size_ - pos_) / 2) return false;
+      if (!charge(count, kMapEntryBytes)) return false;
       EncodableMap map;
       for (std::size_t i = 0; i < count; ++i) {
         EncodableValue key;

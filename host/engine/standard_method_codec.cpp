@@ -8,6 +8,7 @@ namespace quillmoss::engine {
 namespace {
 constexpr std::uint8_t kSuccessEnvelope = 0;
 constexpr std::uint8_t kErrorEnvelope = 1;
+constexpr std::size_t kReplyDecodeBytesPerMessageByte = 32;
 }  // namespace
 
 std::vector<std::uint8_t> encodeMethodCall(const MethodCall& call) {
@@ -47,7 +48,9 @@ std::vector<std::uint8_t> encodeErrorEnvelope(const std::string& code, const std
 std::optional<MethodReply> decodeMethodReply(const std::uint8_t* data, std::size_t size) {
   MethodReply reply;
   if (size == 0) return reply;
-  StandardValueReader reader(data, size);
+  // Replies are the host's own, built from day files: lists of small lists of numbers decode
+  // into more than calls ever should.
+  StandardValueReader reader(data, size, kReplyDecodeBytesPerMessageByte);
   std::uint8_t kind = 0;
   reader.readByte(kind);
   if (kind == kSuccessEnvelope) {

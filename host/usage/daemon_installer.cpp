@@ -57,8 +57,8 @@ bool writeAll(int fd, const char* data, std::size_t size) {
   return true;
 }
 
-// A byte copy that keeps the source's access and modification times, built beside the
-// target and renamed into place, so an interrupted copy never leaves a half file that
+// A byte copy, executable, that keeps the source's access and modification times, built
+// beside the target and renamed into place, so an interrupted copy never leaves a half file that
 // would look newer than the bundle's daemon.
 Status copyKeepingTimes(const fs::path& source, const fs::path& target) {
   const std::string what = "Could not copy " + quoted(source) + " to " + quoted(target);
@@ -88,7 +88,8 @@ Status copyKeepingTimes(const fs::path& source, const fs::path& target) {
   }
   const struct timespec times[2] = {posix::accessTime(sourceStat),
                                     posix::modificationTime(sourceStat)};
-  if (::futimens(out.get(), times) != 0 || ::fsync(out.get()) != 0 || ::close(out.release()) != 0 ||
+  if (::fchmod(out.get(), 0755) != 0 || ::futimens(out.get(), times) != 0 ||
+      ::fsync(out.get()) != 0 || ::close(out.release()) != 0 ||
       ::rename(temporary.c_str(), target.c_str()) != 0) {
     int error = errno;
     ::unlink(temporary.c_str());
@@ -132,28 +133,25 @@ Status installDaemon(Bundle* bundle, const fs::path& appSupportDir, const fs::pa
   fs::create_directories(appSupportDir, ec);
   if (ec) return fileSystemError(ec, "Could not create the folder " + quoted(appSupportDir));
 
+  // The install path is looked at, never through: a link there is replaced by the bundle's
+  // daemon whatever it points at, and a folder there is the user's and is left alone.
   struct stat installed {};
   if (::lstat(daemonDest.c_str(), &installed) == 0) {
+    if (S_ISDIR(installed.st_mode)) {
+      return Error{kPosixErrorDomain, EISDIR,
+                   "Could not install the tracker: " + quoted(daemonDest) + " is a folder"};
+    }
     struct stat bundled {};
     if (::stat(source->c_str(), &bundled) != 0) {
       return posixError("Could not read the attributes of " + quoted(*source), errno);
     }
-    // A dangling link has no time of its own: the distant past.
-    struct timespec installedTime {};
-    installedTime.tv_sec = std::numeric_limits<time_t>::min();
-    if (::stat(daemonDest.c_str(), &installed) == 0) {
-      installedTime = posix::modificationTime(installed);
+    if (S_ISREG(installed.st_mode) &&
+        !later(posix::modificationTime(bundled), posix::modificationTime(installed))) {
+      return {};
     }
-    if (!later(posix::modificationTime(bundled), installedTime)) return {};
-    fs::remove_all(daemonDest, ec);
-    if (ec) return fileSystemError(ec, "Could not remove " + quoted(daemonDest));
   }
-
-  if (auto copied = copyKeepingTimes(*source, daemonDest); !copied) return copied;
-  if (::chmod(daemonDest.c_str(), 0755) != 0) {
-    return posixError("Could not set the permissions of " + quoted(daemonDest), errno);
-  }
-  return {};
+  // Renamed over whatever is there, so a link is replaced and never written through.
+  return copyKeepingTimes(*source, daemonDest);
 }
 
 std::string fillAgentTemplate(std::string_view templateText, std::string_view daemonPath) {

@@ -19,26 +19,25 @@ using SharedResult = std::shared_ptr<MethodResult>;
 
 namespace {
 
-// The argument map: a string-keyed map's value under key, else nullptr.
-const EncodableValue* argument(const EncodableValue& arguments, const char* key) {
+// What one call asks for, taken out of the call on arrival so that queued work carries a few
+// strings rather than a copy of whatever the client sent.
+struct UsageRequest {
+  std::string method;
+  std::optional<std::string> date;  // "date" when it is a string
+  std::string bundleId;             // "bundleId" when it is a string, else empty
+  std::optional<std::uint64_t> setupTicket;
+};
+
+// The string under key in a map whose keys are all strings; any other argument value,
+// including a map with a key of another type, counts as the empty map.
+const std::string* stringArgument(const EncodableValue& arguments, const char* key) {
   const auto* map = arguments.getIf<EncodableMap>();
   if (map == nullptr) return nullptr;
+  for (const auto& entry : *map) {
+    if (entry.first.getIf<std::string>() == nullptr) return nullptr;
+  }
   auto found = map->find(EncodableValue(key));
-  return found == map->end() ? nullptr : &found->second;
-}
-
-std::optional<std::string> dateArgument(const EncodableValue& arguments) {
-  const auto* value = argument(arguments, "date");
-  if (value == nullptr) return std::nullopt;
-  if (const auto* text = value->getIf<std::string>()) return *text;
-  return std::nullopt;
-}
-
-std::string bundleIdArgument(const EncodableValue& arguments) {
-  const auto* value = argument(arguments, "bundleId");
-  if (value == nullptr) return std::string();
-  if (const auto* text = value->getIf<std::string>()) return *text;
-  return std::string();
+  return found == map->end() ? nullptr : found->second.getIf<std::string>();
 }
 
 }  // namespace
@@ -69,8 +68,7 @@ struct UsageTrackerBridge::Core : std::enable_shared_from_this<Core> {
     services.mainQueue->async([result, answer = std::move(answer)] { answer(*result); });
   }
 
-  void dispatch(const engine::MethodCall& call, const SharedResult& result,
-                std::optional<std::uint64_t> setupTicket);
+  void dispatch(UsageRequest& request, const SharedResult& result);
   void setup(const SharedResult& result);
 };
 
@@ -88,27 +86,28 @@ UsageTrackerBridge::~UsageTrackerBridge() = default;
 
 void UsageTrackerBridge::handleMethodCall(const engine::MethodCall& call,
                                           std::unique_ptr<MethodResult> result) {
+  UsageRequest request;
+  request.method = call.methodName();
+  if (const auto* date = stringArgument(call.arguments(), "date")) request.date = *date;
+  if (const auto* bundleId = stringArgument(call.arguments(), "bundleId")) {
+    request.bundleId = *bundleId;
+  }
   // "setup" calls are numbered here, on the main thread, so they run in arrival order
   // whatever order the background workers pick them up in.
-  std::optional<std::uint64_t> setupTicket;
-  if (call.methodName() == "setup") setupTicket = core_->setupSerializer.takeTicket();
+  if (request.method == "setup") request.setupTicket = core_->setupSerializer.takeTicket();
   SharedResult shared(std::move(result));
   core_->services.backgroundQueue->async(
-      [weak = std::weak_ptr<Core>(core_), call, shared, setupTicket] {
-        if (auto core = weak.lock()) core->dispatch(call, shared, setupTicket);
+      [weak = std::weak_ptr<Core>(core_), request = std::move(request), shared]() mutable {
+        if (auto core = weak.lock()) core->dispatch(request, shared);
       });
 }
 
-void UsageTrackerBridge::Core::dispatch(const engine::MethodCall& call,
-                                        const SharedResult& result,
-                                        std::optional<std::uint64_t> setupTicket) {
-  const EncodableValue& arguments = call.arguments();
-  const std::string& method = call.methodName();
+void UsageTrackerBridge::Core::dispatch(UsageRequest& request, const SharedResult& result) {
+  const std::string& method = request.method;
 
   if (method == "setup") {
-    setupSerializer.submit(*setupTicket, [self = shared_from_this(), result] {
-      self->setup(result);
-    });
+    setupSerializer.submit(*request.setupTicket,
+                           [self = shared_from_this(), result] { self->setup(result); });
     return;
   }
   std::optional<DayQuery> query;
@@ -116,25 +115,25 @@ void UsageTrackerBridge::Core::dispatch(const engine::MethodCall& call,
   if (method == "getActivity") query = DayQuery::Activity;
   if (method == "getSegments") query = DayQuery::Segments;
   if (query) {
-    auto value = queryDay(*query, paths().dataDir, dateArgument(arguments), now());
+    auto value = queryDay(*query, paths().dataDir, request.date, now());
     reply(result, [value = std::move(value)](MethodResult& r) { r.success(value); });
     return;
   }
   if (method == "getAppName" || method == "getAppIcon") {
     const bool wantsName = method == "getAppName";
     // Names and icons come from the platform's workspace, which lives on the main thread.
-    services.mainQueue->async([catalog = services.catalog, result, wantsName,
-                               key = bundleIdArgument(arguments)] {
-      if (!catalog) {
-        result->success();
-      } else if (wantsName) {
-        auto name = catalog->appName(key);
-        result->success(name ? EncodableValue(*name) : EncodableValue());
-      } else {
-        auto png = catalog->appIconPng(key);
-        result->success(png ? EncodableValue(std::move(*png)) : EncodableValue());
-      }
-    });
+    services.mainQueue->async(
+        [catalog = services.catalog, result, wantsName, key = std::move(request.bundleId)] {
+          if (!catalog) {
+            result->success();
+          } else if (wantsName) {
+            auto name = catalog->appName(key);
+            result->success(name ? EncodableValue(*name) : EncodableValue());
+          } else {
+            auto png = catalog->appIconPng(key);
+            result->success(png ? EncodableValue(std::move(*png)) : EncodableValue());
+          }
+        });
     return;
   }
   if (method == "isRunning") {

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <utility>
 
 #include "daily_data/json_text.h"
+#include "platform/linux/background_queue.h"
 
 extern char** environ;
 
@@ -108,7 +110,21 @@ class Child {
 
 }  // namespace
 
+LinuxProcessRunner::LinuxProcessRunner() : LinuxProcessRunner(Limits()) {}
+
+LinuxProcessRunner::LinuxProcessRunner(Limits limits)
+    : limits_(limits), ended_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+void LinuxProcessRunner::endAll() {
+  endedFlag_.store(true);
+  if (ended_) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = ::write(ended_.get(), &one, sizeof one);
+  }
+}
+
 std::optional<std::string> LinuxProcessRunner::run(const std::vector<std::string>& args) {
+  if (endedFlag_.load()) return std::nullopt;
   int pipeEnds[2];
   if (::pipe2(pipeEnds, O_CLOEXEC) != 0) return std::nullopt;
   FileDescriptor readEnd(pipeEnds[0]);
@@ -149,6 +165,7 @@ std::optional<std::string> LinuxProcessRunner::run(const std::vector<std::string
   }
   Child child(pid);
   writeEnd.reset();
+  BackgroundQueue::BlockingWait waiting;
   FileDescriptor exitWatch(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
   ::fcntl(readEnd.get(), F_SETFL, ::fcntl(readEnd.get(), F_GETFL) | O_NONBLOCK);
 
@@ -175,8 +192,9 @@ std::optional<std::string> LinuxProcessRunner::run(const std::vector<std::string
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) return std::nullopt;  // Child's destructor kills and reaps
-    pollfd watched[2];
+    pollfd watched[3];
     nfds_t count = 0;
+    if (ended_) watched[count++] = {ended_.get(), POLLIN, 0};
     if (readEnd.get() >= 0) watched[count++] = {readEnd.get(), POLLIN, 0};
     if (exitWatch.get() >= 0) watched[count++] = {exitWatch.get(), POLLIN, 0};
     // Without a process descriptor the exit is noticed by polling now and then.
@@ -184,6 +202,7 @@ std::optional<std::string> LinuxProcessRunner::run(const std::vector<std::string
     if (exitWatch.get() < 0 && wait > 20) wait = 20;
     int ready = ::poll(watched, count, wait);
     if (ready < 0 && errno != EINTR) return std::nullopt;
+    if (endedFlag_.load()) return std::nullopt;  // Child's destructor kills and reaps
 
     if (readEnd.get() >= 0 && !drain()) {
       if (output.size() > limits_.maxOutputBytes) return std::nullopt;

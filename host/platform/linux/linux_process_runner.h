@@ -1,10 +1,12 @@
 // The Linux process runner: /usr/bin/env with pipes, a time limit, and reaped children.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 
 #include "platform/process_runner.h"
+#include "posix/unique_fd.h"
 
 namespace quillmoss::host {
 
@@ -17,13 +19,21 @@ class LinuxProcessRunner : public ProcessRunner {
     std::size_t maxOutputBytes = 16u << 20;
   };
 
-  LinuxProcessRunner() = default;
-  explicit LinuxProcessRunner(Limits limits) : limits_(limits) {}
+  LinuxProcessRunner();
+  explicit LinuxProcessRunner(Limits limits);
 
+  // Thread-safe. On a background queue's worker the wait for the child does not take the
+  // worker from other tasks (see BackgroundQueue::BlockingWait).
   std::optional<std::string> run(const std::vector<std::string>& args) override;
+
+  // For shutdown: every child now running is killed (its run gives nullopt) and later runs
+  // give nullopt without starting anything. Thread-safe.
+  void endAll();
 
  private:
   Limits limits_;
+  posix::UniqueFd ended_;  // An eventfd, readable once endAll() was called.
+  std::atomic<bool> endedFlag_{false};
 };
 
 }  // namespace quillmoss::host

@@ -69,13 +69,26 @@ const char* formatForExtension(std::string extension) {
 struct ReadSize {
   int width;
   int height;
+  bool refused = false;  // The declared size is too large to decode.
 };
+
+// Bytes handed to the loader at a time, so that a refusal stops it early.
+constexpr std::size_t kLoaderChunkBytes = 16 * 1024;
 
 // Reads at the smallest size that covers the target in both directions, keeping the image's
 // own proportions: a vector image is drawn there rather than scaled up from something smaller.
+// A bitmap declaring more than kMaxSide on a side is refused before a pixel is decoded: a few
+// KB of compressed file can declare gigabytes of pixels.
 void onSizePrepared(GdkPixbufLoader* loader, gint naturalWidth, gint naturalHeight, gpointer data) {
-  const auto* target = static_cast<const ReadSize*>(data);
-  if (naturalWidth <= 0 || naturalHeight <= 0) return;
+  auto* target = static_cast<ReadSize*>(data);
+  GdkPixbufFormat* format = gdk_pixbuf_loader_get_format(loader);
+  const bool scalable = format != nullptr && gdk_pixbuf_format_is_scalable(format);
+  if (naturalWidth <= 0 || naturalHeight <= 0 ||
+      (!scalable && (naturalWidth > kMaxSide || naturalHeight > kMaxSide))) {
+    target->refused = true;
+    gdk_pixbuf_loader_set_size(loader, 0, 0);  // Makes the loader stop with an error.
+    return;
+  }
   const double factor = std::max(static_cast<double>(target->width) / naturalWidth,
                                  static_cast<double>(target->height) / naturalHeight);
   const int width =
@@ -115,15 +128,19 @@ std::optional<std::vector<std::uint8_t>> PixbufFileImage::pngDrawnAtSize(int wid
   ReadSize target{width, height};
   g_signal_connect(loader.get(), "size-prepared", G_CALLBACK(onSizePrepared), &target);
   GError* rawError = nullptr;
-  const bool written =
-      gdk_pixbuf_loader_write(loader.get(), bytes->data(), bytes->size(), &rawError);
-  ErrorPtr writeError(rawError);
-  // A failed write has closed the loader already; closing it again would complain.
-  if (!written) return std::nullopt;
-  rawError = nullptr;
+  for (std::size_t at = 0; at < bytes->size(); at += kLoaderChunkBytes) {
+    const std::size_t count = std::min(kLoaderChunkBytes, bytes->size() - at);
+    const bool written =
+        gdk_pixbuf_loader_write(loader.get(), bytes->data() + at, count, &rawError);
+    ErrorPtr writeError(rawError);
+    rawError = nullptr;
+    // A failed write has closed the loader already; closing it again would complain.
+    if (!written) return std::nullopt;
+    if (target.refused) break;
+  }
   const bool closed = gdk_pixbuf_loader_close(loader.get(), &rawError);
   ErrorPtr closeError(rawError);
-  if (!closed) return std::nullopt;
+  if (!closed || target.refused) return std::nullopt;
   GdkPixbuf* loaded = gdk_pixbuf_loader_get_pixbuf(loader.get());
   if (!loaded) return std::nullopt;
   // ... then the whole of it is stretched over the target: the aspect ratio is not kept.
