@@ -72,8 +72,10 @@ struct ReadSize {
   bool refused = false;  // The declared size is too large to decode.
 };
 
-// Bytes handed to the loader at a time, so that a refusal stops it early.
-constexpr std::size_t kLoaderChunkBytes = 16 * 1024;
+// Bytes handed to the loader at a time: few at first, doubling, since a loader decodes all
+// it was handed before it notices a refusal made as soon as the header was read.
+constexpr std::size_t kFirstLoaderChunkBytes = 64;
+constexpr std::size_t kLoaderChunkBytes = 64 * 1024;
 
 // Reads at the smallest size that covers the target in both directions, keeping the image's
 // own proportions: a vector image is drawn there rather than scaled up from something smaller.
@@ -128,8 +130,8 @@ std::optional<std::vector<std::uint8_t>> PixbufFileImage::pngDrawnAtSize(int wid
   ReadSize target{width, height};
   g_signal_connect(loader.get(), "size-prepared", G_CALLBACK(onSizePrepared), &target);
   GError* rawError = nullptr;
-  for (std::size_t at = 0; at < bytes->size(); at += kLoaderChunkBytes) {
-    const std::size_t count = std::min(kLoaderChunkBytes, bytes->size() - at);
+  for (std::size_t at = 0, count = 0; at < bytes->size(); at += count) {
+    count = std::min({bytes->size() - at, std::max(kFirstLoaderChunkBytes, at), kLoaderChunkBytes});
     const bool written =
         gdk_pixbuf_loader_write(loader.get(), bytes->data() + at, count, &rawError);
     ErrorPtr writeError(rawError);

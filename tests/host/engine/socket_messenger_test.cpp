@@ -78,6 +78,32 @@ class SocketMessengerTest : public ::testing::Test {
     }
     return false;
   }
+  // A messenger held to these limits in place of the default one; before the loop starts.
+  void restartWith(SocketMessenger::Limits limits) {
+    messenger_.reset();
+    messenger_ = std::make_unique<SocketMessenger>(loop_.loop(), limits);
+    ASSERT_TRUE(messenger_->listen(socketPath_));
+    messenger_->setMessageHandler("hold",
+                                  [this](const std::uint8_t*, std::size_t, BinaryReply reply) {
+                                    ++handled_;
+                                    held_.push_back(std::move(reply));
+                                  });
+    messenger_->setMessageHandler(
+        "echo", [](const std::uint8_t* data, std::size_t size, BinaryReply reply) {
+          Bytes out = bytesOf("echo:");
+          out.insert(out.end(), data, data + size);
+          reply(out.data(), out.size());
+        });
+  }
+  // Answers the held calls on the loop's thread.
+  void answerHeld() {
+    loop_.onLoop([&] {
+      auto replies = std::move(held_);
+      held_.clear();
+      for (auto& reply : replies) reply(reinterpret_cast<const std::uint8_t*>("ok"), 2);
+      return 0;
+    });
+  }
   bool waitForConnections(std::size_t count) {
     return waitOnLoop([&] { return messenger_->connectionCount() == count; });
   }
@@ -212,6 +238,81 @@ TEST_F(SocketMessengerTest, SlowReaderDoesNotHoldUpOthersAndLargeRepliesArriveWh
   // A small reply behind the large ones in the client's buffer.
   ASSERT_EQ(slow->receive(response, kWaitMs), Status::kOk);
   EXPECT_EQ(response.reply, bytesOf("echo:"));
+}
+
+// A client that sends a burst of calls gets only its bound of them dispatched; the rest wait
+// unread until it has answers, while another client is served at once.
+TEST_F(SocketMessengerTest, CallsInFlightPerClientAreBoundedAndOthersAreServedMeanwhile) {
+  restartWith({.maxCallsInFlight = 4, .maxUnwrittenReplyBytes = 1 << 20, .maxClients = 8});
+  loop_.start();
+  auto greedy = connect();
+  auto other = connect();
+  ASSERT_TRUE(greedy && other);
+  Bytes frames;
+  for (std::uint32_t id = 1; id <= 100; ++id) appendRequestFrame(frames, id, "hold", nullptr, 0);
+  ASSERT_TRUE(greedy->sendRaw(frames.data(), frames.size()));
+  ASSERT_TRUE(waitOnLoop([&] { return handled_ == 4; }));
+  expectEcho(*other, 1, "served");
+  EXPECT_EQ(loop_.onLoop([&] { return handled_; }), 4);
+  for (int round = 1; round < 25; ++round) {
+    answerHeld();
+    ASSERT_TRUE(waitOnLoop([&] { return handled_ == 4 * (round + 1); })) << round;
+  }
+  answerHeld();
+  EngineResponse response;
+  for (std::uint32_t id = 1; id <= 100; ++id) {
+    ASSERT_EQ(greedy->receive(response, kWaitMs), Status::kOk);
+    EXPECT_EQ(response.requestId, id);
+  }
+}
+
+// A client that never reads its replies stops being served once they pile up, and is
+// served again as it reads them.
+TEST_F(SocketMessengerTest, UnreadRepliesAreBoundedAndTheClientResumesAsItReads) {
+  restartWith({.maxCallsInFlight = 64, .maxUnwrittenReplyBytes = 256 * 1024, .maxClients = 8});
+  const Bytes big(64 * 1024, 0x5a);
+  messenger_->setMessageHandler("big", [&](const std::uint8_t*, std::size_t, BinaryReply reply) {
+    ++handled_;
+    reply(big.data(), big.size());
+  });
+  loop_.start();
+  auto reader = connect();
+  auto other = connect();
+  ASSERT_TRUE(reader && other);
+  constexpr std::uint32_t kCalls = 400;  // 25 MB of replies.
+  Bytes frames;
+  for (std::uint32_t id = 1; id <= kCalls; ++id) appendRequestFrame(frames, id, "big", nullptr, 0);
+  ASSERT_TRUE(reader->sendRaw(frames.data(), frames.size()));
+  ASSERT_TRUE(waitOnLoop([&] { return handled_ > 0; }));
+  expectEcho(*other, 1, "served");
+  // What the socket itself buffers, plus the bound, and nothing like all 400.
+  EXPECT_LT(loop_.onLoop([&] { return handled_; }), 64);
+  EngineResponse response;
+  for (std::uint32_t id = 1; id <= kCalls; ++id) {
+    ASSERT_EQ(reader->receive(response, kWaitMs), Status::kOk);
+    EXPECT_EQ(response.requestId, id);
+  }
+  EXPECT_EQ(loop_.onLoop([&] { return handled_; }), static_cast<int>(kCalls));
+}
+
+// Past the client limit the listener is left alone (so a full descriptor table cannot make
+// it spin either); a client waiting in the backlog is taken when another leaves.
+TEST_F(SocketMessengerTest, ClientsBeyondTheLimitWaitUntilOneLeaves) {
+  restartWith({.maxCallsInFlight = 4, .maxUnwrittenReplyBytes = 1 << 20, .maxClients = 2});
+  auto first = connect();
+  auto second = connect();
+  auto third = connect();  // Accepted by the kernel's backlog, not yet by the host.
+  ASSERT_TRUE(first && second && third);
+  const Bytes message = bytesOf("waited");
+  ASSERT_TRUE(third->sendRequest(3, "echo", message.data(), message.size()));
+  loop_.start();
+  expectEcho(*first, 1, "a");
+  expectEcho(*second, 2, "b");
+  EXPECT_EQ(loop_.onLoop([&] { return messenger_->connectionCount(); }), 2u);
+  first.reset();
+  EngineResponse response;
+  ASSERT_EQ(third->receive(response, kWaitMs), Status::kOk);
+  EXPECT_EQ(response.reply, bytesOf("echo:waited"));
 }
 
 TEST_F(SocketMessengerTest, SocketAndFolderArePrivateAndTheFileGoesWithTheMessenger) {

@@ -158,6 +158,52 @@ TEST(StandardCodec, NestingIsBoundedWhenDecoding) {
   EXPECT_FALSE(decode(nested(100000)).has_value());  // Would overflow the stack if unbounded.
 }
 
+// A list or map header with `count` and then `count` times `item`.
+Bytes repeated(std::uint8_t tag, std::uint32_t count, const Bytes& item) {
+  Bytes bytes{tag, 255};
+  for (int shift = 0; shift < 32; shift += 8)
+    bytes.push_back(static_cast<std::uint8_t>(count >> shift));
+  bytes.reserve(bytes.size() + count * item.size());
+  for (std::uint32_t i = 0; i < count; ++i) bytes.insert(bytes.end(), item.begin(), item.end());
+  return bytes;
+}
+
+// Decoding may take a small multiple of the message's size: what would take more is refused
+// before the memory is taken, as any undecodable message.
+TEST(StandardCodec, DecodingCostsAtMostASmallMultipleOfTheMessage) {
+  constexpr std::uint32_t kMany = 200'000;
+  const struct {
+    const char* what;
+    Bytes message;
+    bool decodes;
+  } cases[] = {
+      {"many nulls", repeated(12, kMany, {0}), false},
+      {"many null keys and values", repeated(13, kMany / 2, {0, 0}), false},
+      {"many falses in a list in a list", concat({{12, 1}, repeated(12, kMany, {2})}), false},
+      {"a thousand nulls, within the allowance", repeated(12, 1000, {0}), true},
+      {"a megabyte of bytes", concat({{8, 255, 0, 0, 16, 0}, Bytes(1 << 20, 7)}), true},
+      {"a thousand strings of a thousand characters",
+       repeated(12, 1000, concat({{7, 254, 0xe8, 0x03}, Bytes(1000, 'q')})), true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(decode(c.message).has_value(), c.decodes);
+    const Bytes call = concat({{7, 8}, text("getUsage"), c.message});
+    EXPECT_EQ(decodeMethodCall(call.data(), call.size()).has_value(), c.decodes);
+  }
+}
+
+TEST(StandardCodec, AHeavyDaysSegmentsReplyDecodes) {
+  EncodableList segments;
+  for (int i = 0; i < 5000; ++i) {
+    segments.push_back(EncodableList{"com.apple.Safari#example.org", 1.7e9 + i, 1.7e9 + i + 0.5});
+  }
+  const auto bytes = encodeSuccessEnvelope(EncodableValue(segments));
+  const auto reply = decodeMethodReply(bytes.data(), bytes.size());
+  ASSERT_TRUE(reply.has_value());
+  EXPECT_EQ(reply->value, EncodableValue(segments));
+}
+
 TEST(StandardCodec, MethodCallIsNameThenArguments) {
   const MethodCall call("getUsage", EncodableValue(EncodableMap{{"date", "2024-01-02"}}));
   const Bytes encoded = encodeMethodCall(call);

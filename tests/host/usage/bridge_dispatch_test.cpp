@@ -85,7 +85,8 @@ TEST_F(BridgeTest, BundleIdIsTheStringOrEmptyAndNoNameOrIconIsNil) {
   callAndSettle("getAppName");                                     // no arguments
   callAndSettle("getAppName", EncodableMap{{"bundleId", 7}});      // not a string
   callAndSettle("getAppIcon", EncodableList{"com.apple.Safari"});  // not a map
-  EXPECT_EQ(catalog.keys, (std::vector<std::string>{"com.apple.Safari", "", "", ""}));
+  callAndSettle("getAppIcon", EncodableMap{{"bundleId", "x"}, {EncodableValue(), 1}});
+  EXPECT_EQ(catalog.keys, (std::vector<std::string>{"com.apple.Safari", "", "", "", ""}));
 
   EXPECT_EQ(callAndSettle("getAppName", EncodableMap{{"bundleId", "x"}})->value,
             EncodableValue("Safari"));
@@ -107,6 +108,9 @@ TEST_F(BridgeTest, DateIsTheStringOrAbsentMeaningTodayByTheClock) {
   EXPECT_EQ(callAndSettle("getUsage", EncodableMap{{"date", EncodableValue()}})->value, todays);
   EXPECT_EQ(callAndSettle("getUsage", EncodableMap{{"date", 20260102}})->value, todays);
   EXPECT_EQ(callAndSettle("getUsage", EncodableList{"2026-01-02"})->value, todays);
+  // A map with any key that is not a string counts as no map at all.
+  EXPECT_EQ(callAndSettle("getUsage", EncodableMap{{"date", "2026-01-02"}, {1, "x"}})->value,
+            todays);
   EXPECT_EQ(callAndSettle("getUsage", EncodableMap{{"date", "2026-01-02"}})->value,
             EncodableValue(EncodableMap{{"other", 2.5}}));
   // Today follows the clock on every call.

@@ -75,6 +75,51 @@ TEST_F(SetupTest, TheDaemonIsCopiedOnlyWhenTheBundlesIsNewer) {
   EXPECT_EQ(fs::status(paths.daemonDest).permissions(), static_cast<fs::perms>(0755));
 }
 
+// Whatever sits at the install path is looked at, never through: a link (however new its
+// target, or dangling) is replaced by the bundle's daemon, and so is a link planted at the
+// temporary name, without a byte written through either.
+TEST_F(SetupTest, ALinkAtTheInstallPathIsReplacedNeverFollowed) {
+  const fs::path victim = temp.path() / "elsewhere" / "program";
+  fs::create_directories(victim.parent_path());
+  const fs::path temporary = paths.daemonDest.parent_path() / ".QuillmossTracker.tmp";
+  const struct {
+    const char* what;
+    fs::path link;
+    fs::path target;
+  } cases[] = {
+      {"link to a newer program", paths.daemonDest, victim},
+      {"dangling link", paths.daemonDest, temp.path() / "nothing"},
+      {"link at the temporary name", temporary, victim},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::ofstream(victim, std::ios::binary | std::ios::trunc) << "someone else's";
+    setModificationTime(victim, 1800000000, 0);  // Newer than the bundle's daemon.
+    fs::remove(paths.daemonDest);
+    fs::create_directories(c.link.parent_path());
+    fs::create_symlink(c.target, c.link);
+
+    auto reply = callAndSettle("setup");
+    ASSERT_EQ(reply->kind, Kind::Success) << reply->message;
+    EXPECT_FALSE(fs::is_symlink(paths.daemonDest));
+    EXPECT_EQ(readFile(paths.daemonDest), "daemon v1");
+    EXPECT_EQ(readFile(victim), "someone else's");
+    fs::remove(temporary);
+  }
+}
+
+// A folder at the install path is the user's: setup fails naming it and deletes nothing.
+TEST_F(SetupTest, AFolderAtTheInstallPathFailsSetupAndIsKept) {
+  fs::create_directories(paths.daemonDest);
+  std::ofstream(paths.daemonDest / "kept.txt") << "mine";
+  auto reply = callAndSettle("setup");
+  EXPECT_EQ(reply->kind, Kind::Error);
+  EXPECT_EQ(reply->code, "SETUP_FAILED");
+  EXPECT_NE(reply->message.find(paths.daemonDest.string()), std::string::npos) << reply->message;
+  EXPECT_EQ(readFile(paths.daemonDest / "kept.txt"), "mine");
+  EXPECT_TRUE(runner.calls.empty());
+}
+
 TEST_F(SetupTest, MissingDaemonOrTemplateFailsWithItsMessage) {
   bundle.daemon.reset();
   auto reply = callAndSettle("setup");

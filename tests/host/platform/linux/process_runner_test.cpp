@@ -8,7 +8,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <future>
 #include <string>
+#include <thread>
+
+#include "platform/linux/background_queue.h"
 
 namespace quillmoss::testing {
 namespace {
@@ -54,6 +58,47 @@ TEST(ProcessRunnerTest, AChildRunningPastTheLimitIsKilledAndCountsAsNoOutput) {
   EXPECT_LT(took, 10s);
   // The whole process group went with it: nothing is left for us to reap.
   EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+}
+
+// A slow child (launchctl stuck, say) keeps its worker but not the queue: a task queued
+// after it runs meanwhile on a worker started for the wait.
+TEST(ProcessRunnerTest, AWaitingChildHoldsBackNoOtherTaskOfItsQueue) {
+  LinuxProcessRunner runner;
+  std::promise<std::optional<std::string>> slow;
+  std::promise<void> quick;
+  {
+    host::BackgroundQueue queue(1);
+    queue.async([&] { slow.set_value(runner.run({"sleep", "60"})); });
+    queue.async([&] { quick.set_value(); });
+    EXPECT_EQ(quick.get_future().wait_for(20s), std::future_status::ready);
+    runner.endAll();  // Also lets the queue's destructor return at once.
+  }
+  auto ended = slow.get_future();
+  ASSERT_EQ(ended.wait_for(0s), std::future_status::ready);
+  EXPECT_EQ(ended.get(), std::nullopt);
+}
+
+// Shutdown: children running are killed and reaped, and no new one starts.
+TEST(ProcessRunnerTest, EndAllEndsRunningChildrenAndRefusesNewOnes) {
+  LinuxProcessRunner runner;
+  char folder[] = "/tmp/qm-runner-XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  const std::string marker = std::string(folder) + "/started";
+  auto running = std::async(std::launch::async, [&] {
+    return runner.run({"sh", "-c", "touch \"$0\"; exec sleep 60", marker});
+  });
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  while (::access(marker.c_str(), F_OK) != 0 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::yield();
+  }
+  ASSERT_EQ(::access(marker.c_str(), F_OK), 0);
+  runner.endAll();
+  ASSERT_EQ(running.wait_for(20s), std::future_status::ready);
+  EXPECT_EQ(running.get(), std::nullopt);
+  EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);  // Reaped, group and all.
+  EXPECT_EQ(runner.run({"echo", "late"}), std::nullopt);
+  ::unlink(marker.c_str());
+  ::rmdir(folder);
 }
 
 TEST(ProcessRunnerTest, LaunchFailureGivesNothingWithoutBlocking) {
