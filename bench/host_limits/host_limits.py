@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """The host under hostile and heavy use: what one client, one frame or one large reply costs.
-Starts the given host with private folders and reports, each as a line:
-  - a client sending 2,000 "getSegments" calls for a heavy day and never reading: the host's
-    peak and remaining memory, and how long a fresh client's "getUsage" takes meanwhile;
-  - one 16 MiB frame holding a list of 16.7 million nulls: peak memory and time to the reply;
-  - a 16 MiB day file asked for once: the idle host's memory two seconds later.
-    host_limits.py HOST_EXECUTABLE"""
+Starts the given host with private folders, one fresh host per case, and reports:
+  never_reading_client  a client sending 2,000 "getSegments" calls for a heavy day (220 KB)
+                        and never reading: the host's memory, and how long a fresh client's
+                        "getUsage" takes meanwhile;
+  frame_of_nulls        one 16 MiB frame holding a list of 16.7 million nulls: peak memory
+                        and time to the reply;
+  large_reply           a 16 MiB day file asked for once: the idle host's memory 2 s later;
+and for each, how long the host takes to end after SIGTERM.
+    host_limits.py HOST_EXECUTABLE [CASE...]   (all cases by default)"""
 
 import json
 import os
@@ -19,6 +22,7 @@ import time
 
 CHANNEL = b"com.velbrook.quillmoss/usage_tracker"
 DAY = "2026-03-04"
+BIG_DAY = "2026-03-05"
 
 
 def kib(pid, key):
@@ -27,6 +31,10 @@ def kib(pid, key):
             if line.startswith(key + ":"):
                 return int(line.split()[1])
     return 0
+
+
+def memory(pid):
+    return f"RSS {kib(pid, 'VmRSS') / 1024:.0f} MB, peak {kib(pid, 'VmHWM') / 1024:.0f} MB"
 
 
 def string(text):
@@ -45,9 +53,9 @@ def frame(request_id, message):
     return struct.pack("<I", len(rest)) + rest
 
 
-def connect(path):
+def connect(path, timeout=60):
     sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-    sock.settimeout(60)
+    sock.settimeout(timeout)
     sock.connect(path)
     return sock
 
@@ -66,12 +74,17 @@ def read_reply(sock):
     return exactly(length)[4:]
 
 
-def timed_call(path, method, date=None):
-    sock = connect(path)
+def timed_call(path, method, date=None, timeout=30):
+    """Seconds to the reply; infinity when none came within the timeout."""
+    sock = connect(path, timeout)
     start = time.monotonic()
     sock.sendall(frame(1, call_message(method, date)))
-    read_reply(sock)
-    sock.close()
+    try:
+        read_reply(sock)
+    except (TimeoutError, socket.timeout):
+        return float("inf")
+    finally:
+        sock.close()
     return time.monotonic() - start
 
 
@@ -81,27 +94,49 @@ def segments_file(count):
                        for i in range(count)], separators=(",", ":"))
 
 
-def main():
-    host = os.path.abspath(sys.argv[1])
-    root = tempfile.mkdtemp(prefix="qm-limits-")
-    env = dict(os.environ)
-    for variable in ("HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"):
-        env[variable] = os.path.join(root, variable.lower())
-        os.makedirs(env[variable], mode=0o700)
-    env.pop("DISPLAY", None)
-    data = os.path.join(env["XDG_DATA_HOME"], "com.velbrook.quillmoss", "usage")
-    os.makedirs(data)
-    with open(os.path.join(data, f"segments_{DAY}.json"), "w") as f:
-        f.write(segments_file(3_400))  # About 220 KB.
-    big_day = "2026-03-05"
-    text = segments_file(1)
-    count = 1
-    while len(text) < (16 << 20) - 100_000:
-        count = int(count * (16 << 20) / len(text) * 0.98) + 1
-        text = segments_file(count)
-    with open(os.path.join(data, f"segments_{big_day}.json"), "w") as f:
-        f.write(text)
-    path = os.path.join(env["XDG_RUNTIME_DIR"], "quillmoss", "engine.sock")
+def never_reading_client(pid, path):
+    print(f"never-reading client; start {memory(pid)}")
+    hostile = connect(path)
+    hostile.setblocking(False)
+    pending = b"".join(frame(i, call_message("getSegments", DAY)) for i in range(1, 2001))
+    sent = 0
+    stall = time.monotonic() + 5
+    while sent < len(pending) and time.monotonic() < stall:
+        try:
+            sent += hostile.send(pending[sent:])
+        except BlockingIOError:
+            time.sleep(0.01)
+    time.sleep(0.5)
+    latencies = [timed_call(path, "getUsage", DAY) for _ in range(5)]
+    time.sleep(1)
+    print(f"  sent {sent} of {len(pending)} request bytes; fresh getUsage "
+          f"{', '.join('%.0f' % (t * 1000) for t in latencies)} ms; {memory(pid)}")
+    hostile.close()
+    time.sleep(2)
+    print(f"  two seconds after it left: {memory(pid)}")
+
+
+def frame_of_nulls(pid, path):
+    print(f"16 MiB frame of nulls; start {memory(pid)}")
+    count = (16 << 20) - 100  # The frame just under the transport's largest.
+    message = string("getUsage") + b"\x0c\xff" + struct.pack("<I", count) + bytes(count)
+    sock = connect(path, 600)
+    start = time.monotonic()
+    sock.sendall(frame(1, message))
+    reply = read_reply(sock)
+    took = time.monotonic() - start
+    sock.close()
+    print(f"  reply of {len(reply)} bytes after {took * 1000:.0f} ms; {memory(pid)}")
+
+
+def large_reply(pid, path):
+    print(f"16 MiB day file; start {memory(pid)}")
+    took = timed_call(path, "getSegments", BIG_DAY, timeout=600)
+    time.sleep(2)
+    print(f"  answered in {took * 1000:.0f} ms; idle two seconds later {memory(pid)}")
+
+
+def with_host(host, env, path, case):
     process = subprocess.Popen([host], env=env)
     try:
         deadline = time.monotonic() + 20
@@ -110,52 +145,47 @@ def main():
                 raise SystemExit("host did not start")
             time.sleep(0.05)
         time.sleep(0.3)
-        start_rss = kib(process.pid, "VmRSS")
-        print(f"start: RSS {start_rss / 1024:.0f} MB")
-
-        # 1. A client that never reads.
-        hostile = connect(path)
-        hostile.setblocking(False)
-        pending = b"".join(frame(i, call_message("getSegments", DAY)) for i in range(1, 2001))
-        sent = 0
-        stall = time.monotonic() + 5
-        while sent < len(pending) and time.monotonic() < stall:
-            try:
-                sent += hostile.send(pending[sent:])
-            except BlockingIOError:
-                time.sleep(0.01)
-        time.sleep(0.5)
-        latencies = [timed_call(path, "getUsage", DAY) for _ in range(5)]
-        time.sleep(1)
-        print(f"never-reading client: sent {sent} of {len(pending)} request bytes; "
-              f"fresh getUsage worst {max(latencies) * 1000:.1f} ms; "
-              f"RSS {kib(process.pid, 'VmRSS') / 1024:.0f} MB, peak {kib(process.pid, 'VmHWM') / 1024:.0f} MB")
-        hostile.close()
-        time.sleep(2)
-        print(f"after it left: RSS {kib(process.pid, 'VmRSS') / 1024:.0f} MB")
-
-        # 2. One frame of 16.7 million nulls.
-        before_peak = kib(process.pid, "VmHWM")
-        message = string("getUsage") + b"\x0c\xff" + struct.pack("<I", (16 << 20) - 100) + \
-            bytes((16 << 20) - 100)
-        sock = connect(path)
-        start = time.monotonic()
-        sock.sendall(frame(1, message))
-        reply = read_reply(sock)
-        took = time.monotonic() - start
-        sock.close()
-        print(f"16 MiB frame of nulls: reply of {len(reply)} bytes after {took * 1000:.0f} ms; "
-              f"peak {before_peak / 1024:.0f} -> {kib(process.pid, 'VmHWM') / 1024:.0f} MB")
-
-        # 6. One large reply, then idle.
-        took = timed_call(path, "getSegments", big_day)
-        time.sleep(2)
-        print(f"16 MiB day file ({count} segments): answered in {took * 1000:.0f} ms; idle RSS two "
-              f"seconds later {kib(process.pid, 'VmRSS') / 1024:.0f} MB, "
-              f"peak {kib(process.pid, 'VmHWM') / 1024:.0f} MB")
+        case(process.pid, path)
     finally:
+        start = time.monotonic()
         process.terminate()
-        process.wait(10)
+        try:
+            process.wait(30)
+            print(f"  exit after SIGTERM: {(time.monotonic() - start) * 1000:.0f} ms")
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+            print("  exit after SIGTERM: none within 30 s")
+
+
+def main():
+    host = os.path.abspath(sys.argv[1])
+    cases = [never_reading_client, frame_of_nulls, large_reply]
+    if sys.argv[2:]:
+        cases = [case for case in cases if case.__name__ in sys.argv[2:]]
+    root = tempfile.mkdtemp(prefix="qm-limits-")
+    try:
+        env = dict(os.environ)
+        for variable in ("HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME",
+                         "XDG_RUNTIME_DIR"):
+            env[variable] = os.path.join(root, variable.lower())
+            os.makedirs(env[variable], mode=0o700)
+        env.pop("DISPLAY", None)
+        data = os.path.join(env["XDG_DATA_HOME"], "com.velbrook.quillmoss", "usage")
+        os.makedirs(data)
+        with open(os.path.join(data, f"segments_{DAY}.json"), "w") as f:
+            f.write(segments_file(3_400))  # About 220 KB.
+        with open(os.path.join(data, f"usage_{DAY}.json"), "w") as f:
+            f.write('{"com.apple.Safari":12.5}')
+        if large_reply in cases:
+            per_segment = len(segments_file(1000)) / 1000
+            count = int(((16 << 20) - 100_000) / per_segment)  # Just under the largest read.
+            with open(os.path.join(data, f"segments_{BIG_DAY}.json"), "w") as f:
+                f.write(segments_file(count))
+        path = os.path.join(env["XDG_RUNTIME_DIR"], "quillmoss", "engine.sock")
+        for case in cases:
+            with_host(host, env, path, case)
+    finally:
         shutil.rmtree(root, ignore_errors=True)
 
 

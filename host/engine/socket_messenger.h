@@ -20,10 +20,12 @@ class SocketMessenger final : public BinaryMessenger {
  public:
   // What one client may hold of the host, so that no client can take its memory or its time.
   struct Limits {
-    // Calls dispatched and not yet answered. Further calls wait, unread, in the socket.
-    std::size_t maxCallsInFlight = 32;
+    // Calls dispatched and not yet answered. Further calls wait, unread, in the socket. Below
+    // the background queue's width of three, so that one busy client always leaves a worker
+    // free for the others instead of queueing ahead of their calls.
+    std::size_t maxCallsInFlight = 2;
     // Replies not yet taken by the client. Above this no further call is dispatched to it.
-    std::size_t maxUnwrittenReplyBytes = 4u << 20;
+    std::size_t maxUnwrittenReplyBytes = 1u << 20;
     // Connections served at once; further clients wait in the listening backlog.
     std::size_t maxClients = 128;
   };
