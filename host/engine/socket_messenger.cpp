@@ -441,6 +441,9 @@ void SocketMessenger::Core::deliver(std::uint64_t connectionId, std::uint32_t re
   if (it == connections.end()) return;  // The client is gone; so is its reply.
   Connection& connection = it->second;
   if (connection.pendingReplies > 0) --connection.pendingReplies;
+  // Out of descriptors and without a retry timer (which needs one too): a finished call may
+  // have given some back.
+  if (!listenerWatched && acceptRetry == 0) watchListener(true);
   appendResponseFrame(connection.output, requestId, reply, size);
   if (largeReplyHandler && size >= largeReplyBytes) {
     // Posted, so that it runs after whatever built the reply has let go of it.
