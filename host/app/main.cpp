@@ -40,7 +40,7 @@ class DesktopCatalog final : public host::AppCatalog {
 
  private:
   host::XdgInstalledApplications installed_;
-  host::IconTheme iconTheme_{host::iconThemeFoldersFromEnvironment()};
+  host::IconTheme iconTheme_{host::iconThemeFoldersFromEnvironment};
   host::SessionRunningWindows running_{installed_};
   host::LinuxWorkspace workspace_{running_, installed_, iconTheme_};
   host::AppNamesAndIcons names_{workspace_};

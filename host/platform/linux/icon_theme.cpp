@@ -174,7 +174,11 @@ IconThemeFolders iconThemeFoldersFromEnvironment() {
   return folders;
 }
 
-IconTheme::IconTheme(IconThemeFolders folders) : pixmapDirs_(std::move(folders.pixmapDirs)) {
+namespace {
+
+// One size folder of one theme, present under one base folder, in order of preference.
+std::vector<fs::path> candidateFolders(const IconThemeFolders& folders) {
+  std::vector<fs::path> candidates;
   // The current theme, the themes it inherits (breadth first), and hicolor last.
   std::vector<std::string> themes;
   std::set<std::string> seen;
@@ -206,11 +210,19 @@ IconTheme::IconTheme(IconThemeFolders folders) : pixmapDirs_(std::move(folders.p
     for (const std::string& subdir : preferredSubdirs(indexes.at(theme))) {
       for (const fs::path& base : folders.baseDirs) {
         fs::path folder = base / theme / subdir;
-        if (isDirectory(folder)) candidateFolders_.push_back(std::move(folder));
+        if (isDirectory(folder)) candidates.push_back(std::move(folder));
       }
     }
   }
+  return candidates;
 }
+
+}  // namespace
+
+IconTheme::IconTheme(std::function<IconThemeFolders()> folders) : folders_(std::move(folders)) {}
+
+IconTheme::IconTheme(IconThemeFolders folders)
+    : folders_([folders = std::move(folders)] { return folders; }) {}
 
 std::optional<fs::path> IconTheme::lookup(std::string_view iconName) const {
   std::string name(iconName);
@@ -225,10 +237,11 @@ std::optional<fs::path> IconTheme::lookup(std::string_view iconName) const {
   if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
     return std::nullopt;
   }
-  for (const fs::path& folder : candidateFolders_) {
+  const IconThemeFolders folders = folders_();
+  for (const fs::path& folder : candidateFolders(folders)) {
     if (auto file = existingIcon(folder, name)) return file;
   }
-  for (const fs::path& folder : pixmapDirs_) {
+  for (const fs::path& folder : folders.pixmapDirs) {
     if (auto file = existingIcon(folder, name)) return file;
   }
   return std::nullopt;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,7 +25,10 @@ class IconTheme {
  public:
   static constexpr int kWantedSize = 32;
 
-  // Reads the themes' index.theme files once; the icon files themselves are looked up afresh.
+  // Nothing is kept between lookups: the folders (and so the current theme), the themes'
+  // index.theme files and the icon files are read afresh on each, so a theme folder made
+  // after start or a change of theme is seen on the next lookup.
+  explicit IconTheme(std::function<IconThemeFolders()> folders);
   explicit IconTheme(IconThemeFolders folders);
 
   // The nearest size at or above 32 in a theme, else its scalable icon, else its largest
@@ -32,9 +36,7 @@ class IconTheme {
   std::optional<std::filesystem::path> lookup(std::string_view iconName) const;
 
  private:
-  // One size folder of one theme, present under one base folder, in order of preference.
-  std::vector<std::filesystem::path> candidateFolders_;
-  std::vector<std::filesystem::path> pixmapDirs_;
+  std::function<IconThemeFolders()> folders_;
 };
 
 }  // namespace quillmoss::host

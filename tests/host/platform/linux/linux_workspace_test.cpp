@@ -3,6 +3,8 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
+#include <zlib.h>
 
 #include <chrono>
 
@@ -228,6 +230,56 @@ TEST_F(PixbufImage, RefusesBadSizesAndShortPixelData) {
     EXPECT_EQ(pixels32(cut).size(), 32u * 32u);
   }
   expectIcon(host::PixbufFileImage(dir / "noextension").pngDrawnAtSize(32, 32), kRed);
+}
+
+// 17 KB of PNG declaring 12,000 x 12,000 pixels (432 MB decoded) is refused from its header.
+TEST_F(PixbufImage, ABitmapDeclaringAGiantSideIsRefusedUndecoded) {
+  constexpr std::uint32_t kSide = 12000;
+  auto bigEndian = [](std::string& out, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>(value >> shift);
+  };
+  auto chunk = [&](std::string& png, const std::string& kind, const std::string& payload) {
+    bigEndian(png, static_cast<std::uint32_t>(payload.size()));
+    const std::string body = kind + payload;
+    png += body;
+    bigEndian(png, static_cast<std::uint32_t>(
+                       ::crc32(0, reinterpret_cast<const Bytef*>(body.data()), body.size())));
+  };
+  const std::string rows(kSide * (1 + kSide / 8), '\0');  // One bit per pixel, all black.
+  std::string compressed(::compressBound(rows.size()), '\0');
+  uLongf length = compressed.size();
+  ASSERT_EQ(::compress2(reinterpret_cast<Bytef*>(compressed.data()), &length,
+                        reinterpret_cast<const Bytef*>(rows.data()), rows.size(), 9),
+            Z_OK);
+  compressed.resize(length);
+  std::string header;
+  bigEndian(header, kSide);
+  bigEndian(header, kSide);
+  header += std::string("\x01\x00\x00\x00\x00", 5);  // Depth 1, grey.
+  std::string png = "\x89PNG\r\n\x1a\n";
+  chunk(png, "IHDR", header);
+  chunk(png, "IDAT", compressed);
+  chunk(png, "IEND", "");
+  writeText(root / "bomb.png", png);
+  EXPECT_EQ(host::PixbufFileImage(root / "bomb.png").pngDrawnAtSize(32, 32), std::nullopt);
+}
+
+// Icons are not cached: a theme made after start, or a change of the current theme, shows
+// on the next lookup.
+TEST(IconThemeTest, AThemeMadeLaterAndAChangeOfThemeAreSeenOnTheNextLookup) {
+  const fs::path base = fs::temp_directory_path() / ("qm-icon-theme-" + std::to_string(::getpid()));
+  std::string current = "First";
+  const host::IconTheme theme([&] { return host::IconThemeFolders{{base}, {}, current}; });
+  EXPECT_EQ(theme.lookup("app"), std::nullopt);
+  for (const std::string name : {"First", "Second"}) {
+    writeText(base / name / "index.theme",
+              "[Icon Theme]\nName=" + name + "\nDirectories=48x48/apps\n\n[48x48/apps]\nSize=48\n");
+    writePng(base / name / "48x48/apps/app.png", 48, kRed);
+  }
+  EXPECT_EQ(theme.lookup("app"), base / "First/48x48/apps/app.png");
+  current = "Second";
+  EXPECT_EQ(theme.lookup("app"), base / "Second/48x48/apps/app.png");
+  fs::remove_all(base);
 }
 
 }  // namespace
