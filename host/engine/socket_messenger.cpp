@@ -78,8 +78,8 @@ struct SocketMessenger::Core : std::enable_shared_from_this<SocketMessenger::Cor
   void dispatch(std::uint64_t connectionId, Request request);
   void deliver(std::uint64_t connectionId, std::uint32_t requestId, const std::uint8_t* reply,
                std::size_t size);
-  // False when the connection was closed.
-  bool flush(std::uint64_t id, Connection& connection);
+  // Writes what the socket takes. A client found gone is marked so; settle() closes it.
+  void flush(Connection& connection);
   // Closes a connection that is finished with, else watches what it needs.
   void settle(std::uint64_t id, Connection& connection);
   void updateWatches(std::uint64_t id, Connection& connection);
@@ -340,12 +340,17 @@ void SocketMessenger::Core::settle(std::uint64_t id, Connection& connection) {
     std::size_t length = 0;
     const Frame next = peekFrame(connection, length);
     const bool allSent = connection.outputStart == connection.output.size();
-    // Gone, or ended in the middle of a frame: calls already dispatched still run, and
-    // their replies are dropped when they come.
-    const bool cutShort =
-        next != Frame::kComplete && connection.inputStart < connection.input.size();
-    const bool finished = connection.pendingReplies == 0 && allSent && next != Frame::kComplete;
-    if (connection.peerGone || cutShort || finished) {
+    const bool waiting = next == Frame::kComplete;
+    const bool cutShort = !waiting && connection.inputStart < connection.input.size();
+    const bool finished = connection.pendingReplies == 0 && allSent && !waiting;
+    if (connection.peerGone && waiting) {
+      // Gone with calls it sent still waiting: they run as room frees, their replies going
+      // nowhere, so a client may send its calls and leave.
+      connection.output.clear();
+      connection.outputStart = 0;
+    } else if (connection.peerGone || cutShort || finished) {
+      // Gone, or ended in the middle of a frame: calls already dispatched still run, and
+      // their replies are dropped when they come.
       close(id);
       return;
     }
@@ -444,6 +449,10 @@ void SocketMessenger::Core::deliver(std::uint64_t connectionId, std::uint32_t re
   // Out of descriptors and without a retry timer (which needs one too): a finished call may
   // have given some back.
   if (!listenerWatched && acceptRetry == 0) watchListener(true);
+  if (connection.peerGone) {
+    dispatchWaiting(connectionId);
+    return;
+  }
   appendResponseFrame(connection.output, requestId, reply, size);
   if (largeReplyHandler && size >= largeReplyBytes) {
     // Posted, so that it runs after whatever built the reply has let go of it.
@@ -451,11 +460,11 @@ void SocketMessenger::Core::deliver(std::uint64_t connectionId, std::uint32_t re
       if (auto core = weak.lock(); core && core->largeReplyHandler) core->largeReplyHandler();
     });
   }
-  if (!flush(connectionId, connection)) return;
+  flush(connection);
   dispatchWaiting(connectionId);  // The answer may have made room for waiting calls.
 }
 
-bool SocketMessenger::Core::flush(std::uint64_t id, Connection& connection) {
+void SocketMessenger::Core::flush(Connection& connection) {
   while (connection.outputStart < connection.output.size()) {
     const ssize_t sent =
         ::send(connection.fd.get(), connection.output.data() + connection.outputStart,
@@ -466,8 +475,12 @@ bool SocketMessenger::Core::flush(std::uint64_t id, Connection& connection) {
     }
     if (sent < 0 && errno == EINTR) continue;
     if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-    close(id);
-    return false;
+    // Gone: the calls it sent still run (see settle()), their replies go nowhere.
+    connection.peerDone = true;
+    connection.peerGone = true;
+    connection.output.clear();
+    connection.outputStart = 0;
+    return;
   }
   if (connection.outputStart == connection.output.size()) {
     connection.output.clear();
@@ -479,14 +492,13 @@ bool SocketMessenger::Core::flush(std::uint64_t id, Connection& connection) {
         connection.output.begin() + static_cast<std::ptrdiff_t>(connection.outputStart));
     connection.outputStart = 0;
   }
-  return true;
 }
 
 void SocketMessenger::Core::onWritable(std::uint64_t id) {
   auto it = connections.find(id);
   if (it == connections.end()) return;
   Connection& connection = it->second;
-  if (!flush(id, connection)) return;
+  flush(connection);
   dispatchWaiting(id);
 }
 
