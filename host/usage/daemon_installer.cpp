@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <limits>
 #include <system_error>
 #include <utility>
 
