@@ -102,8 +102,8 @@ TEST_F(SetupTest, ALinkAtTheInstallPathIsReplacedNeverFollowed) {
     auto reply = callAndSettle("setup");
     ASSERT_EQ(reply->kind, Kind::Success) << reply->message;
     EXPECT_FALSE(fs::is_symlink(paths.daemonDest));
-    EXPECT_EQ(readFile(paths.daemonDest), "daemon v1");
-    EXPECT_EQ(readFile(victim), "someone else's");
+    EXPECT_EQ(readBytes(paths.daemonDest), "daemon v1");
+    EXPECT_EQ(readBytes(victim), "someone else's");
     fs::remove(temporary);
   }
 }
@@ -116,7 +116,7 @@ TEST_F(SetupTest, AFolderAtTheInstallPathFailsSetupAndIsKept) {
   EXPECT_EQ(reply->kind, Kind::Error);
   EXPECT_EQ(reply->code, "SETUP_FAILED");
   EXPECT_NE(reply->message.find(paths.daemonDest.string()), std::string::npos) << reply->message;
-  EXPECT_EQ(readFile(paths.daemonDest / "kept.txt"), "mine");
+  EXPECT_EQ(readBytes(paths.daemonDest / "kept.txt"), "mine");
   EXPECT_TRUE(runner.calls.empty());
 }
 

@@ -260,7 +260,7 @@ TEST_F(PixbufImage, ABitmapDeclaringAGiantSideIsRefusedUndecoded) {
   chunk(png, "IHDR", header);
   chunk(png, "IDAT", compressed);
   chunk(png, "IEND", "");
-  writeText(root / "bomb.png", png);
+  writeBytes(root / "bomb.png", png);
   EXPECT_EQ(host::PixbufFileImage(root / "bomb.png").pngDrawnAtSize(32, 32), std::nullopt);
 }
 
@@ -272,8 +272,9 @@ TEST(IconThemeTest, AThemeMadeLaterAndAChangeOfThemeAreSeenOnTheNextLookup) {
   const host::IconTheme theme([&] { return host::IconThemeFolders{{base}, {}, current}; });
   EXPECT_EQ(theme.lookup("app"), std::nullopt);
   for (const std::string name : {"First", "Second"}) {
-    writeText(base / name / "index.theme",
-              "[Icon Theme]\nName=" + name + "\nDirectories=48x48/apps\n\n[48x48/apps]\nSize=48\n");
+    writeBytes(
+        base / name / "index.theme",
+        "[Icon Theme]\nName=" + name + "\nDirectories=48x48/apps\n\n[48x48/apps]\nSize=48\n");
     writePng(base / name / "48x48/apps/app.png", 48, kRed);
   }
   EXPECT_EQ(theme.lookup("app"), base / "First/48x48/apps/app.png");
