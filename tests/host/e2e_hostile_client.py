@@ -38,11 +38,13 @@ def sanitized(binary):
 
 
 def hostile_frames():
-    message = channel_client.encode_method_call("getSegments", {"date": DAY})
+    message = bytearray()
+    channel_client.write_value(message, "getSegments")
+    channel_client.write_value(message, {"date": DAY})
     name = USAGE.encode()
     out = bytearray()
     for request_id in range(1, CALLS + 1):
-        rest = struct.pack("<IH", request_id, len(name)) + name + message
+        rest = struct.pack("<IH", request_id, len(name)) + name + bytes(message)
         out += struct.pack("<I", len(rest)) + rest
     return bytes(out)
 
