@@ -1,13 +1,7 @@
 #!/usr/bin/env python3
-"""End to end on a private X display: names and icons of running applications.
-
-A bare X client with a WM_CLASS, a title and an _NET_WM_ICON set through xprop runs under
-openbox on Xvfb; the real quillmoss must name it by its title and draw its window icon, while an
-installed application's entry still wins for a window that has one. Skips (77) without the X
-tools.
-
-usage: e2e_running_applications.py PATH_TO_QUILLMOSS PATH_TO_X11_TEST_CLIENT
-"""
+"""The real quillmoss on a private X display names a running application without a desktop
+entry by its window's title and shows the window's icon; installed entries still win.
+usage: e2e_running_applications.py PATH_TO_QUILLMOSS PATH_TO_X11_TEST_CLIENT"""
 import os
 import sys
 import tempfile

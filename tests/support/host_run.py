@@ -2,8 +2,10 @@
 
 import os
 import signal
+import struct
 import subprocess
 import sys
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [HERE, os.path.join(HERE, "..", "..", "scripts")]
@@ -22,6 +24,23 @@ def skip_unless(executables=(), x=False):
     if missing:
         print("skipped: missing " + ", ".join(missing))
         sys.exit(SKIP)
+
+
+def png_bytes(size, rgba):
+    """A square PNG of one colour."""
+    def chunk(kind, payload):
+        return (struct.pack(">I", len(payload)) + kind + payload +
+                struct.pack(">I", zlib.crc32(kind + payload) & 0xFFFFFFFF))
+    ihdr = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) +
+            chunk(b"IDAT", zlib.compress((b"\x00" + bytes(rgba) * size) * size)) +
+            chunk(b"IEND", b""))
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data if isinstance(data, bytes) else data.encode("utf-8"))
 
 
 def private_env(root):

@@ -1,28 +1,20 @@
 #!/usr/bin/env python3
-"""End to end: quillmoss-report against the real host serving day files written here.
-
-The page's figures must be the files' (seconds per key, sums per application, segment and
-activity spans), its names and icons the host's answers; damaged files, a day without files
-and a day that is not a day give an empty page with a notice; no host gives one line and 3.
-
-usage: e2e_report.py BUNDLE_CONTENTS_FOLDER
-"""
+"""quillmoss-report against the real host: the page's figures are the day files', its names
+and icons the host's; bad days give an empty page with a notice; no host gives one line and 3.
+usage: e2e_report.py BUNDLE_CONTENTS_FOLDER"""
 import base64
 import json
 import os
-import signal
 import subprocess
 import sys
 import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "..", "support"))
-sys.path.insert(0, HERE)
-import channel_client  # noqa: E402
+sys.path[:0] = [HERE, os.path.join(HERE, "..", "..", "support")]
+from host_run import USAGE, Host, png_bytes, private_env, write  # noqa: E402
 from report_page_reader import Page  # noqa: E402
 
-USAGE = "com.velbrook.quillmoss/usage_tracker"
 DAY, DAMAGED, EMPTY = "2026-03-14", "2026-03-15", "2020-01-01"
 BROWSER = "org.example.Browser"
 HOSTILE = "odd.<script>alert(1)</script>&\"'"
@@ -36,27 +28,7 @@ SEGMENTS = [["org.example.Editor", T0, T0 + 600.5], [BROWSER, T0 + 700, T0 + 100
 ACTIVITY = [[T0, T0 + 1560], [T0 + 1590, T0 + 2400], [T0 + 2990, T0 + 3210]]
 
 
-def png_bytes(size, rgba):
-    import struct
-    import zlib
-
-    def chunk(kind, payload):
-        return (struct.pack(">I", len(payload)) + kind + payload +
-                struct.pack(">I", zlib.crc32(kind + payload) & 0xFFFFFFFF))
-    ihdr = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) +
-            chunk(b"IDAT", zlib.compress((b"\x00" + bytes(rgba) * size) * size)) +
-            chunk(b"IEND", b""))
-
-
-def write(path, data):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(data if isinstance(data, bytes) else data.encode("utf-8"))
-
-
-def make_world(root):
-    data = os.path.join(root, "data")
+def make_world(data):
     for entry, name, icon in (("org.example.Editor", 'Editor <b>& "quoted"', "qm-editor"),
                               (BROWSER, "Browser", "qm-browser")):
         write(os.path.join(data, "applications", entry + ".desktop"),
@@ -72,7 +44,6 @@ def make_world(root):
     write(os.path.join(usage, f"activity_{DAY}.json"), json.dumps(ACTIVITY))
     for kind, text in (("usage", '{"a": "ten"}'), ("segments", "[[\"a\", 1"), ("activity", "7")):
         write(os.path.join(usage, f"{kind}_{DAMAGED}.json"), text)
-    return data
 
 
 def check(condition, message):
@@ -136,30 +107,13 @@ def run_report(bundle, env, root, *args):
 def main():
     bundle = sys.argv[1]
     with tempfile.TemporaryDirectory(prefix="qm-report-e2e-") as root:
-        runtime = os.path.join(root, "run")
-        os.mkdir(runtime, 0o700)
-        env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": os.path.join(root, "home"),
-               "XDG_RUNTIME_DIR": runtime, "XDG_DATA_HOME": make_world(root),
-               "XDG_DATA_DIRS": os.path.join(root, "nothing"), "LANG": "C.UTF-8",
-               "XDG_CONFIG_HOME": os.path.join(root, "config"),
-               "XDG_CACHE_HOME": os.path.join(root, "cache"), "TZ": "UTC"}
-        for key in ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"):
-            if key in os.environ:
-                env[key] = os.environ[key]
-        host = subprocess.Popen([os.path.join(bundle, "MacOS", "quillmoss")], env=env,
-                                stdin=subprocess.DEVNULL)
-        try:
-            socket_path = os.path.join(runtime, "quillmoss", "engine.sock")
-            deadline = time.monotonic() + 60
-            while not os.path.exists(socket_path):
-                check(host.poll() is None and time.monotonic() < deadline, "the host did not start")
-                time.sleep(0.02)
-            client = channel_client.Client(socket_path, timeout=60)
-
+        env = dict(private_env(root), LANG="C.UTF-8", TZ="UTC")
+        make_world(env["XDG_DATA_HOME"])
+        with Host(os.path.join(bundle, "MacOS", "quillmoss"), env) as host:
             result, (page, raw), path = run_report(bundle, env, root, DAY)
             check(result.returncode == 0 and result.stderr == "", result.stderr)
             check(result.stdout.endswith(f"Report: {path}\n"), result.stdout)
-            check_full_day(page, raw, client, result.stdout)
+            check_full_day(page, raw, host.client, result.stdout)
 
             # Bad input: an empty page that says why, and never a crash.
             for args, status, notice in (([DAMAGED], 0, "Nothing recorded for " + DAMAGED),
@@ -172,14 +126,10 @@ def main():
                       f"{args}: page {got and got[0].notice!r}")
             result, got, _ = run_report(bundle, env, root, "--colour")
             check(result.returncode == 64 and got is None, "an unknown option was accepted")
-            client.close()
-        finally:
-            host.send_signal(signal.SIGTERM)
-            host.wait(timeout=30)
+            host.stop()
         result, got, _ = run_report(bundle, env, root, DAY)
         check(result.returncode == 3 and got is None, f"without a host: {result.returncode}")
-        check(result.stderr.count("\n") == 1 and "no quillmoss host" in result.stderr,
-              result.stderr)
+        check(result.stderr.count("\n") == 1, result.stderr)
     print("ok")
     return 0
 

@@ -1,13 +1,8 @@
 #!/usr/bin/env python3
-"""The report page in a real browser: Debian's Chromium, headless, loads it and takes light,
-dark and narrow screenshots. Checks: no console message, nothing fetched from elsewhere,
-screenshots that are not blank and follow the colour scheme, bar widths that follow shares.
-
-usage: report_in_chromium.py --page PAGE.html SHOT_DIR
-       report_in_chromium.py --session BUNDLE_CONTENTS X11_TEST_CLIENT DEMO_SCRIPT WORK_DIR
-         (plays the main job's scripted session into WORK_DIR first, then checks its page)
-Exits 0 on success, 1 on failure, 77 when Chromium or the X tools are missing.
-"""
+"""The scripted session's report page in headless Chromium: no console message, nothing from
+elsewhere, bar widths that follow shares, light, dark and narrow screenshots that are drawn and
+follow the colour scheme. Exits 77 when Chromium or the X tools are missing.
+usage: report_in_chromium.py --session BUNDLE_CONTENTS X11_TEST_CLIENT DEMO_SCRIPT WORK_DIR"""
 import os
 import shutil
 import struct
@@ -23,7 +18,7 @@ SKIP = 77
 
 
 def chromium(page, root, *args):
-    """One headless run in a fresh profile and private folders; returns stderr."""
+    """One headless run in a fresh profile and private folders."""
     env = dict(os.environ, HOME=os.path.join(root, "home"),
                XDG_CACHE_HOME=os.path.join(root, "cache"),
                XDG_CONFIG_HOME=os.path.join(root, "config"))
@@ -124,24 +119,16 @@ def check_page(page, shots):
 
 
 def main(argv):
-    if shutil.which("chromium") is None:
-        print("chromium is not installed (scripts/install-deps)")
+    contents, client, demo, work = argv[2:]
+    tools = ("chromium", "Xvfb", "openbox", "xdotool", "xprop", "xset")
+    if any(shutil.which(t) is None for t in tools):
+        print("skipped: chromium or the X tools are missing (scripts/install-deps)")
         return SKIP
-    if argv[1:2] == ["--page"] and len(argv) == 4:
-        count = check_page(argv[2], argv[3])
-    elif argv[1:2] == ["--session"] and len(argv) == 6:
-        contents, client, demo, work = argv[2:]
-        if any(shutil.which(t) is None for t in ("Xvfb", "openbox", "xdotool", "xprop", "xset")):
-            print("the X tools are not installed (scripts/install-deps)")
-            return SKIP
-        session = subprocess.run([sys.executable, demo, contents, client, work],
-                                 capture_output=True, text=True, timeout=180)
-        assert session.returncode == 0, session.stdout + session.stderr
-        count = check_page(os.path.join(work, "report.html"), work)
-        assert count == 3, f"the scripted session shows {count} applications, not 3"
-    else:
-        print(__doc__.strip(), file=sys.stderr)
-        return 2
+    session = subprocess.run([sys.executable, demo, contents, client, work],
+                             capture_output=True, text=True, timeout=180)
+    assert session.returncode == 0, session.stdout + session.stderr
+    count = check_page(os.path.join(work, "report.html"), work)
+    assert count == 3, f"the scripted session shows {count} applications, not 3"
     print("ok")
     return 0
 

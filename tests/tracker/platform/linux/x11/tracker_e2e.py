@@ -1,12 +1,5 @@
 #!/usr/bin/env python3
-"""End-to-end run of the real QuillmossTracker on a private X display with openbox and bare
-test clients: switches between applications (one known by a desktop entry, one only by its
-executable, a dialog that counts for its owner), locks the screen for a stretch, stops the
-tracker with SIGTERM and checks the three day files.
-Short cases beside it: no display at start-up (status 1, one line on stderr); the last window closing
-and then the display going away under the tracker (nothing credited after the window went,
-then the final flush and saves, status 0); the X server stopped under the tracker, then
-SIGTERM (saved and gone within 2 s; the window's class "Foo#Bar" credited as "Foo_Bar").
+"""The real QuillmossTracker on a private X display with openbox and bare test clients.
     tracker_e2e.py TRACKER CLIENT [session|no-display|display-lost|frozen-server]
     tracker_e2e.py PROBE CLIENT running-apps     (the host's list of running applications)"""
 
@@ -74,8 +67,7 @@ def load_days(data_dir):
 
 
 def temporary_home(with_gamma=False):
-    """A private home for the program under test, and its usage folder. With Gamma, the only
-    desktop entry there is Gamma's, known by its StartupWMClass; no system entries."""
+    """A private home and its usage folder; with Gamma, its entry is the only one."""
     root = tempfile.mkdtemp(prefix="qm-x11-e2e-")
     atexit.register(shutil.rmtree, root, True)
     home = os.path.join(root, "home")
@@ -100,72 +92,50 @@ def no_display(tracker):
         if display:
             run_env["DISPLAY"] = display
         result = subprocess.run([tracker], env=run_env, capture_output=True, timeout=20)
-        check(result.returncode == 1, f"DISPLAY={display}: status {result.returncode}, expected 1")
         lines = result.stderr.decode().splitlines()
-        check(not result.stdout and len(lines) == 1 and "desktop session" in lines[0],
-              f"DISPLAY={display}: expected one line saying why, got {result.stderr!r}")
+        check(result.returncode == 1 and not result.stdout and len(lines) == 1,
+              f"DISPLAY={display}: status {result.returncode}, stderr {result.stderr!r}")
     check(not glob.glob(os.path.join(data_dir, "*.json")), "day files written without a display")
     print("PASS")
     return 0
 
 
-def display_lost(tracker, client):
+def ends_saved(tracker, client, frozen):
+    """The display goes away after the only window closed (nothing credited after the close),
+    or the X server stops (SIGSTOP) and the tracker gets SIGTERM: either way it saves and ends
+    with status 0, the frozen case within 2 s. The frozen window's class holds a "#", which no
+    usage key may (openbox even leaves _NET_ACTIVE_WINDOW naming a closed window)."""
     env, data_dir = temporary_home()
+    key = "Foo_Bar" if frozen else ALPHA
     with PrivateX(client) as x:
-        alpha = x.open_window("alpha", "Alpha", "Alpha")
-        x.activate(alpha)
-        daemon = start_tracker(x, tracker, env)
-        begin = time.time()
-        time.sleep(1.5)
-        # The only window closes: no application is in front any more, and nothing more is
-        # credited (openbox even leaves _NET_ACTIVE_WINDOW naming the closed window).
-        end = x.close_window(alpha)
-        time.sleep(2.0)
-        x.end_server()
-        try:
-            status = daemon.wait(10)
-        except subprocess.TimeoutExpired:
-            fail("the tracker kept running after its display went away")
-        out, err = daemon.communicate()
-    check(status == 0, f"exit status {status} after the display went away, expected 0")
-    check(not out and not err, f"the tracker printed something: {out!r} {err!r}")
-    usage, _, segments = load_days(data_dir)
-    check(set(usage) == {ALPHA}, f"usage {usage}")
-    check(abs(usage[ALPHA] - (end - begin)) <= TOLERANCE + 0.5,
-          f"{usage[ALPHA]:.2f} s credited for a {end - begin:.2f} s session")
-    check([s[0] for s in segments] == [ALPHA], f"segments {segments}")
-    print("PASS")
-    return 0
-
-
-def frozen_server(tracker, client):
-    """The X server stops (SIGSTOP) under the running tracker, which then gets SIGTERM: it must
-    save and exit within 2 s. The window's class holds a "#", which no usage key may."""
-    env, data_dir = temporary_home()
-    with PrivateX(client) as x:
-        window = x.open_window("foo", "Foo#Bar", "Foo")
+        window = x.open_window("foo", "Foo#Bar", "Foo") if frozen else x.open_window(
+            "alpha", "Alpha", "Alpha")
         x.activate(window)
         daemon = start_tracker(x, tracker, env)
         begin = time.time()
         time.sleep(1.5)
-        x.server.send_signal(signal.SIGSTOP)
-        try:
-            stop = time.time()
+        if frozen:
+            x.server.send_signal(signal.SIGSTOP)
+            end = time.time()
             daemon.send_signal(signal.SIGTERM)
-            try:
-                status = daemon.wait(2.0)
-            except subprocess.TimeoutExpired:
-                fail("the tracker did not end within 2 s of SIGTERM with its X server stopped")
+        else:
+            end = x.close_window(window)
+            time.sleep(2.0)
+            x.end_server()
+        try:
+            status = daemon.wait(2.0 if frozen else 10)
+        except subprocess.TimeoutExpired:
+            fail("the tracker did not end in time")
         finally:
-            x.server.send_signal(signal.SIGCONT)
+            if frozen:
+                x.server.send_signal(signal.SIGCONT)
         out, err = daemon.communicate()
-    check(status == 0, f"exit status {status}, expected 0")
-    check(not out and not err, f"the tracker printed something: {out!r} {err!r}")
+    check(status == 0 and not out and not err, f"status {status}, printed {out!r} {err!r}")
     usage, _, segments = load_days(data_dir)
-    check(set(usage) == {"Foo_Bar"}, f"usage {usage}")
-    check(abs(usage["Foo_Bar"] - (stop - begin)) <= TOLERANCE,
-          f"{usage['Foo_Bar']:.2f} s credited for a {stop - begin:.2f} s session")
-    check([s[0] for s in segments] == ["Foo_Bar"], f"segments {segments}")
+    check(set(usage) == {key}, f"usage {usage}")
+    check(abs(usage[key] - (end - begin)) <= TOLERANCE + (0 if frozen else 0.5),
+          f"{usage[key]:.2f} s credited for a {end - begin:.2f} s session")
+    check([s[0] for s in segments] == [key], f"segments {segments}")
     print("PASS")
     return 0
 
@@ -183,7 +153,6 @@ def running_apps(probe, client):
         out = subprocess.run([probe], env=dict(env, DISPLAY=x.display), capture_output=True,
                              text=True, timeout=20).stdout
     rows = [line.split("\t") for line in out.splitlines()]
-    print(rows)
     # The dialog is Alpha's; the bare client is known by its executable.
     check([r[0] for r in rows] == [ALPHA, GAMMA, EXE], f"identities {rows}")
     check(rows[0][1:] == ["2", "2", "ff00ff00", "Alpha one"], f"Alpha's row {rows[0]}")
@@ -210,26 +179,19 @@ def main(tracker, client):
         expected = {ALPHA: 0.0, GAMMA: 0.0, EXE: 0.0}
         stretches = []  # (key, start, end) as the driver saw them
 
-        started = time.time()
-        daemon = x.spawn([tracker], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                         env=dict(tracker_env, DISPLAY=x.display))
-        wait_until(lambda: has_socket(daemon.pid) or daemon.poll() is not None, 10, 0.005,
-                   "the tracker to connect")
+        daemon = start_tracker(x, tracker, tracker_env)
         check(daemon.poll() is None, f"the tracker exited at start-up ({daemon.returncode})")
         begin = time.time()
-        check(begin - started < 5, "the tracker took too long to start")
-
-        def stay(key, start, seconds):
-            time.sleep(seconds)
-            return key, start
 
         # Alpha at start-up, then Gamma, the dialog (Alpha's), the bare client, Alpha again.
-        key, start = stay(ALPHA, begin, 2.0)
+        key, start = ALPHA, begin
+        time.sleep(2.0)
         for window, next_key, seconds in ((gamma, GAMMA, 2.0), (dialog, ALPHA, 2.0),
                                           (bare, EXE, 2.0), (alpha, ALPHA, 1.5)):
             switched = x.activate(window)
             stretches.append((key, start, switched))
-            key, start = stay(next_key, switched, seconds)
+            key, start = next_key, switched
+            time.sleep(seconds)
         x.touch_input()
 
         # Locked: nothing is credited, even when the window in front changes behind the lock.
@@ -248,17 +210,12 @@ def main(tracker, client):
                    "the first flush tick")
         stop = time.time()
         daemon.send_signal(signal.SIGTERM)
-        try:
-            status = daemon.wait(10)
-        except subprocess.TimeoutExpired:
-            fail("the tracker did not end on SIGTERM")
+        out, err = daemon.communicate(timeout=10)
         stretches.append((key, start, stop))
-        out, err = daemon.communicate()
-        check(status == 0, f"exit status {status} after SIGTERM, expected 0")
-        check(not out and not err, f"the tracker printed something: {out!r} {err!r}")
+        check(daemon.returncode == 0 and not out and not err,
+              f"status {daemon.returncode} after SIGTERM, printed {out!r} {err!r}")
 
     usage, activity, segments = load_days(data_dir)
-    print("usage:", usage, "segments:", segments, "activity:", activity)
     for k, s, e in stretches:
         expected[k] += e - s
 
@@ -277,10 +234,7 @@ def main(tracker, client):
               f"segment {sk} [{ss:.2f}, {se:.2f}] vs. driver's [{s:.2f}, {e:.2f}]")
         previous_end = se
 
-    # Nothing while locked: no segment reaches into the lock, and the totals lack its length.
-    for sk, ss, se in segments:
-        check(se <= lock_start + TOLERANCE or ss >= lock_end - TOLERANCE,
-              f"segment {sk} [{ss:.2f}, {se:.2f}] overlaps the lock [{lock_start:.2f}, {lock_end:.2f}]")
+    # Nothing while locked (the segments above lie outside the lock).
     credited = sum(usage.values())
     check(abs(credited - (stop - begin - (lock_end - lock_start))) <= 2 * TOLERANCE,
           f"{credited:.2f} s credited over a {stop - begin:.2f} s run with a "
@@ -305,8 +259,6 @@ if __name__ == "__main__":
         sys.exit(no_display(tracker_path))
     if case == "running-apps":
         sys.exit(running_apps(tracker_path, client_path))
-    if case == "frozen-server":
-        sys.exit(frozen_server(tracker_path, client_path))
-    if case == "display-lost":
-        sys.exit(display_lost(tracker_path, client_path))
+    if case in ("frozen-server", "display-lost"):
+        sys.exit(ends_saved(tracker_path, client_path, case == "frozen-server"))
     sys.exit(main(tracker_path, client_path))
