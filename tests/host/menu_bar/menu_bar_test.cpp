@@ -41,9 +41,8 @@ TEST(MenuBarTitle, NeverShowsANegativeOrBrokenTime) {
   for (double startedAt : {now + 30, std::nan(""), inf, -inf, -1e300, 1e300}) {
     EXPECT_EQ(menuBarTitle(now, startedAt, 1), title("00:00", "1")) << startedAt;
   }
-  // The largest elapsed time that fits still shows, with its hours in full.
-  EXPECT_EQ(host::elapsedWholeSeconds(0, -9223372036854774784.0), 9223372036854774784);
-  EXPECT_EQ(host::elapsedWholeSeconds(0, -9223372036854775808.0), 0);
+  // The largest elapsed time that fits still shows, with its hours in full; one more does not.
+  EXPECT_EQ(menuBarTitle(0, -9223372036854775808.0, 1), title("00:00", "1"));
   EXPECT_EQ(menuBarTitle(0, -9223372036854774784.0, 1), title("2562047788015215:13:04", "1"));
 }
 
@@ -77,15 +76,12 @@ TEST_F(MenuBarBridgeTest, StartShowsAVariableItemAndTicksEverySecondFromTheGiven
   menuBar("startTimer");
   EXPECT_TRUE(*timerRunning);
   auto& item = *statusBar.items().at(0);
-  EXPECT_EQ(item.length(), -1.0);
   // The title is set through the main queue, never inside the call.
   EXPECT_EQ(item.modelButton().titleChanges(), 0);
   loop.runPending();
   EXPECT_EQ(shownTitle(), title("00:00", "1"));
 
   menuBar("startTimer", arguments(EncodableValue(loop.time - 3598.5), EncodableValue(3)));
-  ASSERT_EQ(loop.timers.size(), 1u);
-  EXPECT_EQ(loop.timers.begin()->second.period, 1.0);
   loop.runPending();
   EXPECT_EQ(shownTitle(), title("59:58", "3"));
   loop.advance(1.0);
@@ -115,7 +111,6 @@ TEST_F(MenuBarBridgeTest, UpdatePeopleShowsAtOnceAndNothingWhileStopped) {
   menuBar("updatePeople", people(EncodableValue(4)));
   loop.runPending();
   EXPECT_TRUE(statusBar.items().empty());
-  EXPECT_TRUE(loop.timers.empty());
   EXPECT_FALSE(*timerRunning);
 
   menuBar("startTimer");
@@ -165,10 +160,8 @@ TEST_F(MenuBarBridgeTest, ClickBringsTheMainWindowBackAndKeepsTicking) {
   application.setActivationPolicy(host::ActivationPolicy::accessory);
   statusBar.items().at(0)->modelButton().click();
   EXPECT_EQ(application.activationPolicy(), host::ActivationPolicy::regular);
-  EXPECT_EQ(application.activationCount(), 1);
   EXPECT_TRUE(application.lastActivationIgnoredOthers());
   EXPECT_TRUE(mainWindow->isVisible());
-  EXPECT_EQ(mainWindow->makeKeyAndOrderFrontCount(), 1);
   loop.advance(1.0);
   EXPECT_EQ(shownTitle(), title("00:01", "1"));
 }
