@@ -67,10 +67,6 @@ class Page(html.parser.HTMLParser):
             if open_tag == tag:
                 break
 
-    def handle_startendtag(self, tag, attrs):
-        self.handle_starttag(tag, attrs)
-        self.handle_endtag(tag)
-
     def handle_data(self, data):
         if self._text_target == "name" and self._row is not None:
             self._row["name"] += data
