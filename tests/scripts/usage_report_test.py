@@ -38,11 +38,9 @@ def report(folder, *args):
 
 class UsageReport(unittest.TestCase):
     def setUp(self):
-        self.folder = tempfile.TemporaryDirectory()
-        self.path = self.folder.name
-
-    def tearDown(self):
-        self.folder.cleanup()
+        folder = tempfile.TemporaryDirectory()
+        self.addCleanup(folder.cleanup)
+        self.path = folder.name
 
     def write(self, kind, content):
         with open(os.path.join(self.path, f"{kind}_{DAY}.json"), "wb") as f:

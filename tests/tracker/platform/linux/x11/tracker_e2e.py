@@ -26,14 +26,10 @@ ALPHA, GAMMA, EXE = "Alpha", "org.example.Gamma", "x11_test_client"
 FLUSH = 5.0  # the flush period of the tracker's test build
 
 
-def fail(message):
-    print("FAIL:", message)
-    sys.exit(1)
-
-
 def check(condition, message):
     if not condition:
-        fail(message)
+        print("FAIL:", message)
+        sys.exit(1)
 
 
 def has_socket(pid):
@@ -125,7 +121,7 @@ def ends_saved(tracker, client, frozen):
         try:
             status = daemon.wait(2.0 if frozen else 10)
         except subprocess.TimeoutExpired:
-            fail("the tracker did not end in time")
+            check(False, "the tracker did not end in time")
         finally:
             if frozen:
                 x.server.send_signal(signal.SIGCONT)
