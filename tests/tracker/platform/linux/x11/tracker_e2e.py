@@ -26,10 +26,14 @@ ALPHA, GAMMA, EXE = "Alpha", "org.example.Gamma", "x11_test_client"
 FLUSH = 5.0  # the flush period of the tracker's test build
 
 
+def fail(message):
+    print("FAIL:", message)
+    sys.exit(1)
+
+
 def check(condition, message):
     if not condition:
-        print("FAIL:", message)
-        sys.exit(1)
+        fail(message)
 
 
 def has_socket(pid):
@@ -121,7 +125,7 @@ def ends_saved(tracker, client, frozen):
         try:
             status = daemon.wait(2.0 if frozen else 10)
         except subprocess.TimeoutExpired:
-            check(False, "the tracker did not end in time")
+            fail("the tracker did not end in time")
         finally:
             if frozen:
                 x.server.send_signal(signal.SIGCONT)
