@@ -1,5 +1,5 @@
-// The event loop of tests and benchmarks, driven by hand: posted tasks run only in runPending(), timers fire only as
-// advance() moves virtual time, signals arrive through raise().
+// The event loop of tests and benchmarks, driven by hand: posted tasks run only in runPending(),
+// timers fire only as advance() moves virtual time, signals arrive through raise().
 #pragma once
 
 #include <algorithm>

@@ -6,9 +6,9 @@
 #include <memory>
 #include <optional>
 
+#include "core/event_loop.h"
 #include "engine/plugin_registrar.h"
 #include "platform/application.h"
-#include "core/event_loop.h"
 #include "platform/status_bar.h"
 #include "platform/wall_clock.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/bundle.h"
 #include "core/error.h"
+#include "platform/bundle.h"
 
 namespace quillmoss::host {
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/error.h"
 #include "engine/method_call.h"
 #include "engine/method_result.h"
 #include "engine/plugin_registrar.h"
@@ -16,7 +17,6 @@
 #include "platform/bundle.h"
 #include "platform/process_runner.h"
 #include "platform/task_queue.h"
-#include "core/error.h"
 
 namespace quillmoss::host {
 

@@ -5,10 +5,10 @@
 #include <memory>
 #include <vector>
 
-#include "platform/linux/app_model/model_window.h"
+#include "core/event_loop.h"
 #include "platform/application.h"
 #include "platform/application_delegate.h"
-#include "core/event_loop.h"
+#include "platform/linux/app_model/model_window.h"
 
 namespace quillmoss::appkit_model {
 
