@@ -60,9 +60,9 @@ struct Loaded {
 // of up to 290 bytes on average; real keys (an identifier, a "#" and a domain) are a third of it.
 inline constexpr std::uintmax_t kMaxDayFileBytes = 64u << 20;
 
-// Shape-checked parsing of a whole file's text. Elements shorter than their format are dropped.
-// Anything simdjson refuses (bad UTF-8, numbers out of range, nesting deeper than 64) and
-// repeated names in the usage object make the text Unusable.
+// Shape-checked parsing of a whole file's text. Elements are kept as the file holds them, whatever
+// their length. Anything simdjson refuses (bad UTF-8, numbers out of range, nesting deeper than 64)
+// and repeated names in the usage object make the text Unusable.
 Loaded<UsageMap> parseUsage(std::string_view text);
 Loaded<ActivityList> parseActivity(std::string_view text);
 Loaded<SegmentList> parseSegments(std::string_view text);

@@ -196,8 +196,7 @@ Loaded<ActivityList> activityFrom(const PaddedBytes& bytes) {
       if (!isNumber(number)) return unusable<ActivityList>();
       interval.push_back(numberOf(number));
     }
-    // Shorter elements have no end to extend; they are left out.
-    if (interval.size() >= 2) activity.push_back(std::move(interval));
+    activity.push_back(std::move(interval));
   }
   return loaded(std::move(activity));
 }
@@ -213,8 +212,6 @@ Loaded<SegmentList> segmentsFrom(const PaddedBytes& bytes) {
   for (element item : array) {
     simdjson::dom::array entries;
     if (item.get_array().get(entries) != simdjson::SUCCESS) return unusable<SegmentList>();
-    // Shorter elements lack a key or an end; they are left out.
-    if (entries.size() < 3) continue;
     Segment segment;
     segment.reserve(entries.size());
     for (element entry : entries) segment.push_back(toJsonValue(entry));

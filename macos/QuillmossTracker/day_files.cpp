@@ -2,6 +2,7 @@
 #include "day_files.h"
 
 #include <cmath>
+#include <cstddef>
 #include <ctime>
 #include <optional>
 
@@ -29,6 +30,14 @@ template <typename T>
 T keepUsable(TrackerState& state, const std::filesystem::path& file, daily::Loaded<T> loaded) {
   if (loaded.status == daily::LoadStatus::Unusable) state.damagedFiles.insert(file);
   return std::move(loaded.value);
+}
+
+// Merging extends the last element, reading an interval's end and a segment's key and end;
+// shorter elements can only come from a damaged file and are left out of the tracker's day.
+template <typename List>
+List withoutShortElements(List list, std::size_t length) {
+  std::erase_if(list, [length](const auto& element) { return element.size() < length; });
+  return list;
 }
 
 }  // namespace
@@ -63,9 +72,11 @@ DayData loadDay(TrackerState& state, const std::string& day) {
   const auto usageFile = usageURL(state, day);
   data.usage = keepUsable(state, usageFile, daily::loadUsage(usageFile));
   const auto activityFile = activityURL(state, day);
-  data.activity = keepUsable(state, activityFile, daily::loadActivity(activityFile));
+  data.activity =
+      withoutShortElements(keepUsable(state, activityFile, daily::loadActivity(activityFile)), 2);
   const auto segmentsFile = segmentsURL(state, day);
-  data.segments = keepUsable(state, segmentsFile, daily::loadSegments(segmentsFile));
+  data.segments =
+      withoutShortElements(keepUsable(state, segmentsFile, daily::loadSegments(segmentsFile)), 3);
   return data;
 }
 

@@ -23,18 +23,17 @@ TEST(Shapes, UsageIsAnObjectOfNumbersReadAsDoubles) {
   EXPECT_EQ(parseUsage(" {} ").status, LoadStatus::Loaded);
 }
 
-TEST(Shapes, ShortElementsAreDroppedAndTheRestKeptAsRead) {
-  auto activity = parseActivity("[[1.0,2.0],[3.0],[],[4,5,6],[7.5,8.5]]");
+TEST(Shapes, ElementsAreKeptAsTheFileHoldsThem) {
+  auto activity = parseActivity("[[1.0,2.0],[3.0],[],[4,5,6]]");
   ASSERT_EQ(activity.status, LoadStatus::Loaded);
-  EXPECT_EQ(activity.value, (ActivityList{{1.0, 2.0}, {4.0, 5.0, 6.0}, {7.5, 8.5}}));
-  auto onlyShort = parseActivity("[[1.0],[]]");
-  EXPECT_EQ(onlyShort.status, LoadStatus::Loaded);
-  EXPECT_TRUE(onlyShort.value.empty());
+  EXPECT_EQ(activity.value, (ActivityList{{1.0, 2.0}, {3.0}, {}, {4.0, 5.0, 6.0}}));
 
   auto r = parseSegments(R"([["k",1,2.5],["k",1],[],[null,true,"x"],["k",1,2,{"b":1,"a":[2.0]}]])");
   ASSERT_EQ(r.status, LoadStatus::Loaded);
   SegmentList expected{
       {std::string("k"), std::int64_t{1}, 2.5},
+      {std::string("k"), std::int64_t{1}},
+      {},
       {nullptr, true, std::string("x")},
       {std::string("k"), std::int64_t{1}, std::int64_t{2},
        JsonObject{{"b", std::int64_t{1}}, {"a", JsonArray{2.0}}}},

@@ -33,22 +33,25 @@ class QueryTest : public ::testing::Test {
   const EncodableValue emptyList = EncodableList{};
 };
 
+// Elements shorter than their format are the tracker's concern; the UI gets what the file holds.
 TEST_F(QueryTest, UsageAndActivityIntegersAreAnsweredAsDoubles) {
   write("usage_2026-12-06.json", R"({"com.x":12})");
-  write("activity_2026-12-06.json", "[[1765000000,1765000060.25]]");
+  write("activity_2026-12-06.json", "[[1765000000,1765000060.25],[3],[]]");
   EXPECT_EQ(ask(DayQuery::Usage), EncodableValue(EncodableMap{{"com.x", 12.0}}));
   EXPECT_EQ(ask(DayQuery::Activity),
-            EncodableValue(EncodableList{EncodableList{1765000000.0, 1765000060.25}}));
+            EncodableValue(EncodableList{EncodableList{1765000000.0, 1765000060.25},
+                                         EncodableList{3.0}, EncodableList{}}));
 }
 
 TEST_F(QueryTest, SegmentsPassThroughWithIntegersKeptAsIntegers) {
   write(
       "segments_2026-12-06.json",
-      R"([["com.a",1765000000,1765000010.5,-2],["com.b",2.0,9007199254740993,{"x":[true,null]}]])");
+      R"([["com.a",1765000000,1765000010.5,-2],["com.b",2.0,9007199254740993,{"x":[true,null]}],["c",1]])");
   const EncodableValue expected = EncodableList{
       EncodableList{"com.a", std::int32_t{1765000000}, 1765000010.5, std::int32_t{-2}},
       EncodableList{"com.b", 2.0, std::int64_t{9007199254740993},
-                    EncodableMap{{"x", EncodableList{true, EncodableValue()}}}}};
+                    EncodableMap{{"x", EncodableList{true, EncodableValue()}}}},
+      EncodableList{"c", std::int32_t{1}}};
   EXPECT_EQ(ask(DayQuery::Segments), expected);
 }
 
