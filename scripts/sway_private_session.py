@@ -8,12 +8,11 @@ import json
 import os
 import pwd
 import shutil
-import signal
 import subprocess
 import tempfile
 import time
 
-from x11_private_session import SessionError, wait_until
+from private_session import PrivateSession, SessionError, wait_until
 
 USER = "qmwayland"
 
@@ -32,14 +31,13 @@ def session_user():
     return entry.pw_uid, entry.pw_gid, entry.pw_dir
 
 
-class PrivateSway:
+class PrivateSway(PrivateSession):
     def __init__(self, with_bus=False):
         for tool in ("sway", "swaymsg", "foot", "dbus-daemon"):
             if shutil.which(tool) is None:
                 raise SessionError(f"{tool} is not installed (scripts/install-deps)")
         self.uid, self.gid, self.home = session_user()
         self.with_bus = with_bus
-        self.processes = []
         self.apps = {}
         # The runtime folder holds the sockets and everything the session user must read or
         # write (the copied programs, the homes of the programs under test).
@@ -48,10 +46,10 @@ class PrivateSway:
         os.makedirs(self.runtime, mode=0o700)
         os.chmod(self.root, 0o755)
         self.give(self.runtime)
-        self.env = {"PATH": "/usr/local/bin:/usr/bin:/bin", "HOME": self.home,
-                    "XDG_RUNTIME_DIR": self.runtime, "LANG": "C.UTF-8",
-                    "WLR_BACKENDS": "headless", "WLR_RENDERER": "pixman",
-                    "WLR_LIBINPUT_NO_DEVICES": "1"}
+        super().__init__({"PATH": "/usr/local/bin:/usr/bin:/bin", "HOME": self.home,
+                          "XDG_RUNTIME_DIR": self.runtime, "LANG": "C.UTF-8",
+                          "WLR_BACKENDS": "headless", "WLR_RENDERER": "pixman",
+                          "WLR_LIBINPUT_NO_DEVICES": "1"})
 
     def give(self, path):
         """Hands a file or folder (and what is in it) to the session user."""
@@ -78,48 +76,20 @@ class PrivateSway:
         self.give(path)
         return path
 
-    # --- lifetime -------------------------------------------------------------------------
-    def __enter__(self):
-        try:
-            if self.with_bus:
-                self._start_bus()
-            self._start_sway()
-        except BaseException:
-            self.close()
-            raise
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
+    def _start(self):
+        if self.with_bus:
+            self._start_bus()
+        self._start_sway()
 
     def close(self):
-        for process in reversed(self.processes):
-            self.stop(process)
-        self.processes.clear()
+        super().close()
         shutil.rmtree(self.root, ignore_errors=True)
 
-    def stop(self, process, sig=signal.SIGTERM, timeout=5):
-        if process.poll() is None:
-            process.send_signal(sig)
-            try:
-                process.wait(timeout)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
-        for stream in (process.stdin, process.stdout, process.stderr):
-            if stream:
-                stream.close()
-
-    def spawn(self, args, **kwargs):
-        kwargs.setdefault("stdout", subprocess.DEVNULL)
-        kwargs.setdefault("stderr", subprocess.DEVNULL)
-        kwargs.setdefault("env", self.env)
+    def _as_session_user(self, kwargs):
         if os.geteuid() == 0:
             kwargs.update(user=self.uid, group=self.gid, extra_groups=[])
         kwargs.setdefault("cwd", self.runtime)
-        process = subprocess.Popen(args, **kwargs)
-        self.processes.append(process)
-        return process
+        return kwargs
 
     def _start_bus(self):
         bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile",
@@ -149,16 +119,6 @@ class PrivateSway:
                    "sway's IPC")
 
     # --- driving --------------------------------------------------------------------------
-    def run(self, args, check=True):
-        kwargs = {}
-        if os.geteuid() == 0:
-            kwargs.update(user=self.uid, group=self.gid, extra_groups=[])
-        result = subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=10,
-                                cwd=self.runtime, **kwargs)
-        if check and result.returncode != 0:
-            raise SessionError(f"{' '.join(args)} failed: {result.stderr.strip()}")
-        return result.stdout
-
     def windows(self):
         """(app_id, focused) of every window, in tree order."""
         found = []

@@ -5,84 +5,29 @@ guesses; every process it starts is ended when the session closes."""
 import os
 import select
 import shutil
-import signal
 import subprocess
 import time
+
+from private_session import PrivateSession, SessionError, wait_until  # noqa: F401
 
 
 TOOLS = ("Xvfb", "openbox", "xdotool", "xset", "xprop")
 
 
-class SessionError(RuntimeError):
-    pass
-
-
-def missing_tools():
-    return [tool for tool in TOOLS if shutil.which(tool) is None]
-
-
-def wait_until(condition, timeout, interval=0.02, what="condition"):
-    """The condition's first true value; SessionError after timeout seconds."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value:
-            return value
-        if time.monotonic() >= deadline:
-            raise SessionError(f"timed out waiting for {what}")
-        time.sleep(interval)
-
-
-class PrivateX:
+class PrivateX(PrivateSession):
     def __init__(self, client_path=None, env=None, width=1024, height=768):
         if missing_tools():
             raise SessionError(f"{', '.join(missing_tools())} missing (scripts/install-deps)")
+        super().__init__(dict(os.environ if env is None else env))
         self.client_path = client_path
-        self.env = dict(os.environ if env is None else env)
         self.size = f"{width}x{height}x24"
-        self.processes = []
         self.display = None
         self.server = None
         self.clients = {}
 
-    # --- lifetime -------------------------------------------------------------------------
-    def __enter__(self):
-        try:
-            self._start_server()
-            self._start_window_manager()
-        except BaseException:
-            self.close()
-            raise
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
-
-    def close(self):
-        # Clients first, the server last, so nothing complains about a vanished display.
-        for process in reversed(self.processes):
-            self.stop(process)
-        self.processes.clear()
-
-    def stop(self, process, sig=signal.SIGTERM, timeout=5):
-        if process.poll() is None:
-            process.send_signal(sig)
-            try:
-                process.wait(timeout)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
-        for stream in (process.stdout, process.stderr):
-            if stream:
-                stream.close()
-
-    def spawn(self, args, **kwargs):
-        kwargs.setdefault("stdout", subprocess.DEVNULL)
-        kwargs.setdefault("stderr", subprocess.DEVNULL)
-        kwargs.setdefault("env", self.env)
-        process = subprocess.Popen(args, **kwargs)
-        self.processes.append(process)
-        return process
+    def _start(self):
+        self._start_server()
+        self._start_window_manager()
 
     def end_server(self):
         """Ends the X server under its clients, as a session that ends does."""
@@ -121,12 +66,6 @@ class PrivateX:
                    10, 0.05, "the window manager")
 
     # --- driving --------------------------------------------------------------------------
-    def run(self, args, check=True):
-        result = subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=10)
-        if check and result.returncode != 0:
-            raise SessionError(f"{' '.join(args)} failed: {result.stderr.strip()}")
-        return result.stdout
-
     def open_window(self, instance, wm_class, title, *options):
         """Starts a test client; returns its window id once the window manager manages it."""
         process = self.spawn([self.client_path, instance, wm_class, title, *options],

@@ -24,22 +24,6 @@ namespace quillmoss::host {
 
 namespace {
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-  ~FileDescriptor() { reset(); }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  void reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
-
 class SpawnActions {
  public:
   SpawnActions() { ok_ = ::posix_spawn_file_actions_init(&actions_) == 0; }
@@ -127,8 +111,8 @@ std::optional<std::string> LinuxProcessRunner::run(const std::vector<std::string
   if (endedFlag_.load()) return std::nullopt;
   int pipeEnds[2];
   if (::pipe2(pipeEnds, O_CLOEXEC) != 0) return std::nullopt;
-  FileDescriptor readEnd(pipeEnds[0]);
-  FileDescriptor writeEnd(pipeEnds[1]);
+  posix::UniqueFd readEnd(pipeEnds[0]);
+  posix::UniqueFd writeEnd(pipeEnds[1]);
 
   // stdin and stderr go to /dev/null: the child must not read the host's input, and an
   // unread stderr pipe would stall a chatty child once the pipe buffer is full.
@@ -166,7 +150,7 @@ std::optional<std::string> LinuxProcessRunner::run(const std::vector<std::string
   Child child(pid);
   writeEnd.reset();
   BackgroundQueue::BlockingWait waiting;
-  FileDescriptor exitWatch(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+  posix::UniqueFd exitWatch(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
   ::fcntl(readEnd.get(), F_SETFL, ::fcntl(readEnd.get(), F_GETFL) | O_NONBLOCK);
 
   using Clock = std::chrono::steady_clock;
