@@ -14,6 +14,10 @@ from private_session import PrivateSession, SessionError, wait_until  # noqa: F4
 TOOLS = ("Xvfb", "openbox", "xdotool", "xset", "xprop")
 
 
+def missing_tools():
+    return [tool for tool in TOOLS if shutil.which(tool) is None]
+
+
 class PrivateX(PrivateSession):
     def __init__(self, client_path=None, env=None, width=1024, height=768):
         if missing_tools():
