@@ -24,37 +24,28 @@ namespace quillmoss::host {
 
 namespace {
 
-class SpawnActions {
+// A posix_spawn options object, destroyed with its owner.
+template <typename T, int (*Init)(T*), int (*Destroy)(T*)>
+class SpawnOptions {
  public:
-  SpawnActions() { ok_ = ::posix_spawn_file_actions_init(&actions_) == 0; }
-  ~SpawnActions() {
-    if (ok_) ::posix_spawn_file_actions_destroy(&actions_);
+  SpawnOptions() { ok_ = Init(&value_) == 0; }
+  ~SpawnOptions() {
+    if (ok_) Destroy(&value_);
   }
-  SpawnActions(const SpawnActions&) = delete;
-  SpawnActions& operator=(const SpawnActions&) = delete;
-  posix_spawn_file_actions_t* get() { return &actions_; }
+  SpawnOptions(const SpawnOptions&) = delete;
+  SpawnOptions& operator=(const SpawnOptions&) = delete;
+  T* get() { return &value_; }
   bool ok() const { return ok_; }
 
  private:
-  posix_spawn_file_actions_t actions_{};
+  T value_{};
   bool ok_ = false;
 };
 
-class SpawnAttributes {
- public:
-  SpawnAttributes() { ok_ = ::posix_spawnattr_init(&attributes_) == 0; }
-  ~SpawnAttributes() {
-    if (ok_) ::posix_spawnattr_destroy(&attributes_);
-  }
-  SpawnAttributes(const SpawnAttributes&) = delete;
-  SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-  posix_spawnattr_t* get() { return &attributes_; }
-  bool ok() const { return ok_; }
-
- private:
-  posix_spawnattr_t attributes_{};
-  bool ok_ = false;
-};
+using SpawnActions = SpawnOptions<posix_spawn_file_actions_t, ::posix_spawn_file_actions_init,
+                                  ::posix_spawn_file_actions_destroy>;
+using SpawnAttributes =
+    SpawnOptions<posix_spawnattr_t, ::posix_spawnattr_init, ::posix_spawnattr_destroy>;
 
 // Owns a started child: kills its process group and reaps it unless it was reaped already.
 class Child {
