@@ -31,6 +31,10 @@ constexpr double kTrimDelaySeconds = 0.5;
 // Names and icons of applications, owning the desktop sources they come from.
 class DesktopCatalog final : public host::AppCatalog {
  public:
+  // The loop outlives the catalog; the bundle holds the script the host loads into KWin.
+  DesktopCatalog(EventLoop& loop, const std::filesystem::path& contents)
+      : running_(loop, installed_, contents / "Resources" / "kwin" / "quillmoss-windows.js") {}
+
   std::optional<std::string> appName(const std::string& key) override {
     return names_.appName(key);
   }
@@ -41,7 +45,7 @@ class DesktopCatalog final : public host::AppCatalog {
  private:
   host::XdgInstalledApplications installed_;
   host::IconTheme iconTheme_{host::iconThemeFoldersFromEnvironment};
-  host::SessionRunningWindows running_{installed_};
+  host::SessionRunningWindows running_;
   host::LinuxWorkspace workspace_{running_, installed_, iconTheme_};
   host::AppNamesAndIcons names_{workspace_};
 };
@@ -89,10 +93,11 @@ int main() {
   usage.backgroundQueue = &background;
   const auto processes = std::make_shared<host::LinuxProcessRunner>();
   usage.processes = processes;
-  usage.bundle =
+  const auto bundle =
       std::make_shared<host::LinuxBundle>(host::LinuxBundle::ofRunningExecutable().value_or(
           host::LinuxBundle(std::filesystem::path())));
-  usage.catalog = std::make_shared<DesktopCatalog>();
+  usage.bundle = bundle;
+  usage.catalog = std::make_shared<DesktopCatalog>(*loop, bundle->contents());
 
   host::ShellEnvironment environment{
       &application, host::FlutterProject{&messenger},

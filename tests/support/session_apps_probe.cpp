@@ -9,7 +9,8 @@ int main() {
   using namespace quillmoss::host;
   XdgInstalledApplications installed;
   IconTheme iconTheme(iconThemeFoldersFromEnvironment());
-  SessionRunningWindows running(installed);
+  const auto loop = quillmoss::makeEventLoop();
+  SessionRunningWindows running(*loop, installed, {});
   LinuxWorkspace workspace(running, installed, iconTheme);
   for (const RunningApplication& app : workspace.runningApplications()) {
     std::printf("%s\t%s\t%s\n", app.bundleIdentifier.value_or("").c_str(),

@@ -1,25 +1,33 @@
 // The running windows of whichever session the host runs in.
 #pragma once
 
-#include "linux_desktop/wayland_windows.h"
+#include <filesystem>
+#include <memory>
+
+#include "core/event_loop.h"
+#include "platform/linux/wayland/shell_windows.h"
 #include "platform/linux/x11/running_windows.h"
 
 namespace quillmoss::host {
 
-// The toplevels of the Wayland compositor named by $WAYLAND_DISPLAY when it lists them
-// (wlroots compositors), else the X display's windows, asked on every call. Wayland has no
-// window icons, so those applications' icons come from their entries.
+// In a Wayland session, the toplevels of a compositor that lists them (wlroots), else the
+// windows KWin or GNOME Shell reports (the shell is reached at the first call and again
+// whenever it went away); elsewhere the X display's windows. Asked on every call. Wayland has
+// no window icons, so those applications' icons come from their entries.
 class SessionRunningWindows : public RunningWindows {
  public:
-  // The installed applications must outlive this object.
-  explicit SessionRunningWindows(InstalledApplications& installed) : installed_(installed) {}
-  std::vector<desktop::RunningWindow> list() override {
-    if (auto windows = desktop::listWaylandApplications(installed_.index())) return *windows;
-    return desktop::listRunningApplications(installed_.index());
-  }
+  // The loop and the installed applications outlive this object; kwinScript is the script the
+  // host loads into KWin.
+  SessionRunningWindows(EventLoop& loop, InstalledApplications& installed,
+                        std::filesystem::path kwinScript)
+      : loop_(loop), installed_(installed), kwinScript_(std::move(kwinScript)) {}
+  std::vector<desktop::RunningWindow> list() override;
 
  private:
+  EventLoop& loop_;
   InstalledApplications& installed_;
+  std::filesystem::path kwinScript_;
+  std::unique_ptr<ShellWindows> shell_;
 };
 
 }  // namespace quillmoss::host

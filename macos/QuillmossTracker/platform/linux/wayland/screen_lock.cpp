@@ -9,12 +9,15 @@
 namespace quillmoss::tracker {
 namespace {
 
+using desktop::callSync;
+using desktop::VariantPtr;
+
 constexpr char kFreedesktop[] = "org.freedesktop.ScreenSaver";
 constexpr char kGnome[] = "org.gnome.ScreenSaver";
 constexpr char kLogind[] = "org.freedesktop.login1";
 
 bool screenSaverActive(GDBusConnection* bus, const char* name, const char* path) {
-  if (!nameHasOwner(bus, name)) return false;
+  if (!desktop::nameHasOwner(bus, name)) return false;
   auto reply = callSync(bus, name, path, name, "GetActive", nullptr, "(b)");
   if (!reply) return false;
   gboolean active = FALSE;

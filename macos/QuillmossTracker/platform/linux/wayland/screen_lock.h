@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/linux/wayland/dbus.h"
+#include "linux_desktop/dbus.h"
 
 namespace quillmoss::tracker {
 
@@ -31,7 +31,7 @@ class ScreenLock {
 
   std::function<void(bool)> changed_;
   bool logindLocked_ = false, freedesktopActive_ = false, gnomeActive_ = false;
-  std::vector<SignalSubscription> subscriptions_;
+  std::vector<desktop::SignalSubscription> subscriptions_;
 };
 
 }  // namespace quillmoss::tracker

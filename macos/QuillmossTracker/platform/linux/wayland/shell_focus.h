@@ -10,7 +10,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/linux/wayland/dbus.h"
+#include "linux_desktop/dbus.h"
+#include "linux_desktop/shell_scripts.h"
 
 namespace quillmoss::tracker {
 
@@ -31,16 +32,8 @@ class ShellFocus {
   virtual ~ShellFocus() = default;
 };
 
-// The bus name the tracker owns for KWin's calls, its object and interface.
-inline constexpr char kTrackerBusName[] = "com.velbrook.quillmoss.Tracker";
-inline constexpr char kTrackerObjectPath[] = "/com/velbrook/quillmoss/Tracker";
-inline constexpr char kKWinPluginName[] = "quillmoss-activations";
-// The GNOME Shell extension's bus name, object and interface.
-inline constexpr char kGnomeFocusBusName[] = "com.velbrook.quillmoss.FocusedWindow";
-inline constexpr char kGnomeFocusObjectPath[] = "/com/velbrook/quillmoss/FocusedWindow";
-
-// Owns kTrackerBusName, loads and starts the script in KWin (unloaded again on destruction) and
-// hands each of its reports, from KWin's connection only, to `handler`. nullptr when KWin is
+// Owns the tracker's bus name, loads and starts the script in KWin (unloaded again on destruction)
+// and hands each of its reports, from KWin's connection only, to `handler`. nullptr when KWin is
 // not on the bus or refuses the script. The bus outlives the result.
 std::unique_ptr<ShellFocus> startKWinFocus(GDBusConnection* bus,
                                            const std::filesystem::path& script,

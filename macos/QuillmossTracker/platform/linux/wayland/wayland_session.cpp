@@ -8,11 +8,11 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "linux_desktop/dbus.h"
 #include "linux_desktop/desktop_entries.h"
+#include "linux_desktop/glib_context.h"
 #include "linux_desktop/identity.h"
 #include "linux_desktop/wayland_display.h"
-#include "platform/linux/wayland/dbus.h"
-#include "platform/linux/wayland/glib_context.h"
 #include "platform/linux/wayland/idle_estimate.h"
 #include "platform/linux/wayland/screen_lock.h"
 #include "platform/linux/wayland/shell_focus.h"
@@ -44,28 +44,9 @@ fs::path kwinScript() {
   return exe.parent_path().parent_path() / "Resources" / "kwin" / "quillmoss-activations.js";
 }
 
-// Without an address in the environment or a bus socket in the runtime folder, GLib would try
-// to start a bus of its own (dbus-launch); a tracker must not leave one behind.
-bool sessionBusExpected() {
-  if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address) {
-    return true;
-  }
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  std::error_code ec;
-  return runtime != nullptr && *runtime != '\0' && fs::exists(fs::path(runtime) / "bus", ec);
-}
-
-struct BusClose {
-  void operator()(GDBusConnection* bus) const {
-    g_dbus_connection_close_sync(bus, nullptr, nullptr);
-    g_object_unref(bus);
-  }
-};
-using OwnedBus = std::unique_ptr<GDBusConnection, BusClose>;
-
-OwnedBus open(GBusType type) {
-  auto bus = openBus(type);
-  return bus ? OwnedBus(bus->release()) : nullptr;
+desktop::BusPtr open(GBusType type) {
+  auto bus = desktop::openBus(type);
+  return bus ? std::move(*bus) : nullptr;
 }
 
 // The loop's watcher and the protocol listeners capture `this`; the destructor ends them all
@@ -133,8 +114,8 @@ class WaylandSession final : public DesktopSession {
   std::unique_ptr<desktop::WaylandDisplay> display_;
   desktop::DesktopEntryIndex index_;
   ActivationFilter filter_;
-  GlibContext glib_;
-  OwnedBus session_, system_;
+  desktop::GlibContext glib_;
+  desktop::BusPtr session_, system_;
   std::unique_ptr<ScreenLock> lock_;
   std::unique_ptr<ShellFocus> shell_;
   gulong closedHandler_ = 0;
@@ -156,7 +137,7 @@ class WaylandSession final : public DesktopSession {
 };
 
 bool WaylandSession::start(std::string& missing) {
-  if (sessionBusExpected()) session_ = open(G_BUS_TYPE_SESSION);
+  session_ = open(G_BUS_TYPE_SESSION);
   system_ = open(G_BUS_TYPE_SYSTEM);
 
   std::optional<std::string> front;
@@ -232,7 +213,7 @@ void WaylandSession::watchIdle() {
       return;
     }
   }
-  gnomeIdle_ = session_ && nameHasOwner(session_.get(), kGnomeIdleMonitor);
+  gnomeIdle_ = session_ && desktop::nameHasOwner(session_.get(), kGnomeIdleMonitor);
 }
 
 double WaylandSession::secondsSinceLastInput() {
@@ -243,7 +224,8 @@ double WaylandSession::secondsSinceLastInput() {
     return lastIdle_ + (now - lastIdleAt_);
   }
   if (!lost_) {
-    auto reply = callSync(session_.get(), kGnomeIdleMonitor, "/org/gnome/Mutter/IdleMonitor/Core",
+    auto reply =
+        desktop::callSync(session_.get(), kGnomeIdleMonitor, "/org/gnome/Mutter/IdleMonitor/Core",
                           kGnomeIdleMonitor, "GetIdletime", nullptr, "(t)");
     if (reply) {
       guint64 ms = 0;

@@ -1,6 +1,6 @@
 // GLib's main context run by a hand-driven loop: its timeouts become the loop's timers, sources
 // added from other threads wake the loop's descriptor watcher, and runUntil() stops on time.
-#include "platform/linux/wayland/glib_context.h"
+#include "linux_desktop/glib_context.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -13,6 +13,8 @@
 
 namespace quillmoss::tracker {
 namespace {
+
+using desktop::GlibContext;
 
 // The fake loop, with the descriptor watchers that GLib's context asks for.
 class ManualLoop : public testing::FakeEventLoop {

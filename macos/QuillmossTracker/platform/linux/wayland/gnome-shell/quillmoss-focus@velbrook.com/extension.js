@@ -1,7 +1,9 @@
 // Exports the focused window's application id, WM class and pid on the session bus as
-// com.velbrook.quillmoss.FocusedWindow, and signals each change, for QuillmossTracker.
+// com.velbrook.quillmoss.FocusedWindow, and signals each change, for QuillmossTracker; and
+// lists the windows with their titles, for quillmoss's running applications.
 import Gio from 'gi://Gio';
 import GLib from 'gi://GLib';
+import Meta from 'gi://Meta';
 import Shell from 'gi://Shell';
 import {Extension} from 'resource:///org/gnome/shell/extensions/extension.js';
 
@@ -13,6 +15,9 @@ const INTERFACE_XML = `<node>
       <arg type="s" name="appId" direction="out"/>
       <arg type="s" name="wmClass" direction="out"/>
       <arg type="i" name="pid" direction="out"/>
+    </method>
+    <method name="ListWindows">
+      <arg type="a(ssis)" name="windows" direction="out"/>
     </method>
     <signal name="FocusChanged">
       <arg type="s" name="appId"/>
@@ -46,12 +51,21 @@ export default class QuillmossFocusExtension extends Extension {
         return this._focus();
     }
 
+    // D-Bus method: the windows of every workspace, most recently used first, as the focus
+    // describes them and with their titles.
+    ListWindows() {
+        const windows = global.display.get_tab_list(Meta.TabList.NORMAL_ALL, null);
+        return windows.map(window => [...this._describe(window), window.get_title() ?? '']);
+    }
+
     _focus() {
         const window = global.display.focus_window;
-        if (!window)
-            return ['', '', 0];
+        return window ? this._describe(window) : ['', '', 0];
+    }
+
+    _describe(window) {
         // A window the shell matched to no desktop entry gets a made-up id ("window:N"); the
-        // tracker then goes by its WM class and pid instead.
+        // programs then go by its WM class and pid instead.
         const app = this._windows.get_window_app(window);
         const appId = app && !app.is_window_backed() ? app.get_id() ?? '' : '';
         return [appId, window.get_wm_class() ?? '', window.get_pid() ?? 0];

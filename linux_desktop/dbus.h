@@ -1,4 +1,4 @@
-// The few D-Bus operations the tracker needs, over GLib's GDBus. GDBus is the project's one
+// The few D-Bus operations both programs need, over GLib's GDBus. GDBus is the project's one
 // D-Bus library: GLib is already linked (gdk-pixbuf needs it), its main context can be run by
 // our loop (glib_context.h), and its GVariant checks every message's types for us; sd-bus
 // would be a second dependency doing the same.
@@ -12,7 +12,7 @@
 
 #include "core/error.h"
 
-namespace quillmoss::tracker {
+namespace quillmoss::desktop {
 
 struct GObjectUnref {
   void operator()(gpointer object) const { g_object_unref(object); }
@@ -20,16 +20,26 @@ struct GObjectUnref {
 struct GVariantUnref {
   void operator()(GVariant* value) const { g_variant_unref(value); }
 };
-using BusPtr = std::unique_ptr<GDBusConnection, GObjectUnref>;
+struct BusClose {
+  void operator()(GDBusConnection* bus) const {
+    g_dbus_connection_close_sync(bus, nullptr, nullptr);
+    g_object_unref(bus);
+  }
+};
+using BusPtr = std::unique_ptr<GDBusConnection, BusClose>;
 using VariantPtr = std::unique_ptr<GVariant, GVariantUnref>;
 
 inline constexpr char kDBusErrorDomain[] = "org.freedesktop.DBus";
 // Calls at start-up and the idle-time query wait at most this long for a reply.
 inline constexpr int kDBusCallTimeoutMs = 1000;
 
-// A private connection to the session or system bus; closed when the pointer goes.
+// A private connection to the session or system bus; closed when the pointer goes. Without a
+// session bus address in the environment or a bus socket in the runtime folder, GLib would
+// start a bus of its own (dbus-launch) that outlives us: then there is no session bus.
 Expected<BusPtr> openBus(GBusType type);
 bool nameHasOwner(GDBusConnection* bus, const char* name);
+// The unique name of the connection that owns `name`; nullopt when none does.
+std::optional<std::string> nameOwner(GDBusConnection* bus, const char* name);
 // A method call that waits for its reply; the reply's type must be replyType.
 Expected<VariantPtr> callSync(GDBusConnection* bus, const char* name, const char* path,
                               const char* interface, const char* method, GVariant* arguments,
@@ -52,4 +62,4 @@ class SignalSubscription {
   guint id_ = 0;
 };
 
-}  // namespace quillmoss::tracker
+}  // namespace quillmoss::desktop

@@ -1,9 +1,11 @@
 // GDBus helpers; see dbus.h.
-#include "platform/linux/wayland/dbus.h"
+#include "linux_desktop/dbus.h"
 
+#include <cstdlib>
+#include <filesystem>
 #include <utility>
 
-namespace quillmoss::tracker {
+namespace quillmoss::desktop {
 namespace {
 
 Error fromGError(GError* error) {
@@ -13,9 +15,22 @@ Error fromGError(GError* error) {
   return result;
 }
 
+bool sessionBusExpected() {
+  if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address) {
+    return true;
+  }
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  std::error_code ec;
+  return runtime != nullptr && *runtime != '\0' &&
+         std::filesystem::exists(std::filesystem::path(runtime) / "bus", ec);
+}
+
 }  // namespace
 
 Expected<BusPtr> openBus(GBusType type) {
+  if (type == G_BUS_TYPE_SESSION && !sessionBusExpected()) {
+    return Error{kDBusErrorDomain, 0, "no session bus"};
+  }
   GError* error = nullptr;
   gchar* address = g_dbus_address_get_for_bus_sync(type, nullptr, &error);
   if (address == nullptr) return fromGError(error);
@@ -48,6 +63,15 @@ bool nameHasOwner(GDBusConnection* bus, const char* name) {
   gboolean owned = FALSE;
   g_variant_get(reply->get(), "(b)", &owned);
   return owned;
+}
+
+std::optional<std::string> nameOwner(GDBusConnection* bus, const char* name) {
+  auto reply = callSync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                        "org.freedesktop.DBus", "GetNameOwner", g_variant_new("(s)", name), "(s)");
+  if (!reply) return std::nullopt;
+  const gchar* owner = nullptr;
+  g_variant_get(reply->get(), "(&s)", &owner);
+  return std::string(owner);
 }
 
 bool requestName(GDBusConnection* bus, const char* name) {
@@ -84,4 +108,4 @@ SignalSubscription& SignalSubscription::operator=(SignalSubscription&& other) no
   return *this;
 }
 
-}  // namespace quillmoss::tracker
+}  // namespace quillmoss::desktop

@@ -1,9 +1,9 @@
-// GLib's main context driven by the tracker's loop; see glib_context.h.
-#include "platform/linux/wayland/glib_context.h"
+// GLib's main context driven by the program's loop; see glib_context.h.
+#include "linux_desktop/glib_context.h"
 
 #include <poll.h>
 
-namespace quillmoss::tracker {
+namespace quillmoss::desktop {
 
 // Between two turns the context is always prepared and queried, as g_main_context_iteration()
 // leaves it while it polls.
@@ -95,4 +95,4 @@ void GlibContext::turn(int waitMs) {
   prepare();
 }
 
-}  // namespace quillmoss::tracker
+}  // namespace quillmoss::desktop

@@ -1,4 +1,4 @@
-// A GMainContext of our own, run by the tracker's loop: its descriptors are watched by the loop
+// A GMainContext of our own, run by the program's loop: its descriptors are watched by the loop
 // and its next timeout is one of the loop's timers, so GDBus signals and method calls arrive on
 // the loop's thread without a thread of ours. (GDBus itself reads the socket on GLib's worker
 // thread and wakes this context through its event descriptor.) Pushed as the thread-default
@@ -14,7 +14,7 @@
 
 #include "core/event_loop.h"
 
-namespace quillmoss::tracker {
+namespace quillmoss::desktop {
 
 // Its loop watchers and timers capture `this`; the destructor removes them all.
 class GlibContext {
@@ -46,4 +46,4 @@ class GlibContext {
   gint nextTimeoutMs_ = -1;
 };
 
-}  // namespace quillmoss::tracker
+}  // namespace quillmoss::desktop
