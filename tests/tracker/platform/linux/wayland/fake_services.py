@@ -10,6 +10,7 @@
     fake_services.py gnome APPID CLASS PID
                                   the Quillmoss GNOME Shell extension and Mutter's idle monitor.
                                   stdin: focus APPID CLASS PID | none | idle MILLISECONDS
+Both also list WINDOWS for the host (KWin: when the host's script starts); stdin: retitle.
 Prints "ready" once its names are owned, then one line per call it receives or makes. Run with
 Debian's python3 (it needs python3-gi)."""
 
@@ -25,6 +26,11 @@ TRACKER = ("com.velbrook.quillmoss.Tracker", "/com/velbrook/quillmoss/Tracker",
 FOCUS_PATH = "/com/velbrook/quillmoss/FocusedWindow"
 SESSION_PATH = "/org/freedesktop/login1/session/_31"
 FOCUS_IFACE = "com.velbrook.quillmoss.FocusedWindow"
+HOST = ("com.velbrook.quillmoss.Host", "/com/velbrook/quillmoss/Host",
+        "com.velbrook.quillmoss.Windows")
+# The windows the shell shows: app id, WM class, pid, title.
+WINDOWS = [["org.example.E2E.desktop", "e2e", 0, "draft - E2E Editor"],
+           ["", "e2etool", 0, "Tool Window"], ["", "e2etool", 0, "Other tool window"]]
 
 XML = {
     "screensaver": """<node><interface name="org.freedesktop.ScreenSaver">
@@ -39,6 +45,7 @@ XML = {
     "gnome": f"""<node><interface name="{FOCUS_IFACE}">
         <method name="GetFocus"><arg type="s" direction="out"/><arg type="s" direction="out"/>
           <arg type="i" direction="out"/></method>
+        <method name="ListWindows"><arg type="a(ssis)" direction="out"/></method>
         <signal name="FocusChanged"><arg type="s"/><arg type="s"/><arg type="i"/></signal>
         </interface></node>""",
     "manager": """<node><interface name="org.freedesktop.login1.Manager">
@@ -104,13 +111,16 @@ class Fake:
         elif method == "start":
             invocation.return_value(None)
             # The script reports the window in front as it starts.
-            GLib.idle_add(lambda: self.report(self.bus, self.focus) and False)
+            hosts = self.script[1] == "quillmoss-windows"
+            GLib.idle_add(lambda: (self.list() if hosts else self.report(self.bus, self.focus)) and False)
         elif method == "unloadScript":
             invocation.return_value(GLib.Variant("(b)", (self.script is not None,)))
             self.script = None
         elif method == "GetFocus":
             appid, cls, pid = self.focus
             invocation.return_value(GLib.Variant("(ssi)", (appid, cls, int(pid or 0))))
+        elif method == "ListWindows":
+            invocation.return_value(GLib.Variant("(a(ssis))", (WINDOWS,)))
         elif method == "GetIdletime":
             invocation.return_value(GLib.Variant("(t)", (self.idle_ms,)))
 
@@ -122,6 +132,13 @@ class Fake:
             say("reported", *focus)
         except GLib.Error as error:
             say("refused", error.message)
+
+    def list(self):
+        """The host's KWin script's call."""
+        text = "\n".join("\t".join(map(str, w)) for w in WINDOWS)
+        self.bus.call_sync(*HOST, "WindowsChanged", GLib.Variant("(s)", (text,)), None,
+                           Gio.DBusCallFlags.NONE, 5000, None)
+        say("listed")
 
     def command(self, fd, condition):
         line = sys.stdin.readline()
@@ -156,6 +173,9 @@ class Fake:
                 address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
                 Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
             self.report(other, rest)
+        elif verb == "retitle":
+            WINDOWS[1][3] = "Renamed"
+            self.list() if self.script else say("listed")
         elif verb == "idle":
             self.idle_ms = int(words[1])
             say("idle", self.idle_ms)
