@@ -33,20 +33,44 @@ Bytes bytesOf(const std::string& s) {
   return Bytes(s.begin(), s.end());
 }
 
+// `count` argument-less calls on `channel`, numbered from 1, in one buffer.
+Bytes calls(const char* channel, std::uint32_t count) {
+  Bytes frames;
+  for (std::uint32_t id = 1; id <= count; ++id) appendRequestFrame(frames, id, channel, nullptr, 0);
+  return frames;
+}
+
+// The next reply on `client`; request id 0 when none came.
+EngineResponse nextReply(EngineClient& client) {
+  EngineResponse response;
+  return client.receive(response, kWaitMs) == Status::kOk ? response : EngineResponse{};
+}
+
+// "echo" answers "echo:" and the message, "hold" keeps its reply in held_, "big" answers big_.
 class SocketMessengerTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    socketPath_ = dir_.string() + "/quillmoss/engine.sock";
-    messenger_ = std::make_unique<SocketMessenger>(loop_.loop());
-    auto listening = messenger_->listen(socketPath_);
-    ASSERT_TRUE(listening) << listening.error().message;
-    // Echoes the message back, prefixed with "echo:".
+  void SetUp() override { listen({}); }
+  // A messenger held to these limits in place of the current one; before the loop starts.
+  void listen(SocketMessenger::Limits limits) {
+    messenger_.reset();
+    messenger_ = std::make_unique<SocketMessenger>(loop_.loop(), limits);
+    ASSERT_TRUE(messenger_->listen(socketPath_));
     messenger_->setMessageHandler(
         "echo", [](const std::uint8_t* data, std::size_t size, BinaryReply reply) {
           Bytes out = bytesOf("echo:");
           out.insert(out.end(), data, data + size);
           reply(out.data(), out.size());
         });
+    messenger_->setMessageHandler("hold",
+                                  [this](const std::uint8_t*, std::size_t, BinaryReply reply) {
+                                    ++handled_;
+                                    held_.push_back(std::move(reply));
+                                  });
+    messenger_->setMessageHandler("big",
+                                  [this](const std::uint8_t*, std::size_t, BinaryReply reply) {
+                                    ++handled_;
+                                    reply(big_.data(), big_.size());
+                                  });
   }
   void TearDown() override {
     loop_.stop();
@@ -55,19 +79,16 @@ class SocketMessengerTest : public ::testing::Test {
 
   std::unique_ptr<EngineClient> connect() {
     auto client = EngineClient::connect(socketPath_);
-    EXPECT_TRUE(client) << (client ? "" : client.error().message);
     return client ? std::move(*client) : nullptr;
   }
   // The echo of `text` comes back on `client`.
   void expectEcho(EngineClient& client, std::uint32_t id, const std::string& text) {
     const Bytes message = bytesOf(text);
     ASSERT_TRUE(client.sendRequest(id, "echo", message.data(), message.size()));
-    EngineResponse response;
-    ASSERT_EQ(client.receive(response, kWaitMs), Status::kOk);
+    const EngineResponse response = nextReply(client);
     EXPECT_EQ(response.requestId, id);
     EXPECT_EQ(response.reply, bytesOf("echo:" + text));
   }
-
   // Polls a condition on the loop's thread until it holds or ten seconds pass.
   template <typename Predicate>
   bool waitOnLoop(Predicate predicate) {
@@ -78,43 +99,24 @@ class SocketMessengerTest : public ::testing::Test {
     }
     return false;
   }
-  // A messenger held to these limits in place of the default one; before the loop starts.
-  void restartWith(SocketMessenger::Limits limits) {
-    messenger_.reset();
-    messenger_ = std::make_unique<SocketMessenger>(loop_.loop(), limits);
-    ASSERT_TRUE(messenger_->listen(socketPath_));
-    messenger_->setMessageHandler("hold",
-                                  [this](const std::uint8_t*, std::size_t, BinaryReply reply) {
-                                    ++handled_;
-                                    held_.push_back(std::move(reply));
-                                  });
-    messenger_->setMessageHandler(
-        "echo", [](const std::uint8_t* data, std::size_t size, BinaryReply reply) {
-          Bytes out = bytesOf("echo:");
-          out.insert(out.end(), data, data + size);
-          reply(out.data(), out.size());
-        });
+  int handledSoFar() {
+    return loop_.onLoop([&] { return handled_; });
   }
-  // Answers the held calls on the loop's thread.
-  void answerHeld() {
-    loop_.onLoop([&] {
-      auto replies = std::move(held_);
-      held_.clear();
-      for (auto& reply : replies) reply(reinterpret_cast<const std::uint8_t*>("ok"), 2);
-      return 0;
-    });
-  }
-  bool waitForConnections(std::size_t count) {
-    return waitOnLoop([&] { return messenger_->connectionCount() == count; });
+  // Answers the held calls. On the loop's thread.
+  void answerHeld(const char* text) {
+    auto replies = std::move(held_);
+    held_.clear();
+    for (auto& reply : replies) reply(reinterpret_cast<const std::uint8_t*>(text), 2);
   }
 
   TempDir dir_;
   LoopThread loop_;
-  std::string socketPath_;
+  std::string socketPath_ = dir_.string() + "/quillmoss/engine.sock";
   std::unique_ptr<SocketMessenger> messenger_;
   // Touched by handlers on the loop's thread; members so they outlive the loop in every case.
   std::vector<BinaryReply> held_;
   int handled_ = 0;
+  Bytes big_;
 };
 
 TEST_F(SocketMessengerTest, RepliesFromWorkerThreadsInAnyOrderAndDroppedRepliesArrive) {
@@ -138,8 +140,7 @@ TEST_F(SocketMessengerTest, RepliesFromWorkerThreadsInAnyOrderAndDroppedRepliesA
     ASSERT_TRUE(client->sendRequest(id, "work", message.data(), message.size()));
   }
   for (int i = 0; i < 40; ++i) {
-    EngineResponse response;
-    ASSERT_EQ(client->receive(response, kWaitMs), Status::kOk);
+    const EngineResponse response = nextReply(*client);
     ASSERT_EQ(expected.count(response.requestId), 1u) << response.requestId;
     EXPECT_EQ(response.reply, expected[response.requestId]);
     expected.erase(response.requestId);
@@ -178,135 +179,102 @@ TEST_F(SocketMessengerTest, FramesSplitAcrossWritesAndAHalfClosedClientStillGetR
   }
   for (std::size_t i = 0; i < frames.size(); ++i) ASSERT_TRUE(client->sendRaw(&frames[i], 1));
   ASSERT_EQ(::shutdown(client->fd(), SHUT_WR), 0);
-  EngineResponse response;
   for (std::uint32_t id = 1; id <= 3; ++id) {
-    ASSERT_EQ(client->receive(response, kWaitMs), Status::kOk);
+    const EngineResponse response = nextReply(*client);
     EXPECT_EQ(response.requestId, id);
     EXPECT_EQ(response.reply, bytesOf("echo:x" + std::to_string(id)));
   }
+  EngineResponse response;
   EXPECT_EQ(client->receive(response, kWaitMs), Status::kClosed);  // Closed once all is sent.
 }
 
 // A client that leaves at once: the calls it sent still run, within its bound, and replies
 // held for it reach nobody else.
 TEST_F(SocketMessengerTest, ClientGoneWithCallsAndRepliesPendingHarmsNothing) {
-  messenger_->setMessageHandler("hold",
-                                [this](const std::uint8_t*, std::size_t, BinaryReply reply) {
-                                  ++handled_;
-                                  held_.push_back(std::move(reply));
-                                });
   loop_.start();
   {
     auto leaving = connect();
     ASSERT_TRUE(leaving);
-    Bytes frames;
-    for (std::uint32_t id = 1; id <= 5; ++id) appendRequestFrame(frames, id, "hold", nullptr, 0);
+    Bytes frames = calls("hold", 5);
     frames.insert(frames.end(), {9, 0, 0});  // And the start of a frame never finished.
     ASSERT_TRUE(leaving->sendRaw(frames.data(), frames.size()));
   }  // Closed, likely before the host has read a byte.
   // Its calls run as many at a time as any client's, the next as an earlier one is answered.
   ASSERT_TRUE(waitOnLoop([&] {
-    if (handled_ < 5) {
-      auto replies = std::move(held_);
-      held_.clear();
-      for (auto& reply : replies) reply(reinterpret_cast<const std::uint8_t*>("gone"), 4);
-    }
+    if (handled_ < 5) answerHeld("go");
     return handled_ == 5;
   }));
-  ASSERT_TRUE(waitForConnections(0));
+  ASSERT_TRUE(waitOnLoop([&] { return messenger_->connectionCount() == 0; }));
   auto next = connect();  // Likely to reuse the departed client's descriptor number.
   ASSERT_TRUE(next);
-  ASSERT_TRUE(waitForConnections(1));
-  loop_.onLoop([&] {
-    for (auto& reply : held_) reply(reinterpret_cast<const std::uint8_t*>("late"), 4);
-    held_.clear();
-    return 0;
-  });
+  ASSERT_TRUE(waitOnLoop([&] { return messenger_->connectionCount() == 1; }));
+  loop_.onLoop([&] { answerHeld("la"); });
   expectEcho(*next, 77, "fresh");  // Nothing of the old client's replies leaked here.
 }
 
 TEST_F(SocketMessengerTest, SlowReaderDoesNotHoldUpOthersAndLargeRepliesArriveWhole) {
-  const Bytes big(1 << 20, 0x5a);
-  messenger_->setMessageHandler("big", [&](const std::uint8_t*, std::size_t, BinaryReply reply) {
-    reply(big.data(), big.size());
-  });
+  big_ = Bytes(1 << 20, 0x5a);
   loop_.start();
   auto slow = connect();
   auto quick = connect();
   ASSERT_TRUE(slow && quick);
-  for (std::uint32_t id = 1; id <= 24; ++id) ASSERT_TRUE(slow->sendRequest(id, "big", nullptr, 0));
+  const Bytes frames = calls("big", 24);
+  ASSERT_TRUE(slow->sendRaw(frames.data(), frames.size()));
   expectEcho(*quick, 1, "hi");
   ASSERT_TRUE(slow->sendRequest(25, "echo", nullptr, 0));
-  EngineResponse response;
   for (std::uint32_t id = 1; id <= 24; ++id) {
-    ASSERT_EQ(slow->receive(response, kWaitMs), Status::kOk);
-    EXPECT_EQ(response.requestId, id);
-    EXPECT_EQ(response.reply, big);
+    const EngineResponse response = nextReply(*slow);
+    ASSERT_EQ(response.requestId, id);
+    EXPECT_EQ(response.reply, big_);
   }
   // A small reply behind the large ones in the client's buffer.
-  ASSERT_EQ(slow->receive(response, kWaitMs), Status::kOk);
-  EXPECT_EQ(response.reply, bytesOf("echo:"));
+  EXPECT_EQ(nextReply(*slow).reply, bytesOf("echo:"));
 }
 
 // A client that sends a burst of calls gets only its bound of them dispatched; the rest wait
 // unread until it has answers, while another client is served at once.
 TEST_F(SocketMessengerTest, CallsInFlightPerClientAreBoundedAndOthersAreServedMeanwhile) {
-  restartWith({.maxCallsInFlight = 4, .maxUnwrittenReplyBytes = 1 << 20, .maxClients = 8});
+  listen({.maxCallsInFlight = 4, .maxUnwrittenReplyBytes = 1 << 20, .maxClients = 8});
   loop_.start();
   auto greedy = connect();
   auto other = connect();
   ASSERT_TRUE(greedy && other);
-  Bytes frames;
-  for (std::uint32_t id = 1; id <= 100; ++id) appendRequestFrame(frames, id, "hold", nullptr, 0);
+  const Bytes frames = calls("hold", 100);
   ASSERT_TRUE(greedy->sendRaw(frames.data(), frames.size()));
   ASSERT_TRUE(waitOnLoop([&] { return handled_ == 4; }));
   expectEcho(*other, 1, "served");
-  EXPECT_EQ(loop_.onLoop([&] { return handled_; }), 4);
-  for (int round = 1; round < 25; ++round) {
-    answerHeld();
-    ASSERT_TRUE(waitOnLoop([&] { return handled_ == 4 * (round + 1); })) << round;
+  EXPECT_EQ(handledSoFar(), 4);
+  for (int round = 1; round <= 25; ++round) {
+    loop_.onLoop([&] { answerHeld("ok"); });
+    if (round < 25) ASSERT_TRUE(waitOnLoop([&] { return handled_ == 4 * (round + 1); })) << round;
   }
-  answerHeld();
-  EngineResponse response;
-  for (std::uint32_t id = 1; id <= 100; ++id) {
-    ASSERT_EQ(greedy->receive(response, kWaitMs), Status::kOk);
-    EXPECT_EQ(response.requestId, id);
-  }
+  for (std::uint32_t id = 1; id <= 100; ++id) ASSERT_EQ(nextReply(*greedy).requestId, id);
 }
 
 // A client that never reads its replies stops being served once they pile up, and is
 // served again as it reads them.
 TEST_F(SocketMessengerTest, UnreadRepliesAreBoundedAndTheClientResumesAsItReads) {
-  restartWith({.maxCallsInFlight = 64, .maxUnwrittenReplyBytes = 256 * 1024, .maxClients = 8});
-  const Bytes big(64 * 1024, 0x5a);
-  messenger_->setMessageHandler("big", [&](const std::uint8_t*, std::size_t, BinaryReply reply) {
-    ++handled_;
-    reply(big.data(), big.size());
-  });
+  listen({.maxCallsInFlight = 64, .maxUnwrittenReplyBytes = 256 * 1024, .maxClients = 8});
+  big_ = Bytes(64 * 1024, 0x5a);
   loop_.start();
   auto reader = connect();
   auto other = connect();
   ASSERT_TRUE(reader && other);
   constexpr std::uint32_t kCalls = 400;  // 25 MB of replies.
-  Bytes frames;
-  for (std::uint32_t id = 1; id <= kCalls; ++id) appendRequestFrame(frames, id, "big", nullptr, 0);
+  const Bytes frames = calls("big", kCalls);
   ASSERT_TRUE(reader->sendRaw(frames.data(), frames.size()));
   ASSERT_TRUE(waitOnLoop([&] { return handled_ > 0; }));
   expectEcho(*other, 1, "served");
   // What the socket itself buffers, plus the bound, and nothing like all 400.
-  EXPECT_LT(loop_.onLoop([&] { return handled_; }), 64);
-  EngineResponse response;
-  for (std::uint32_t id = 1; id <= kCalls; ++id) {
-    ASSERT_EQ(reader->receive(response, kWaitMs), Status::kOk);
-    EXPECT_EQ(response.requestId, id);
-  }
-  EXPECT_EQ(loop_.onLoop([&] { return handled_; }), static_cast<int>(kCalls));
+  EXPECT_LT(handledSoFar(), 64);
+  for (std::uint32_t id = 1; id <= kCalls; ++id) ASSERT_EQ(nextReply(*reader).requestId, id);
+  EXPECT_EQ(handledSoFar(), static_cast<int>(kCalls));
 }
 
 // Past the client limit the listener is left alone (so a full descriptor table cannot make
 // it spin either); a client waiting in the backlog is taken when another leaves.
 TEST_F(SocketMessengerTest, ClientsBeyondTheLimitWaitUntilOneLeaves) {
-  restartWith({.maxCallsInFlight = 4, .maxUnwrittenReplyBytes = 1 << 20, .maxClients = 2});
+  listen({.maxCallsInFlight = 4, .maxUnwrittenReplyBytes = 1 << 20, .maxClients = 2});
   auto first = connect();
   auto second = connect();
   auto third = connect();  // Accepted by the kernel's backlog, not yet by the host.
@@ -318,9 +286,7 @@ TEST_F(SocketMessengerTest, ClientsBeyondTheLimitWaitUntilOneLeaves) {
   expectEcho(*second, 2, "b");
   EXPECT_EQ(loop_.onLoop([&] { return messenger_->connectionCount(); }), 2u);
   first.reset();
-  EngineResponse response;
-  ASSERT_EQ(third->receive(response, kWaitMs), Status::kOk);
-  EXPECT_EQ(response.reply, bytesOf("echo:waited"));
+  EXPECT_EQ(nextReply(*third).reply, bytesOf("echo:waited"));
 }
 
 TEST_F(SocketMessengerTest, SocketAndFolderArePrivateAndTheFileGoesWithTheMessenger) {
@@ -349,8 +315,7 @@ TEST_F(SocketMessengerTest, PeerOfAnotherUserIsRefused) {
   ASSERT_EQ(::chmod(dir_.string().c_str(), 0755), 0);
   ASSERT_EQ(::chmod((dir_.string() + "/quillmoss").c_str(), 0755), 0);
   ASSERT_EQ(::chmod(socketPath_.c_str(), 0777), 0);
-  Bytes frame;
-  appendRequestFrame(frame, 1, "echo", nullptr, 0);
+  const Bytes frame = calls("echo", 1);
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
@@ -380,19 +345,20 @@ TEST(SocketPlace, StaleSocketIsReplacedAndOtherThingsInTheWayAreRefused) {
   TempDir dir;
   LinuxEventLoop loop;
   SocketMessenger messenger(loop);
-  const std::string folder = dir.string() + "/q";
+  const std::string root = dir.string(), folder = root + "/q";
   ASSERT_TRUE(preparePrivateFolder(folder));
-  // A regular file where the socket goes is left alone.
   std::ofstream(folder + "/file.sock") << "keep me";
-  EXPECT_FALSE(messenger.listen(folder + "/file.sock"));
+  std::filesystem::create_directory(root + "/elsewhere");
+  std::filesystem::create_directory_symlink(root + "/elsewhere", root + "/link");
+  std::ofstream(root + "/file") << "x";
+  // A regular file where the socket goes, a symlink or a regular file as the folder, and a
+  // path too long for a socket address.
+  for (const std::string& path :
+       {folder + "/file.sock", root + "/link/engine.sock", root + "/file/engine.sock",
+        root + "/" + std::string(200, 'a') + "/engine.sock"}) {
+    EXPECT_FALSE(messenger.listen(path)) << path;
+  }
   EXPECT_TRUE(std::filesystem::is_regular_file(folder + "/file.sock"));
-  // A symlink or a regular file as the folder, and a path too long for a socket address.
-  std::filesystem::create_directory(dir.string() + "/elsewhere");
-  std::filesystem::create_directory_symlink(dir.string() + "/elsewhere", dir.string() + "/link");
-  EXPECT_FALSE(messenger.listen(dir.string() + "/link/engine.sock"));
-  std::ofstream(dir.string() + "/file") << "x";
-  EXPECT_FALSE(messenger.listen(dir.string() + "/file/engine.sock"));
-  EXPECT_FALSE(messenger.listen(dir.string() + "/" + std::string(200, 'a') + "/engine.sock"));
 
   const std::string path = folder + "/engine.sock";
   {

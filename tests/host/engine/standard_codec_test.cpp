@@ -242,29 +242,27 @@ TEST(StandardCodec, Envelopes) {
   // An empty message goes out as null, and details as given.
   EXPECT_EQ(encodeErrorEnvelope("E", "", EncodableValue(true)), (Bytes{1, 7, 1, 'E', 0, 1}));
 
-  const Bytes error = encodeErrorEnvelope("SETUP_FAILED", "no space", EncodableValue());
-  auto reply = decodeMethodReply(error.data(), error.size());
+  const auto decodeReply = [](const Bytes& bytes) {
+    return decodeMethodReply(bytes.data(), bytes.size());
+  };
+  auto reply = decodeReply(encodeErrorEnvelope("SETUP_FAILED", "no space", EncodableValue()));
   ASSERT_TRUE(reply.has_value());
   EXPECT_EQ(reply->kind, MethodReply::Kind::kError);
   EXPECT_EQ(reply->code, "SETUP_FAILED");
   EXPECT_EQ(reply->message, "no space");
-  const Bytes success = encodeSuccessEnvelope(EncodableValue(EncodableList{"a"}));
-  reply = decodeMethodReply(success.data(), success.size());
+  reply = decodeReply(encodeSuccessEnvelope(EncodableValue(EncodableList{"a"})));
   ASSERT_TRUE(reply.has_value());
   EXPECT_EQ(reply->value, EncodableValue(EncodableList{"a"}));
-  EXPECT_EQ(decodeMethodReply(nullptr, 0)->kind, MethodReply::Kind::kNotImplemented);
+  EXPECT_EQ(decodeReply({})->kind, MethodReply::Kind::kNotImplemented);
   // Newer engines append a stack trace to errors.
-  const Bytes withTrace = {1, 7, 1, 'E', 0, 0, 7, 1, 's'};
-  EXPECT_TRUE(decodeMethodReply(withTrace.data(), withTrace.size()).has_value());
-
+  EXPECT_TRUE(decodeReply({1, 7, 1, 'E', 0, 0, 7, 1, 's'}).has_value());
   for (const Bytes& bad : std::vector<Bytes>{{2, 0},
                                              {0},
                                              {0, 0, 0},
                                              {1, 3, 1, 0, 0, 0, 0, 0},
                                              {1, 7, 1, 'E', 1, 0},
                                              {1, 7, 1, 'E', 0}}) {
-    EXPECT_FALSE(decodeMethodReply(bad.data(), bad.size()).has_value())
-        << ::testing::PrintToString(bad);
+    EXPECT_FALSE(decodeReply(bad).has_value()) << ::testing::PrintToString(bad);
   }
 }
 

@@ -1,13 +1,7 @@
 // Test helpers: a private temporary folder and a main loop running on its own thread.
 #pragma once
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <functional>
 #include <future>
-#include <string>
 #include <thread>
 
 #include "core/linux/linux_event_loop.h"

@@ -6,6 +6,8 @@
 #include <thread>
 
 #include "bridge_test_fixture.h"
+#include "daily_data/daily_data.h"
+#include "platform/app_catalog.h"
 #include "usage/setup_serializer.h"
 
 namespace quillmoss::testing {
@@ -42,7 +44,7 @@ TEST_F(BridgeTest, NamesDifferingOnlyInCaseAreNotImplemented) {
     auto reply = callAndSettle(method, EncodableMap{{"date", "2026-01-01"}});
     EXPECT_EQ(reply->kind, Kind::NotImplemented);
   }
-  EXPECT_TRUE(runner.calls.empty());
+  EXPECT_TRUE(runner->calls.empty());
   EXPECT_FALSE(std::filesystem::exists(paths.appSupportDir));
 }
 
@@ -60,7 +62,7 @@ TEST_F(BridgeTest, IsRunningLooksForTheQuotedPidKeyOnly) {
                {std::string("PID = 12"), false},
                {std::nullopt, false}};  // not UTF-8 or not started
   for (const auto& c : cases) {
-    runner.outputs[kListCommand] = c.output;
+    runner->outputs[kListCommand] = c.output;
     // Arguments are ignored, whatever their shape.
     auto reply = callAndSettle("isRunning", EncodableList{EncodableValue(1)});
     ASSERT_EQ(reply->kind, Kind::Success);
@@ -68,34 +70,42 @@ TEST_F(BridgeTest, IsRunningLooksForTheQuotedPidKeyOnly) {
   }
 }
 
+// Answers every key alike and records the keys asked for.
+struct FakeCatalog : host::AppCatalog {
+  std::optional<std::string> appName(const std::string& key) override {
+    keys.push_back(key);
+    return name;
+  }
+  std::optional<std::vector<std::uint8_t>> appIconPng(const std::string& key) override {
+    keys.push_back(key);
+    return icon;
+  }
+  std::optional<std::string> name = "Safari";
+  std::optional<std::vector<std::uint8_t>> icon = std::vector<std::uint8_t>{0x89, 'P', 'N', 'G'};
+  std::vector<std::string> keys;
+};
+
 TEST_F(BridgeTest, BundleIdIsTheStringOrEmptyAndNoNameOrIconIsNil) {
+  const EncodableMap x = {{"bundleId", "x"}};
   // Without a catalog at all.
-  EXPECT_TRUE(callAndSettle("getAppName", EncodableMap{{"bundleId", "x"}})->value.isNull());
-  EXPECT_TRUE(callAndSettle("getAppIcon", EncodableMap{{"bundleId", "x"}})->value.isNull());
+  EXPECT_TRUE(callAndSettle("getAppName", x)->value.isNull());
+  EXPECT_TRUE(callAndSettle("getAppIcon", x)->value.isNull());
 
-  auto shared = std::make_shared<FakeCatalog>();
-  FakeCatalog& catalog = *shared;
-  catalog.name = "Safari";
-  catalog.icon = std::vector<std::uint8_t>{0x89, 'P', 'N', 'G'};
-  auto s = services();
-  s.catalog = shared;
-  bridge = std::make_unique<host::UsageTrackerBridge>(s);
-
+  auto catalog = std::make_shared<FakeCatalog>();
+  rebuild(catalog);
   callAndSettle("getAppName", EncodableMap{{"bundleId", "com.apple.Safari"}});
   callAndSettle("getAppName");                                     // no arguments
   callAndSettle("getAppName", EncodableMap{{"bundleId", 7}});      // not a string
   callAndSettle("getAppIcon", EncodableList{"com.apple.Safari"});  // not a map
   callAndSettle("getAppIcon", EncodableMap{{"bundleId", "x"}, {EncodableValue(), 1}});
-  EXPECT_EQ(catalog.keys, (std::vector<std::string>{"com.apple.Safari", "", "", "", ""}));
+  EXPECT_EQ(catalog->keys, (std::vector<std::string>{"com.apple.Safari", "", "", "", ""}));
 
-  EXPECT_EQ(callAndSettle("getAppName", EncodableMap{{"bundleId", "x"}})->value,
-            EncodableValue("Safari"));
-  EXPECT_EQ(callAndSettle("getAppIcon", EncodableMap{{"bundleId", "x"}})->value,
-            EncodableValue(std::vector<std::uint8_t>{0x89, 'P', 'N', 'G'}));
-  catalog.name.reset();
-  catalog.icon.reset();
-  EXPECT_TRUE(callAndSettle("getAppName", EncodableMap{{"bundleId", "x"}})->value.isNull());
-  EXPECT_TRUE(callAndSettle("getAppIcon", EncodableMap{{"bundleId", "x"}})->value.isNull());
+  EXPECT_EQ(callAndSettle("getAppName", x)->value, EncodableValue("Safari"));
+  EXPECT_EQ(callAndSettle("getAppIcon", x)->value, EncodableValue(*catalog->icon));
+  catalog->name.reset();
+  catalog->icon.reset();
+  EXPECT_TRUE(callAndSettle("getAppName", x)->value.isNull());
+  EXPECT_TRUE(callAndSettle("getAppIcon", x)->value.isNull());
 }
 
 TEST_F(BridgeTest, DateIsTheStringOrAbsentMeaningTodayByTheClock) {
@@ -125,7 +135,7 @@ TEST_F(BridgeTest, SetupCallsRunOneAtATimeInArrivalOrder) {
   auto second = call("setup");
   ASSERT_EQ(background.pending(), 2u);
   background.runBack();  // the second call's task first: it must wait for the first
-  EXPECT_TRUE(runner.calls.empty());
+  EXPECT_TRUE(runner->calls.empty());
   EXPECT_EQ(mainQueue.pending(), 0u);
   background.runFront();  // the first runs, then the waiting second on the same worker
   mainQueue.drain();
@@ -142,7 +152,8 @@ TEST_F(BridgeTest, SetupCallsRunOneAtATimeInArrivalOrder) {
   mainQueue.drain();
   EXPECT_EQ(usageReply->answers, 1);
   EXPECT_EQ(setupReply->answers, 0);
-  settle();
+  background.drain();
+  mainQueue.drain();
   EXPECT_EQ(setupReply->answers, 1);
 }
 

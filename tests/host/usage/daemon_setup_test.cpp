@@ -5,7 +5,7 @@
 #include <libxml/parser.h>
 #include <sys/stat.h>
 
-#include <fstream>
+#include <functional>
 
 #include "bridge_test_fixture.h"
 
@@ -21,30 +21,30 @@ const char kTemplate[] =
     "<key>ProgramArguments</key><array><string>DAEMON_PATH_PLACEHOLDER</string></array>"
     "<key>RunAtLoad</key><true/></dict></plist>\n";
 
-void setModificationTime(const fs::path& file, time_t seconds, long nanoseconds) {
+// Writes the file (mode 700) with this modification time.
+void writeFile(const fs::path& file, const std::string& content, time_t seconds = 1700000000,
+               long nanoseconds = 123456789) {
+  ASSERT_TRUE(writeBytes(file, content));
+  ::chmod(file.c_str(), 0700);
   const struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
   ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
 }
 
 class SetupTest : public BridgeTest {
- protected:
+ public:
   SetupTest() {
-    bundleDir = temp.path() / "quillmoss.app" / "Contents";
-    fs::create_directories(bundleDir / "MacOS");
-    fs::create_directories(bundleDir / "Resources");
-    bundle.daemon = bundleDir / "MacOS" / "QuillmossTracker";
-    bundle.agentTemplate = bundleDir / "Resources" / "com.velbrook.quillmoss.tracker.plist";
-    writeDaemon("daemon v1");
-    std::ofstream(*bundle.agentTemplate, std::ios::binary) << kTemplate;
+    bundle->daemon = temp.path() / "bundle" / "MacOS" / "QuillmossTracker";
+    bundle->agentTemplate = temp.path() / "bundle" / "com.velbrook.quillmoss.tracker.plist";
+    writeFile(*bundle->daemon, "daemon v1");
+    writeBytes(*bundle->agentTemplate, kTemplate);
   }
-
-  void writeDaemon(const std::string& content, time_t seconds = 1700000000, long ns = 123456789) {
-    std::ofstream(*bundle.daemon, std::ios::binary | std::ios::trunc) << content;
-    ::chmod(bundle.daemon->c_str(), 0700);
-    setModificationTime(*bundle.daemon, seconds, ns);
+  // The install folder moved under `folder`.
+  void installUnder(const fs::path& folder) {
+    paths.appSupportDir = temp.path() / folder / "com.velbrook.quillmoss";
+    paths.daemonDest = paths.appSupportDir / "QuillmossTracker";
+    rebuild();
   }
-
-  fs::path bundleDir;
+  void TestBody() override {}
 };
 
 TEST_F(SetupTest, TheDaemonIsCopiedOnlyWhenTheBundlesIsNewer) {
@@ -53,25 +53,23 @@ TEST_F(SetupTest, TheDaemonIsCopiedOnlyWhenTheBundlesIsNewer) {
   EXPECT_EQ(reply->value, engine::EncodableValue(true));
   EXPECT_FALSE(fs::exists(paths.dataDir)) << "the data folder is the daemon's to create";
   // Mark the installed copy while keeping its time: a second copy would undo the mark.
-  std::ofstream(paths.daemonDest, std::ios::binary | std::ios::trunc) << "installed";
-  setModificationTime(paths.daemonDest, 1700000000, 123456789);
-  ::chmod(paths.daemonDest.c_str(), 0700);
-  fs::remove(agentFile());
+  writeFile(paths.daemonDest, "installed");
+  fs::remove(agentFile);
 
   ASSERT_EQ(callAndSettle("setup")->kind, Kind::Success);
   EXPECT_EQ(readBytes(paths.daemonDest), "installed");
   EXPECT_EQ(fs::status(paths.daemonDest).permissions(), static_cast<fs::perms>(0700))
       << "a kept copy's permissions are not touched";
-  EXPECT_TRUE(fs::exists(agentFile()));
+  EXPECT_TRUE(fs::exists(agentFile));
 
   // An older bundle daemon leaves the copy; a newer one, even by a nanosecond, replaces it.
-  writeDaemon("older daemon", 1600000000, 0);
+  writeFile(*bundle->daemon, "older daemon", 1600000000, 0);
   ASSERT_EQ(callAndSettle("setup")->kind, Kind::Success);
   EXPECT_EQ(readBytes(paths.daemonDest), "installed");
-  writeDaemon("daemon v2", 1700000000, 123456790);
+  writeFile(*bundle->daemon, "daemon v2", 1700000000, 123456790);
   ASSERT_EQ(callAndSettle("setup")->kind, Kind::Success);
   EXPECT_EQ(readBytes(paths.daemonDest), "daemon v2");
-  EXPECT_EQ(fs::last_write_time(paths.daemonDest), fs::last_write_time(*bundle.daemon));
+  EXPECT_EQ(fs::last_write_time(paths.daemonDest), fs::last_write_time(*bundle->daemon));
   EXPECT_EQ(fs::status(paths.daemonDest).permissions(), static_cast<fs::perms>(0755));
 }
 
@@ -80,7 +78,6 @@ TEST_F(SetupTest, TheDaemonIsCopiedOnlyWhenTheBundlesIsNewer) {
 // temporary name, without a byte written through either.
 TEST_F(SetupTest, ALinkAtTheInstallPathIsReplacedNeverFollowed) {
   const fs::path victim = temp.path() / "elsewhere" / "program";
-  fs::create_directories(victim.parent_path());
   const fs::path temporary = paths.daemonDest.parent_path() / ".QuillmossTracker.tmp";
   const struct {
     const char* what;
@@ -93,8 +90,7 @@ TEST_F(SetupTest, ALinkAtTheInstallPathIsReplacedNeverFollowed) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    std::ofstream(victim, std::ios::binary | std::ios::trunc) << "someone else's";
-    setModificationTime(victim, 1800000000, 0);  // Newer than the bundle's daemon.
+    writeFile(victim, "someone else's", 1800000000, 0);  // Newer than the bundle's daemon.
     fs::remove(paths.daemonDest);
     fs::create_directories(c.link.parent_path());
     fs::create_symlink(c.target, c.link);
@@ -108,67 +104,69 @@ TEST_F(SetupTest, ALinkAtTheInstallPathIsReplacedNeverFollowed) {
   }
 }
 
-// A folder at the install path is the user's: setup fails naming it and deletes nothing.
-TEST_F(SetupTest, AFolderAtTheInstallPathFailsSetupAndIsKept) {
-  fs::create_directories(paths.daemonDest);
-  std::ofstream(paths.daemonDest / "kept.txt") << "mine";
-  auto reply = callAndSettle("setup");
-  EXPECT_EQ(reply->kind, Kind::Error);
-  EXPECT_EQ(reply->code, "SETUP_FAILED");
-  EXPECT_NE(reply->message.find(paths.daemonDest.string()), std::string::npos) << reply->message;
-  EXPECT_EQ(readBytes(paths.daemonDest / "kept.txt"), "mine");
-  EXPECT_TRUE(runner.calls.empty());
-}
+// Each failure answers SETUP_FAILED with its own wording, and never writes the agent file nor
+// runs launchctl.
+struct Failure {
+  const char* what;
+  std::function<void(SetupTest&)> arrange;
+  std::function<std::string(SetupTest&)> wording;  // What the message contains.
+  std::function<void(SetupTest&)> check;           // What else holds afterwards.
+};
 
-TEST_F(SetupTest, MissingDaemonOrTemplateFailsWithItsMessage) {
-  bundle.daemon.reset();
-  auto reply = callAndSettle("setup");
-  EXPECT_EQ(reply->kind, Kind::Error);
-  EXPECT_EQ(reply->code, "SETUP_FAILED");
-  EXPECT_EQ(reply->message, "QuillmossTracker not found in bundle");
-  EXPECT_TRUE(reply->details.isNull());
-  EXPECT_FALSE(fs::exists(paths.appSupportDir));
-  EXPECT_FALSE(fs::exists(paths.agentDir));
+const Failure kFailures[] = {
+    {"no daemon in the bundle", [](SetupTest& t) { t.bundle->daemon.reset(); },
+     [](SetupTest&) { return "QuillmossTracker not found in bundle"; },
+     [](SetupTest& t) {
+       EXPECT_FALSE(fs::exists(t.paths.appSupportDir));
+       EXPECT_FALSE(fs::exists(t.paths.agentDir));
+     }},
+    {"no template: the daemon is still installed first",
+     [](SetupTest& t) { t.bundle->agentTemplate.reset(); },
+     [](SetupTest&) { return "LaunchAgent plist not in bundle"; },
+     [](SetupTest& t) {
+       EXPECT_EQ(readBytes(t.paths.daemonDest), "daemon v1");
+       EXPECT_TRUE(fs::is_directory(t.paths.agentDir));
+     }},
+    {"a folder at the install path is the user's and kept",
+     [](SetupTest& t) { writeBytes(t.paths.daemonDest / "kept.txt", "mine"); },
+     [](SetupTest& t) { return t.paths.daemonDest.string(); },
+     [](SetupTest& t) { EXPECT_EQ(readBytes(t.paths.daemonDest / "kept.txt"), "mine"); }},
+    {"a file where the support folder goes",
+     [](SetupTest& t) { writeBytes(t.paths.appSupportDir, "in the way"); },
+     [](SetupTest& t) { return t.paths.appSupportDir.string(); }, [](SetupTest&) {}},
+    {"a template that is not UTF-8",
+     [](SetupTest& t) { writeBytes(*t.bundle->agentTemplate, "<plist>\xff</plist>"); },
+     [](SetupTest&) { return "UTF-8"; }, [](SetupTest&) {}},
+    // Paths no property list can carry fail instead of writing a broken file.
+    {"a control character in the path", [](SetupTest& t) { t.installUnder("bell\x07"); },
+     [](SetupTest&) { return ""; }, [](SetupTest&) {}},
+    {"Latin-1 in the path", [](SetupTest& t) { t.installUnder("latin1 \xe9t\xe9"); },
+     [](SetupTest&) { return ""; }, [](SetupTest&) {}},
+};
 
-  // Without the template the daemon is still installed first.
-  bundle.daemon = bundleDir / "MacOS" / "QuillmossTracker";
-  bundle.agentTemplate.reset();
-  reply = callAndSettle("setup");
-  EXPECT_EQ(reply->code, "SETUP_FAILED");
-  EXPECT_EQ(reply->message, "LaunchAgent plist not in bundle");
-  EXPECT_EQ(readBytes(paths.daemonDest), "daemon v1");
-  EXPECT_TRUE(fs::is_directory(paths.agentDir));
-  EXPECT_FALSE(fs::exists(agentFile()));
-  EXPECT_TRUE(runner.calls.empty());
-}
-
-TEST_F(SetupTest, PlatformErrorsAndABadTemplateReachTheUiWithTheirOwnWording) {
-  // A regular file where the Application Support folder should be.
-  fs::create_directories(paths.appSupportDir.parent_path());
-  std::ofstream(paths.appSupportDir) << "in the way";
-  auto reply = callAndSettle("setup");
-  EXPECT_EQ(reply->code, "SETUP_FAILED");
-  EXPECT_NE(reply->message.find(paths.appSupportDir.string()), std::string::npos) << reply->message;
-  EXPECT_TRUE(runner.calls.empty());
-
-  // A template that is not UTF-8.
-  fs::remove(paths.appSupportDir);
-  std::ofstream(*bundle.agentTemplate, std::ios::binary | std::ios::trunc) << "<plist>\xff</plist>";
-  reply = callAndSettle("setup");
-  EXPECT_EQ(reply->code, "SETUP_FAILED");
-  EXPECT_NE(reply->message.find("UTF-8"), std::string::npos) << reply->message;
-  EXPECT_FALSE(fs::exists(agentFile()));
+TEST(SetupFailure, AnswersTheReasonAndLeavesNoAgentFile) {
+  for (const Failure& failure : kFailures) {
+    SCOPED_TRACE(failure.what);
+    SetupTest t;
+    failure.arrange(t);
+    auto reply = t.callAndSettle("setup");
+    EXPECT_EQ(reply->kind, Kind::Error);
+    EXPECT_EQ(reply->code, "SETUP_FAILED");
+    EXPECT_NE(reply->message.find(failure.wording(t)), std::string::npos) << reply->message;
+    EXPECT_TRUE(reply->value.isNull());
+    EXPECT_FALSE(fs::exists(t.agentFile));
+    EXPECT_TRUE(t.runner->calls.empty());
+    failure.check(t);
+  }
 }
 
 // XML's special characters in the daemon's path: the written property list stays
 // well-formed and names the path exactly.
 TEST_F(SetupTest, PathsWithXmlSpecialCharactersAreEscaped) {
-  paths.appSupportDir = temp.path() / "Tom & Jerry <data>" / "com.velbrook.quillmoss";
-  paths.daemonDest = paths.appSupportDir / "QuillmossTracker";
-  bridge = std::make_unique<host::UsageTrackerBridge>(services());
+  installUnder("Tom & Jerry <data>");
   ASSERT_EQ(callAndSettle("setup")->kind, Kind::Success);
 
-  const std::string text = readBytes(agentFile());
+  const std::string text = readBytes(agentFile);
   EXPECT_NE(text.find("Tom &amp; Jerry &lt;data&gt;"), std::string::npos) << text;
   xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
                                 XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
@@ -178,21 +176,6 @@ TEST_F(SetupTest, PathsWithXmlSpecialCharactersAreEscaped) {
             std::string::npos);
   xmlFree(content);
   xmlFreeDoc(doc);
-}
-
-TEST_F(SetupTest, APathNoPropertyListCanCarryFailsInsteadOfWritingABrokenFile) {
-  for (const char* folder : {"bell\x07"
-                             "folder",
-                             "latin1 \xe9t\xe9"}) {
-    SCOPED_TRACE(folder);
-    paths.appSupportDir = temp.path() / folder / "com.velbrook.quillmoss";
-    paths.daemonDest = paths.appSupportDir / "QuillmossTracker";
-    bridge = std::make_unique<host::UsageTrackerBridge>(services());
-    auto reply = callAndSettle("setup");
-    EXPECT_EQ(reply->code, "SETUP_FAILED");
-    EXPECT_FALSE(fs::exists(agentFile()));
-    EXPECT_TRUE(runner.calls.empty());
-  }
 }
 
 }  // namespace

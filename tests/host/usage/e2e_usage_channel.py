@@ -25,11 +25,6 @@ from x11_private_session import PrivateX  # noqa: E402
 LABEL = "com.velbrook.quillmoss.tracker"
 
 
-def check(condition, message):
-    if not condition:
-        raise AssertionError(message)
-
-
 def process_lives(pid):
     """True while the process exists and is not a zombie."""
     try:
@@ -61,7 +56,7 @@ def run(host, env, contents):
 
     def call(method, arguments=None):
         reply = host.call(USAGE, method, arguments)
-        check(not isinstance(reply, Exception), "%s answered %s" % (method, reply))
+        assert not isinstance(reply, Exception), "%s answered %s" % (method, reply)
         return reply
 
     def listed_pid():
@@ -71,66 +66,68 @@ def run(host, env, contents):
 
     try:
         # Never set up: launchd does not know the job.
-        check(call("isRunning") is False, "isRunning before setup")
+        assert call("isRunning") is False, "isRunning before setup"
 
         # First setup: daemon copied with its time and mode 755, agent file written, job started.
-        check(call("setup") is True, "first setup")
+        assert call("setup") is True, "first setup"
         installed, bundled = os.stat(daemon_dest), os.stat(bundle_daemon)
-        check(stat.S_IMODE(installed.st_mode) == 0o755, "installed mode %o" % installed.st_mode)
-        check(installed.st_mtime_ns == bundled.st_mtime_ns, "installed copy keeps the bundle's time")
+        assert stat.S_IMODE(installed.st_mode) == 0o755, "installed mode %o" % installed.st_mode
+        assert installed.st_mtime_ns == bundled.st_mtime_ns, "the copy lost the bundle's time"
         with open(daemon_dest, "rb") as a, open(bundle_daemon, "rb") as b:
-            check(a.read() == b.read(), "installed copy differs from the bundle's daemon")
+            assert a.read() == b.read(), "installed copy differs from the bundle's daemon"
         with open(agent_file, encoding="utf-8") as f:
             agent = f.read()
-        check("<string>%s</string>" % daemon_dest in agent, "agent file names the daemon")
-        check("<string>%s</string>" % LABEL in agent and "DAEMON_PATH_PLACEHOLDER" not in agent,
-              "agent file label and placeholder")
+        for part in (daemon_dest, LABEL):
+            assert "<string>%s</string>" % part in agent, "agent file lacks " + part
+        assert "DAEMON_PATH_PLACEHOLDER" not in agent, agent
         wait_until(lambda: call("isRunning") is True, 30, 0.05, "isRunning after setup")
         first_pid = listed_pid()
-        check(first_pid, "a pid after the first setup")
+        assert first_pid, "a pid after the first setup"
 
         # Second setup: no new copy, the job restarts with a new process.
-        check(call("setup") is True, "second setup")
-        check(os.stat(daemon_dest).st_ino == installed.st_ino, "the unchanged daemon was copied again")
-        check(not process_lives(first_pid), "the old daemon still runs after the reload")
+        assert call("setup") is True, "second setup"
+        assert os.stat(daemon_dest).st_ino == installed.st_ino, "the same daemon copied again"
+        assert not process_lives(first_pid), "the old daemon still runs after the reload"
         wait_until(lambda: call("isRunning") is True, 30, 0.05, "isRunning after the restart")
         second_pid = listed_pid()
-        check(second_pid and second_pid != first_pid, "restart gives a new pid")
+        assert second_pid and second_pid != first_pid, "restart gives a new pid"
 
-        # The old daemon wrote today's files on SIGTERM; the queries answer what is in them.
+        # The old daemon wrote today's files on SIGTERM; the queries answer what is in them,
+        # usage and activity numbers as doubles. No date means today.
         today = time.strftime("%Y-%m-%d")
-        day_file = lambda kind, day=today: os.path.join(data_dir, "%s_%s.json" % (kind, day))  # noqa: E731
+
+        def day_file(kind, day=today):
+            return os.path.join(data_dir, "%s_%s.json" % (kind, day))
         wait_until(lambda: os.path.exists(day_file("usage")), 60, 0.05, "the daemon's usage file")
-        content, answer = stable_read(day_file("usage"), lambda: call("getUsage"))
-        check(answer == {k: float(v) for k, v in content.items()}, "getUsage %r vs %r" % (answer, content))
-        check(all(isinstance(v, float) for v in answer.values()), "usage numbers are doubles")
-        content, answer = stable_read(day_file("activity"), lambda: call("getActivity", {"date": today}))
-        check(answer == [[float(x) for x in i] for i in content], "getActivity %r" % (answer,))
-        content, answer = stable_read(day_file("segments"), lambda: call("getSegments", {"date": today}))
-        check(answer == content, "getSegments %r vs %r" % (answer, content))
+        for kind, method, arguments, convert in (
+                ("usage", "getUsage", None, lambda c: {k: float(v) for k, v in c.items()}),
+                ("activity", "getActivity", {"date": today}, lambda c: [[float(x) for x in i]
+                                                                        for i in c]),
+                ("segments", "getSegments", {"date": today}, lambda c: c)):
+            content, answer = stable_read(day_file(kind), lambda: call(method, arguments))
+            assert answer == convert(content), "%s %r vs %r" % (method, answer, content)
+            assert kind != "usage" or all(isinstance(v, float) for v in answer.values()), answer
 
-        # A day with known content, including integers that must stay integers.
-        with open(day_file("segments", "2020-02-02"), "w") as f:
-            f.write('[["com.a",1580601600,1580601660.5]]')
-        segments = call("getSegments", {"date": "2020-02-02"})
-        check(segments == [["com.a", 1580601600, 1580601660.5]] and isinstance(segments[0][1], int),
-              "segments pass integers through: %r" % (segments,))
-        check(call("getUsage", {"date": 20200202}) == call("getUsage"), "numeric date is today")
-
-        # Damaged files, dates that are not days and unknown methods answer empty.
-        for kind, text in (("usage", '{"a": 1, "b": "x"}'), ("activity", '[[1, "x"]]'),
-                           ("segments", "7")):
-            with open(day_file(kind, "2020-01-01"), "w") as f:
+        # Known days: integers in segments stay integers, damaged files answer empty.
+        for kind, day, text in (("segments", "2020-02-02", '[["com.a",1580601600,1580601660.5]]'),
+                                ("usage", "2020-01-01", '{"a": 1, "b": "x"}'),
+                                ("activity", "2020-01-01", '[[1, "x"]]'),
+                                ("segments", "2020-01-01", "7")):
+            with open(day_file(kind, day), "w") as f:
                 f.write(text)
+        segments = call("getSegments", {"date": "2020-02-02"})
+        assert segments == [["com.a", 1580601600, 1580601660.5]], segments
+        assert isinstance(segments[0][1], int), segments
+        assert call("getUsage", {"date": 20200202}) == call("getUsage"), "numeric date is today"
         for method, arguments, expected in (
                 ("getUsage", {"date": "2020-01-01"}, {}),
                 ("getActivity", {"date": "2020-01-01"}, []),
                 ("getSegments", {"date": "2020-01-01"}, []),
                 ("getUsage", {"date": "../../../../etc/passwd"}, {}),
                 ("getSegments", {"date": "1999-09-09"}, [])):
-            check(call(method, arguments) == expected, "%s %r" % (method, arguments))
+            assert call(method, arguments) == expected, "%s %r" % (method, arguments)
         for method in ("GetUsage", "noSuchMethod"):
-            check(host.client.call_raw(USAGE, method, {"date": today}) == b"", method)
+            assert host.client.call_raw(USAGE, method, {"date": today}) == b"", method
         host.stop()
     finally:
         if os.path.exists(agent_file):

@@ -3,10 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
-#include "daily_data/daily_data.h"
-#include "usage_test_doubles.h"
+#include "support/temp_dir.h"
 
 namespace quillmoss::testing {
 namespace {
@@ -19,9 +16,8 @@ using host::queryDay;
 
 class QueryTest : public ::testing::Test {
  protected:
-  void write(const std::string& name, const std::string& text) {
-    std::filesystem::create_directories(dataDir);
-    std::ofstream(dataDir / name, std::ios::binary) << text;
+  void write(const std::string& kind, const std::string& text) {
+    ASSERT_TRUE(writeBytes(dataDir / (kind + "_2026-12-06.json"), text));
   }
   EncodableValue ask(DayQuery query, std::optional<std::string> date = "2026-12-06") {
     return queryDay(query, dataDir, date, 0.0);
@@ -33,63 +29,59 @@ class QueryTest : public ::testing::Test {
   const EncodableValue emptyList = EncodableList{};
 };
 
-// Elements shorter than their format are the tracker's concern; the UI gets what the file holds.
-TEST_F(QueryTest, UsageAndActivityIntegersAreAnsweredAsDoubles) {
-  write("usage_2026-12-06.json", R"({"com.x":12})");
-  write("activity_2026-12-06.json", "[[1765000000,1765000060.25],[3],[]]");
-  EXPECT_EQ(ask(DayQuery::Usage), EncodableValue(EncodableMap{{"com.x", 12.0}}));
-  EXPECT_EQ(ask(DayQuery::Activity),
-            EncodableValue(EncodableList{EncodableList{1765000000.0, 1765000060.25},
-                                         EncodableList{3.0}, EncodableList{}}));
-}
-
-TEST_F(QueryTest, SegmentsPassThroughWithIntegersKeptAsIntegers) {
-  write(
-      "segments_2026-12-06.json",
-      R"([["com.a",1765000000,1765000010.5,-2],["com.b",2.0,9007199254740993,{"x":[true,null]}],["c",1]])");
-  const EncodableValue expected = EncodableList{
-      EncodableList{"com.a", std::int32_t{1765000000}, 1765000010.5, std::int32_t{-2}},
-      EncodableList{"com.b", 2.0, std::int64_t{9007199254740993},
-                    EncodableMap{{"x", EncodableList{true, EncodableValue()}}}},
-      EncodableList{"c", std::int32_t{1}}};
-  EXPECT_EQ(ask(DayQuery::Segments), expected);
-}
-
-TEST_F(QueryTest, MissingOrDamagedFilesAnswerEmpty) {
-  EXPECT_EQ(ask(DayQuery::Usage), emptyMap);
-  EXPECT_EQ(ask(DayQuery::Activity), emptyList);
-  EXPECT_EQ(ask(DayQuery::Segments), emptyList);
-
-  // Which files are damaged is the day files' rule; each kind answers its own empty value.
-  write("usage_2026-12-06.json", R"({"a":1,"b":"x"})");
-  EXPECT_EQ(ask(DayQuery::Usage), emptyMap);
-  write("activity_2026-12-06.json", R"([[1,2],[3,"x"]])");
-  EXPECT_EQ(ask(DayQuery::Activity), emptyList);
-  write("segments_2026-12-06.json", R"([["a",1,2],7])");
-  EXPECT_EQ(ask(DayQuery::Segments), emptyList);
-  // A folder where the file should be.
+// Usage and activity numbers are answered as doubles, segments pass through with integers
+// kept; elements shorter than their format are the tracker's concern, the UI gets what the file
+// holds. Which files are damaged is the day files' rule; each kind answers its own empty.
+TEST_F(QueryTest, EachKindAnswersItsFileConvertedOrItsEmptyValue) {
+  const struct {
+    DayQuery query;
+    const char* kind;
+    const char* text;  // null: no file.
+    EncodableValue expected;
+  } cases[] = {
+      {DayQuery::Usage, "usage", nullptr, emptyMap},
+      {DayQuery::Activity, "activity", nullptr, emptyList},
+      {DayQuery::Segments, "segments", nullptr, emptyList},
+      {DayQuery::Usage, "usage", R"({"a":1,"b":"x"})", emptyMap},
+      {DayQuery::Activity, "activity", R"([[1,2],[3,"x"]])", emptyList},
+      {DayQuery::Segments, "segments", R"([["a",1,2],7])", emptyList},
+      {DayQuery::Usage, "usage", R"({"com.x":12})", EncodableMap{{"com.x", 12.0}}},
+      {DayQuery::Activity, "activity", "[[1765000000,1765000060.25],[3],[]]",
+       EncodableList{EncodableList{1765000000.0, 1765000060.25}, EncodableList{3.0},
+                     EncodableList{}}},
+      {DayQuery::Segments, "segments",
+       R"([["com.a",1765000000,1765000010.5,-2],["com.b",2.0,9007199254740993,{"x":[true,null]}],["c",1]])",
+       EncodableList{
+           EncodableList{"com.a", std::int32_t{1765000000}, 1765000010.5, std::int32_t{-2}},
+           EncodableList{"com.b", 2.0, std::int64_t{9007199254740993},
+                         EncodableMap{{"x", EncodableList{true, EncodableValue()}}}},
+           EncodableList{"c", std::int32_t{1}}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text ? c.text : c.kind);
+    if (c.text) write(c.kind, c.text);
+    EXPECT_EQ(ask(c.query), c.expected);
+  }
+  // A folder where the file should be, and no data folder at all.
   std::filesystem::remove(dataDir / "usage_2026-12-06.json");
   std::filesystem::create_directories(dataDir / "usage_2026-12-06.json");
   EXPECT_EQ(ask(DayQuery::Usage), emptyMap);
+  EXPECT_EQ(queryDay(DayQuery::Usage, std::filesystem::path(), std::nullopt, 0.0), emptyMap);
 }
 
 // Path injection through "date": with a folder named "usage_.." in the data folder,
 // "../../../secret" would name a file above the data folder.
 TEST_F(QueryTest, DatesThatAreNotDaysNeverReachTheFileSystem) {
   std::filesystem::create_directories(dataDir / "usage_..");
-  std::ofstream(dataDir.parent_path() / "secret.json") << R"({"stolen":1})";
+  writeBytes(dataDir.parent_path() / "secret.json", R"({"stolen":1})");
   EXPECT_EQ(ask(DayQuery::Usage, "../../../secret"), emptyMap);
+  write("usage", R"({"a":1})");
   for (const char* date : {"../../etc/passwd", "2026-12-06/../2026-12-06", ""}) {
     SCOPED_TRACE(date);
-    write("usage_2026-12-06.json", R"({"a":1})");
     EXPECT_EQ(ask(DayQuery::Usage, date), emptyMap);
     EXPECT_EQ(ask(DayQuery::Segments, date), emptyList);
   }
   EXPECT_EQ(ask(DayQuery::Usage, "2026-12-06"), EncodableValue(EncodableMap{{"a", 1.0}}));
-}
-
-TEST_F(QueryTest, NoDataFolderAnswersEmpty) {
-  EXPECT_EQ(queryDay(DayQuery::Usage, std::filesystem::path(), std::nullopt, 0.0), emptyMap);
 }
 
 }  // namespace

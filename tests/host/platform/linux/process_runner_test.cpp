@@ -13,18 +13,13 @@
 #include <thread>
 
 #include "platform/linux/background_queue.h"
+#include "support/temp_dir.h"
 
 namespace quillmoss::testing {
 namespace {
 
 using host::LinuxProcessRunner;
 using namespace std::chrono_literals;
-
-LinuxProcessRunner runnerWithTimeout(std::chrono::milliseconds timeout) {
-  LinuxProcessRunner::Limits limits;
-  limits.timeout = timeout;
-  return LinuxProcessRunner(limits);
-}
 
 TEST(ProcessRunnerTest, ReturnsStandardOutputAsUtf8TextOrNothing) {
   LinuxProcessRunner runner;
@@ -41,7 +36,7 @@ TEST(ProcessRunnerTest, ReturnsStandardOutputAsUtf8TextOrNothing) {
 }
 
 TEST(ProcessRunnerTest, NeitherAChattyStandardErrorNorAGrandchildHoldingThePipeStallsIt) {
-  auto runner = runnerWithTimeout(20s);
+  LinuxProcessRunner runner({.timeout = 20s});
   EXPECT_EQ(runner.run({"sh", "-c", "head -c 2000000 /dev/zero >&2; echo done"}), "done\n");
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(runner.run({"sh", "-c", "sleep 30 & echo started"}), "started\n");
@@ -50,7 +45,7 @@ TEST(ProcessRunnerTest, NeitherAChattyStandardErrorNorAGrandchildHoldingThePipeS
 
 // A hung child: killed at the time limit, its output counting as none.
 TEST(ProcessRunnerTest, AChildRunningPastTheLimitIsKilledAndCountsAsNoOutput) {
-  auto runner = runnerWithTimeout(300ms);
+  LinuxProcessRunner runner({.timeout = 300ms});
   const auto start = std::chrono::steady_clock::now();
   auto output = runner.run({"sh", "-c", "echo partial; exec sleep 60"});
   const auto took = std::chrono::steady_clock::now() - start;
@@ -81,9 +76,8 @@ TEST(ProcessRunnerTest, AWaitingChildHoldsBackNoOtherTaskOfItsQueue) {
 // Shutdown: children running are killed and reaped, and no new one starts.
 TEST(ProcessRunnerTest, EndAllEndsRunningChildrenAndRefusesNewOnes) {
   LinuxProcessRunner runner;
-  char folder[] = "/tmp/qm-runner-XXXXXX";
-  ASSERT_NE(::mkdtemp(folder), nullptr);
-  const std::string marker = std::string(folder) + "/started";
+  TempDir folder;
+  const std::string marker = folder.string() + "/started";
   auto running = std::async(std::launch::async, [&] {
     return runner.run({"sh", "-c", "touch \"$0\"; exec sleep 60", marker});
   });
@@ -97,8 +91,6 @@ TEST(ProcessRunnerTest, EndAllEndsRunningChildrenAndRefusesNewOnes) {
   EXPECT_EQ(running.get(), std::nullopt);
   EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);  // Reaped, group and all.
   EXPECT_EQ(runner.run({"echo", "late"}), std::nullopt);
-  ::unlink(marker.c_str());
-  ::rmdir(folder);
 }
 
 TEST(ProcessRunnerTest, LaunchFailureGivesNothingWithoutBlocking) {
