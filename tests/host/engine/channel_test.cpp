@@ -1,4 +1,4 @@
-// Method channels, registrars and the registry on a recorded messenger.
+// Method channels, results, registrars and the registry on a recorded messenger.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -97,6 +97,25 @@ TEST(MethodChannel, ResultDroppedUnansweredStillRepliesOnce) {
       [&](const MethodCall&, std::unique_ptr<MethodResult> result) { result->success(true); });
   const int answered = messenger.call("c", "now");
   EXPECT_EQ(messenger.replies[answered].size(), 1u);
+}
+
+// A result is answered exactly once: a second answer is a bug that asserts where assertions
+// are on, and is ignored otherwise.
+TEST(MethodResultDeathTest, ASecondAnswerAssertsOrIsIgnored) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  RecordingMessenger messenger;
+  MethodChannel channel(&messenger, "c");
+  channel.setMethodCallHandler([](const MethodCall&, std::unique_ptr<MethodResult> result) {
+    result->success();
+    result->error("E");
+    result->notImplemented();
+  });
+#ifndef NDEBUG
+  EXPECT_DEATH(messenger.call("c", "twice"), "answered twice");
+#else
+  const int id = messenger.call("c", "twice");
+  EXPECT_EQ(messenger.replies[id], std::vector<Bytes>{encodeSuccessEnvelope(EncodableValue())});
+#endif
 }
 
 class CountingPlugin : public Plugin {
