@@ -1,49 +1,16 @@
 // Method channels, results, registrars and the registry on a recorded messenger.
 #include <gtest/gtest.h>
 
-#include <map>
-#include <optional>
-
 #include "engine/method_channel.h"
 #include "engine/plugin_registrar.h"
+#include "engine/recording_messenger.h"
 #include "engine/standard_method_codec.h"
 
 namespace quillmoss::engine {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// Keeps handlers by channel and records every reply with how often it was sent.
-class RecordingMessenger : public BinaryMessenger {
- public:
-  void setMessageHandler(const std::string& channel, BinaryMessageHandler handler) override {
-    if (handler) {
-      handlers[channel] = std::move(handler);
-    } else {
-      handlers.erase(channel);
-    }
-  }
-
-  // Sends the message; the reply lands in `replies` (possibly later).
-  int send(const std::string& channel, const Bytes& message) {
-    const int id = nextId++;
-    auto it = handlers.find(channel);
-    if (it == handlers.end()) return -1;
-    it->second(message.data(), message.size(),
-               [this, id](const std::uint8_t* data, std::size_t size) {
-                 replies[id].push_back(Bytes(data, data + size));
-               });
-    return id;
-  }
-  int call(const std::string& channel, const std::string& method,
-           EncodableValue arguments = EncodableValue()) {
-    return send(channel, encodeMethodCall(MethodCall(method, std::move(arguments))));
-  }
-
-  std::map<std::string, BinaryMessageHandler> handlers;
-  std::map<int, std::vector<Bytes>> replies;
-  int nextId = 1;
-};
+using testing::RecordingMessenger;
 
 TEST(MethodChannel, DecodesCallsAndEncodesEachKindOfAnswer) {
   RecordingMessenger messenger;

@@ -20,7 +20,7 @@ TEST_F(ShellTest, PluginsThenBothBridgesThenTheBaseLaunchStep) {
   // The generated plug-ins (stand-ins that answer "not implemented"), then both bridges, all
   // before the base launch step.
   ASSERT_GE(messenger.channels.size(), 2u);
-  EXPECT_EQ(messenger.call("GeolocatorPlugin", "getPosition")->kind,
+  EXPECT_EQ(messenger.reply(messenger.call("GeolocatorPlugin", "getPosition"))->kind,
             engine::MethodReply::Kind::kNotImplemented);
   EXPECT_EQ(messenger.channels.end()[-2], "com.velbrook.quillmoss/menu_bar");
   EXPECT_EQ(messenger.channels.back(), "com.velbrook.quillmoss/usage_tracker");
