@@ -246,7 +246,9 @@ TEST_F(SocketMessengerTest, CallsInFlightPerClientAreBoundedAndOthersAreServedMe
   EXPECT_EQ(handledSoFar(), 4);
   for (int round = 1; round <= 25; ++round) {
     loop_.onLoop([&] { answerHeld("ok"); });
-    if (round < 25) ASSERT_TRUE(waitOnLoop([&] { return handled_ == 4 * (round + 1); })) << round;
+    if (round < 25) {
+      ASSERT_TRUE(waitOnLoop([&] { return handled_ == 4 * (round + 1); })) << round;
+    }
   }
   for (std::uint32_t id = 1; id <= 100; ++id) ASSERT_EQ(nextReply(*greedy).requestId, id);
 }

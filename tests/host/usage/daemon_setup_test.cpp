@@ -44,7 +44,7 @@ class SetupTest : public BridgeTest {
     paths.daemonDest = paths.appSupportDir / "QuillmossTracker";
     rebuild();
   }
-  void TestBody() override {}
+  void TestBody() override {}  // Also made directly, one per failure case.
 };
 
 TEST_F(SetupTest, TheDaemonIsCopiedOnlyWhenTheBundlesIsNewer) {
