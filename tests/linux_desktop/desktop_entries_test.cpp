@@ -97,44 +97,38 @@ TEST(DesktopEntryParse, NamesFollowLanguageThenTheMessagesLocale) {
   ::unsetenv("LANG");
 }
 
+// A desktop entry at path, with the given keys.
+void writeEntry(const fs::path& path, const std::string& keys) {
+  quillmoss::testing::writeBytes(path, "[Desktop Entry]\n" + keys);
+}
+
 TEST(DesktopEntryIndex, IdsComeFromPathsAndEarlierFoldersWin) {
   quillmoss::testing::TempDir temp;
-  const fs::path first = temp.path() / "first", second = temp.path() / "second";
-  quillmoss::testing::writeBytes(first / "applications/org.example.Editor.desktop",
-                                 "[Desktop Entry]\nName=Editor One\nStartupWMClass=editor\n");
-  quillmoss::testing::writeBytes(second / "applications/org.example.Editor.desktop",
-                                 "[Desktop Entry]\nName=Editor Two\n");
-  quillmoss::testing::writeBytes(first / "applications/kde/konsole.desktop",
-                                 "[Desktop Entry]\nName=Konsole\n");
+  const fs::path first = temp.path() / "first/applications";
+  const fs::path second = temp.path() / "second/applications";
+  writeEntry(first / "org.example.Editor.desktop", "Name=Editor One\nStartupWMClass=editor\n");
+  writeEntry(second / "org.example.Editor.desktop", "Name=Editor Two\n");
+  writeEntry(first / "kde/konsole.desktop", "Name=Konsole\n");
   // Hidden in the user's folder removes the system's entry of the same ID.
-  quillmoss::testing::writeBytes(first / "applications/mail.desktop",
-                                 "[Desktop Entry]\nName=Mail\nHidden=true\n");
-  quillmoss::testing::writeBytes(second / "applications/mail.desktop",
-                                 "[Desktop Entry]\nName=Mail\n");
-  quillmoss::testing::writeBytes(second / "applications/notes.txt",
-                                 "[Desktop Entry]\nName=Not an entry\n");
+  writeEntry(first / "mail.desktop", "Name=Mail\nHidden=true\n");
+  writeEntry(second / "mail.desktop", "Name=Mail\n");
+  writeEntry(second / "notes.txt", "Name=Not an entry\n");
+  // An editor and its URL handler both claim a class; the handler sorts first.
+  writeEntry(second / "code-url-handler.desktop", "StartupWMClass=Code\nNoDisplay=true\n");
+  writeEntry(second / "code.desktop", "Name=Code\nStartupWMClass=Code\n");
 
-  const DesktopEntryIndex index = DesktopEntryIndex::scan({first, second});
+  const DesktopEntryIndex index =
+      DesktopEntryIndex::scan({first.parent_path(), second.parent_path()});
   ASSERT_NE(index.byId("org.example.Editor"), nullptr);
   EXPECT_EQ(index.byId("org.example.Editor")->name, "Editor One");
   EXPECT_NE(index.byId("kde-konsole"), nullptr);
   EXPECT_EQ(index.byId("mail"), nullptr);
+  EXPECT_EQ(index.byId("notes"), nullptr);
   EXPECT_EQ(index.byId("org.example.editor"), nullptr);
   ASSERT_NE(index.byIdIgnoringCase("ORG.example.editor"), nullptr);
   EXPECT_EQ(index.byIdIgnoringCase("ORG.example.editor")->id, "org.example.Editor");
   EXPECT_EQ(index.byStartupWmClass("editor")->id, "org.example.Editor");
   EXPECT_EQ(index.byStartupWmClass("Editor"), nullptr);
-}
-
-TEST(DesktopEntryIndex, VisibleEntryWinsAClassSharedWithAHelperEntry) {
-  quillmoss::testing::TempDir temp;
-  // An editor and its URL handler both claim the class; the handler sorts first.
-  quillmoss::testing::writeBytes(
-      temp.path() / "applications/code-url-handler.desktop",
-      "[Desktop Entry]\nName=Code URL\nStartupWMClass=Code\nNoDisplay=true\n");
-  quillmoss::testing::writeBytes(temp.path() / "applications/code.desktop",
-                                 "[Desktop Entry]\nName=Code\nStartupWMClass=Code\n");
-  const DesktopEntryIndex index = DesktopEntryIndex::scan({temp.path()});
   ASSERT_NE(index.byStartupWmClass("Code"), nullptr);
   EXPECT_EQ(index.byStartupWmClass("Code")->id, "code");
 }
@@ -151,9 +145,8 @@ void ageFolders(const fs::path& root) {
 TEST(DesktopEntryIndex, SeesEntriesInstalledInAnySubfolderWhileRunning) {
   quillmoss::testing::TempDir temp;
   const fs::path data = temp.path() / "data";
-  quillmoss::testing::writeBytes(data / "applications/a.desktop", "[Desktop Entry]\nName=A\n");
-  quillmoss::testing::writeBytes(data / "applications/kde/old.desktop",
-                                 "[Desktop Entry]\nName=Old\n");
+  writeEntry(data / "applications/a.desktop", "Name=A\n");
+  writeEntry(data / "applications/kde/old.desktop", "Name=Old\n");
   ::setenv("XDG_DATA_HOME", data.c_str(), 1);
   ::setenv("XDG_DATA_DIRS", (temp.path() / "none").c_str(), 1);
   const DesktopEntryIndex index = DesktopEntryIndex::scan();
@@ -166,8 +159,7 @@ TEST(DesktopEntryIndex, SeesEntriesInstalledInAnySubfolderWhileRunning) {
   ageFolders(data / "applications");
   const DesktopEntryIndex settled = index.rescan();
   EXPECT_FALSE(settled.changedSinceScan());
-  quillmoss::testing::writeBytes(data / "applications/kde/org.kde.kcalc.desktop",
-                                 "[Desktop Entry]\nName=KCalc\nExec=kcalc\n");
+  writeEntry(data / "applications/kde/org.kde.kcalc.desktop", "Name=KCalc\nExec=kcalc\n");
   EXPECT_TRUE(settled.changedSinceScan());
   EXPECT_NE(settled.rescan().byId("kde-org.kde.kcalc"), nullptr);
 }
