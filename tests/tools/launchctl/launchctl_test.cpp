@@ -43,6 +43,9 @@ class LaunchctlTest : public ::testing::Test {
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readBytes(out), readBytes(err)};
   }
+  Outcome load(const fs::path& plist) { return launchctl("load -w '" + plist.string() + "'"); }
+  Outcome unload(const fs::path& plist) { return launchctl("unload '" + plist.string() + "'"); }
+  Outcome list() { return launchctl(std::string("list ") + kLabel); }
 
   fs::path writePlist(const std::string& name, const std::string& programArguments,
                       bool runAtLoad = true, const std::string& label = kLabel) {
@@ -81,31 +84,28 @@ class LaunchctlTest : public ::testing::Test {
 
 TEST_F(LaunchctlTest, LoadStartsTheJobDetachedListShowsItAndUnloadStopsIt) {
   const fs::path plist = writePlist("job.plist", "<string>/bin/sleep</string><string>300</string>");
-  const std::string load = "load -w '" + plist.string() + "'";
-  const std::string unload = "unload '" + plist.string() + "'";
   // The host's sequence on a fresh install: unload (fails harmlessly), then load.
-  EXPECT_NE(launchctl(unload).status, 0);
-  Outcome loaded = launchctl(load);
+  EXPECT_NE(unload(plist).status, 0);
+  Outcome loaded = load(plist);
   ASSERT_EQ(loaded.status, 0) << loaded.err;
 
-  Outcome list = launchctl(std::string("list ") + kLabel);
-  ASSERT_EQ(list.status, 0);
-  const long pid = listedPid(list.out);
-  ASSERT_GT(pid, 0) << list.out;
+  Outcome listing = list();
+  ASSERT_EQ(listing.status, 0);
+  const long pid = listedPid(listing.out);
+  ASSERT_GT(pid, 0) << listing.out;
   started.push_back(pid);
   EXPECT_TRUE(running(pid));
   EXPECT_NE(::getsid(static_cast<pid_t>(pid)), ::getsid(0)) << "the job has a session of its own";
 
-  EXPECT_NE(launchctl(load).status, 0) << "already loaded";
+  EXPECT_NE(load(plist).status, 0) << "already loaded";
 
   // Unload finds the job by its path even when the file is gone.
   fs::remove(plist);
-  Outcome unloaded = launchctl(unload);
+  Outcome unloaded = unload(plist);
   EXPECT_EQ(unloaded.status, 0) << unloaded.err;
   EXPECT_FALSE(running(pid)) << "unload returns once the job's process has ended";
-  Outcome after = launchctl(std::string("list ") + kLabel);
-  EXPECT_EQ(after.status, 113);
-  EXPECT_EQ(after.out, "");
+  EXPECT_EQ(list().status, 113);
+  EXPECT_EQ(list().out, "");
 }
 
 TEST_F(LaunchctlTest, JobsWithoutAProcessAreListedWithoutPid) {
@@ -122,28 +122,28 @@ TEST_F(LaunchctlTest, JobsWithoutAProcessAreListedWithoutPid) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const fs::path plist = writePlist("job.plist", c.arguments, c.runAtLoad);
-    ASSERT_EQ(launchctl("load -w '" + plist.string() + "'").status, 0);
-    Outcome list;
+    ASSERT_EQ(load(plist).status, 0);
+    Outcome listing;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     do {
-      list = launchctl(std::string("list ") + kLabel);
-    } while (listedPid(list.out) != 0 && std::chrono::steady_clock::now() < deadline);
-    EXPECT_EQ(list.status, 0);
-    EXPECT_EQ(listedPid(list.out), 0) << list.out;
+      listing = list();
+    } while (listedPid(listing.out) != 0 && std::chrono::steady_clock::now() < deadline);
+    EXPECT_EQ(listing.status, 0);
+    EXPECT_EQ(listedPid(listing.out), 0) << listing.out;
     if (std::string(c.what) == "cannot start") {
-      EXPECT_EQ(list.out.find("\"LastExitStatus\" = 0;"), std::string::npos) << list.out;
+      EXPECT_EQ(listing.out.find("\"LastExitStatus\" = 0;"), std::string::npos) << listing.out;
     }
-    EXPECT_EQ(launchctl("unload '" + plist.string() + "'").status, 0);
+    EXPECT_EQ(unload(plist).status, 0);
   }
 }
 
 TEST_F(LaunchctlTest, BrokenPropertyListsAreRejected) {
   const fs::path broken = temp.path() / "broken.plist";
   std::ofstream(broken) << "<plist><dict><key>Label</key>";
-  EXPECT_NE(launchctl("load -w '" + broken.string() + "'").status, 0);
+  EXPECT_NE(load(broken).status, 0);
   const fs::path noLabel = writePlist("nolabel.plist", "<string>/bin/true</string>", true, "");
-  EXPECT_NE(launchctl("load -w '" + noLabel.string() + "'").status, 0);
-  EXPECT_NE(launchctl("load -w '" + (temp.path() / "missing.plist").string() + "'").status, 0);
+  EXPECT_NE(load(noLabel).status, 0);
+  EXPECT_NE(load(temp.path() / "missing.plist").status, 0);
   EXPECT_EQ(launchctl("frobnicate").status, 64);
 }
 
@@ -156,9 +156,9 @@ TEST_F(LaunchctlTest, AReusedPidIsNeverTakenForTheJob) {
   std::ofstream(state / (std::string(kLabel) + ".job"))
       << "label=" << kLabel << "\nplist=" << plist.string()
       << "\nprogram=/bin/true\npid=" << ::getpid() << "\nstart=1\nexit=0\n";
-  EXPECT_EQ(listedPid(launchctl(std::string("list ") + kLabel).out), 0);
-  EXPECT_EQ(launchctl("unload '" + plist.string() + "'").status, 0);  // and we are still here
-  EXPECT_EQ(launchctl(std::string("list ") + kLabel).status, 113);
+  EXPECT_EQ(listedPid(list().out), 0);
+  EXPECT_EQ(unload(plist).status, 0);  // and we are still here
+  EXPECT_EQ(list().status, 113);
 }
 
 }  // namespace

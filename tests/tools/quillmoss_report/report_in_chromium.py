@@ -60,18 +60,12 @@ def read_png(path):
         line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
         for i in range(stride):
             a = line[i - step] if i >= step else 0
-            b = previous[i]
-            c = previous[i - step] if i >= step else 0
-            if kind == 1:
-                line[i] = (line[i] + a) & 0xFF
-            elif kind == 2:
-                line[i] = (line[i] + b) & 0xFF
-            elif kind == 3:
-                line[i] = (line[i] + (a + b) // 2) & 0xFF
-            elif kind == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 0xFF
+            b, c = previous[i], previous[i - step] if i >= step else 0
+            if kind == 4:  # Paeth: ties go to a, then b
+                guess = min((a, b, c), key=lambda v: abs(a + b - c - v))
+            else:  # None, Sub, Up, Average
+                guess = (0, a, b, (a + b) // 2)[kind]
+            line[i] = (line[i] + guess) & 0xFF
         rows.append([tuple(line[x:x + 3]) for x in range(0, stride, step)])
         previous = line
     return width, height, rows

@@ -61,8 +61,24 @@ XML = {
 }
 
 
+# What each stand-in owns: (bus name, object path, interface) triples.
+EXPORTS = {
+    "screensaver": [("org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", "screensaver")],
+    "logind": [("org.freedesktop.login1", "/org/freedesktop/login1", "manager"),
+               ("org.freedesktop.login1", SESSION_PATH, "session")],
+    "kwin": [("org.kde.KWin", "/Scripting", "kwin")],
+    "gnome": [("com.velbrook.quillmoss.FocusedWindow", FOCUS_PATH, "gnome"),
+              ("org.gnome.Mutter.IdleMonitor", "/org/gnome/Mutter/IdleMonitor/Core", "idle")],
+}
+
+
 def say(*words):
     print(*words, flush=True)
+
+
+def fields(words):
+    """APPID CLASS PID, "-" standing for an empty field."""
+    return [w if w != "-" else "" for w in (list(words) + ["", "", ""])[:3]]
 
 
 class Fake:
@@ -74,26 +90,15 @@ class Fake:
         self.focus = first
         self.idle_ms = 0
         self.script = None
-        if kind == "screensaver":
-            self.export("org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", "screensaver")
-        elif kind == "logind":
-            self.export("org.freedesktop.login1", "/org/freedesktop/login1", "manager")
-            self.export("org.freedesktop.login1", SESSION_PATH, "session")
-        elif kind == "kwin":
-            self.export("org.kde.KWin", "/Scripting", "kwin")
-        else:
-            self.export("com.velbrook.quillmoss.FocusedWindow", FOCUS_PATH, "gnome")
-            self.export("org.gnome.Mutter.IdleMonitor", "/org/gnome/Mutter/IdleMonitor/Core",
-                        "idle")
+        for name, path, xml in EXPORTS[kind]:
+            info = Gio.DBusNodeInfo.new_for_xml(XML[xml]).interfaces[0]
+            self.bus.register_object(path, info, self.call, self.get_property, None)
+            self.bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                               "org.freedesktop.DBus", "RequestName",
+                               GLib.Variant("(su)", (name, 4)), None, Gio.DBusCallFlags.NONE, 5000,
+                               None)
         GLib.io_add_watch(sys.stdin.fileno(), GLib.IO_IN | GLib.IO_HUP, self.command)
         say("ready")
-
-    def export(self, name, path, xml):
-        info = Gio.DBusNodeInfo.new_for_xml(XML[xml]).interfaces[0]
-        self.bus.register_object(path, info, self.call, self.get_property, None)
-        self.bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                           "RequestName", GLib.Variant("(su)", (name, 4)), None,
-                           Gio.DBusCallFlags.NONE, 5000, None)
 
     def get_property(self, bus, sender, path, interface, name):
         say("Get", name)
@@ -110,19 +115,23 @@ class Fake:
             invocation.return_value(GLib.Variant("(i)", (1,)))
         elif method == "start":
             invocation.return_value(None)
-            # The script reports the window in front as it starts.
+            # The tracker's script reports the window in front as it starts, the host's the windows.
             hosts = self.script[1] == "quillmoss-windows"
-            GLib.idle_add(lambda: (self.list() if hosts else self.report(self.bus, self.focus)) and False)
+            GLib.idle_add(lambda: (self.list() if hosts else self.report(self.bus, self.focus))
+                          and False)
         elif method == "unloadScript":
             invocation.return_value(GLib.Variant("(b)", (self.script is not None,)))
             self.script = None
         elif method == "GetFocus":
-            appid, cls, pid = self.focus
-            invocation.return_value(GLib.Variant("(ssi)", (appid, cls, int(pid or 0))))
+            invocation.return_value(self.focus_variant())
         elif method == "ListWindows":
             invocation.return_value(GLib.Variant("(a(ssis))", (WINDOWS,)))
         elif method == "GetIdletime":
             invocation.return_value(GLib.Variant("(t)", (self.idle_ms,)))
+
+    def focus_variant(self):
+        appid, cls, pid = self.focus
+        return GLib.Variant("(ssi)", (appid, cls, int(pid or 0)))
 
     def report(self, bus, focus):
         """The KWin script's call to the tracker."""
@@ -140,60 +149,48 @@ class Fake:
                            Gio.DBusCallFlags.NONE, 5000, None)
         say("listed")
 
+    def emit(self, path, interface, signal, variant):
+        self.bus.emit_signal(None, path, interface, signal, variant)
+        self.bus.flush_sync(None)
+
     def command(self, fd, condition):
         line = sys.stdin.readline()
         if not line:
-            GLib.MainLoop().quit()
             sys.exit(0)
-        words = line.split()
-        verb, rest = words[0], [w if w != "-" else "" for w in (words[1:] + ["", "", ""])[:3]]
-        if verb in ("lock", "unlock") and self.kind == "logind":
+        verb, *words = line.split()
+        if verb in ("lock", "unlock"):
             self.active = verb == "lock"
-            self.bus.emit_signal(None, SESSION_PATH, "org.freedesktop.DBus.Properties",
-                                 "PropertiesChanged", GLib.Variant(
-                                     "(sa{sv}as)", ("org.freedesktop.login1.Session",
-                                                    {"LockedHint": GLib.Variant("b", self.active)},
-                                                    [])))
-            self.bus.flush_sync(None)
+            if self.kind == "logind":
+                self.emit(SESSION_PATH, "org.freedesktop.DBus.Properties", "PropertiesChanged",
+                          GLib.Variant("(sa{sv}as)", ("org.freedesktop.login1.Session", {
+                              "LockedHint": GLib.Variant("b", self.active)}, [])))
+            else:
+                self.emit("/org/freedesktop/ScreenSaver", "org.freedesktop.ScreenSaver",
+                          "ActiveChanged", GLib.Variant("(b)", (self.active,)))
             say(verb)
-        elif verb in ("lock", "unlock"):
-            self.active = verb == "lock"
-            self.bus.emit_signal(None, "/org/freedesktop/ScreenSaver", "org.freedesktop.ScreenSaver",
-                                 "ActiveChanged", GLib.Variant("(b)", (self.active,)))
-            self.bus.flush_sync(None)
-            say(verb)
-        elif verb == "none":
-            self.change(["", "", ""])
-        elif verb in ("activate", "focus"):
-            self.change(rest)
+        elif verb in ("activate", "focus", "none"):
+            self.focus = fields(words)
+            if self.kind == "kwin":
+                self.report(self.bus, self.focus)
+            else:
+                self.emit(FOCUS_PATH, FOCUS_IFACE, "FocusChanged", self.focus_variant())
+                say("focus", *self.focus)
         elif verb == "spoof":
             # Another connection than KWin's pretends to be the script.
             address = Gio.dbus_address_get_for_bus_sync(Gio.BusType.SESSION, None)
             other = Gio.DBusConnection.new_for_address_sync(
                 address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
                 Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
-            self.report(other, rest)
+            self.report(other, fields(words))
         elif verb == "retitle":
             WINDOWS[1][3] = "Renamed"
             self.list() if self.script else say("listed")
         elif verb == "idle":
-            self.idle_ms = int(words[1])
+            self.idle_ms = int(words[0])
             say("idle", self.idle_ms)
         return True
 
-    def change(self, focus):
-        self.focus = focus
-        if self.kind == "kwin":
-            self.report(self.bus, focus)
-        else:
-            appid, cls, pid = focus
-            self.bus.emit_signal(None, FOCUS_PATH, FOCUS_IFACE, "FocusChanged",
-                                 GLib.Variant("(ssi)", (appid, cls, int(pid or 0))))
-            self.bus.flush_sync(None)
-            say("focus", *focus)
-
 
 if __name__ == "__main__":
-    first = [w if w != "-" else "" for w in (sys.argv[2:] + ["", "", ""])[:3]]
-    Fake(sys.argv[1], first)
+    Fake(sys.argv[1], fields(sys.argv[2:]))
     GLib.MainLoop().run()
