@@ -12,12 +12,6 @@ import sys
 import tempfile
 
 
-def untraced_leak_checks():
-    """LeakSanitizer cannot run under ptrace; the rest of a sanitized build can."""
-    options = os.environ.get("ASAN_OPTIONS", "")
-    return dict(os.environ, ASAN_OPTIONS=(options + ":detect_leaks=0").lstrip(":"))
-
-
 def main(probe):
     if shutil.which("strace") is None:
         print("SKIP: strace is not installed")
@@ -26,9 +20,12 @@ def main(probe):
     try:
         target = os.path.join(folder, "usage_2026-12-06.json")
         log = os.path.join(folder, "trace")
+        # LeakSanitizer cannot run under ptrace; the rest of a sanitized build can.
+        options = (os.environ.get("ASAN_OPTIONS", "") + ":detect_leaks=0").lstrip(":")
         subprocess.run(["strace", "-f", "-qq", "-o", log, "-e",
                         "trace=openat,open,fsync,fdatasync,rename,renameat,renameat2,close",
-                        probe, target], check=True, timeout=30, env=untraced_leak_checks())
+                        probe, target], check=True, timeout=30,
+                       env=dict(os.environ, ASAN_OPTIONS=options))
         with open(log) as f:
             lines = [line.split(None, 1)[1] if line[0].isdigit() else line for line in f]
     finally:

@@ -31,22 +31,22 @@ TEST_F(FaultsTest, DamagedOrHostileDayFileIsKeptAndMovedAsideBeforeFirstSave) {
   for (const std::string text : {R"(["not", "a usage map"])", "{\"a\":1e999}"}) {
     std::filesystem::remove_all(dataDir);
     clock.wall = kMorning;
-    write(file("usage_", kToday), text);
-    write(file("activity_", kToday), "[[1,2]]");
+    writeBytes(file("usage_", kToday), text);
+    writeBytes(file("activity_", kToday), "[[1,2]]");
     workspace.frontmost = kEditor;
     TrackerState& s = makeState();
     startTracker(s);
     // The day starts empty in memory; the usable activity file is continued.
     EXPECT_TRUE(s.usageData.empty());
     EXPECT_EQ(s.activityIntervals.size(), 1u);
-    EXPECT_EQ(read(file("usage_", kToday)), text);  // nothing written before the first tick
+    EXPECT_EQ(readBytes(file("usage_", kToday)), text);  // nothing written before the first tick
 
     clock.wall += 30;
     onFlushTimer(s);
     const std::string aside =
         "usage_2026-12-06.json.damaged-" + std::to_string(std::int64_t(kMorning + 30));
     EXPECT_EQ(asideNames(folderEntries()), std::vector<std::string>{aside});
-    EXPECT_EQ(read(dataDir / aside), text);
+    EXPECT_EQ(readBytes(dataDir / aside), text);
     EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value, (daily::UsageMap{{kEditor, 30.0}}));
     clock.wall += 30;
     onFlushTimer(s);  // only the first save moves anything aside
@@ -56,35 +56,35 @@ TEST_F(FaultsTest, DamagedOrHostileDayFileIsKeptAndMovedAsideBeforeFirstSave) {
 }
 
 TEST_F(FaultsTest, FileThatCannotBeMovedAsideIsNotWritten) {
-  write(file("segments_", kToday), "{}");
+  writeBytes(file("segments_", kToday), "{}");
   TrackerState& s = makeState();
   startTracker(s);
   clock.wall += 30;
   // Every name the file could be moved to is taken.
   const std::string base = "segments_" + std::string(kToday) + ".json.damaged-" +
                            std::to_string(std::int64_t(clock.wall));
-  write(dataDir / base, "x");
+  writeBytes(dataDir / base, "x");
   for (int suffix = 1; suffix <= 1000; ++suffix) {
-    write(dataDir / (base + "-" + std::to_string(suffix)), "x");
+    writeBytes(dataDir / (base + "-" + std::to_string(suffix)), "x");
   }
   onFlushTimer(s);
-  EXPECT_EQ(read(file("segments_", kToday)), "{}");
-  EXPECT_EQ(read(file("usage_", kToday)), "{}");  // the other files are still written
+  EXPECT_EQ(readBytes(file("segments_", kToday)), "{}");
+  EXPECT_EQ(readBytes(file("usage_", kToday)), "{}");  // the other files are still written
   clock.wall += 30;  // the next tick, at another second, can move it and writes the file
   onFlushTimer(s);
-  EXPECT_EQ(read(file("segments_", kToday)), "[]");
+  EXPECT_EQ(readBytes(file("segments_", kToday)), "[]");
 }
 
 TEST_F(FaultsTest, NonFiniteValueKeepsThePreviousFile) {
   TrackerState& s = makeRunning(kEditor);
   s.usageData[kEditor] = 12.5;
   ASSERT_TRUE(save(s, s.usageData, kToday));
-  const std::string previous = read(file("usage_", kToday));
+  const std::string previous = readBytes(file("usage_", kToday));
   for (double bad : {std::numeric_limits<double>::quiet_NaN(), kInf}) {
     s.usageData[kTerminal] = bad;
     EXPECT_FALSE(save(s, s.usageData, kToday));
   }
-  EXPECT_EQ(read(file("usage_", kToday)), previous);
+  EXPECT_EQ(readBytes(file("usage_", kToday)), previous);
 }
 
 TEST_F(FaultsTest, StartupWaitsForTheLockLoadsWhatTheHolderSavedAndHoldsIt) {
@@ -92,7 +92,7 @@ TEST_F(FaultsTest, StartupWaitsForTheLockLoadsWhatTheHolderSavedAndHoldsIt) {
   ASSERT_TRUE(held);
   TrackerState& s = makeState();
   std::thread starting([&s] { startTracker(s); });
-  write(file("usage_", kToday), R"({"org.example.editor":77.5})");  // the holder's last save
+  writeBytes(file("usage_", kToday), R"({"org.example.editor":77.5})");  // the holder's last save
   held.reset();
   starting.join();
   EXPECT_EQ(s.usageData.at(kEditor), 77.5);

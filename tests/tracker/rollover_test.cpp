@@ -10,7 +10,7 @@ using RolloverTest = TrackerTest;
 
 TEST_F(RolloverTest, MidnightCreditsOldDaySavesItAndContinuesTheKey) {
   clock.wall = kBeforeMidnight;
-  write(file("usage_", "2026-12-07"), R"({"org.example.old":5})");
+  writeBytes(file("usage_", "2026-12-07"), R"({"org.example.old":5})");
   TrackerState& s = makeRunning(kEditor);
   s.usageData[kEditor] = 100.0;
   s.activityIntervals = {{kBeforeMidnight - 60, kBeforeMidnight}};
@@ -26,7 +26,7 @@ TEST_F(RolloverTest, MidnightCreditsOldDaySavesItAndContinuesTheKey) {
 }
 
 TEST_F(RolloverTest, ClockSetBackOneDaySavesUnderLaterDayAndContinuesEarlierDay) {
-  write(file("usage_", "2026-12-05"), R"({"org.example.editor":1000.5})");
+  writeBytes(file("usage_", "2026-12-05"), R"({"org.example.editor":1000.5})");
   TrackerState& s = makeRunning(kEditor);
   clock.wall += 30;
   onFlushTimer(s);
@@ -51,7 +51,7 @@ TEST_F(RolloverTest, SigintOrSigtermAfterMidnightWritesTheOldDayOnce) {
     EXPECT_EQ(loop.quitStatus, 0);
     EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value.at(kEditor), 20.0);
     EXPECT_EQ(daily::loadSegments(file("segments_", kToday)).value.size(), 1u);
-    EXPECT_EQ(read(file("activity_", kToday)), "[]");
+    EXPECT_EQ(readBytes(file("activity_", kToday)), "[]");
     EXPECT_FALSE(std::filesystem::exists(file("usage_", "2026-12-07")));
     // A second request (a signal and the end of the session together) changes nothing.
     clock.wall += 3;

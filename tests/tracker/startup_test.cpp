@@ -10,9 +10,9 @@ namespace {
 using StartupTest = TrackerTest;
 
 TEST_F(StartupTest, ContinuesTodaysFilesAndRewritesThemAtTheFirstTick) {
-  write(file("usage_", kToday), R"({"org.example.editor":100,"x":2.5})");
-  write(file("activity_", kToday), "[[1,2],[3]]");
-  write(file("segments_", kToday), R"([["x",1,2],[5,1]])");
+  writeBytes(file("usage_", kToday), R"({"org.example.editor":100,"x":2.5})");
+  writeBytes(file("activity_", kToday), "[[1,2],[3]]");
+  writeBytes(file("segments_", kToday), R"([["x",1,2],[5,1]])");
   workspace.frontmost = kEditor;
   TrackerState& s = makeState();
   startTracker(s);
@@ -22,7 +22,7 @@ TEST_F(StartupTest, ContinuesTodaysFilesAndRewritesThemAtTheFirstTick) {
 
   scheduleCallbacks(s);
   loop.advance(29.9);
-  EXPECT_EQ(read(file("usage_", kToday)), R"({"org.example.editor":100,"x":2.5})");
+  EXPECT_EQ(readBytes(file("usage_", kToday)), R"({"org.example.editor":100,"x":2.5})");
   loop.advance(0.1);
   EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value,
             (daily::UsageMap{{kEditor, 130.0}, {"x", 2.5}}));
@@ -38,8 +38,8 @@ TEST_F(StartupTest, LoginWindowInFrontTimesNothingAndNothingIsWrittenBeforeTheFi
   loop.advance(29);
   EXPECT_TRUE(folderEntries().empty());
   loop.advance(1);
-  EXPECT_EQ(read(file("usage_", kToday)), "{}");
-  EXPECT_EQ(read(file("segments_", kToday)), "[]");
+  EXPECT_EQ(readBytes(file("usage_", kToday)), "{}");
+  EXPECT_EQ(readBytes(file("segments_", kToday)), "[]");
   EXPECT_EQ(daily::loadActivity(file("activity_", kToday)).value,
             (daily::ActivityList{{kMorning + 30, kMorning + 30}}));
   loop.advance(270);

@@ -15,6 +15,9 @@
 
 namespace quillmoss::tracker::testing {
 
+using quillmoss::testing::readBytes;
+using quillmoss::testing::writeBytes;
+
 inline constexpr double kMorning = 1796551200.0;         // 2026-12-06 10:00:00 UTC
 inline constexpr double kBeforeMidnight = 1796601585.0;  // 2026-12-06 23:59:45 UTC
 inline constexpr const char* kToday = "2026-12-06";
@@ -46,12 +49,6 @@ class TrackerTest : public ::testing::Test, protected FakePlatform {
 
   std::filesystem::path file(const std::string& prefix, const std::string& day) const {
     return dataDir / (prefix + day + ".json");
-  }
-  static std::string read(const std::filesystem::path& path) {
-    return quillmoss::testing::readBytes(path);
-  }
-  static void write(const std::filesystem::path& path, const std::string& text) {
-    quillmoss::testing::writeBytes(path, text);
   }
   // Names in the data folder other than the lock file.
   std::vector<std::string> folderEntries() const {

@@ -1,20 +1,10 @@
 #!/usr/bin/env python3
 """End-to-end runs of the real QuillmossTracker in Wayland sessions.
-    sway        headless sway with foot clients, focus moved with swaymsg: an application known by
-                its desktop entry and two known only by their app id, an empty workspace (no
-                application in front), a locked stretch (a stand-in screen saver on a private
-                session bus); totals and segments against the driver's own instants.
-    no-session  no Wayland display, one that cannot be reached, one with no mechanism: status 1
-                and one line on stderr.
-    kwin        the KWin mechanism against a stand-in KWin on a private bus: the script is loaded
-                from the bundle, its reports are followed (others' are refused), it is unloaded
-                at exit.
-    gnome       the GNOME Shell mechanism against a stand-in extension and idle monitor.
-                Both lock the session for a stretch through a stand-in logind on a second bus.
-    running-apps
-                the host's running applications on headless sway (PROBE in place of TRACKER):
-                names from the desktop entry, else the window's title; icons from the entry.
-    wayland_e2e.py TRACKER BARE_COMPOSITOR CASE"""
+    wayland_e2e.py TRACKER BARE_COMPOSITOR sway|no-session|kwin|gnome
+    wayland_e2e.py PROBE BARE_COMPOSITOR running-apps   (the host's running applications)
+sway: headless sway with foot clients, a stand-in screen saver on a private session bus. kwin,
+gnome: the shell mechanisms against stand-ins on a private session bus, and a stand-in logind on
+a second bus. no-session: no display, one that cannot be reached, one without a mechanism."""
 
 import glob
 import os
