@@ -10,7 +10,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
-from x11_private_session import wait_until  # noqa: E402
+from private_session import wait_until  # noqa: E402
 
 # Every boundary lies between two instants the driver takes around a call (each well under
 # 50 ms); starting a process on a loaded CI machine can take a few hundred ms more, so each

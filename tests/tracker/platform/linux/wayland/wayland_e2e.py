@@ -17,6 +17,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [os.path.join(HERE, "..", "..", "..", "..", "support"),
                 os.path.join(HERE, "..", "..", "..", "..", "..", "scripts")]
+from private_session import PrivateSession  # noqa: E402
 from sway_private_session import PrivateSway  # noqa: E402
 from tracker_run import (GAMMA, check, check_run, expect, refuses_to_start, say,  # noqa: E402
                          start_tracker, stop_tracker, write_home)
@@ -84,7 +85,7 @@ def running_apps(probe, _):
           and rows[0][2] == "-" and rows[1] == [GAMMA, "Gamma", "icon"], f"rows {rows}")
 
 
-class ShellSession:
+class ShellSession(PrivateSession):
     """The bare compositor and, for a shell, a private session bus with the stand-in shell and a
     second private bus with a stand-in logind, as the current user."""
 
@@ -92,45 +93,29 @@ class ShellSession:
         self.root = tempfile.mkdtemp(prefix="qm-wayland-")
         runtime = os.path.join(self.root, "runtime")
         os.makedirs(runtime, mode=0o700)
-        self.processes = []
-        self.env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "XDG_RUNTIME_DIR": runtime}
-        try:
-            started(self.spawn([bare, "wayland-qm"]), "the bare compositor")
-            if kind is None:
-                return
-            self.env["WAYLAND_DISPLAY"] = "wayland-qm"
-            for variable, service, args in (("DBUS_SESSION_BUS_ADDRESS", "fake", [kind, *first]),
-                                            ("DBUS_SYSTEM_BUS_ADDRESS", "logind", ["logind"])):
-                bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile",
-                                  "--print-address"])
-                self.env[variable] = bus.stdout.readline().strip()
-                setattr(self, service, started(self.spawn([SYSTEM_PYTHON, FAKES, *args],
-                                                          stdin=subprocess.PIPE), args[0]))
-        except BaseException:
-            self.close()
-            raise
+        super().__init__({"PATH": os.environ.get("PATH", "/usr/bin:/bin"),
+                          "XDG_RUNTIME_DIR": runtime})
+        self.bare, self.kind, self.first = bare, kind, first
+
+    def _start(self):
+        started(self.spawn([self.bare, "wayland-qm"]), "the bare compositor")
+        if self.kind is None:
+            return
+        self.env["WAYLAND_DISPLAY"] = "wayland-qm"
+        for variable, service, args in (
+                ("DBUS_SESSION_BUS_ADDRESS", "fake", [self.kind, *self.first]),
+                ("DBUS_SYSTEM_BUS_ADDRESS", "logind", ["logind"])):
+            bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                              "--print-address"])
+            self.env[variable] = bus.stdout.readline().strip()
+            setattr(self, service, started(self.spawn([SYSTEM_PYTHON, FAKES, *args],
+                                                      stdin=subprocess.PIPE), args[0]))
 
     def spawn(self, args, **kwargs):
-        kwargs.setdefault("env", self.env)
-        kwargs.setdefault("stdout", subprocess.PIPE)
-        process = subprocess.Popen(args, text=True, **kwargs)
-        self.processes.append(process)
-        return process
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
+        return super().spawn(args, **{"stdout": subprocess.PIPE, "text": True, **kwargs})
 
     def close(self):
-        for process in reversed(self.processes):
-            if process.poll() is None:
-                process.terminate()
-                process.wait(5)
-            for stream in (process.stdin, process.stdout, process.stderr):
-                if stream:
-                    stream.close()
+        super().close()
         shutil.rmtree(self.root, ignore_errors=True)
 
 
