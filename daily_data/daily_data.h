@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/error.h"
 #include "daily_data/json_value.h"
 #include "posix/unique_fd.h"
 
@@ -94,10 +95,10 @@ bool moveAside(const std::filesystem::path& file, std::time_t now);
 
 // An exclusive flock on "<dir>/.tracker.lock", held for the object's life (closing the
 // descriptor releases it). acquire() creates the folder and the file, then waits until the lock
-// is granted; nullopt on an error, a symbolic link at the lock's name among them.
+// is granted; an error names the file (a symbolic link at the lock's name is one).
 class DayLock {
  public:
-  static std::optional<DayLock> acquire(const std::filesystem::path& dir);
+  static Expected<DayLock> acquire(const std::filesystem::path& dir);
 
  private:
   explicit DayLock(posix::UniqueFd fd) : fd_(std::move(fd)) {}

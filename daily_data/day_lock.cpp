@@ -10,7 +10,7 @@
 
 namespace quillmoss::daily {
 
-std::optional<DayLock> DayLock::acquire(const std::filesystem::path& dir) {
+Expected<DayLock> DayLock::acquire(const std::filesystem::path& dir) {
   std::error_code ignored;
   std::filesystem::create_directories(dir, ignored);
   const std::filesystem::path lockFile = dir / ".tracker.lock";
@@ -19,12 +19,12 @@ std::optional<DayLock> DayLock::acquire(const std::filesystem::path& dir) {
   do {
     fd.reset(::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0644));
   } while (!fd && errno == EINTR);
-  if (!fd) return std::nullopt;
+  if (!fd) return posixError("cannot open " + lockFile.string(), errno);
   int rc;
   do {
     rc = ::flock(fd.get(), LOCK_EX);
   } while (rc != 0 && errno == EINTR);
-  if (rc != 0) return std::nullopt;
+  if (rc != 0) return posixError("cannot lock " + lockFile.string(), errno);
   return DayLock(std::move(fd));
 }
 

@@ -47,7 +47,10 @@ int main() {
   {
     // Nothing is timed yet: a signal while we wait for the lock or load the day just ends us.
     quillmoss::DefaultTerminationSignals untilStarted;
-    startTracker(state);
+    if (auto started = startTracker(state); !started) {
+      std::fprintf(stderr, "QuillmossTracker: %s\n", started.error().message.c_str());
+      return 1;
+    }
   }
   scheduleCallbacks(state);
   desktop->onSessionLost([&state] { onTerminationSignal(state, 0); });

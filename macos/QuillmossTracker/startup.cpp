@@ -7,14 +7,17 @@
 
 namespace quillmoss::tracker {
 
-void startTracker(TrackerState& state) {
+Status startTracker(TrackerState& state) {
   // Another daemon still writing these days (for example one on its way out) goes first; we
-  // then load what it saved. If the lock cannot be had at all, we run without it.
-  state.dayLock = daily::DayLock::acquire(state.kDataDir);
+  // then load what it saved. Without the lock a second daemon could overwrite our totals.
+  auto locked = daily::DayLock::acquire(state.kDataDir);
+  if (!locked) return locked.error();
+  state.dayLock.emplace(std::move(*locked));
   state.currentDay = state.clock.dayString(state.clock.now());
   enterDay(state, state.currentDay);
   state.activeBundle = usageKey(state, state.workspace.frontmostBundleId());
   restartTiming(state);
+  return {};
 }
 
 void scheduleCallbacks(TrackerState& state) {

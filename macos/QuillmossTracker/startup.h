@@ -7,8 +7,8 @@
 namespace quillmoss::tracker {
 
 // Waits for the data folder's lock, sets currentDay, loads that day, times the frontmost
-// application from now.
-void startTracker(TrackerState& state);
+// application from now. Fails, with nothing started, when the lock cannot be had.
+Status startTracker(TrackerState& state);
 
 // Schedules the flush and tab timers, observes activations and takes termination signals.
 void scheduleCallbacks(TrackerState& state);

@@ -119,8 +119,7 @@ TEST(DayLockTest, ExcludesOthersUntilDestroyedAndSurvivesMoves) {
     return got;
   };
   {
-    auto lock = DayLock::acquire(folder.path());
-    ASSERT_TRUE(lock);
+    std::optional<DayLock> lock(DayLock::acquire(folder.path()).value());
     DayLock moved(std::move(*lock));
     lock.reset();  // the moved-from object must not release the lock
     EXPECT_FALSE(tryLock());
@@ -169,8 +168,7 @@ TEST(DayLockTest, SecondProcessWaitsUntilTheFirstLetsGo) {
   ::close(toChild[0]);
   ::close(fromChild[1]);
 
-  auto lock = DayLock::acquire(folder.path());
-  ASSERT_TRUE(lock);
+  std::optional<DayLock> lock(DayLock::acquire(folder.path()).value());
   ASSERT_EQ(::write(toChild[1], "g", 1), 1);
   ::close(toChild[1]);
   EXPECT_TRUE(waitUntilBlockedOnFlock(child));

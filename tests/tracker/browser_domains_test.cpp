@@ -90,7 +90,7 @@ TEST_F(BrowserDomainsTest, TabChangeIsCreditedAtTheNextFiveSecondSample) {
   TrackerState& s = makeState();
   const std::string& script = s.kBrowserTabScripts.at(kSafari);
   scripts.outcomes[script] = FakeScriptRunner::url("https://a.example/");
-  startTracker(s);
+  ASSERT_TRUE(startTracker(s));
   scheduleCallbacks(s);
   loop.advance(2);
   scripts.outcomes[script] = FakeScriptRunner::url("https://b.example/");

@@ -35,7 +35,7 @@ TEST_F(FaultsTest, DamagedOrHostileDayFileIsKeptAndMovedAsideBeforeFirstSave) {
     writeBytes(file("activity_", kToday), "[[1,2]]");
     workspace.frontmost = kEditor;
     TrackerState& s = makeState();
-    startTracker(s);
+    ASSERT_TRUE(startTracker(s));
     // The day starts empty in memory; the usable activity file is continued.
     EXPECT_TRUE(s.usageData.empty());
     EXPECT_EQ(s.activityIntervals.size(), 1u);
@@ -58,7 +58,7 @@ TEST_F(FaultsTest, DamagedOrHostileDayFileIsKeptAndMovedAsideBeforeFirstSave) {
 TEST_F(FaultsTest, FileThatCannotBeMovedAsideIsNotWritten) {
   writeBytes(file("segments_", kToday), "{}");
   TrackerState& s = makeState();
-  startTracker(s);
+  ASSERT_TRUE(startTracker(s));
   clock.wall += 30;
   // Every name the file could be moved to is taken.
   const std::string base = "segments_" + std::string(kToday) + ".json.damaged-" +
@@ -88,10 +88,9 @@ TEST_F(FaultsTest, NonFiniteValueKeepsThePreviousFile) {
 }
 
 TEST_F(FaultsTest, StartupWaitsForTheLockLoadsWhatTheHolderSavedAndHoldsIt) {
-  auto held = daily::DayLock::acquire(dataDir);
-  ASSERT_TRUE(held);
+  std::optional<daily::DayLock> held(daily::DayLock::acquire(dataDir).value());
   TrackerState& s = makeState();
-  std::thread starting([&s] { startTracker(s); });
+  std::thread starting([&s] { EXPECT_TRUE(startTracker(s)); });
   writeBytes(file("usage_", kToday), R"({"org.example.editor":77.5})");  // the holder's last save
   held.reset();
   starting.join();
@@ -105,11 +104,20 @@ TEST_F(FaultsTest, StartupWaitsForTheLockLoadsWhatTheHolderSavedAndHoldsIt) {
   ::close(fd);
 }
 
+// Without the lock a second daemon could overwrite this one's totals.
+TEST_F(FaultsTest, TrackerThatCannotLockItsFolderDoesNotStart) {
+  std::filesystem::create_directories(dataDir);
+  std::filesystem::create_symlink(dataDir / "elsewhere", dataDir / ".tracker.lock");
+  const Status started = startTracker(makeState());
+  ASSERT_FALSE(started);
+  EXPECT_NE(started.error().message.find(".tracker.lock"), std::string::npos);
+}
+
 TEST_F(FaultsTest, OldDayThatFailsToSaveIsRetriedUntilWritten) {
   clock.wall = kBeforeMidnight;
   workspace.frontmost = kEditor;
   TrackerState& s = makeState();
-  startTracker(s);
+  ASSERT_TRUE(startTracker(s));
   clock.wall += 10;
   onFlushTimer(s);
   // The old day's activity file cannot be replaced: a directory holds its place.
@@ -157,7 +165,7 @@ TEST_F(FaultsTest, PendingDayReturnedToContinuesFromMemoryOrIsRetriedAtTerminati
 TEST_F(FaultsTest, SuspendedMachineFlushesOnceAtWakeWithoutTheNight) {
   workspace.frontmost = kEditor;
   TrackerState& s = makeState();
-  startTracker(s);
+  ASSERT_TRUE(startTracker(s));
   scheduleCallbacks(s);
   loop.advance(60);
   EXPECT_EQ(s.usageData.at(kEditor), 60.0);

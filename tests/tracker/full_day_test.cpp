@@ -21,7 +21,7 @@ TEST_F(FullDayTest, ADayOfWorkEndsInThreeFilesPerDay) {
   TrackerState& s = makeState();
   scripts.outcomes[s.kBrowserTabScripts.at(kSafari)] =
       FakeScriptRunner::url("https://www.example.org/path");
-  startTracker(s);
+  ASSERT_TRUE(startTracker(s));
   scheduleCallbacks(s);
 
   loop.advance(2 * kHour);  // 10:00

@@ -15,7 +15,7 @@ TEST_F(StartupTest, ContinuesTodaysFilesAndRewritesThemAtTheFirstTick) {
   writeBytes(file("segments_", kToday), R"([["x",1,2],[5,1]])");
   workspace.frontmost = kEditor;
   TrackerState& s = makeState();
-  startTracker(s);
+  ASSERT_TRUE(startTracker(s));
   // Elements shorter than their format never reach the merge steps.
   EXPECT_EQ(s.activityIntervals, (daily::ActivityList{{1.0, 2.0}}));
   EXPECT_EQ(s.segmentSpans.size(), 1u);
@@ -33,7 +33,7 @@ TEST_F(StartupTest, ContinuesTodaysFilesAndRewritesThemAtTheFirstTick) {
 TEST_F(StartupTest, LoginWindowInFrontTimesNothingAndNothingIsWrittenBeforeTheFirstTick) {
   workspace.frontmost = kLoginWindow;
   TrackerState& s = makeState();
-  startTracker(s);
+  ASSERT_TRUE(startTracker(s));
   scheduleCallbacks(s);
   loop.advance(29);
   EXPECT_TRUE(folderEntries().empty());
@@ -53,7 +53,7 @@ TEST_F(StartupTest, ScriptedBrowserInFrontIsAskedForItsTab) {
   TrackerState& s = makeState();
   scripts.outcomes[s.kBrowserTabScripts.at(kChrome)] =
       FakeScriptRunner::url("https://www.example.org/");
-  startTracker(s);
+  ASSERT_TRUE(startTracker(s));
   EXPECT_EQ(s.activeBundle, std::string(kChrome) + "#example.org");
 }
 

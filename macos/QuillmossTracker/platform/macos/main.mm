@@ -39,7 +39,10 @@ int main() {
     // Nothing is timed yet: a signal while we wait for the lock or load the day just ends us.
     ::signal(SIGTERM, SIG_DFL);
     ::signal(SIGINT, SIG_DFL);
-    startTracker(state);
+    if (auto started = startTracker(state); !started) {
+      std::fprintf(stderr, "QuillmossTracker: %s\n", started.error().message.c_str());
+      return 1;
+    }
     // From here on they reach the loop's dispatch sources only.
     ::signal(SIGTERM, SIG_IGN);
     ::signal(SIGINT, SIG_IGN);
