@@ -1,6 +1,7 @@
 // Running applications from the window manager's client list; see x11_windows.h.
 #include "linux_desktop/x11_windows.h"
 
+#include <climits>
 #include <unordered_map>
 
 #include "linux_desktop/x11_window_facts.h"
@@ -8,59 +9,44 @@
 namespace quillmoss::desktop {
 namespace {
 
-// 1024 × 1024 pixels is more than any real window icon; larger claims are not trusted.
-constexpr std::uint64_t kMaxIconPixels = 1024 * 1024;
-// All sizes of one window's icon together, in 32-bit units (16 MiB).
-constexpr std::uint32_t kIconFetchUnits = 4 * 1024 * 1024;
-
 struct Request {
   WindowFactsRequest facts;
   xcb_get_property_cookie_t netWmName;
   xcb_get_property_cookie_t wmName;
-  xcb_get_property_cookie_t icon;
 };
+
+void discard(xcb_connection_t* c, const Request& request) {
+  for (const auto& cookie : {request.facts.wmClass, request.facts.gtkApplicationId,
+                             request.facts.netWmPid, request.facts.clientMachine,
+                             request.facts.transientFor, request.netWmName, request.wmName}) {
+    xcb_discard_reply(c, cookie.sequence);
+  }
+  if (request.facts.clientIds) xcb_discard_reply(c, request.facts.clientIds->sequence);
+}
 
 }  // namespace
 
 bool largestIcon(const std::uint32_t* data, std::size_t count, RunningWindow& window) {
-  bool found = false;
-  std::size_t best = 0;
-  std::uint64_t bestPixels = 0;
-  std::size_t at = 0;
-  while (count - at >= 2) {
-    std::uint64_t width = data[at], height = data[at + 1];
-    std::uint64_t pixels = width * height;
-    if (width == 0 || height == 0 || pixels > kMaxIconPixels || pixels > count - at - 2) break;
-    if (pixels > bestPixels) {
-      best = at;
-      bestPixels = pixels;
-      found = true;
-    }
-    at += 2 + static_cast<std::size_t>(pixels);
-  }
-  if (!found) return false;
-  window.iconWidth = static_cast<int>(data[best]);
-  window.iconHeight = static_cast<int>(data[best + 1]);
-  window.iconArgb.assign(data + best + 2, data + best + 2 + bestPixels);
+  auto icon = pickIcon(data, count, INT_MAX);
+  if (!icon) return false;
+  window.iconWidth = icon->width;
+  window.iconHeight = icon->height;
+  window.iconArgb = std::move(icon->argb);
   return true;
 }
 
-std::vector<RunningWindow> listRunningApplications(const DesktopEntryIndex& index) {
-  int screenNumber = 0;
-  XcbConnection connection = connectDisplay(&screenNumber);
-  if (!connection) return {};
-  xcb_connection_t* c = connection.get();
-  xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(c));
-  for (int i = 0; i < screenNumber && screens.rem > 0; ++i) xcb_screen_next(&screens);
-  if (screens.rem == 0) return {};
-  const xcb_window_t root = screens.data->root;
-
-  auto atoms = internAtoms(c);
-  if (!atoms) return {};
-  const bool withPids = hasClientPids(c);
-  XcbReply<xcb_get_property_reply_t> list(xcb_get_property_reply(
-      c, xcb_get_property(c, 0, root, atoms->netClientList, XCB_ATOM_WINDOW, 0, 1 << 16), nullptr));
-  if (!list || list->format != 32) return {};
+std::optional<std::vector<RunningWindow>> listRunningApplications(const X11Connection& x,
+                                                                  const DesktopEntryIndex& index,
+                                                                  const AwaitReplies& await) {
+  xcb_connection_t* c = x.c;
+  auto listCookie =
+      xcb_get_property(c, 0, x.root, x.atoms.netClientList, XCB_ATOM_WINDOW, 0, 1 << 16);
+  if (!await()) {
+    xcb_discard_reply(c, listCookie.sequence);
+    return std::nullopt;
+  }
+  XcbReply<xcb_get_property_reply_t> list(xcb_get_property_reply(c, listCookie, nullptr));
+  if (!list || list->format != 32) return std::vector<RunningWindow>{};
   const auto* windows = static_cast<const xcb_window_t*>(xcb_get_property_value(list.get()));
   const int windowCount = xcb_get_property_value_length(list.get()) / 4;
 
@@ -70,11 +56,14 @@ std::vector<RunningWindow> listRunningApplications(const DesktopEntryIndex& inde
   for (int i = 0; i < windowCount; ++i) {
     xcb_window_t w = windows[i];
     requests.push_back(Request{
-        requestWindowFacts(c, *atoms, w, withPids),
-        xcb_get_property(c, 0, w, atoms->netWmName, atoms->utf8String, 0, 1024),
+        requestWindowFacts(c, x.atoms, w, x.withClientPids),
+        xcb_get_property(c, 0, w, x.atoms.netWmName, x.atoms.utf8String, 0, 1024),
         xcb_get_property(c, 0, w, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, 1024),
-        xcb_get_property(c, 0, w, atoms->netWmIcon, XCB_ATOM_CARDINAL, 0, kIconFetchUnits),
     });
+  }
+  if (!await()) {
+    for (const Request& request : requests) discard(c, request);
+    return std::nullopt;
   }
 
   // Facts first for all windows, so that a dialog can take its owner's identity.
@@ -104,23 +93,44 @@ std::vector<RunningWindow> listRunningApplications(const DesktopEntryIndex& inde
     XcbReply<xcb_get_property_reply_t> netName(
         xcb_get_property_reply(c, request.netWmName, nullptr));
     XcbReply<xcb_get_property_reply_t> name(xcb_get_property_reply(c, request.wmName, nullptr));
-    XcbReply<xcb_get_property_reply_t> icon(xcb_get_property_reply(c, request.icon, nullptr));
     auto identity = identityOf(i);
     if (!identity) continue;
-    RunningWindow window;
-    window.identity = *identity;
-    window.title = propertyText(netName.get()).value_or(propertyText(name.get()).value_or(""));
-    if (icon && icon->format == 32) {
-      largestIcon(static_cast<const std::uint32_t*>(xcb_get_property_value(icon.get())),
-                  static_cast<std::size_t>(xcb_get_property_value_length(icon.get()) / 4), window);
+    auto [it, inserted] = seen.emplace(*identity, out.size());
+    if (!inserted) {
+      out[it->second].windows.push_back(request.facts.window);
+      continue;
     }
-    auto [it, inserted] = seen.emplace(window.identity, out.size());
-    if (inserted) {
-      out.push_back(std::move(window));
-    } else if (out[it->second].iconArgb.empty() && !window.iconArgb.empty()) {
-      out[it->second].iconWidth = window.iconWidth;
-      out[it->second].iconHeight = window.iconHeight;
-      out[it->second].iconArgb = std::move(window.iconArgb);
+    RunningWindow window;
+    window.identity = std::move(*identity);
+    window.title = propertyText(netName.get()).value_or(propertyText(name.get()).value_or(""));
+    window.windows.push_back(request.facts.window);
+    out.push_back(std::move(window));
+  }
+  return out;
+}
+
+std::vector<RunningWindow> listRunningApplications(const DesktopEntryIndex& index) {
+  int screenNumber = 0;
+  XcbConnection connection = connectDisplay(&screenNumber);
+  if (!connection) return {};
+  X11Connection x;
+  x.c = connection.get();
+  xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(x.c));
+  for (int i = 0; i < screenNumber && screens.rem > 0; ++i) xcb_screen_next(&screens);
+  if (screens.rem == 0) return {};
+  x.root = screens.data->root;
+  auto atoms = internAtoms(x.c);
+  if (!atoms) return {};
+  x.atoms = *atoms;
+  x.withClientPids = hasClientPids(x.c);
+  // A connection of its own: replies are simply waited for.
+  const AwaitReplies blocking = [] { return true; };
+  auto out = listRunningApplications(x, index, blocking).value_or(std::vector<RunningWindow>{});
+  for (RunningWindow& window : out) {
+    if (auto icon = fetchWindowIcon(x, window.windows, INT_MAX, blocking)) {
+      window.iconWidth = icon->width;
+      window.iconHeight = icon->height;
+      window.iconArgb = std::move(icon->argb);
     }
   }
   return out;

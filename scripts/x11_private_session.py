@@ -37,12 +37,22 @@ class PrivateX(PrivateSession):
         """Ends the X server under its clients, as a session that ends does."""
         self.stop(self.server)
 
-    def _start_server(self):
+    def restart_server(self):
+        """Ends the server and every client, then starts a new server and window manager on the
+        same display, as logging out and in again does."""
+        self.close()
+        self.clients.clear()
+        self._start_server(self.display)
+        self._start_window_manager()
+
+    def _start_server(self, display=None):
         read_end, write_end = os.pipe()
         try:
-            # -displayfd: the server picks a free display and tells us its number when ready.
-            self.server = self.spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0", self.size,
-                        "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,))
+            # -displayfd: the server picks a free display (or takes the one given) and tells us
+            # its number when ready.
+            self.server = self.spawn(["Xvfb", *([display] if display else []),
+                                      "-displayfd", str(write_end), "-screen", "0", self.size,
+                                      "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,))
             os.close(write_end)
             write_end = None
             text = b""

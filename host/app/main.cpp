@@ -1,6 +1,7 @@
 // quillmoss: the host application. Serves the UI engine's messenger on its socket, runs the
 // shell on the in-process application model, and ends on terminate, SIGTERM or SIGINT.
 #include <malloc.h>
+#include <signal.h>
 
 #include <cstdio>
 #include <memory>
@@ -59,6 +60,9 @@ int main() {
   // above that size are rare; what they took is given back below.
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
+  // The kept X connection writes with plain writev: a server that went away must give an
+  // error there, not end the host. The host's own sockets already send without the signal.
+  ::signal(SIGPIPE, SIG_IGN);
   // Before any thread: launchctl and friends come from the bundle's Helpers folder.
   host::putBundleHelpersFirstOnPath();
 

@@ -1,7 +1,11 @@
 /* A bare X client for the end-to-end runs: one window with a chosen WM_CLASS and title,
  * that accepts input focus. Prints its window id once it asked for the window to be mapped, then
  * serves events until killed. x11_test_client INSTANCE CLASS TITLE [--no-pid] [--transient-for
- * WINDOW] */
+ * WINDOW] [--icon] [--multi-icon 0xAARRGGBB] [--pixmap-icon bitmap|colour]
+ *   --multi-icon   a _NET_WM_ICON of six sizes (16 to 128 pixels) in one colour
+ *   --pixmap-icon  a WM_HINTS icon pixmap of 16 x 16 and no _NET_WM_ICON: "bitmap" is depth 1,
+ *                  black left half, white right half, with a mask hiding the bottom half (as
+ *                  Xaw programs set it); "colour" is the screen's depth, all blue, no mask */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -17,20 +21,59 @@ static xcb_atom_t intern(xcb_connection_t* c, const char* name) {
   return atom;
 }
 
+/* Fills part of a pixmap with a pixel value through a temporary graphics context. */
+static void fill(xcb_connection_t* c, xcb_pixmap_t pixmap, uint32_t pixel, int16_t x, int16_t y,
+                 uint16_t width, uint16_t height) {
+  xcb_gcontext_t gc = xcb_generate_id(c);
+  xcb_create_gc(c, gc, pixmap, XCB_GC_FOREGROUND, &pixel);
+  xcb_rectangle_t rectangle = {x, y, width, height};
+  xcb_poly_fill_rectangle(c, pixmap, gc, 1, &rectangle);
+  xcb_free_gc(c, gc);
+}
+
+static void setPixmapIcon(xcb_connection_t* c, xcb_screen_t* screen, xcb_window_t window,
+                          xcb_icccm_wm_hints_t* hints, int bitmap) {
+  xcb_pixmap_t pixmap = xcb_generate_id(c);
+  xcb_create_pixmap(c, bitmap ? 1 : screen->root_depth, pixmap, window, 16, 16);
+  if (bitmap) {
+    fill(c, pixmap, 0, 0, 0, 16, 16);
+    fill(c, pixmap, 1, 0, 0, 8, 16);
+    xcb_pixmap_t mask = xcb_generate_id(c);
+    xcb_create_pixmap(c, 1, mask, window, 16, 16);
+    fill(c, mask, 0, 0, 0, 16, 16);
+    fill(c, mask, 1, 0, 0, 16, 8);
+    xcb_icccm_wm_hints_set_icon_mask(hints, mask);
+  } else {
+    fill(c, pixmap, 0x0000ff, 0, 0, 16, 16);
+  }
+  xcb_icccm_wm_hints_set_icon_pixmap(hints, pixmap);
+}
+
 int main(int argc, char** argv) {
   if (argc < 4) {
-    fprintf(stderr, "usage: %s INSTANCE CLASS TITLE [--no-pid] [--transient-for WINDOW] [--icon]\n",
+    fprintf(stderr,
+            "usage: %s INSTANCE CLASS TITLE [--no-pid] [--transient-for WINDOW] [--icon] "
+            "[--multi-icon 0xAARRGGBB] [--pixmap-icon bitmap|colour]\n",
             argv[0]);
     return 2;
   }
   int withPid = 1;
   int withIcon = 0;
+  int multiIcon = 0;
+  uint32_t multiColour = 0;
+  const char* pixmapIcon = NULL;
   xcb_window_t transientFor = XCB_WINDOW_NONE;
   for (int i = 4; i < argc; ++i) {
     if (strcmp(argv[i], "--no-pid") == 0) {
       withPid = 0;
     } else if (strcmp(argv[i], "--icon") == 0) {
       withIcon = 1;
+    } else if (strcmp(argv[i], "--multi-icon") == 0 && i + 1 < argc) {
+      multiIcon = 1;
+      multiColour = (uint32_t)strtoul(argv[++i], NULL, 0);
+    } else if (strcmp(argv[i], "--pixmap-icon") == 0 && i + 1 < argc &&
+               (strcmp(argv[i + 1], "bitmap") == 0 || strcmp(argv[i + 1], "colour") == 0)) {
+      pixmapIcon = argv[++i];
     } else if (strcmp(argv[i], "--transient-for") == 0 && i + 1 < argc) {
       transientFor = (xcb_window_t)strtoul(argv[++i], NULL, 0);
     } else {
@@ -69,6 +112,8 @@ int main(int argc, char** argv) {
   memset(&hints, 0, sizeof hints);
   xcb_icccm_wm_hints_set_input(&hints, 1);
   xcb_icccm_wm_hints_set_normal(&hints);
+  if (pixmapIcon != NULL)
+    setPixmapIcon(c, screen, window, &hints, strcmp(pixmapIcon, "bitmap") == 0);
   xcb_icccm_set_wm_hints(c, window, &hints);
 
   if (withPid) {
@@ -81,6 +126,21 @@ int main(int argc, char** argv) {
                              0xff00ff00, 0xff00ff00, 0xff00ff00, 0xff00ff00};
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_ICON"),
                         XCB_ATOM_CARDINAL, 32, sizeof icon / sizeof icon[0], icon);
+  }
+  if (multiIcon) {
+    static const uint32_t sides[] = {16, 24, 32, 48, 64, 128};
+    size_t length = 0;
+    for (size_t i = 0; i < sizeof sides / sizeof sides[0]; ++i) length += 2 + sides[i] * sides[i];
+    uint32_t* icon = malloc(length * sizeof *icon);
+    size_t at = 0;
+    for (size_t i = 0; i < sizeof sides / sizeof sides[0]; ++i) {
+      icon[at++] = sides[i];
+      icon[at++] = sides[i];
+      for (uint32_t p = 0; p < sides[i] * sides[i]; ++p) icon[at++] = multiColour;
+    }
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_ICON"),
+                        XCB_ATOM_CARDINAL, 32, (uint32_t)length, icon);
+    free(icon);
   }
   if (transientFor != XCB_WINDOW_NONE) {
     xcb_icccm_set_wm_transient_for(c, window, transientFor);

@@ -44,11 +44,17 @@ std::vector<RunningApplication> LinuxWorkspace::runningApplications() {
     } else if (!window.title.empty()) {
       application.localizedName = std::move(window.title);
     }
+    std::shared_ptr<const Image> entryIcon;
+    if (entry && !entry->icon.empty()) {
+      entryIcon = std::make_shared<DeferredEntryIcon>(*this, entry->icon);
+    }
     if (!window.iconArgb.empty()) {
       application.icon = std::make_shared<ArgbImage>(window.iconWidth, window.iconHeight,
                                                      std::move(window.iconArgb));
-    } else if (entry && !entry->icon.empty()) {
-      application.icon = std::make_shared<DeferredEntryIcon>(*this, entry->icon);
+    } else if (auto windowIcon = running_.windowIcon(window, entryIcon)) {
+      application.icon = std::move(windowIcon);
+    } else {
+      application.icon = std::move(entryIcon);
     }
     applications.push_back(std::move(application));
   }

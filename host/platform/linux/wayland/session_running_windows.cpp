@@ -19,7 +19,7 @@ std::vector<desktop::RunningWindow> SessionRunningWindows::list() {
     }
     if (windows) return desktop::applicationsOf(*windows, index);
   }
-  return desktop::listRunningApplications(index);
+  return x11_.list();
 }
 
 }  // namespace quillmoss::host

@@ -20,14 +20,20 @@ class SessionRunningWindows : public RunningWindows {
   // host loads into KWin.
   SessionRunningWindows(EventLoop& loop, InstalledApplications& installed,
                         std::filesystem::path kwinScript)
-      : loop_(loop), installed_(installed), kwinScript_(std::move(kwinScript)) {}
+      : loop_(loop), installed_(installed), kwinScript_(std::move(kwinScript)), x11_(installed) {}
   std::vector<desktop::RunningWindow> list() override;
+  // Only X windows have icons of their own.
+  std::shared_ptr<const Image> windowIcon(const desktop::RunningWindow& window,
+                                          std::shared_ptr<const Image> otherwise) override {
+    return x11_.windowIcon(window, std::move(otherwise));
+  }
 
  private:
   EventLoop& loop_;
   InstalledApplications& installed_;
   std::filesystem::path kwinScript_;
   std::unique_ptr<ShellWindows> shell_;
+  X11RunningWindows x11_;
 };
 
 }  // namespace quillmoss::host

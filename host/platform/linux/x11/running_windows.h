@@ -1,10 +1,13 @@
 // The applications with windows on the display, as the shared identity library lists them.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "linux_desktop/x11_windows.h"
+#include "platform/image.h"
 #include "platform/linux/installed_applications.h"
+#include "platform/linux/x11/x11_display.h"
 
 namespace quillmoss::host {
 
@@ -13,19 +16,28 @@ class RunningWindows {
   virtual ~RunningWindows() = default;
   // In the display's client-list order, one per application identity.
   virtual std::vector<desktop::RunningWindow> list() = 0;
+  // The icon of a listed application's windows, asked for only when drawn; `otherwise` is
+  // drawn when they have none. Null when the windows cannot have icons.
+  virtual std::shared_ptr<const Image> windowIcon(const desktop::RunningWindow& /*window*/,
+                                                  std::shared_ptr<const Image> /*otherwise*/) {
+    return nullptr;
+  }
 };
 
-// Asks the X server named by $DISPLAY on every call; empty without a display.
+// The windows of the X server named by $DISPLAY, over one kept connection; empty without a
+// display. Listing asks for no icons.
 class X11RunningWindows : public RunningWindows {
  public:
   // The installed applications must outlive this object.
   explicit X11RunningWindows(InstalledApplications& installed) : installed_(installed) {}
-  std::vector<desktop::RunningWindow> list() override {
-    return desktop::listRunningApplications(installed_.index());
-  }
+  std::vector<desktop::RunningWindow> list() override;
+  std::shared_ptr<const Image> windowIcon(const desktop::RunningWindow& window,
+                                          std::shared_ptr<const Image> otherwise) override;
 
  private:
   InstalledApplications& installed_;
+  // Shared with the icons handed out, which hold it weakly and may outlive this object.
+  std::shared_ptr<X11Display> display_ = std::make_shared<X11Display>();
 };
 
 }  // namespace quillmoss::host

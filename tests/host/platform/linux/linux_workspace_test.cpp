@@ -128,9 +128,30 @@ void makeDesktop(const fs::path& root) {
   fs::last_write_time(apps / "kde", past);
 }
 
+// Window 7 has a blue icon, the others none; records which windows' icons were drawn.
 struct RunningWindowsDouble : host::RunningWindows {
+  struct Icon : host::Image {
+    Icon(RunningWindowsDouble& owner, std::vector<std::uint32_t> windows,
+         std::shared_ptr<const host::Image> otherwise)
+        : owner(owner), windows(std::move(windows)), otherwise(std::move(otherwise)) {}
+    Png pngDrawnAtSize(int width, int height) const override {
+      owner.drawn.insert(owner.drawn.end(), windows.begin(), windows.end());
+      if (windows.front() == 7)
+        return host::ArgbImage(1, 1, {0xff0000ffu}).pngDrawnAtSize(width, height);
+      return otherwise ? otherwise->pngDrawnAtSize(width, height) : std::nullopt;
+    }
+    RunningWindowsDouble& owner;
+    std::vector<std::uint32_t> windows;
+    std::shared_ptr<const host::Image> otherwise;
+  };
   std::vector<desktop::RunningWindow> list() override { return windows; }
+  std::shared_ptr<const host::Image> windowIcon(
+      const desktop::RunningWindow& window, std::shared_ptr<const host::Image> otherwise) override {
+    if (window.windows.empty()) return nullptr;
+    return std::make_shared<Icon>(*this, window.windows, std::move(otherwise));
+  }
   std::vector<desktop::RunningWindow> windows;
+  std::vector<std::uint32_t> drawn;
 };
 
 class LinuxWorkspaceTest : public ::testing::Test {
@@ -183,16 +204,40 @@ TEST_F(LinuxWorkspaceTest, RunningApplicationsNameFirstAndIconSecond) {
   // Editor's blue window icon loses to its entry's red one; classy is matched to its entry
   // through StartupWMClass.
   running.windows = {
-      {"", "Nobody", 0, 0, {}},
-      {"org.example.Editor", "notes.txt - Editor", 2, 2, std::vector(4, 0xff0000ffu)},
-      {"tool", "Tool Window", 3, 1, std::vector(3, 0xffff0000u)},
-      {"classy", "Classy main window", 0, 0, {}},
-      {"untitled", "", 0, 0, {}}};
+      {"", "Nobody", 0, 0, {}, {}},
+      {"org.example.Editor", "notes.txt - Editor", 2, 2, std::vector(4, 0xff0000ffu), {}},
+      {"tool", "Tool Window", 3, 1, std::vector(3, 0xffff0000u), {}},
+      {"classy", "Classy main window", 0, 0, {}, {}},
+      {"untitled", "", 0, 0, {}, {}}};
   expectNamesAndIcons({{"org.example.Editor", "Text Editor", kRed},
                        {"tool", "Tool Window", kRed},
                        {"classy", "Classy App", kYellow},
                        {"untitled", std::nullopt, 0},
                        {"", std::nullopt, 0}});
+}
+
+TEST_F(LinuxWorkspaceTest, WindowIconsAreFetchedOnlyForTheMatchedApplicationWhenDrawn) {
+  running.windows = {{"tool", "Tool Window", 0, 0, {}, {7}},
+                     {"classy", "Classy main window", 0, 0, {}, {8, 9}},
+                     {"other", "Other", 0, 0, {}, {10}}};
+  EXPECT_EQ(names.getAppName("tool"), "Tool Window");
+  EXPECT_EQ(names.getAppName("classy"), "Classy App");
+  EXPECT_TRUE(running.drawn.empty());
+  // Classy's windows have no icon: its entry's is drawn instead.
+  expectNamesAndIcons({{"tool", "Tool Window", kBlue}, {"classy", "Classy App", kYellow}});
+  EXPECT_EQ(running.drawn, (std::vector<std::uint32_t>{7, 8, 9}));
+}
+
+// The icon holds the windows' owner weakly: drawn after it is gone, it draws its fallback.
+TEST_F(LinuxWorkspaceTest, AWindowIconOutlivingItsOwnerDrawsItsFallback) {
+  std::shared_ptr<const host::Image> icon;
+  {
+    host::X11RunningWindows x11(installed);
+    icon = x11.windowIcon({"tool", "Tool", 0, 0, {}, {1}},
+                          std::make_shared<host::ArgbImage>(1, 1, std::vector{0xff00ff00u}));
+  }
+  ASSERT_NE(icon, nullptr);
+  expectIcon(icon->pngDrawnAtSize(32, 32), kGreen);
 }
 
 TEST_F(LinuxWorkspaceTest, EntriesAddedOrRemovedInAnyApplicationsFolderAreSeen) {
