@@ -2,9 +2,10 @@
 """The real quillmoss on a private X display names a running application without a desktop
 entry by its window's title and shows the window's icon, also when the window gives it only as
 a WM_HINTS pixmap; installed entries still win. Names keep coming after the X server is
-replaced under the host.
+replaced under the host, and a server that stops answering does not stop the host.
 usage: e2e_running_applications.py PATH_TO_QUILLMOSS PATH_TO_X11_TEST_CLIENT"""
 import os
+import signal
 import struct
 import sys
 import tempfile
@@ -14,7 +15,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [HERE, os.path.join(HERE, "..", "support"), os.path.join(HERE, "..", "..", "scripts")]
 from e2e_menu_bar_and_names import check_png_32, make_desktop  # noqa: E402
 from host_run import USAGE, Host, private_env, skip_unless  # noqa: E402
-from x11_private_session import PrivateX  # noqa: E402
+from x11_private_session import PrivateX, wait_until  # noqa: E402
 
 BLACK, WHITE, BLUE, CLEAR = (0, 0, 0, 255), (255, 255, 255, 255), (0, 0, 255, 255), None
 
@@ -78,6 +79,15 @@ def main(quillmoss, test_client):
             x.open_window("second", "Second", "Second Session")
             assert host.call(USAGE, "getAppName", {"bundleId": "Second"}) == "Second Session"
             assert host.call(USAGE, "getAppName", {"bundleId": "E2eTool"}) is None
+
+            # A frozen server: installed names still come, running ones again once it thaws.
+            x.server.send_signal(signal.SIGSTOP)
+            try:
+                for key, name in (("org.example.E2E", "E2E Editor"), ("Second", None)):
+                    assert host.call(USAGE, "getAppName", {"bundleId": key}) == name, key
+            finally:
+                x.server.send_signal(signal.SIGCONT)
+            wait_until(lambda: host.call(USAGE, "getAppName", {"bundleId": "Second"}), 10)
             host.stop()
     print("ok")
     return 0
