@@ -36,12 +36,17 @@ std::optional<desktop::DesktopEntry> XdgInstalledApplications::byId(std::string_
   return copyOf(index_.byIdIgnoringCase(id));
 }
 
+const desktop::DesktopEntry* entryForIdentity(const desktop::DesktopEntryIndex& index,
+                                              std::string_view identity) {
+  if (identity.empty()) return nullptr;
+  if (const desktop::DesktopEntry* entry = index.byIdIgnoringCase(identity)) return entry;
+  return index.byStartupWmClass(identity);
+}
+
 std::optional<desktop::DesktopEntry> XdgInstalledApplications::forIdentity(
     std::string_view identity) {
   refreshIfChanged();
-  if (identity.empty()) return std::nullopt;
-  if (const desktop::DesktopEntry* entry = index_.byIdIgnoringCase(identity)) return *entry;
-  return copyOf(index_.byStartupWmClass(identity));
+  return copyOf(entryForIdentity(index_, identity));
 }
 
 std::optional<desktop::DesktopEntry> XdgInstalledApplications::atPath(const fs::path& file) {

@@ -25,6 +25,11 @@ class InstalledApplications {
   virtual const desktop::DesktopEntryIndex& index() = 0;
 };
 
+// How a running window's identity maps to an entry: by ID (ignoring case), then by
+// StartupWMClass; null when none does.
+const desktop::DesktopEntry* entryForIdentity(const desktop::DesktopEntryIndex& index,
+                                              std::string_view identity);
+
 // The entries of the given XDG data folders, scanned once and scanned again when the index says
 // they changed (DesktopEntryIndex::changedSinceScan).
 class XdgInstalledApplications : public InstalledApplications {

@@ -32,11 +32,14 @@ class DeferredEntryIcon : public Image {
 
 std::vector<RunningApplication> LinuxWorkspace::runningApplications() {
   std::vector<RunningApplication> applications;
-  for (desktop::RunningWindow& window : running_.list()) {
+  std::vector<desktop::RunningWindow> windows = running_.list();
+  // Checked for changes once for all windows, not once for each.
+  const desktop::DesktopEntryIndex& index = installed_.index();
+  for (desktop::RunningWindow& window : windows) {
     RunningApplication application;
-    std::optional<desktop::DesktopEntry> entry;
+    const desktop::DesktopEntry* entry = nullptr;
     if (!window.identity.empty()) {
-      entry = installed_.forIdentity(window.identity);
+      entry = entryForIdentity(index, window.identity);
       application.bundleIdentifier = std::move(window.identity);
     }
     if (entry && !entry->name.empty()) {
