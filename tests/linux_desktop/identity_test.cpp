@@ -165,6 +165,13 @@ TEST(LargestIcon, PicksTheBiggestWholeImageAndStopsAtBadData) {
   EXPECT_FALSE(largestIcon(huge.data(), huge.size(), none));
   EXPECT_FALSE(largestIcon(data.data(), 1, none));
   EXPECT_TRUE(none.iconArgb.empty());
+
+  // For drawing at a side: the smallest image covering it, else the largest there is.
+  for (const auto& [side, width] : {std::pair{1, 1}, {2, 2}, {32, 2}}) {
+    auto icon = pickIcon(data.data(), data.size(), side);
+    ASSERT_TRUE(icon) << side;
+    EXPECT_EQ(icon->width, width) << side;
+  }
 }
 
 }  // namespace
