@@ -31,7 +31,8 @@ def rgba_rows(png):
         at += 12 + length
     raw, stride, rows, previous = zlib.decompress(data), width * 4, [], bytes(width * 4)
     for y in range(height):
-        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        start = y * (stride + 1)
+        kind, line = raw[start], bytearray(raw[start + 1:start + 1 + stride])
         for i in range(stride):
             a, b = line[i - 4] if i >= 4 else 0, previous[i]
             c = previous[i - 4] if i >= 4 else 0
