@@ -2,6 +2,7 @@
 #include "linux_desktop/desktop_entries.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <optional>
 #include <system_error>
@@ -247,7 +248,9 @@ DesktopEntryIndex DesktopEntryIndex::scan() {
 }
 
 DesktopEntryIndex DesktopEntryIndex::scan(const std::vector<fs::path>& dataDirs) {
+  static std::atomic<std::uint64_t> scans{0};
   DesktopEntryIndex index;
+  index.scanId_ = ++scans;
   index.dataDirs_ = dataDirs;
   // Folders are noted before they are read, so a change during the scan shows up next time.
   const auto scanStart = fs::file_time_type::clock::now();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -67,6 +68,8 @@ class DesktopEntryIndex {
   static constexpr std::chrono::seconds kCoarseTimeWindow{2};
   // A fresh scan of the same data folders.
   DesktopEntryIndex rescan() const { return scan(dataDirs_); }
+  // Different for every scan in this process: what was found under another scan is stale.
+  std::uint64_t scanId() const { return scanId_; }
 
  private:
   struct WatchedFolder {
@@ -82,6 +85,7 @@ class DesktopEntryIndex {
   std::vector<WatchedFolder> watched_;
   bool racy_ = false;
 
+  std::uint64_t scanId_ = 0;
   std::vector<DesktopEntry> entries_;
   std::unordered_map<std::string, std::size_t> byId_;
   std::unordered_map<std::string, std::size_t> byLowerId_;

@@ -13,6 +13,8 @@ namespace quillmoss::desktop {
 struct WindowFacts {
   std::string wmInstance, wmClass, gtkApplicationId;
   std::optional<int> pid;  // a process of this machine, or nullopt
+
+  bool operator==(const WindowFacts&) const = default;
 };
 
 // First rule that applies: the desktop entry whose StartupWMClass is the WM_CLASS instance,

@@ -35,9 +35,29 @@ bool largestIcon(const std::uint32_t* data, std::size_t count, RunningWindow& wi
   return true;
 }
 
+std::optional<std::string> WindowIdentities::of(std::uint32_t window, const WindowFacts& facts,
+                                                const DesktopEntryIndex& index) {
+  if (index.scanId() != scanId_) {
+    known_.clear();
+    scanId_ = index.scanId();
+  }
+  auto it = known_.find(window);
+  if (it == known_.end() || it->second.facts != facts) {
+    it = known_.insert_or_assign(window, Known{facts, applicationIdentity(facts, index)}).first;
+  }
+  it->second.asked = true;
+  return it->second.identity;
+}
+
+void WindowIdentities::forgetUnasked() {
+  std::erase_if(known_, [](const auto& known) { return !known.second.asked; });
+  for (auto& [window, known] : known_) known.asked = false;
+}
+
 std::optional<std::vector<RunningWindow>> listRunningApplications(const X11Connection& x,
                                                                   const DesktopEntryIndex& index,
-                                                                  const AwaitReplies& await) {
+                                                                  const AwaitReplies& await,
+                                                                  WindowIdentities& identities) {
   xcb_connection_t* c = x.c;
   auto listCookie =
       xcb_get_property(c, 0, x.root, x.atoms.netClientList, XCB_ATOM_WINDOW, 0, 1 << 16);
@@ -83,7 +103,7 @@ std::optional<std::vector<RunningWindow>> listRunningApplications(const X11Conne
       if (owner == XCB_WINDOW_NONE || it == position.end() || it->second == i) break;
       i = it->second;
     }
-    return applicationIdentity(infos[i].facts, index);
+    return identities.of(requests[i].facts.window, infos[i].facts, index);
   };
 
   std::vector<RunningWindow> out;
@@ -106,6 +126,7 @@ std::optional<std::vector<RunningWindow>> listRunningApplications(const X11Conne
     window.windows.push_back(request.facts.window);
     out.push_back(std::move(window));
   }
+  identities.forgetUnasked();
   return out;
 }
 
@@ -125,7 +146,9 @@ std::vector<RunningWindow> listRunningApplications(const DesktopEntryIndex& inde
   x.withClientPids = hasClientPids(x.c);
   // A connection of its own: replies are simply waited for.
   const AwaitReplies blocking = [] { return true; };
-  auto out = listRunningApplications(x, index, blocking).value_or(std::vector<RunningWindow>{});
+  WindowIdentities identities;
+  auto out = listRunningApplications(x, index, blocking, identities)
+                 .value_or(std::vector<RunningWindow>{});
   for (RunningWindow& window : out) {
     if (auto icon = fetchWindowIcon(x, window.windows, INT_MAX, blocking)) {
       window.iconWidth = icon->width;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "linux_desktop/desktop_entries.h"
@@ -25,11 +26,31 @@ struct RunningWindow {
 // connection to $DISPLAY; an empty list when there is no display.
 std::vector<RunningWindow> listRunningApplications(const DesktopEntryIndex& index);
 
+// The identity found for each window while its facts and the index's scan stay the same: a
+// kept connection then reads /proc only for the windows that are new or changed.
+class WindowIdentities {
+ public:
+  std::optional<std::string> of(std::uint32_t window, const WindowFacts& facts,
+                                const DesktopEntryIndex& index);
+  // Forgets the windows that were not asked about since the last call.
+  void forgetUnasked();
+
+ private:
+  struct Known {
+    WindowFacts facts;
+    std::optional<std::string> identity;
+    bool asked = true;
+  };
+  std::uint64_t scanId_ = 0;
+  std::unordered_map<std::uint32_t, Known> known_;
+};
+
 // The same over a connection the caller keeps, without icons: only identity and title are
 // asked for. nullopt when the server does not answer in time.
 std::optional<std::vector<RunningWindow>> listRunningApplications(const X11Connection& x,
                                                                   const DesktopEntryIndex& index,
-                                                                  const AwaitReplies& await);
+                                                                  const AwaitReplies& await,
+                                                                  WindowIdentities& identities);
 
 // Picks the largest image of a _NET_WM_ICON value (width, height, then width*height pixels,
 // repeated). Malformed trailing data is ignored. False when there is no whole image.

@@ -43,8 +43,8 @@ class DeferredWindowIcon : public Image {
 std::vector<desktop::RunningWindow> X11RunningWindows::list() {
   const desktop::X11Connection* x = display_->connection();
   if (x == nullptr) return {};
-  auto windows = desktop::listRunningApplications(*x, installed_.index(),
-                                                  [this] { return display_->awaitReplies(); });
+  auto windows = desktop::listRunningApplications(
+      *x, installed_.index(), [this] { return display_->awaitReplies(); }, identities_);
   return windows ? std::move(*windows) : std::vector<desktop::RunningWindow>{};
 }
 

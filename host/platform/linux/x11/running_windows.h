@@ -36,6 +36,7 @@ class X11RunningWindows : public RunningWindows {
 
  private:
   InstalledApplications& installed_;
+  desktop::WindowIdentities identities_;
   // Shared with the icons handed out, which hold it weakly and may outlive this object.
   std::shared_ptr<X11Display> display_ = std::make_shared<X11Display>();
 };
