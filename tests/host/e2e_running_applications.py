@@ -56,7 +56,7 @@ def main(quillmoss, test_client):
         # Icons given only as WM_HINTS pixmaps, as Xaw programs (xcalc) give them: a bitmap
         # with a mask over its bottom half, and one of the screen's depth.
         x.open_window("bitmapped", "Bitmapped", "Bitmapped", "--pixmap-icon", "bitmap")
-        x.open_window("painted", "Painted", "Painted", "--pixmap-icon", "colour")
+        painted = x.open_window("painted", "Painted", "Painted", "--pixmap-icon", "colour")
         with Host(quillmoss, env) as host:
             assert host.call(USAGE, "getAppName", {"bundleId": "E2eTool"}) == "Tool Window"
             check_png_32(host.call(USAGE, "getAppIcon", {"bundleId": "E2eTool#example.org"}),
@@ -74,6 +74,15 @@ def main(quillmoss, test_client):
                 for (px, py), expected in samples.items():
                     got = rows[py][px]
                     assert got[3] == 0 if expected is CLEAR else got == expected, (key, px, py, got)
+
+            # A new title, a closed window and a new one (which may take the closed one's id) are
+            # seen at the next call.
+            x.run(["xprop", "-id", str(window), "-f", "_NET_WM_NAME", "8u", "-set",
+                   "_NET_WM_NAME", "Renamed"])
+            x.close_window(painted)
+            x.open_window("third", "Third", "Third Window")
+            for key, name in (("E2eTool", "Renamed"), ("Painted", None), ("Third", "Third Window")):
+                assert host.call(USAGE, "getAppName", {"bundleId": key}) == name, key
 
             # Another server on the same display: the host's connection to the old one is gone.
             x.restart_server()
