@@ -311,16 +311,5 @@ TEST(StandardCodec, RandomValuesRoundTripAndEveryTruncationIsRejected) {
   }
 }
 
-TEST(StandardCodec, RandomBytesNeverCrashTheDecoder) {
-  std::mt19937 random(7);
-  for (int round = 0; round < 20000; ++round) {
-    Bytes bytes(random() % 40);
-    for (auto& b : bytes) b = static_cast<std::uint8_t>(random() % 16);
-    (void)decode(bytes);
-    (void)decodeMethodCall(bytes.data(), bytes.size());
-    (void)decodeMethodReply(bytes.data(), bytes.size());
-  }
-}
-
 }  // namespace
 }  // namespace quillmoss::engine

@@ -1,5 +1,5 @@
-// The real process runner: output as text, time limit, non-UTF-8 output, launch failure,
-// descriptors, and children that keep the pipe open or write a lot to stderr.
+// The real process runner: output as text, output cap, time limit, non-UTF-8 output, launch
+// failure, descriptors, and children that keep the pipe open or write a lot to stderr.
 #include "platform/linux/linux_process_runner.h"
 
 #include <fcntl.h>
@@ -33,6 +33,15 @@ TEST(ProcessRunnerTest, ReturnsStandardOutputAsUtf8TextOrNothing) {
   auto output = runner.run({"head", "-c", "3000000", "/dev/zero"});
   ASSERT_TRUE(output);
   EXPECT_EQ(output->size(), 3000000u);
+}
+
+TEST(ProcessRunnerTest, OutputPastTheCapIsRefusedAndAnEndlessWriterCutOff) {
+  LinuxProcessRunner runner({.timeout = 60s, .maxOutputBytes = 1 << 16});
+  EXPECT_EQ(runner.run({"head", "-c", "65536", "/dev/zero"}), std::string(1 << 16, '\0'));
+  ASSERT_EQ(runner.run({"head", "-c", "65537", "/dev/zero"}), std::nullopt);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(runner.run({"yes"}), std::nullopt);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);  // Long before the time limit.
 }
 
 TEST(ProcessRunnerTest, NeitherAChattyStandardErrorNorAGrandchildHoldingThePipeStallsIt) {
