@@ -54,79 +54,123 @@ void WindowIdentities::forgetUnasked() {
   for (auto& [window, known] : known_) known.asked = false;
 }
 
+void WindowCache::noteEvent(const xcb_generic_event_t& event, const X11Atoms& atoms,
+                            xcb_window_t root) {
+  const auto type = event.response_type & 0x7f;
+  if (type == XCB_DESTROY_NOTIFY) {
+    known_.erase(reinterpret_cast<const xcb_destroy_notify_event_t&>(event).window);
+    return;
+  }
+  if (type != XCB_PROPERTY_NOTIFY) return;
+  const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+  if (notify.window == root) {
+    if (notify.atom == atoms.netClientList) clientList_.reset();
+    return;
+  }
+  // Only what a listing reads; _NET_WM_USER_TIME and the like change all the time.
+  for (xcb_atom_t read :
+       {xcb_atom_t(XCB_ATOM_WM_CLASS), atoms.gtkApplicationId, atoms.netWmPid,
+        xcb_atom_t(XCB_ATOM_WM_CLIENT_MACHINE), xcb_atom_t(XCB_ATOM_WM_TRANSIENT_FOR),
+        atoms.netWmName, xcb_atom_t(XCB_ATOM_WM_NAME)}) {
+    if (notify.atom == read && known_.contains(notify.window)) changed_.insert(notify.window);
+  }
+}
+
 std::optional<std::vector<RunningWindow>> listRunningApplications(const X11Connection& x,
                                                                   const DesktopEntryIndex& index,
                                                                   const AwaitReplies& await,
-                                                                  WindowIdentities& identities) {
+                                                                  WindowCache& cache) {
   xcb_connection_t* c = x.c;
-  auto listCookie =
-      xcb_get_property(c, 0, x.root, x.atoms.netClientList, XCB_ATOM_WINDOW, 0, 1 << 16);
-  if (!await()) {
-    xcb_discard_reply(c, listCookie.sequence);
-    return std::nullopt;
+  // Selected before anything is read: a change after the read comes as an event.
+  const std::uint32_t rootEvents = XCB_EVENT_MASK_PROPERTY_CHANGE;
+  const std::uint32_t windowEvents =
+      XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+  if (!cache.clientList_) {
+    xcb_change_window_attributes(c, x.root, XCB_CW_EVENT_MASK, &rootEvents);
+    auto listCookie =
+        xcb_get_property(c, 0, x.root, x.atoms.netClientList, XCB_ATOM_WINDOW, 0, 1 << 16);
+    if (!await()) {
+      xcb_discard_reply(c, listCookie.sequence);
+      return std::nullopt;
+    }
+    XcbReply<xcb_get_property_reply_t> list(xcb_get_property_reply(c, listCookie, nullptr));
+    std::vector<xcb_window_t> windows;
+    if (list && list->format == 32) {
+      const auto* first = static_cast<const xcb_window_t*>(xcb_get_property_value(list.get()));
+      windows.assign(first, first + xcb_get_property_value_length(list.get()) / 4);
+    }
+    cache.clientList_ = std::move(windows);
   }
-  XcbReply<xcb_get_property_reply_t> list(xcb_get_property_reply(c, listCookie, nullptr));
-  if (!list || list->format != 32) return std::vector<RunningWindow>{};
-  const auto* windows = static_cast<const xcb_window_t*>(xcb_get_property_value(list.get()));
-  const int windowCount = xcb_get_property_value_length(list.get()) / 4;
+  const std::vector<xcb_window_t>& windows = *cache.clientList_;
 
-  // Every question for every window goes out before the first answer is read.
+  // Every question for every new or changed window goes out before the first answer is read.
   std::vector<Request> requests;
-  requests.reserve(static_cast<std::size_t>(windowCount));
-  for (int i = 0; i < windowCount; ++i) {
-    xcb_window_t w = windows[i];
+  for (xcb_window_t w : windows) {
+    const bool known = cache.known_.contains(w);
+    if (known && !cache.changed_.contains(w)) continue;
+    if (!known) xcb_change_window_attributes(c, w, XCB_CW_EVENT_MASK, &windowEvents);
     requests.push_back(Request{
         requestWindowFacts(c, x.atoms, w, x.withClientPids),
         xcb_get_property(c, 0, w, x.atoms.netWmName, x.atoms.utf8String, 0, 1024),
         xcb_get_property(c, 0, w, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, 1024),
     });
   }
-  if (!await()) {
+  if (!requests.empty() && !await()) {
     for (const Request& request : requests) discard(c, request);
     return std::nullopt;
   }
-
-  // Facts first for all windows, so that a dialog can take its owner's identity.
-  std::vector<WindowInfo> infos;
-  infos.reserve(requests.size());
-  std::unordered_map<xcb_window_t, std::size_t> position;
   for (const Request& request : requests) {
-    position.emplace(request.facts.window, infos.size());
-    infos.push_back(collectWindowFacts(c, request.facts));
+    WindowCache::Known& known = cache.known_[request.facts.window];
+    known.info = collectWindowFacts(c, request.facts);
+    XcbReply<xcb_get_property_reply_t> netName(
+        xcb_get_property_reply(c, request.netWmName, nullptr));
+    XcbReply<xcb_get_property_reply_t> name(xcb_get_property_reply(c, request.wmName, nullptr));
+    known.title = propertyText(netName.get()).value_or(propertyText(name.get()).value_or(""));
   }
+  cache.changed_.clear();
+  const std::unordered_set<xcb_window_t> listed(windows.begin(), windows.end());
+  std::erase_if(cache.known_, [&](const auto& known) { return !listed.contains(known.first); });
+
+  std::unordered_map<xcb_window_t, std::size_t> position;
+  for (std::size_t i = 0; i < windows.size(); ++i) position.emplace(windows[i], i);
+  auto known = [&](std::size_t i) -> const WindowCache::Known* {
+    auto it = cache.known_.find(windows[i]);
+    return it == cache.known_.end() ? nullptr : &it->second;
+  };
   auto identityOf = [&](std::size_t i) -> std::optional<std::string> {
     // A dialog belongs to the application of the window it is transient for, as it does for
     // the tracker; a chain of dialogs is followed a few steps.
     for (int depth = 0; depth < 8; ++depth) {
-      const xcb_window_t owner = infos[i].transientFor;
+      const xcb_window_t owner = known(i)->info.transientFor;
       auto it = position.find(owner);
-      if (owner == XCB_WINDOW_NONE || it == position.end() || it->second == i) break;
+      if (owner == XCB_WINDOW_NONE || it == position.end() || it->second == i ||
+          !known(it->second)) {
+        break;
+      }
       i = it->second;
     }
-    return identities.of(requests[i].facts.window, infos[i].facts, index);
+    return cache.identities_.of(windows[i], known(i)->info.facts, index);
   };
 
   std::vector<RunningWindow> out;
   std::unordered_map<std::string, std::size_t> seen;
-  for (std::size_t i = 0; i < requests.size(); ++i) {
-    const Request& request = requests[i];
-    XcbReply<xcb_get_property_reply_t> netName(
-        xcb_get_property_reply(c, request.netWmName, nullptr));
-    XcbReply<xcb_get_property_reply_t> name(xcb_get_property_reply(c, request.wmName, nullptr));
+  for (std::size_t i = 0; i < windows.size(); ++i) {
+    // A window destroyed while its answers were on the way is no longer known.
+    if (!known(i)) continue;
     auto identity = identityOf(i);
     if (!identity) continue;
     auto [it, inserted] = seen.emplace(*identity, out.size());
     if (!inserted) {
-      out[it->second].windows.push_back(request.facts.window);
+      out[it->second].windows.push_back(windows[i]);
       continue;
     }
     RunningWindow window;
     window.identity = std::move(*identity);
-    window.title = propertyText(netName.get()).value_or(propertyText(name.get()).value_or(""));
-    window.windows.push_back(request.facts.window);
+    window.title = known(i)->title;
+    window.windows.push_back(windows[i]);
     out.push_back(std::move(window));
   }
-  identities.forgetUnasked();
+  cache.identities_.forgetUnasked();
   return out;
 }
 
@@ -146,9 +190,9 @@ std::vector<RunningWindow> listRunningApplications(const DesktopEntryIndex& inde
   x.withClientPids = hasClientPids(x.c);
   // A connection of its own: replies are simply waited for.
   const AwaitReplies blocking = [] { return true; };
-  WindowIdentities identities;
-  auto out = listRunningApplications(x, index, blocking, identities)
-                 .value_or(std::vector<RunningWindow>{});
+  WindowCache cache;
+  auto out =
+      listRunningApplications(x, index, blocking, cache).value_or(std::vector<RunningWindow>{});
   for (RunningWindow& window : out) {
     if (auto icon = fetchWindowIcon(x, window.windows, INT_MAX, blocking)) {
       window.iconWidth = icon->width;

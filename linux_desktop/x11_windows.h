@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "linux_desktop/desktop_entries.h"
@@ -45,12 +46,39 @@ class WindowIdentities {
   std::unordered_map<std::uint32_t, Known> known_;
 };
 
+// What a kept connection has learnt of the client list and its windows, kept current through
+// the events a listing selects (property changes, and destruction, since a new window may take
+// a destroyed one's id): a listing then asks the server only about windows new or changed.
+// Belongs to one connection; clear() it when that one goes.
+class WindowCache {
+ public:
+  // Takes note of an event read from the connection; others are ignored.
+  void noteEvent(const xcb_generic_event_t& event, const X11Atoms& atoms, xcb_window_t root);
+  void clear() { *this = WindowCache(); }
+
+ private:
+  struct Known {
+    WindowInfo info;
+    std::string title;
+  };
+  friend std::optional<std::vector<RunningWindow>> listRunningApplications(const X11Connection&,
+                                                                           const DesktopEntryIndex&,
+                                                                           const AwaitReplies&,
+                                                                           WindowCache&);
+
+  std::optional<std::vector<xcb_window_t>> clientList_;  // nullopt: to be read
+  std::unordered_map<xcb_window_t, Known> known_;
+  std::unordered_set<xcb_window_t> changed_;
+  WindowIdentities identities_;
+};
+
 // The same over a connection the caller keeps, without icons: only identity and title are
-// asked for. nullopt when the server does not answer in time.
+// asked for, and only where `cache` has no current answer. nullopt when the server does not
+// answer in time.
 std::optional<std::vector<RunningWindow>> listRunningApplications(const X11Connection& x,
                                                                   const DesktopEntryIndex& index,
                                                                   const AwaitReplies& await,
-                                                                  WindowIdentities& identities);
+                                                                  WindowCache& cache);
 
 // Picks the largest image of a _NET_WM_ICON value (width, height, then width*height pixels,
 // repeated). Malformed trailing data is ignored. False when there is no whole image.

@@ -79,9 +79,11 @@ def main(quillmoss, test_client):
             # seen at the next call.
             x.run(["xprop", "-id", str(window), "-f", "_NET_WM_NAME", "8u", "-set",
                    "_NET_WM_NAME", "Renamed"])
-            x.close_window(painted)
             x.open_window("third", "Third", "Third Window")
-            for key, name in (("E2eTool", "Renamed"), ("Painted", None), ("Third", "Third Window")):
+            x.close_window(painted)
+            x.open_window("fourth", "Fourth", "Fourth Window")
+            for key, name in (("E2eTool", "Renamed"), ("Painted", None), ("Third", "Third Window"),
+                              ("Fourth", "Fourth Window")):
                 assert host.call(USAGE, "getAppName", {"bundleId": key}) == name, key
 
             # Another server on the same display: the host's connection to the old one is gone.
@@ -90,11 +92,13 @@ def main(quillmoss, test_client):
             assert host.call(USAGE, "getAppName", {"bundleId": "Second"}) == "Second Session"
             assert host.call(USAGE, "getAppName", {"bundleId": "E2eTool"}) is None
 
-            # A frozen server: installed names still come, running ones again once it thaws.
+            # A frozen server: names come from what the host knew; a window's icon, which must
+            # be asked for, costs one bounded wait.
             x.server.send_signal(signal.SIGSTOP)
             try:
-                for key, name in (("org.example.E2E", "E2E Editor"), ("Second", None)):
+                for key, name in (("org.example.E2E", "E2E Editor"), ("Second", "Second Session")):
                     assert host.call(USAGE, "getAppName", {"bundleId": key}) == name, key
+                assert host.call(USAGE, "getAppIcon", {"bundleId": "Second"}) is None
             finally:
                 x.server.send_signal(signal.SIGCONT)
             wait_until(lambda: host.call(USAGE, "getAppName", {"bundleId": "Second"}), 10)

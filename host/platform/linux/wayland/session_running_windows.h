@@ -20,7 +20,10 @@ class SessionRunningWindows : public RunningWindows {
   // host loads into KWin.
   SessionRunningWindows(EventLoop& loop, InstalledApplications& installed,
                         std::filesystem::path kwinScript)
-      : loop_(loop), installed_(installed), kwinScript_(std::move(kwinScript)), x11_(installed) {}
+      : loop_(loop),
+        installed_(installed),
+        kwinScript_(std::move(kwinScript)),
+        x11_(installed, &loop) {}
   std::vector<desktop::RunningWindow> list() override;
   // Only X windows have icons of their own.
   std::shared_ptr<const Image> windowIcon(const desktop::RunningWindow& window,

@@ -44,7 +44,7 @@ std::vector<desktop::RunningWindow> X11RunningWindows::list() {
   const desktop::X11Connection* x = display_->connection();
   if (x == nullptr) return {};
   auto windows = desktop::listRunningApplications(
-      *x, installed_.index(), [this] { return display_->awaitReplies(); }, identities_);
+      *x, installed_.index(), [this] { return display_->awaitReplies(); }, display_->windowCache());
   return windows ? std::move(*windows) : std::vector<desktop::RunningWindow>{};
 }
 

@@ -28,17 +28,18 @@ class RunningWindows {
 // display. Listing asks for no icons.
 class X11RunningWindows : public RunningWindows {
  public:
-  // The installed applications must outlive this object.
-  explicit X11RunningWindows(InstalledApplications& installed) : installed_(installed) {}
+  // The installed applications and the loop (which reads the display's events as they come)
+  // must outlive this object.
+  explicit X11RunningWindows(InstalledApplications& installed, EventLoop* loop = nullptr)
+      : installed_(installed), display_(std::make_shared<X11Display>(loop)) {}
   std::vector<desktop::RunningWindow> list() override;
   std::shared_ptr<const Image> windowIcon(const desktop::RunningWindow& window,
                                           std::shared_ptr<const Image> otherwise) override;
 
  private:
   InstalledApplications& installed_;
-  desktop::WindowIdentities identities_;
   // Shared with the icons handed out, which hold it weakly and may outlive this object.
-  std::shared_ptr<X11Display> display_ = std::make_shared<X11Display>();
+  std::shared_ptr<X11Display> display_;
 };
 
 }  // namespace quillmoss::host

@@ -28,9 +28,12 @@ bool replyIn(xcb_connection_t* c, unsigned int sequence) {
 }  // namespace
 
 void X11Display::drop() {
+  if (watched_ >= 0) loop_->unwatchReadable(watched_);
+  watched_ = -1;
   owned_.reset();
   connection_ = desktop::X11Connection{};
   unanswered_.reset();
+  windowCache_.clear();
 }
 
 bool X11Display::open() {
@@ -45,16 +48,27 @@ bool X11Display::open() {
   connection_ =
       desktop::X11Connection{c.get(), screens.data->root, *atoms, desktop::hasClientPids(c.get())};
   owned_ = std::move(c);
+  if (loop_ != nullptr) {
+    watched_ = xcb_get_file_descriptor(owned_.get());
+    loop_->watchReadable(watched_, [weak = weak_from_this()] {
+      if (auto self = weak.lock()) self->readEvents();
+    });
+  }
   return true;
 }
 
-const desktop::X11Connection* X11Display::connection() {
-  if (owned_) {
-    // Errors of requests whose replies were read without asking for them (a window that went
-    // away meanwhile) come as events; nothing else is selected. They must not pile up.
-    while (xcb_generic_event_t* event = xcb_poll_for_event(owned_.get())) std::free(event);
-    if (xcb_connection_has_error(owned_.get())) drop();
+void X11Display::readEvents() {
+  // Besides what listings select, errors of requests whose replies were read without asking
+  // for them (a window that went away meanwhile) come as events.
+  while (xcb_generic_event_t* event = xcb_poll_for_event(owned_.get())) {
+    windowCache_.noteEvent(*event, connection_.atoms, connection_.root);
+    std::free(event);
   }
+  if (xcb_connection_has_error(owned_.get())) drop();
+}
+
+const desktop::X11Connection* X11Display::connection() {
+  if (owned_) readEvents();
   if (!owned_ && !open()) return nullptr;
   if (unanswered_) {
     if (!replyIn(owned_.get(), *unanswered_)) return nullptr;
