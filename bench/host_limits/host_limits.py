@@ -20,6 +20,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from frames import read_reply  # noqa: E402
+
 CHANNEL = b"com.velbrook.quillmoss/usage_tracker"
 DAY = "2026-03-04"
 BIG_DAY = "2026-03-05"
@@ -58,20 +61,6 @@ def connect(path, timeout=60):
     sock.settimeout(timeout)
     sock.connect(path)
     return sock
-
-
-def read_reply(sock):
-    def exactly(count):
-        chunks = []
-        while count:
-            chunk = sock.recv(min(count, 1 << 20))
-            if not chunk:
-                raise ConnectionError("closed")
-            chunks.append(chunk)
-            count -= len(chunk)
-        return b"".join(chunks)
-    length = struct.unpack("<I", exactly(4))[0]
-    return exactly(length)[4:]
 
 
 def timed_call(path, method, date=None, timeout=30):

@@ -27,6 +27,9 @@ import zlib
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 from x11_private_session import PrivateX, wait_until  # noqa: E402
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from frames import read_reply  # noqa: E402
+
 CHANNEL = b"com.velbrook.quillmoss/usage_tracker"
 WINDOWS = 30
 
@@ -41,20 +44,6 @@ def call_frame(request_id, method, bundle_id):
     message = string(method) + b"\x0d\x01" + string("bundleId") + string(bundle_id)
     rest = struct.pack("<IH", request_id, len(CHANNEL)) + CHANNEL + message
     return struct.pack("<I", len(rest)) + rest
-
-
-def read_reply(sock):
-    def exactly(count):
-        chunks = []
-        while count:
-            chunk = sock.recv(min(count, 1 << 20))
-            if not chunk:
-                raise ConnectionError("the host closed the connection")
-            chunks.append(chunk)
-            count -= len(chunk)
-        return b"".join(chunks)
-    length = struct.unpack("<I", exactly(4))[0]
-    return exactly(length)[4:]
 
 
 def png(side, rgba):
