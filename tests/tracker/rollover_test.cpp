@@ -8,23 +8,6 @@ namespace {
 
 using RolloverTest = TrackerTest;
 
-TEST_F(RolloverTest, MidnightCreditsOldDaySavesItAndContinuesTheKey) {
-  clock.wall = kBeforeMidnight;
-  writeBytes(file("usage_", "2026-12-07"), R"({"org.example.old":5})");
-  TrackerState& s = makeRunning(kEditor);
-  s.usageData[kEditor] = 100.0;
-  s.activityIntervals = {{kBeforeMidnight - 60, kBeforeMidnight}};
-  clock.wall = kBeforeMidnight + 30;  // 00:00:15
-  onFlushTimer(s);
-
-  EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value, (daily::UsageMap{{kEditor, 130.0}}));
-  EXPECT_EQ(s.currentDay, "2026-12-07");
-  // The new day continues from its file; the tick's own flush credits nothing yet.
-  EXPECT_EQ(s.usageData, (daily::UsageMap{{"org.example.old", 5.0}, {kEditor, 0.0}}));
-  EXPECT_TRUE(s.segmentSpans.empty());
-  EXPECT_EQ(s.activityIntervals, (daily::ActivityList{{clock.wall, clock.wall}}));
-}
-
 TEST_F(RolloverTest, ClockSetBackOneDaySavesUnderLaterDayAndContinuesEarlierDay) {
   writeBytes(file("usage_", "2026-12-05"), R"({"org.example.editor":1000.5})");
   TrackerState& s = makeRunning(kEditor);

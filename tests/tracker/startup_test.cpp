@@ -48,14 +48,5 @@ TEST_F(StartupTest, LoginWindowInFrontTimesNothingAndNothingIsWrittenBeforeTheFi
   EXPECT_EQ(s.usageData, (daily::UsageMap{{kTerminal, 30.0}}));
 }
 
-TEST_F(StartupTest, ScriptedBrowserInFrontIsAskedForItsTab) {
-  workspace.frontmost = kChrome;
-  TrackerState& s = makeState();
-  scripts.outcomes[s.kBrowserTabScripts.at(kChrome)] =
-      FakeScriptRunner::url("https://www.example.org/");
-  ASSERT_TRUE(startTracker(s));
-  EXPECT_EQ(s.activeBundle, std::string(kChrome) + "#example.org");
-}
-
 }  // namespace
 }  // namespace quillmoss::tracker::testing

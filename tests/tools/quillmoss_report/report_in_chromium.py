@@ -115,20 +115,19 @@ def check_page(page, shots):
 
 def main(argv):
     if argv[1] == "--page":
-        count = check_page(argv[2], argv[3])
-        assert count == 3, f"the main job's page shows {count} applications, not 3"
-        print("ok")
-        return 0
-    contents, client, demo, work = argv[2:]
-    tools = ("chromium", "Xvfb", "openbox", "xdotool", "xprop", "xset")
-    if any(shutil.which(t) is None for t in tools):
-        print("skipped: chromium or the X tools are missing (scripts/install-deps)")
-        return SKIP
-    session = subprocess.run([sys.executable, demo, contents, client, work],
-                             capture_output=True, text=True, timeout=180)
-    assert session.returncode == 0, session.stdout + session.stderr
-    count = check_page(os.path.join(work, "report.html"), work)
-    assert count == 3, f"the scripted session shows {count} applications, not 3"
+        page, work = argv[2:]
+    else:
+        contents, client, demo, work = argv[2:]
+        tools = ("chromium", "Xvfb", "openbox", "xdotool", "xprop", "xset")
+        if any(shutil.which(t) is None for t in tools):
+            print("skipped: chromium or the X tools are missing (scripts/install-deps)")
+            return SKIP
+        session = subprocess.run([sys.executable, demo, contents, client, work],
+                                 capture_output=True, text=True, timeout=180)
+        assert session.returncode == 0, session.stdout + session.stderr
+        page = os.path.join(work, "report.html")
+    count = check_page(page, work)
+    assert count == 3, f"the session's page shows {count} applications, not 3"
     print("ok")
     return 0
 
