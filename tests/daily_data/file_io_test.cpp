@@ -1,15 +1,10 @@
 // Durable atomic writes, moving damaged files aside, and the tracker lock.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
-#include <fstream>
-#include <thread>
 
 #include "daily_data/daily_data.h"
 #include "support/temp_dir.h"
@@ -129,60 +124,6 @@ TEST(DayLockTest, ExcludesOthersUntilDestroyedAndSurvivesMoves) {
     EXPECT_TRUE(tryLock());
   }
   EXPECT_TRUE(tryLock());
-}
-
-// Waits, bounded, until the kernel lists the process as waiting for an flock.
-bool waitUntilBlockedOnFlock(pid_t pid) {
-  const std::string pidText = " " + std::to_string(pid) + " ";
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (std::chrono::steady_clock::now() < deadline) {
-    std::ifstream locks("/proc/locks");
-    for (std::string line; std::getline(locks, line);) {
-      if (line.find("->") != std::string::npos && line.find("FLOCK") != std::string::npos &&
-          line.find(pidText) != std::string::npos) {
-        return true;
-      }
-    }
-    std::this_thread::yield();
-  }
-  return false;
-}
-
-TEST(DayLockTest, SecondProcessWaitsUntilTheFirstLetsGo) {
-  TempDir folder;
-  int toChild[2];
-  int fromChild[2];
-  ASSERT_EQ(::pipe(toChild), 0);
-  ASSERT_EQ(::pipe(fromChild), 0);
-  // The child is forked before the lock exists: a forked copy of the holder's descriptor
-  // would keep the lock alive after the holder lets go.
-  pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    char go = 0;
-    if (::read(toChild[0], &go, 1) != 1) ::_exit(2);
-    char done = DayLock::acquire(folder.path()) ? 'y' : 'n';
-    (void)!::write(fromChild[1], &done, 1);
-    ::_exit(0);
-  }
-  ::close(toChild[0]);
-  ::close(fromChild[1]);
-
-  std::optional<DayLock> lock(DayLock::acquire(folder.path()).value());
-  ASSERT_EQ(::write(toChild[1], "g", 1), 1);
-  ::close(toChild[1]);
-  EXPECT_TRUE(waitUntilBlockedOnFlock(child));
-  pollfd ready{fromChild[0], POLLIN, 0};
-  EXPECT_EQ(::poll(&ready, 1, 0), 0) << "the second lock was granted while the first was held";
-
-  lock.reset();
-  char done = 0;
-  EXPECT_EQ(::read(fromChild[0], &done, 1), 1);
-  EXPECT_EQ(done, 'y');
-  ::close(fromChild[0]);
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace

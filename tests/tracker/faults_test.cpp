@@ -3,6 +3,11 @@
 #include <fcntl.h>
 #include <sys/file.h>
 
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
 #include <limits>
 #include <thread>
 
@@ -77,10 +82,32 @@ TEST_F(FaultsTest, NonFiniteValueKeepsThePreviousFile) {
   EXPECT_EQ(readBytes(file("usage_", kToday)), previous);
 }
 
+// Waits, bounded, until the kernel lists a thread of this process as waiting for an flock.
+bool waitUntilBlockedOnFlock() {
+  const std::string pid = " " + std::to_string(::getpid()) + " ";
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);) {
+      if (line.find("-> FLOCK") != std::string::npos && line.find(pid) != std::string::npos) {
+        return true;
+      }
+    }
+    std::this_thread::yield();
+  }
+  return false;
+}
+
 TEST_F(FaultsTest, StartupWaitsForTheLockLoadsWhatTheHolderSavedAndHoldsIt) {
   std::optional<daily::DayLock> held(daily::DayLock::acquire(dataDir).value());
   TrackerState& s = makeState();
-  std::thread starting([&s] { EXPECT_TRUE(startTracker(s)); });
+  std::atomic<bool> started = false;
+  std::thread starting([&] {
+    EXPECT_TRUE(startTracker(s));
+    started = true;
+  });
+  EXPECT_TRUE(waitUntilBlockedOnFlock());
+  EXPECT_FALSE(started);
   writeBytes(file("usage_", kToday), R"({"org.example.editor":77.5})");  // the holder's last save
   held.reset();
   starting.join();
