@@ -29,20 +29,6 @@ TEST_F(AccountingTest, NothingIsCreditedWithoutAKeyOrToTheLoginWindow) {
   EXPECT_EQ(s.segmentSpans.size(), 2u);
 }
 
-TEST_F(AccountingTest, ZeroElapsedInsertsTheKeyAndReactivationGrowsOneSegment) {
-  TrackerState& s = makeRunning(kEditor);
-  const double start = clock.wall;
-  flushCurrentApp(s);
-  EXPECT_EQ(s.usageData, (daily::UsageMap{{kEditor, 0.0}}));
-  EXPECT_TRUE(s.segmentSpans.empty());
-  clock.wall += 20.25;
-  onAppActivated(s, std::string(kEditor));
-  clock.wall += 15;
-  onAppActivated(s, std::string(kEditor));
-  EXPECT_EQ(s.usageData.at(kEditor), 35.25);
-  EXPECT_EQ(s.segmentSpans, (daily::SegmentList{{std::string(kEditor), start, start + 35.25}}));
-}
-
 TEST_F(AccountingTest, IdleTenMinutesStillCreditsButRecordsNoSegment) {
   TrackerState& s = makeRunning(kEditor);
   const double start = clock.wall;
