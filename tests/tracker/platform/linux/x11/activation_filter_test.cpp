@@ -59,20 +59,6 @@ TEST_F(ActivationFilterTest, LastingNoneIsDeliveredOnceAfterTheDebounce) {
   EXPECT_EQ(delivered, (Deliveries{std::nullopt, "A"}));
 }
 
-TEST_F(ActivationFilterTest, LockHidesTheFrontAndUnlockRestoresTheAppThenInFront) {
-  filter.screenSaverChanged(true);
-  EXPECT_EQ(filter.frontmost(), std::nullopt);
-  filter.frontChanged("B");  // switched behind the lock
-  filter.noActiveWindow();
-  filter.frontChanged("C");
-  loop.advance(1.0);
-  filter.screenSaverChanged(true);
-  EXPECT_EQ(delivered, (Deliveries{std::nullopt}));
-  filter.screenSaverChanged(false);
-  EXPECT_EQ(delivered, (Deliveries{std::nullopt, "C"}));
-  EXPECT_EQ(filter.frontmost(), "C");
-}
-
 TEST_F(ActivationFilterTest, LockCancelsAPendingNoneAndDestroyingTheFilterItsTimer) {
   filter.noActiveWindow();
   filter.screenSaverChanged(true);
