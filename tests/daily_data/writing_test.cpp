@@ -38,17 +38,6 @@ TEST(Writer, NonFiniteNumbersFailTheWholeFile) {
 }
 
 // Every writer formats numbers through one routine, and every reader parses them through one.
-void expectRoundTrip(const std::vector<double>& values) {
-  ActivityList activity;
-  for (double d : values) activity.push_back({d, d});
-  const auto back = parseActivity(*serializeActivity(activity));
-  ASSERT_EQ(back.value.size(), values.size());
-  const auto bits = [](double d) { return std::bit_cast<std::uint64_t>(d); };
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    EXPECT_EQ(bits(back.value[i][1]), bits(values[i])) << values[i];
-  }
-}
-
 TEST(Writer, EdgeAndRandomDoublesReadBackBitIdentical) {
   std::vector<double> values;
   for (double d :
@@ -68,7 +57,14 @@ TEST(Writer, EdgeAndRandomDoublesReadBackBitIdentical) {
   for (int i = 0; i < 10000; ++i) values.push_back(std::floor(instants(random)));  // integral
   std::uniform_int_distribution<std::uint64_t> subnormal(1, (std::uint64_t{1} << 52) - 1);
   for (int i = 0; i < 10000; ++i) values.push_back(std::bit_cast<double>(subnormal(random)));
-  expectRoundTrip(values);
+  ActivityList activity;
+  for (double d : values) activity.push_back({d, d});
+  const auto back = parseActivity(*serializeActivity(activity));
+  ASSERT_EQ(back.value.size(), values.size());
+  const auto bits = [](double d) { return std::bit_cast<std::uint64_t>(d); };
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    EXPECT_EQ(bits(back.value[i][1]), bits(values[i])) << values[i];
+  }
 }
 
 TEST(Writer, SegmentsRoundTripKeepsIntegersFloatsAndNestingAsWritten) {
