@@ -58,6 +58,7 @@ bool X11Display::open() {
 }
 
 void X11Display::readEvents() {
+  if (!owned_) return;
   // Besides what listings select, errors of requests whose replies were read without asking
   // for them (a window that went away meanwhile) come as events.
   while (xcb_generic_event_t* event = xcb_poll_for_event(owned_.get())) {
