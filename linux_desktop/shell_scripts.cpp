@@ -20,13 +20,13 @@ std::optional<int> shellPid(std::string_view text) {
   return pid;
 }
 
-std::unique_ptr<KWinScript> KWinScript::start(GDBusConnection* bus, const KWinScriptSpec& spec,
-                                              Handler handler) {
+std::unique_ptr<KWinScript> KWinScript::start(GDBusConnection* bus,
+                                              const KWinScriptOptions& options, Handler handler) {
   auto owner = nameOwner(bus, kKWin);
   if (!owner) return nullptr;
   std::unique_ptr<KWinScript> script(
-      new KWinScript(bus, std::move(*owner), spec.pluginName, std::move(handler)));
-  if (!script->load(spec)) return nullptr;
+      new KWinScript(bus, std::move(*owner), options.pluginName, std::move(handler)));
+  if (!script->load(options)) return nullptr;
   return script;
 }
 
@@ -43,18 +43,18 @@ KWinScript::~KWinScript() {
   if (info_ != nullptr) g_dbus_node_info_unref(info_);
 }
 
-bool KWinScript::load(const KWinScriptSpec& spec) {
-  if (!requestName(bus_, spec.busName)) return false;
-  info_ = g_dbus_node_info_new_for_xml(spec.interfaceXml, nullptr);
+bool KWinScript::load(const KWinScriptOptions& options) {
+  if (!requestName(bus_, options.busName)) return false;
+  info_ = g_dbus_node_info_new_for_xml(options.interfaceXml, nullptr);
   if (info_ == nullptr || info_->interfaces[0] == nullptr) return false;
   static const GDBusInterfaceVTable vtable = {onMethodCall, nullptr, nullptr, {}};
-  registration_ = g_dbus_connection_register_object(bus_, spec.objectPath, info_->interfaces[0],
+  registration_ = g_dbus_connection_register_object(bus_, options.objectPath, info_->interfaces[0],
                                                     &vtable, this, nullptr, nullptr);
   if (registration_ == 0) return false;
   // A script left loaded by a program that did not end cleanly would refuse the new one.
   unload();
   auto id = callSync(bus_, kKWin, "/Scripting", kScripting, "loadScript",
-                     g_variant_new("(ss)", spec.script.c_str(), spec.pluginName), "(i)");
+                     g_variant_new("(ss)", options.script.c_str(), options.pluginName), "(i)");
   if (!id) return false;
   gint32 number = -1;
   g_variant_get(id->get(), "(i)", &number);

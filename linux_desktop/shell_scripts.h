@@ -26,7 +26,7 @@ inline constexpr char kGnomeShellBusName[] = "com.velbrook.quillmoss.FocusedWind
 inline constexpr char kGnomeShellObjectPath[] = "/com/velbrook/quillmoss/FocusedWindow";
 inline constexpr char kGnomeShellInterface[] = "com.velbrook.quillmoss.FocusedWindow";
 
-struct KWinScriptSpec {
+struct KWinScriptOptions {
   const char* busName;       // ours, owned for the script's calls
   const char* objectPath;    // the object the script calls
   const char* interfaceXml;  // introspection data of one interface
@@ -44,7 +44,7 @@ class KWinScript {
 
   // nullptr when KWin is not on the bus, the name is taken or KWin refuses the script. The bus
   // outlives the result.
-  static std::unique_ptr<KWinScript> start(GDBusConnection* bus, const KWinScriptSpec& spec,
+  static std::unique_ptr<KWinScript> start(GDBusConnection* bus, const KWinScriptOptions& options,
                                            Handler handler);
   ~KWinScript();
   KWinScript(const KWinScript&) = delete;
@@ -55,7 +55,7 @@ class KWinScript {
 
  private:
   KWinScript(GDBusConnection* bus, std::string kwinOwner, const char* pluginName, Handler handler);
-  bool load(const KWinScriptSpec& spec);
+  bool load(const KWinScriptOptions& options);
   void unload();
   static void onMethodCall(GDBusConnection*, const gchar* sender, const gchar*, const gchar*,
                            const gchar* method, GVariant* parameters,

@@ -21,7 +21,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from frames import read_reply  # noqa: E402
+from host_session import private_home, read_reply  # noqa: E402
 
 CHANNEL = b"com.velbrook.quillmoss/usage_tracker"
 DAY = "2026-03-04"
@@ -154,11 +154,7 @@ def main():
         cases = [case for case in cases if case.__name__ in sys.argv[2:]]
     root = tempfile.mkdtemp(prefix="qm-limits-")
     try:
-        env = dict(os.environ)
-        for variable in ("HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME",
-                         "XDG_RUNTIME_DIR"):
-            env[variable] = os.path.join(root, variable.lower())
-            os.makedirs(env[variable], mode=0o700)
+        env = private_home(root)
         env.pop("DISPLAY", None)
         data = os.path.join(env["XDG_DATA_HOME"], "com.velbrook.quillmoss", "usage")
         os.makedirs(data)

@@ -28,7 +28,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from x11_private_session import PrivateX, wait_until  # noqa: E402
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from frames import read_reply  # noqa: E402
+from host_session import private_home, read_reply  # noqa: E402
 
 CHANNEL = b"com.velbrook.quillmoss/usage_tracker"
 WINDOWS = 30
@@ -94,11 +94,7 @@ def main():
     calls = int(sys.argv[3]) if len(sys.argv) > 3 else 200
     root = tempfile.mkdtemp(prefix="qm-names-x11-")
     try:
-        env = dict(os.environ)
-        for variable in ("HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME",
-                         "XDG_RUNTIME_DIR"):
-            env[variable] = os.path.join(root, variable.lower())
-            os.makedirs(env[variable], mode=0o700)
+        env = private_home(root)
         env.pop("WAYLAND_DISPLAY", None)
         applications = os.path.join(env["XDG_DATA_HOME"], "applications")
         os.makedirs(applications)

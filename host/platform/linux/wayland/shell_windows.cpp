@@ -27,14 +27,15 @@ class KWinWindows final : public ShellWindows {
   KWinWindows(EventLoop& loop, desktop::BusPtr bus) : glib_(loop), bus_(std::move(bus)) {}
 
   bool start(const std::filesystem::path& script) {
-    const desktop::KWinScriptSpec spec{"com.velbrook.quillmoss.Host",
-                                       "/com/velbrook/quillmoss/Host", kHostXml, script,
-                                       "quillmoss-windows"};
-    script_ = desktop::KWinScript::start(bus_.get(), spec, [this](std::string_view, GVariant* p) {
-      const gchar* report = nullptr;
-      g_variant_get(p, "(&s)", &report);
-      windows_ = parseKWinWindows(report);
-    });
+    const desktop::KWinScriptOptions options{"com.velbrook.quillmoss.Host",
+                                             "/com/velbrook/quillmoss/Host", kHostXml, script,
+                                             "quillmoss-windows"};
+    script_ =
+        desktop::KWinScript::start(bus_.get(), options, [this](std::string_view, GVariant* p) {
+          const gchar* report = nullptr;
+          g_variant_get(p, "(&s)", &report);
+          windows_ = parseKWinWindows(report);
+        });
     glib_.refresh();
     return script_ != nullptr;
   }

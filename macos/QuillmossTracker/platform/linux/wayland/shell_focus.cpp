@@ -70,11 +70,11 @@ class GnomeFocus final : public ShellFocus {
 std::unique_ptr<ShellFocus> startKWinFocus(GDBusConnection* bus,
                                            const std::filesystem::path& script,
                                            ShellFocus::Handler handler) {
-  const desktop::KWinScriptSpec spec{"com.velbrook.quillmoss.Tracker",
-                                     "/com/velbrook/quillmoss/Tracker", kTrackerXml, script,
-                                     "quillmoss-activations"};
+  const desktop::KWinScriptOptions options{"com.velbrook.quillmoss.Tracker",
+                                           "/com/velbrook/quillmoss/Tracker", kTrackerXml, script,
+                                           "quillmoss-activations"};
   auto loaded = desktop::KWinScript::start(
-      bus, spec, [handler = std::move(handler)](std::string_view, GVariant* parameters) {
+      bus, options, [handler = std::move(handler)](std::string_view, GVariant* parameters) {
         const gchar *desktopFile = nullptr, *resourceClass = nullptr, *pid = nullptr;
         g_variant_get(parameters, "(&s&s&s)", &desktopFile, &resourceClass, &pid);
         if (handler) handler(report(desktopFile, resourceClass, desktop::shellPid(pid)));

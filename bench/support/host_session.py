@@ -1,4 +1,6 @@
-"""Reading the host's framed replies, for the benchmarks that drive it over its socket."""
+"""What the benchmarks that drive the real host share: a private home, and reading its framed
+replies over its socket."""
+import os
 import struct
 
 
@@ -15,3 +17,13 @@ def read_reply(sock):
         return b"".join(chunks)
     length = struct.unpack("<I", exactly(4))[0]
     return exactly(length)[4:]
+
+
+def private_home(root):
+    """The environment with a home and XDG folders of its own under root, each created."""
+    env = dict(os.environ)
+    for variable in ("HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME",
+                     "XDG_RUNTIME_DIR"):
+        env[variable] = os.path.join(root, variable.lower())
+        os.makedirs(env[variable], mode=0o700)
+    return env
