@@ -22,6 +22,17 @@ struct FreeDeleter {
 template <typename T>
 using XcbReply = std::unique_ptr<T, FreeDeleter>;
 
+// The reply to a request, or null. An error comes back here and is freed, rather than queued
+// as an event for whoever reads events next.
+template <typename Reply, typename Cookie>
+XcbReply<Reply> takeReply(xcb_connection_t* c, Cookie cookie,
+                          Reply* (*get)(xcb_connection_t*, Cookie, xcb_generic_error_t**)) {
+  xcb_generic_error_t* error = nullptr;
+  XcbReply<Reply> reply(get(c, cookie, &error));
+  std::free(error);
+  return reply;
+}
+
 struct ConnectionCloser {
   void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
 };

@@ -67,15 +67,9 @@ std::optional<ArgbIcon> pixmapIcon(const X11Connection& x, xcb_pixmap_t pixmap, 
     discard(c, maskGeometry);
     return std::nullopt;
   }
-  xcb_generic_error_t* error = nullptr;
-  XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, pixmapGeometry, &error));
-  std::free(error);
+  auto geometry = takeReply(c, pixmapGeometry, xcb_get_geometry_reply);
   XcbReply<xcb_get_geometry_reply_t> maskShape;
-  if (mask != XCB_PIXMAP_NONE) {
-    error = nullptr;
-    maskShape.reset(xcb_get_geometry_reply(c, maskGeometry, &error));
-    std::free(error);
-  }
+  if (mask != XCB_PIXMAP_NONE) maskShape = takeReply(c, maskGeometry, xcb_get_geometry_reply);
   if (!geometry || geometry->width == 0 || geometry->height == 0 ||
       std::uint64_t{geometry->width} * geometry->height > kMaxIconPixels) {
     return std::nullopt;
@@ -102,15 +96,9 @@ std::optional<ArgbIcon> pixmapIcon(const X11Connection& x, xcb_pixmap_t pixmap, 
     discard(c, maskImage);
     return std::nullopt;
   }
-  error = nullptr;
-  XcbReply<xcb_get_image_reply_t> pixels(xcb_get_image_reply(c, image, &error));
-  std::free(error);
+  auto pixels = takeReply(c, image, xcb_get_image_reply);
   XcbReply<xcb_get_image_reply_t> maskPixels;
-  if (useMask) {
-    error = nullptr;
-    maskPixels.reset(xcb_get_image_reply(c, maskImage, &error));
-    std::free(error);
-  }
+  if (useMask) maskPixels = takeReply(c, maskImage, xcb_get_image_reply);
   if (!pixels) return std::nullopt;
   const Bitmap maskBits(setup, maskPixels.get(), width, height);
   if (useMask && !maskBits.usable()) return std::nullopt;
@@ -196,12 +184,8 @@ std::optional<ArgbIcon> fetchWindowIcon(const X11Connection& x,
       discard(c, hints);
       return std::nullopt;
     }
-    xcb_generic_error_t* error = nullptr;
-    XcbReply<xcb_get_property_reply_t> icon(xcb_get_property_reply(c, netIcon, &error));
-    std::free(error);
-    error = nullptr;
-    XcbReply<xcb_get_property_reply_t> hint(xcb_get_property_reply(c, hints, &error));
-    std::free(error);
+    auto icon = takeReply(c, netIcon, xcb_get_property_reply);
+    auto hint = takeReply(c, hints, xcb_get_property_reply);
     if (icon && icon->format == 32) {
       auto picked =
           pickIcon(static_cast<const std::uint32_t*>(xcb_get_property_value(icon.get())),
