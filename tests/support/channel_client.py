@@ -1,5 +1,5 @@
 """A client of the host's socket: its frames and the standard method codec, as far as the
-end-to-end tests need them."""
+end-to-end tests send and read them."""
 
 import socket
 import struct
@@ -9,35 +9,32 @@ class CodecError(Exception):
     pass
 
 
-def _write_size(out, size):
-    out += bytes([size]) if size < 254 else (
-        b"\xfe" + struct.pack("<H", size) if size <= 0xFFFF else b"\xff" + struct.pack("<I", size))
-
-
 def write_value(out, value):
-    if value is None or value is True or value is False:
+    """None, bools, 32-bit ints, floats, short strings and maps of them."""
+    if value is None or isinstance(value, bool):
         out.append({None: 0, True: 1, False: 2}[value])
     elif isinstance(value, int):
-        small = -(2**31) <= value < 2**31
-        out.append(3 if small else 4)
-        out += struct.pack("<i" if small else "<q", value)
+        out += b"\x03" + struct.pack("<i", value)
     elif isinstance(value, float):
         out.append(6)
-        out += bytes(-len(out) % 8)  # Doubles are aligned from the message start.
-        out += struct.pack("<d", value)
+        out += bytes(-len(out) % 8) + struct.pack("<d", value)  # aligned from the message start
     elif isinstance(value, str):
-        data = value.encode("utf-8")
-        out.append(7)
-        _write_size(out, len(data))
-        out += data
-    elif isinstance(value, (list, tuple, dict)):
-        out.append(13 if isinstance(value, dict) else 12)
-        _write_size(out, len(value))
-        for item in value.items() if isinstance(value, dict) else value:
-            for part in item if isinstance(value, dict) else (item,):
-                write_value(out, part)
+        out += bytes([7, len(value.encode())]) + value.encode()
     else:
-        raise CodecError("cannot encode %r" % (value,))
+        out += bytes([13, len(value)])
+        for key, item in value.items():
+            write_value(out, key)
+            write_value(out, item)
+
+
+def frame(request_id, channel, method, arguments=None):
+    """A request (little-endian): u32 length, u32 request id, u16 channel length, channel,
+    message. Replies carry the request id and the reply."""
+    message = bytearray()
+    write_value(message, method)
+    write_value(message, arguments)
+    rest = struct.pack("<IH", request_id, len(channel)) + channel.encode() + message
+    return struct.pack("<I", len(rest)) + rest
 
 
 class _Reader:
@@ -52,7 +49,9 @@ class _Reader:
 
     def size(self):
         first = self.take(1)[0]
-        return first if first < 254 else struct.unpack("<H" if first == 254 else "<I", self.take(2 if first == 254 else 4))[0]
+        if first < 254:
+            return first
+        return struct.unpack("<H" if first == 254 else "<I", self.take(2 if first == 254 else 4))[0]
 
     def value(self):
         tag = self.take(1)[0]
@@ -76,64 +75,42 @@ class _Reader:
 NOT_IMPLEMENTED = object()  # the empty reply
 
 
-class ChannelError(Exception):
-    def __init__(self, code, message, details):
-        super().__init__("%s: %s" % (code, message))
-        self.code, self.message, self.details = code, message, details
-
-
-def decode_reply(data):
-    """The success value, NOT_IMPLEMENTED, or a ChannelError instance."""
-    if not data:
-        return NOT_IMPLEMENTED
-    reader = _Reader(data)
-    kind = reader.take(1)[0]
-    value = reader.value() if kind == 0 else ChannelError(reader.value(), reader.value(),
-                                                          reader.value())
-    if reader.pos != len(data):
-        raise CodecError("trailing bytes")
-    return value
-
-
 class Client:
-    """Frames (little-endian): u32 length, u32 request id, then u16 channel length, channel and
-    message (requests) or the reply (responses)."""
-
     def __init__(self, path, timeout=60.0):
         self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         self.sock.settimeout(timeout)
         self.sock.connect(path)
+        self.replies = self.sock.makefile("rb")
         self.next_id = 1
 
     def close(self):
+        self.replies.close()
         self.sock.close()
 
-    def _read_exactly(self, count):
-        data = b""
-        while len(data) < count:
-            chunk = self.sock.recv(count - len(data))
-            if not chunk:
-                raise ConnectionError("host closed the connection")
-            data += chunk
+    def _read(self, count):
+        data = self.replies.read(count)
+        if len(data) != count:
+            raise ConnectionError("host closed the connection")
         return data
 
     def send(self, channel, method, arguments=None):
         request_id, self.next_id = self.next_id, self.next_id + 1
-        name = channel.encode("utf-8")
-        message = bytearray()
-        write_value(message, method)
-        write_value(message, arguments)
-        rest = struct.pack("<IH", request_id, len(name)) + name + message
-        self.sock.sendall(struct.pack("<I", len(rest)) + rest)
+        self.sock.sendall(frame(request_id, channel, method, arguments))
         return request_id
 
-    def call_raw(self, channel, method, arguments=None):
-        request_id = self.send(channel, method, arguments)
-        length = struct.unpack("<I", self._read_exactly(4))[0]
-        rest = self._read_exactly(length)
-        if struct.unpack("<I", rest[:4])[0] != request_id:
-            raise CodecError("a reply for another request")
-        return rest[4:]
-
     def call(self, channel, method, arguments=None):
-        return decode_reply(self.call_raw(channel, method, arguments))
+        """The success value or NOT_IMPLEMENTED; an error reply raises CodecError."""
+        request_id = self.send(channel, method, arguments)
+        length, reply_id = struct.unpack("<II", self._read(8))
+        if reply_id != request_id:
+            raise CodecError("a reply for another request")
+        reply = _Reader(self._read(length - 4))  # doubles are aligned from the reply's start
+        if reply.pos == len(reply.data):
+            return NOT_IMPLEMENTED
+        ok = reply.take(1)[0] == 0
+        value = reply.value() if ok else [reply.value() for _ in range(3)]
+        if reply.pos != len(reply.data):
+            raise CodecError("trailing bytes")
+        if not ok:
+            raise CodecError("error reply %r" % (value,))
+        return value

@@ -2,15 +2,13 @@
 
 import os
 import signal
-import struct
 import subprocess
 import sys
-import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [HERE, os.path.join(HERE, "..", "..", "scripts")]
 import channel_client  # noqa: E402
-from x11_private_session import missing_tools, wait_until  # noqa: E402,F401
+from x11_private_session import PrivateX, missing_tools, wait_until  # noqa: E402,F401
 
 MENU_BAR = "com.velbrook.quillmoss/menu_bar"
 USAGE = "com.velbrook.quillmoss/usage_tracker"
@@ -24,17 +22,6 @@ def skip_unless(executables=(), x=False):
     if missing:
         print("skipped: missing " + ", ".join(missing))
         sys.exit(SKIP)
-
-
-def png_bytes(size, rgba):
-    """A square PNG of one colour."""
-    def chunk(kind, payload):
-        return (struct.pack(">I", len(payload)) + kind + payload +
-                struct.pack(">I", zlib.crc32(kind + payload) & 0xFFFFFFFF))
-    ihdr = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) +
-            chunk(b"IDAT", zlib.compress((b"\x00" + bytes(rgba) * size) * size)) +
-            chunk(b"IEND", b""))
 
 
 def write(path, data):
@@ -63,16 +50,17 @@ class Host:
     when its with-block ends."""
 
     def __init__(self, binary, env):
+        # A file, not a pipe: the daemon and launchctl the host starts may keep a pipe open.
         self.output = open(os.path.join(env["HOME"], "host-output"), "w+b")
         self.process = subprocess.Popen([binary], env=env, stdin=subprocess.DEVNULL,
                                         stdout=self.output, stderr=self.output)
-        path = os.path.join(env["XDG_RUNTIME_DIR"], "quillmoss", "engine.sock")
+        self.socket_path = os.path.join(env["XDG_RUNTIME_DIR"], "quillmoss", "engine.sock")
 
         def connected():
             if self.process.poll() is not None:
                 raise AssertionError("the host exited with %s" % self.process.returncode)
             try:
-                return channel_client.Client(path, timeout=60.0)
+                return channel_client.Client(self.socket_path)
             except OSError:
                 return None
         self.client = wait_until(connected, 60, 0.02, "the host's socket")
@@ -90,8 +78,7 @@ class Host:
             raise AssertionError("the host did not end within %d s of SIGTERM" % timeout)
         self.output.seek(0)
         printed = self.output.read()
-        assert status == 0, "exit status %r, output %r" % (status, printed)
-        assert printed == b"", "the host printed %r" % printed
+        assert status == 0 and printed == b"", "exit status %r, output %r" % (status, printed)
 
     def __enter__(self):
         return self

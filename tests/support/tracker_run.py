@@ -19,16 +19,6 @@ TOLERANCE = 0.5
 GAMMA = "org.example.Gamma"
 
 
-def fail(message):
-    print("FAIL:", message)
-    sys.exit(1)
-
-
-def check(condition, message):
-    if not condition:
-        fail(message)
-
-
 def write_home(root):
     """A home whose only desktop entry is Gamma's, known by its StartupWMClass: the variables
     that point the tracker there, and its usage folder."""
@@ -55,36 +45,36 @@ def start_tracker(spawn, tracker, env):
     daemon = spawn([tracker], env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     wait_until(lambda: has_socket(daemon.pid) or daemon.poll() is not None, 10, 0.005,
                "the tracker to connect")
-    check(daemon.poll() is None, f"the tracker exited at start-up ({daemon.returncode})")
+    assert daemon.poll() is None, f"the tracker exited at start-up ({daemon.returncode})"
     return daemon
 
 
-def stop_tracker(daemon, timeout=10, term=True):
+def stop_silently(process, timeout=10, term=True):
     """SIGTERM (unless it ends by itself): status 0 within the timeout, nothing printed."""
     if term:
-        daemon.send_signal(signal.SIGTERM)
+        process.send_signal(signal.SIGTERM)
     try:
-        out, err = daemon.communicate(timeout=timeout)
+        out, err = process.communicate(timeout=timeout)
     except subprocess.TimeoutExpired:
-        fail("the tracker did not end in time")
-    check(daemon.returncode == 0 and not out and not err,
-          f"status {daemon.returncode}, printed {out!r} {err!r}")
+        raise AssertionError(f"{process.args[0]} did not end within {timeout} s")
+    assert process.returncode == 0 and not out and not err, \
+        f"status {process.returncode}, printed {out!r} {err!r}"
 
 
 def refuses_to_start(tracker, env, *says):
     """Status 1 and one line on stderr that holds each of says."""
     result = subprocess.run([tracker], env=env, capture_output=True, text=True, timeout=20)
     lines = result.stderr.splitlines()
-    check(result.returncode == 1 and not result.stdout and len(lines) == 1
-          and all(s in lines[0] for s in says),
-          f"status {result.returncode}, said {result.stdout!r} {result.stderr!r}")
+    assert result.returncode == 1 and not result.stdout and len(lines) == 1 \
+        and all(s in lines[0] for s in says), \
+        f"status {result.returncode}, said {result.stdout!r} {result.stderr!r}"
 
 
 def expect(service, prefix):
     """A stand-in service's next line that starts with prefix."""
     while True:
         line = service.stdout.readline()
-        check(line, f"a stand-in ended before saying {prefix!r}")
+        assert line, f"a stand-in ended before saying {prefix!r}"
         if line.startswith(prefix):
             return line.strip()
 
@@ -99,16 +89,16 @@ def say(service, command, answer):
 
 
 def load_days(data_dir):
+    def read(kind, day):
+        with open(os.path.join(data_dir, f"{kind}_{day}.json")) as f:
+            return json.load(f)
     usage, activity, segments = {}, [], []
     for path in sorted(glob.glob(os.path.join(data_dir, "usage_*.json"))):
         day = os.path.basename(path)[len("usage_"):-len(".json")]
-        with open(path) as f:
-            for key, seconds in json.load(f).items():
-                usage[key] = usage.get(key, 0.0) + seconds
-        with open(os.path.join(data_dir, f"activity_{day}.json")) as f:
-            activity += json.load(f)
-        with open(os.path.join(data_dir, f"segments_{day}.json")) as f:
-            segments += json.load(f)
+        for key, seconds in read("usage", day).items():
+            usage[key] = usage.get(key, 0.0) + seconds
+        activity += read("activity", day)
+        segments += read("segments", day)
     return usage, activity, segments
 
 
@@ -128,21 +118,21 @@ def check_run(data_dir, stretches, gaps=(), tolerance=TOLERANCE, idle=()):
             merged[-1][2] = e
         else:
             merged.append([k, s, e])
-    check(set(usage) == set(expected), f"keys {sorted(usage)}, expected {sorted(expected)}")
+    assert set(usage) == set(expected), f"keys {sorted(usage)}, expected {sorted(expected)}"
     for k, seconds in expected.items():
-        check(abs(usage[k] - seconds) <= tolerance,
-              f"{k}: {usage[k]:.3f} s credited, expected {seconds:.3f} s ± {tolerance}")
-    check([s[0] for s in segments] == [m[0] for m in merged],
-          f"segment keys {[s[0] for s in segments]}, expected {[m[0] for m in merged]}")
+        assert abs(usage[k] - seconds) <= tolerance, \
+            f"{k}: {usage[k]:.3f} s credited, expected {seconds:.3f} s ± {tolerance}"
+    assert [s[0] for s in segments] == [m[0] for m in merged], \
+        f"segment keys {[s[0] for s in segments]}, expected {[m[0] for m in merged]}"
     previous_end = 0.0
     for (k, s, e), (sk, ss, se) in zip(merged if not idle else [], segments):
-        check(previous_end - 1e-6 <= ss < se, f"segment {sk} out of order")
-        check(abs(ss - s) <= tolerance and abs(se - e) <= tolerance,
-              f"segment {sk} [{ss:.2f}, {se:.2f}] vs. driver's [{s:.2f}, {e:.2f}]")
+        assert previous_end - 1e-6 <= ss < se, f"segment {sk} out of order"
+        assert abs(ss - s) <= tolerance and abs(se - e) <= tolerance, \
+            f"segment {sk} [{ss:.2f}, {se:.2f}] vs. driver's [{s:.2f}, {e:.2f}]"
         previous_end = se
     for gs, ge in gaps:
         for sk, ss, se in segments:
             merged_over = any(m[1] <= gs and ge <= m[2] for m in merged)
-            check(merged_over or min(se, ge) - max(ss, gs) <= tolerance,
-                  f"segment {sk} [{ss:.2f}, {se:.2f}] reaches into [{gs:.2f}, {ge:.2f}]")
+            assert merged_over or min(se, ge) - max(ss, gs) <= tolerance, \
+                f"segment {sk} [{ss:.2f}, {se:.2f}] reaches into [{gs:.2f}, {ge:.2f}]"
     return activity

@@ -1,13 +1,11 @@
 #!/usr/bin/env python3
-"""End-to-end test of the usage channel: the real host on a private X display with a window
-manager, the real daemon under the launchctl stand-in, and a client on the host's socket.
-The case "stop-in-flight" instead ends the host with SIGTERM while calls wait on a slow
-launchctl, in a copy of the bundle.
+"""The usage channel end to end: the real host on a private X display with a window manager,
+the real daemon under the launchctl stand-in, and a client on the host's socket. The case
+"stop-in-flight" instead ends the host with SIGTERM while calls wait on a slow launchctl, in a
+copy of the bundle. Exits 77 when the host, the daemon or the X tools are missing.
+usage: e2e_usage_channel.py BUNDLE_CONTENTS_FOLDER [stop-in-flight]"""
 
-Usage: e2e_usage_channel.py BUNDLE_CONTENTS_FOLDER [stop-in-flight]
-Exits 0 on success, 1 on failure, 77 when the host, the daemon or the X tools are missing.
-"""
-
+import functools
 import json
 import os
 import re
@@ -18,8 +16,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
-from host_run import USAGE, Host, private_env, skip_unless, wait_until  # noqa: E402
-from x11_private_session import PrivateX  # noqa: E402
+from host_run import (USAGE, Host, PrivateX, private_env, skip_unless, wait_until,  # noqa: E402
+                      write)
 
 LABEL = "com.velbrook.quillmoss.tracker"
 
@@ -48,51 +46,40 @@ def stable_read(path, query):
 def run(host, env, contents):
     launchctl = os.path.join(contents, "Helpers", "launchctl")
     app_support = os.path.join(env["XDG_DATA_HOME"], "com.velbrook.quillmoss")
-    data_dir = os.path.join(app_support, "usage")
     daemon_dest = os.path.join(app_support, "QuillmossTracker")
     agent_file = os.path.join(env["HOME"], "Library", "LaunchAgents", LABEL + ".plist")
+    call = functools.partial(host.call, USAGE)
 
-    def call(method, arguments=None):
-        reply = host.call(USAGE, method, arguments)
-        assert not isinstance(reply, Exception), "%s answered %s" % (method, reply)
-        return reply
-
-    def listed_pid():
+    def started_pid(after):
+        wait_until(lambda: call("isRunning") is True, 30, 0.05, "isRunning after " + after)
         out = subprocess.run([launchctl, "list", LABEL], env=env, capture_output=True, text=True)
         match = re.search(r'\t"PID" = (\d+);', out.stdout)
-        return int(match.group(1)) if match else None
+        assert match, "no pid after " + after
+        return int(match.group(1))
 
     try:
-        # Never set up: launchd does not know the job.
         assert call("isRunning") is False, "isRunning before setup"
-
-        # First setup: the daemon and the agent file installed, the job started.
+        # The first setup installs the daemon and the agent file and starts the job; the second
+        # copies nothing and restarts the job with a new process.
         assert call("setup") is True, "first setup"
         installed = os.stat(daemon_dest)
         assert os.path.isfile(agent_file), agent_file
-        wait_until(lambda: call("isRunning") is True, 30, 0.05, "isRunning after setup")
-        first_pid = listed_pid()
-        assert first_pid, "a pid after the first setup"
-
-        # Second setup: no new copy, the job restarts with a new process.
+        first_pid = started_pid("the first setup")
         assert call("setup") is True, "second setup"
         assert os.stat(daemon_dest).st_ino == installed.st_ino, "the same daemon copied again"
         assert not process_lives(first_pid), "the old daemon still runs after the reload"
-        wait_until(lambda: call("isRunning") is True, 30, 0.05, "isRunning after the restart")
-        second_pid = listed_pid()
-        assert second_pid and second_pid != first_pid, "restart gives a new pid"
+        assert started_pid("the restart") != first_pid, "restart gives a new pid"
 
-        # The old daemon wrote today's files on SIGTERM; the queries answer what is in them
-        # (no date means today).
+        # The old daemon wrote today's files on SIGTERM, one after another; the queries answer
+        # what is in them (no date means today).
         today = time.strftime("%Y-%m-%d")
-        day_file = lambda kind: os.path.join(data_dir, "%s_%s.json" % (kind, today))  # noqa: E731
-        queries = (("usage", "getUsage", None), ("activity", "getActivity", {"date": today}),
-                   ("segments", "getSegments", {"date": today}))
-        # The daemon writes the three files one after another.
-        wait_until(lambda: all(os.path.exists(day_file(q[0])) for q in queries), 60, 0.05,
-                   "the daemon's day files")
-        for kind, method, arguments in queries:
-            content, answer = stable_read(day_file(kind), lambda: call(method, arguments))
+        queries = {"usage": ("getUsage", None), "activity": ("getActivity", {"date": today}),
+                   "segments": ("getSegments", {"date": today})}
+        files = {kind: os.path.join(app_support, "usage", "%s_%s.json" % (kind, today))
+                 for kind in queries}
+        wait_until(lambda: all(map(os.path.exists, files.values())), 60, 0.05, "the day files")
+        for kind, (method, arguments) in queries.items():
+            content, answer = stable_read(files[kind], lambda: call(method, arguments))
             assert answer == content, "%s %r vs %r" % (method, answer, content)
         host.stop()
     finally:
@@ -106,17 +93,14 @@ def stop_in_flight(contents, root):
     host ends the child instead of waiting for it, and ends with status 0, silent, and (in the
     sanitizer build) without a fault."""
     bundle = os.path.join(root, "copy.app", "Contents")
-    os.makedirs(os.path.join(bundle, "MacOS"))
-    os.makedirs(os.path.join(bundle, "Helpers"))
-    shutil.copy2(os.path.join(contents, "MacOS", "quillmoss"), os.path.join(bundle, "MacOS"))
     started = os.path.join(root, "launchctl-started")
     launchctl = os.path.join(bundle, "Helpers", "launchctl")
-    with open(launchctl, "w") as f:
-        f.write("#!/bin/sh\necho $$ > %s\nexec sleep 3\n" % started)
+    write(launchctl, "#!/bin/sh\necho $$ > %s\nexec sleep 3\n" % started)
     os.chmod(launchctl, 0o755)
-    env = private_env(root)
+    os.makedirs(os.path.join(bundle, "MacOS"))
+    shutil.copy2(os.path.join(contents, "MacOS", "quillmoss"), os.path.join(bundle, "MacOS"))
     try:
-        with Host(os.path.join(bundle, "MacOS", "quillmoss"), env) as host:
+        with Host(os.path.join(bundle, "MacOS", "quillmoss"), private_env(root)) as host:
             host.client.send(USAGE, "isRunning")
             for _ in range(20):
                 host.client.send(USAGE, "getUsage")

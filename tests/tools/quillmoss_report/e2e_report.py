@@ -12,7 +12,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [HERE, os.path.join(HERE, "..", "..", "support")]
-from host_run import USAGE, Host, png_bytes, private_env, write  # noqa: E402
+from host_run import USAGE, Host, private_env, write  # noqa: E402
+from png_image import png_bytes  # noqa: E402
 from report_page_reader import Page  # noqa: E402
 
 DAY, DAMAGED, EMPTY = "2026-03-14", "2026-03-15", "2020-01-01"
@@ -29,79 +30,72 @@ ACTIVITY = [[T0, T0 + 1560], [T0 + 1590, T0 + 2400], [T0 + 2990, T0 + 3210]]
 
 
 def make_world(data):
-    for entry, name, icon in (("org.example.Editor", 'Editor <b>& "quoted"', "qm-editor"),
-                              (BROWSER, "Browser", "qm-browser")):
-        write(os.path.join(data, "applications", entry + ".desktop"),
-              f"[Desktop Entry]\nType=Application\nName={name}\nExec=true\nIcon={icon}\n")
     hicolor = os.path.join(data, "icons", "hicolor")
     write(os.path.join(hicolor, "index.theme"), "[Icon Theme]\nName=Hicolor\n"
           "Directories=48x48/apps\n\n[48x48/apps]\nSize=48\nType=Threshold\n")
-    write(os.path.join(hicolor, "48x48", "apps", "qm-editor.png"), png_bytes(48, (200, 40, 40, 255)))
-    write(os.path.join(hicolor, "48x48", "apps", "qm-browser.png"), png_bytes(48, (40, 90, 220, 255)))
+    for entry, name, icon, rgba in (
+            ("org.example.Editor", 'Editor <b>& "quoted"', "qm-editor", (200, 40, 40, 255)),
+            (BROWSER, "Browser", "qm-browser", (40, 90, 220, 255))):
+        write(os.path.join(data, "applications", entry + ".desktop"),
+              f"[Desktop Entry]\nType=Application\nName={name}\nExec=true\nIcon={icon}\n")
+        write(os.path.join(hicolor, "48x48", "apps", icon + ".png"), png_bytes(48, rgba))
     usage = os.path.join(data, "com.velbrook.quillmoss", "usage")
-    write(os.path.join(usage, f"usage_{DAY}.json"), json.dumps(USAGE_FILE))
-    write(os.path.join(usage, f"segments_{DAY}.json"), json.dumps(SEGMENTS))
-    write(os.path.join(usage, f"activity_{DAY}.json"), json.dumps(ACTIVITY))
+    for kind, content in (("usage", USAGE_FILE), ("segments", SEGMENTS), ("activity", ACTIVITY)):
+        write(os.path.join(usage, f"{kind}_{DAY}.json"), json.dumps(content))
     for kind, text in (("usage", '{"a": "ten"}'), ("segments", "[[\"a\", 1"), ("activity", "7")):
         write(os.path.join(usage, f"{kind}_{DAMAGED}.json"), text)
-
-
-def check(condition, message):
-    if not condition:
-        raise AssertionError(message)
 
 
 def close(a, b):
     return abs(a - b) <= 1e-9 * max(1.0, abs(a), abs(b))
 
 
-def check_full_day(page, raw, client, summary):
+def check_full_day(page, client, summary):
     total = sum(USAGE_FILE.values())
-    check(close(page.total, total), f"total {page.total} != {total}")
-    check(page.notice is None, f"unexpected notice {page.notice!r}")
-    check("<script" not in raw, "a key reached the page unescaped")
+    assert close(page.total, total), f"total {page.total} != {total}"
+    assert page.notice is None, f"unexpected notice {page.notice!r}"
+    assert "<script" not in page.raw, "a key reached the page unescaped"
     rows = {r["key"]: r for r in page.rows}
-    check(set(rows) == set(USAGE_FILE), f"rows {sorted(rows)}")
+    assert set(rows) == set(USAGE_FILE), f"rows {sorted(rows)}"
     browser_sum = sum(v for k, v in USAGE_FILE.items() if k.startswith(BROWSER))
     tops = [r for r in page.rows if not r["domain"]]
-    check([r["seconds"] for r in tops] == sorted((r["seconds"] for r in tops), reverse=True),
-          "applications are not sorted by time")
+    assert [r["seconds"] for r in tops] == sorted((r["seconds"] for r in tops), reverse=True), \
+        "applications are not sorted by time"
     for key, row in rows.items():
         expected = browser_sum if key == BROWSER else USAGE_FILE[key]
-        check(close(row["seconds"], expected), f"{key}: {row['seconds']} != {expected}")
-        check(close(row["share"], expected / total), f"{key}: share {row['share']}")
-        check(abs(row["width"] - 100 * expected / total) < 0.001, f"{key}: width {row['width']}")
-        check(row["domain"] == (key.startswith(BROWSER + "#")), f"{key}: domain placement")
+        assert close(row["seconds"], expected), f"{key}: {row['seconds']} != {expected}"
+        assert close(row["share"], expected / total), f"{key}: share {row['share']}"
+        assert abs(row["width"] - 100 * expected / total) < 0.001, f"{key}: width {row['width']}"
+        assert row["domain"] == (key.startswith(BROWSER + "#")), f"{key}: domain placement"
         name = client.call(USAGE, "getAppName", {"bundleId": key})
         if name:
-            check(row["name"] == name and not row["name_is_key"], f"{key}: name {row['name']!r}")
+            assert row["name"] == name and not row["name_is_key"], f"{key}: name {row['name']!r}"
         else:
-            check(row["name"] == key and row["name_is_key"], f"{key}: shown as {row['name']!r}")
+            assert row["name"] == key and row["name_is_key"], f"{key}: shown as {row['name']!r}"
         if not row["domain"]:
             icon = client.call(USAGE, "getAppIcon", {"bundleId": key})
             shown = row["icon"] and base64.b64decode(row["icon"].split(",", 1)[1])
-            check(shown == (icon or None), f"{key}: icon differs from the host's")
-    check(rows["org.example.Editor"]["icon"] and rows[BROWSER]["icon"], "icons missing")
+            assert shown == (icon or None), f"{key}: icon differs from the host's"
+    assert rows["org.example.Editor"]["icon"] and rows[BROWSER]["icon"], "icons missing"
     lanes = {}
     for key, start, end in SEGMENTS:
         lanes.setdefault(key.split("#")[0] if not key.startswith("#") else key, []).append(
             (start, end))
-    check(page.lanes == {k: sorted(v) for k, v in lanes.items()}, f"lanes {page.lanes}")
-    check(page.activity == [tuple(a) for a in ACTIVITY], f"activity {page.activity}")
-    check("Editor <b>& \"quoted\"" in summary and "(no name)" in summary, summary)
+    assert page.lanes == {k: sorted(v) for k, v in lanes.items()}, f"lanes {page.lanes}"
+    assert page.activity == [tuple(a) for a in ACTIVITY], f"activity {page.activity}"
+    assert "Editor <b>& \"quoted\"" in summary and "(no name)" in summary, summary
 
 
 def run_report(bundle, env, root, *args):
+    """The report's run (its last argument the page's path) and the page, if it wrote one."""
     out_file = os.path.join(root, "out", "page-%d.html" % time.monotonic_ns())
     result = subprocess.run([os.path.join(bundle, "Helpers", "quillmoss-report"), *args,
                              "--out", out_file], env=env, capture_output=True, text=True,
                             timeout=120)
-    page = None
-    if os.path.exists(out_file):
-        with open(out_file, encoding="utf-8") as f:
-            raw = f.read()
-        page = (Page(raw), raw)
-    return result, page, out_file
+    if not os.path.exists(out_file):
+        return result, None
+    with open(out_file, encoding="utf-8") as f:
+        return result, Page(f.read())
 
 
 def main():
@@ -110,26 +104,26 @@ def main():
         env = dict(private_env(root), LANG="C.UTF-8", TZ="UTC")
         make_world(env["XDG_DATA_HOME"])
         with Host(os.path.join(bundle, "MacOS", "quillmoss"), env) as host:
-            result, (page, raw), path = run_report(bundle, env, root, DAY)
-            check(result.returncode == 0 and result.stderr == "", result.stderr)
-            check(result.stdout.endswith(f"Report: {path}\n"), result.stdout)
-            check_full_day(page, raw, host.client, result.stdout)
+            result, page = run_report(bundle, env, root, DAY)
+            assert result.returncode == 0 and result.stderr == "", result.stderr
+            assert result.stdout.endswith(f"Report: {result.args[-1]}\n"), result.stdout
+            check_full_day(page, host.client, result.stdout)
 
             # Bad input: an empty page that says why, and never a crash.
             for args, status, notice in (([DAMAGED], 0, "Nothing recorded for " + DAMAGED),
                                          ([EMPTY], 0, "Nothing recorded for " + EMPTY),
                                          (["2026-02-30"], 1, "is not a day"),
                                          (["../../etc/passwd"], 1, "is not a day")):
-                result, got, _ = run_report(bundle, env, root, *args)
-                check(result.returncode == status, f"{args}: status {result.returncode}")
-                check(got and got[0].rows == [] and got[0].lanes == {} and notice in got[0].notice,
-                      f"{args}: page {got and got[0].notice!r}")
-            result, got, _ = run_report(bundle, env, root, "--colour")
-            check(result.returncode == 64 and got is None, "an unknown option was accepted")
+                result, page = run_report(bundle, env, root, *args)
+                assert result.returncode == status, f"{args}: status {result.returncode}"
+                assert page and page.rows == [] and page.lanes == {} and notice in page.notice, \
+                    f"{args}: page {page and page.notice!r}"
+            result, page = run_report(bundle, env, root, "--colour")
+            assert result.returncode == 64 and page is None, "an unknown option was accepted"
             host.stop()
-        result, got, _ = run_report(bundle, env, root, DAY)
-        check(result.returncode == 3 and got is None, f"without a host: {result.returncode}")
-        check(result.stderr.count("\n") == 1, result.stderr)
+        result, page = run_report(bundle, env, root, DAY)
+        assert result.returncode == 3 and page is None, f"without a host: {result.returncode}"
+        assert result.stderr.count("\n") == 1, result.stderr
     print("ok")
     return 0
 

@@ -6,13 +6,13 @@ usage: report_in_chromium.py --session BUNDLE_CONTENTS X11_TEST_CLIENT DEMO_SCRI
        report_in_chromium.py --page REPORT_HTML WORK_DIR   (a page the main job made)"""
 import os
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
-import zlib
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [HERE, os.path.join(HERE, "..", "..", "support")]
+from png_image import pixels  # noqa: E402
 from report_page_reader import Page  # noqa: E402
 
 SKIP = 77
@@ -35,53 +35,18 @@ def chromium(page, root, *args):
     return result
 
 
-def read_png(path):
-    """(width, height, rows of RGB tuples) of an 8-bit RGB or RGBA non-interlaced PNG."""
-    with open(path, "rb") as f:
-        data = f.read()
-    assert data[:8] == b"\x89PNG\r\n\x1a\n", path + " is not a PNG"
-    pos, idat, header = 8, b"", None
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b"IHDR":
-            header = struct.unpack(">IIBBBBB", body)
-        elif kind == b"IDAT":
-            idat += body
-        pos += 12 + length
-    width, height, depth, colour, _, _, interlace = header
-    assert depth == 8 and colour in (2, 6) and not interlace, f"{path}: unexpected PNG form"
-    step = 4 if colour == 6 else 3
-    raw = zlib.decompress(idat)
-    stride = width * step
-    rows, previous = [], bytearray(stride)
-    for y in range(height):
-        kind = raw[y * (stride + 1)]
-        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            a = line[i - step] if i >= step else 0
-            b, c = previous[i], previous[i - step] if i >= step else 0
-            if kind == 4:  # Paeth: ties go to a, then b
-                guess = min((a, b, c), key=lambda v: abs(a + b - c - v))
-            else:  # None, Sub, Up, Average
-                guess = (0, a, b, (a + b) // 2)[kind]
-            line[i] = (line[i] + guess) & 0xFF
-        rows.append([tuple(line[x:x + 3]) for x in range(0, stride, step)])
-        previous = line
-    return width, height, rows
-
-
 def check_screenshot(path, dark):
-    width, height, rows = read_png(path)
-    background = rows[2][2]
+    with open(path, "rb") as f:
+        rows = pixels(f.read())
+    background = rows[2][2][:3]
     lightness = sum(background) / 3
     assert (lightness < 80) if dark else (lightness > 200), \
         f"{path}: background {background} does not follow the {'dark' if dark else 'light'} scheme"
-    pixels = [p for row in rows[::2] for p in row[::2]]
-    drawn = sum(1 for p in pixels if max(abs(p[i] - background[i]) for i in range(3)) > 24)
-    colours = len(set(pixels))
-    assert drawn > len(pixels) // 50 and colours > 16, \
-        f"{path}: looks blank ({drawn} of {len(pixels)} pixels drawn, {colours} colours)"
+    sampled = [p[:3] for row in rows[::2] for p in row[::2]]
+    drawn = sum(1 for p in sampled if max(abs(p[i] - background[i]) for i in range(3)) > 24)
+    colours = len(set(sampled))
+    assert drawn > len(sampled) // 50 and colours > 16, \
+        f"{path}: looks blank ({drawn} of {len(sampled)} pixels drawn, {colours} colours)"
 
 
 def check_page(page, shots):
@@ -90,8 +55,7 @@ def check_page(page, shots):
         raw = f.read()
     for outside in ("http://", "https://", "<script", "<link", "url("):
         assert outside not in raw, f"the page is not self-contained: it holds {outside!r}"
-    root = tempfile.mkdtemp(prefix="qm-chromium-")
-    try:
+    with tempfile.TemporaryDirectory(prefix="qm-chromium-", ignore_cleanup_errors=True) as root:
         dumped = chromium(page, root, "--dump-dom")
         console = [line for line in dumped.stderr.splitlines() if ":CONSOLE" in line]
         assert not console, "console messages: " + "\n".join(console)
@@ -108,8 +72,6 @@ def check_page(page, shots):
             shot = os.path.join(shots, f"report-{name}.png")
             chromium(page, root, "--screenshot=" + shot, "--hide-scrollbars", *args)
             check_screenshot(shot, dark)
-    finally:
-        shutil.rmtree(root, ignore_errors=True)
     return len(tops)
 
 

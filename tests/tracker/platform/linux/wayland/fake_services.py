@@ -1,16 +1,13 @@
 #!/usr/bin/python3
-"""Stand-ins for the desktop's D-Bus services on a private session bus, for the tracker's tests.
-    fake_services.py screensaver  org.freedesktop.ScreenSaver; stdin: lock | unlock
-    fake_services.py kwin FILE CLASS PID
-                                  KWin's scripting interface; once the tracker starts the script,
-                                  the script's first report (the window in front). stdin:
-                                  activate FILE CLASS PID | none | spoof FILE CLASS PID
-    fake_services.py logind       logind's manager and our session, on the bus named by
-                                  DBUS_SYSTEM_BUS_ADDRESS; stdin: lock | unlock
-    fake_services.py gnome APPID CLASS PID
-                                  the Quillmoss GNOME Shell extension and Mutter's idle monitor.
-                                  stdin: focus APPID CLASS PID | none | idle MILLISECONDS
-Both also list WINDOWS for the host (KWin: when the host's script starts); stdin: retitle.
+"""Stand-ins for the desktop's D-Bus services on a private bus, for the tracker's and the host's
+tests. Each takes commands on stdin:
+    screensaver            org.freedesktop.ScreenSaver: lock | unlock
+    logind                 logind's manager and session on DBUS_SYSTEM_BUS_ADDRESS: lock | unlock
+    kwin FILE CLASS PID    KWin's scripting; the tracker's script reports the window in front as
+                           it starts: activate FILE CLASS PID | none | spoof FILE CLASS PID
+    gnome APPID CLASS PID  the GNOME Shell extension and Mutter's idle monitor:
+                           focus APPID CLASS PID | none | idle MILLISECONDS
+kwin and gnome also list WINDOWS for the host (KWin: when the host's script starts): retitle.
 Prints "ready" once its names are owned, then one line per call it receives or makes. Run with
 Debian's python3 (it needs python3-gi)."""
 
@@ -26,50 +23,52 @@ TRACKER = ("com.velbrook.quillmoss.Tracker", "/com/velbrook/quillmoss/Tracker",
 FOCUS_PATH = "/com/velbrook/quillmoss/FocusedWindow"
 SESSION_PATH = "/org/freedesktop/login1/session/_31"
 FOCUS_IFACE = "com.velbrook.quillmoss.FocusedWindow"
+DBUS = ("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus")
 HOST = ("com.velbrook.quillmoss.Host", "/com/velbrook/quillmoss/Host",
         "com.velbrook.quillmoss.Windows")
 # The windows the shell shows: app id, WM class, pid, title.
 WINDOWS = [["org.example.E2E.desktop", "e2e", 0, "draft - E2E Editor"],
            ["", "e2etool", 0, "Tool Window"], ["", "e2etool", 0, "Other tool window"]]
 
-XML = {
-    "screensaver": """<node><interface name="org.freedesktop.ScreenSaver">
-        <method name="GetActive"><arg type="b" direction="out"/></method>
-        <signal name="ActiveChanged"><arg type="b"/></signal></interface></node>""",
-    "kwin": """<node><interface name="org.kde.kwin.Scripting">
-        <method name="loadScript"><arg type="s" direction="in"/><arg type="s" direction="in"/>
-          <arg type="i" direction="out"/></method>
-        <method name="start"/>
-        <method name="unloadScript"><arg type="s" direction="in"/><arg type="b" direction="out"/>
-        </method></interface></node>""",
-    "gnome": f"""<node><interface name="{FOCUS_IFACE}">
-        <method name="GetFocus"><arg type="s" direction="out"/><arg type="s" direction="out"/>
-          <arg type="i" direction="out"/></method>
-        <method name="ListWindows"><arg type="a(ssis)" direction="out"/></method>
-        <signal name="FocusChanged"><arg type="s"/><arg type="s"/><arg type="i"/></signal>
-        </interface></node>""",
-    "manager": """<node><interface name="org.freedesktop.login1.Manager">
-        <method name="GetSessionByPID"><arg type="u" direction="in"/><arg type="o" direction="out"/>
-        </method>
-        <method name="GetSession"><arg type="s" direction="in"/><arg type="o" direction="out"/>
-        </method></interface></node>""",
-    "session": """<node><interface name="org.freedesktop.login1.Session">
-        <property name="LockedHint" type="b" access="read"/></interface></node>""",
-    "idle": """<node><interface name="org.gnome.Mutter.IdleMonitor">
-        <method name="GetIdletime"><arg type="t" direction="out"/></method>
-        </interface></node>""",
-}
+
+def node(interface, body):
+    return f'<node><interface name="{interface}">{body}</interface></node>'
 
 
-# What each stand-in owns: (bus name, object path, interface) triples.
+def member(name, ins="", outs=""):
+    args = [f'<arg type="{t}" direction="in"/>' for t in ins.split()]
+    args += [f'<arg type="{t}" direction="out"/>' for t in outs.split()]
+    return f'<method name="{name}">{"".join(args)}</method>'
+
+
+def signal(name, types):
+    return f'<signal name="{name}">{"".join(f"<arg type={t!r}/>" for t in types.split())}</signal>'
+
+
+# What each stand-in owns: bus name, object path, introspection (argument types space-separated).
 EXPORTS = {
-    "screensaver": [("org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", "screensaver")],
-    "logind": [("org.freedesktop.login1", "/org/freedesktop/login1", "manager"),
-               ("org.freedesktop.login1", SESSION_PATH, "session")],
-    "kwin": [("org.kde.KWin", "/Scripting", "kwin")],
-    "gnome": [("com.velbrook.quillmoss.FocusedWindow", FOCUS_PATH, "gnome"),
-              ("org.gnome.Mutter.IdleMonitor", "/org/gnome/Mutter/IdleMonitor/Core", "idle")],
+    "screensaver": [("org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver",
+                     node("org.freedesktop.ScreenSaver",
+                          member("GetActive", outs="b") + signal("ActiveChanged", "b")))],
+    "logind": [("org.freedesktop.login1", "/org/freedesktop/login1",
+                node("org.freedesktop.login1.Manager", member("GetSessionByPID", "u", "o") +
+                     member("GetSession", "s", "o"))),
+               ("org.freedesktop.login1", SESSION_PATH, node(
+                   "org.freedesktop.login1.Session",
+                   '<property name="LockedHint" type="b" access="read"/>'))],
+    "kwin": [("org.kde.KWin", "/Scripting", node(
+        "org.kde.kwin.Scripting", member("loadScript", "s s", "i") + member("start") +
+        member("unloadScript", "s", "b")))],
+    "gnome": [("com.velbrook.quillmoss.FocusedWindow", FOCUS_PATH, node(
+                  FOCUS_IFACE, member("GetFocus", outs="s s i") +
+                  member("ListWindows", outs="a(ssis)") + signal("FocusChanged", "s s i"))),
+              ("org.gnome.Mutter.IdleMonitor", "/org/gnome/Mutter/IdleMonitor/Core",
+               node("org.gnome.Mutter.IdleMonitor", member("GetIdletime", outs="t")))],
 }
+
+
+def call(bus, target, method, args):
+    return bus.call_sync(*target, method, args, None, Gio.DBusCallFlags.NONE, 5000, None)
 
 
 def say(*words):
@@ -83,20 +82,12 @@ def fields(words):
 
 class Fake:
     def __init__(self, kind, first):
-        self.kind = kind
-        self.bus = Gio.bus_get_sync(Gio.BusType.SYSTEM if kind == "logind" else Gio.BusType.SESSION,
-                                    None)
-        self.active = False
-        self.focus = first
-        self.idle_ms = 0
-        self.script = None
+        self.kind, self.active, self.focus, self.idle_ms, self.script = kind, False, first, 0, None
+        self.bus = Gio.bus_get_sync(Gio.BusType.SYSTEM if kind == "logind" else Gio.BusType.SESSION)
         for name, path, xml in EXPORTS[kind]:
-            info = Gio.DBusNodeInfo.new_for_xml(XML[xml]).interfaces[0]
+            info = Gio.DBusNodeInfo.new_for_xml(xml).interfaces[0]
             self.bus.register_object(path, info, self.call, self.get_property, None)
-            self.bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                               "org.freedesktop.DBus", "RequestName",
-                               GLib.Variant("(su)", (name, 4)), None, Gio.DBusCallFlags.NONE, 5000,
-                               None)
+            call(self.bus, DBUS, "RequestName", GLib.Variant("(su)", (name, 4)))
         GLib.io_add_watch(sys.stdin.fileno(), GLib.IO_IN | GLib.IO_HUP, self.command)
         say("ready")
 
@@ -106,38 +97,29 @@ class Fake:
 
     def call(self, bus, sender, path, interface, method, args, invocation):
         say(method, *args.unpack())
-        if method in ("GetSessionByPID", "GetSession"):
-            invocation.return_value(GLib.Variant("(o)", (SESSION_PATH,)))
-        elif method == "GetActive":
-            invocation.return_value(GLib.Variant("(b)", (self.active,)))
-        elif method == "loadScript":
-            self.script = args.unpack()
-            invocation.return_value(GLib.Variant("(i)", (1,)))
-        elif method == "start":
-            invocation.return_value(None)
+        session = ("(o)", (SESSION_PATH,))
+        replies = {"GetSessionByPID": session, "GetSession": session, "loadScript": ("(i)", (1,)),
+                   "GetActive": ("(b)", (self.active,)), "GetIdletime": ("(t)", (self.idle_ms,)),
+                   "unloadScript": ("(b)", (self.script is not None,)),
+                   "GetFocus": ("(ssi)", self.focus_values()),
+                   "ListWindows": ("(a(ssis))", (WINDOWS,))}
+        invocation.return_value(GLib.Variant(*replies[method]) if method in replies else None)
+        if method in ("loadScript", "unloadScript"):
+            self.script = args.unpack() if method == "loadScript" else None
+        if method == "start":
             # The tracker's script reports the window in front as it starts, the host's the windows.
             hosts = self.script[1] == "quillmoss-windows"
             GLib.idle_add(lambda: (self.list() if hosts else self.report(self.bus, self.focus))
                           and False)
-        elif method == "unloadScript":
-            invocation.return_value(GLib.Variant("(b)", (self.script is not None,)))
-            self.script = None
-        elif method == "GetFocus":
-            invocation.return_value(self.focus_variant())
-        elif method == "ListWindows":
-            invocation.return_value(GLib.Variant("(a(ssis))", (WINDOWS,)))
-        elif method == "GetIdletime":
-            invocation.return_value(GLib.Variant("(t)", (self.idle_ms,)))
 
-    def focus_variant(self):
+    def focus_values(self):
         appid, cls, pid = self.focus
-        return GLib.Variant("(ssi)", (appid, cls, int(pid or 0)))
+        return appid, cls, int(pid or 0)
 
     def report(self, bus, focus):
         """The KWin script's call to the tracker."""
         try:
-            bus.call_sync(*TRACKER, "WindowActivated", GLib.Variant("(sss)", tuple(focus)), None,
-                          Gio.DBusCallFlags.NONE, 5000, None)
+            call(bus, TRACKER, "WindowActivated", GLib.Variant("(sss)", tuple(focus)))
             say("reported", *focus)
         except GLib.Error as error:
             say("refused", error.message)
@@ -145,8 +127,7 @@ class Fake:
     def list(self):
         """The host's KWin script's call."""
         text = "\n".join("\t".join(map(str, w)) for w in WINDOWS)
-        self.bus.call_sync(*HOST, "WindowsChanged", GLib.Variant("(s)", (text,)), None,
-                           Gio.DBusCallFlags.NONE, 5000, None)
+        call(self.bus, HOST, "WindowsChanged", GLib.Variant("(s)", (text,)))
         say("listed")
 
     def emit(self, path, interface, signal, variant):
@@ -173,7 +154,8 @@ class Fake:
             if self.kind == "kwin":
                 self.report(self.bus, self.focus)
             else:
-                self.emit(FOCUS_PATH, FOCUS_IFACE, "FocusChanged", self.focus_variant())
+                self.emit(FOCUS_PATH, FOCUS_IFACE, "FocusChanged",
+                          GLib.Variant("(ssi)", self.focus_values()))
                 say("focus", *self.focus)
         elif verb == "spoof":
             # Another connection than KWin's pretends to be the script.

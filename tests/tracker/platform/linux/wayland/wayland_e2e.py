@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""End-to-end runs of the real QuillmossTracker in Wayland sessions.
+"""End-to-end runs of the real QuillmossTracker and host in Wayland sessions.
     wayland_e2e.py TRACKER BARE_COMPOSITOR sway|no-session|kwin|gnome
     wayland_e2e.py PROBE BARE_COMPOSITOR running-apps   (the host's running applications)
+    wayland_e2e.py QUILLMOSS BARE_COMPOSITOR host-kwin|host-gnome   (the host's window names)
 sway: headless sway with foot clients, a stand-in screen saver on a private session bus. kwin,
 gnome: the shell mechanisms against stand-ins on a private session bus, and a stand-in logind on
 a second bus. no-session: no display, one that cannot be reached, one without a mechanism."""
@@ -15,12 +16,12 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path[:0] = [os.path.join(HERE, "..", "..", "..", "..", "support"),
-                os.path.join(HERE, "..", "..", "..", "..", "..", "scripts")]
+sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "..", "support"))
+from tracker_run import (GAMMA, check_run, expect, refuses_to_start, say,  # noqa: E402
+                         start_tracker, stop_silently, write_home)
+from host_run import USAGE, Host, private_env  # noqa: E402
 from private_session import PrivateSession  # noqa: E402
 from sway_private_session import PrivateSway  # noqa: E402
-from tracker_run import (GAMMA, check, check_run, expect, refuses_to_start, say,  # noqa: E402
-                         start_tracker, stop_tracker, write_home)
 
 # The tracker believes "no application in front" only once it lasted this long.
 NONE_DEBOUNCE = 0.25
@@ -29,7 +30,7 @@ SYSTEM_PYTHON = "/usr/bin/python3"  # Debian's, with python3-gi
 
 
 def started(process, what):
-    check(process.stdout.readline().strip() == "ready", f"{what} did not start")
+    assert process.stdout.readline().strip() == "ready", f"{what} did not start"
     return process
 
 
@@ -63,7 +64,7 @@ def sway_session(tracker, _):
         lock_end, _ = say(saver, "unlock", "unlock")
         time.sleep(1.5)
         stop = time.time()
-        stop_tracker(daemon)
+        stop_silently(daemon)
         check_run(data_dir, [("alpha", begin, t), (GAMMA, t, none), (GAMMA, t3, t4),
                              ("beta", t4, lock_start), ("alpha", lock_end, stop)],
                   [(none, t3), (lock_start, lock_end)])
@@ -81,8 +82,8 @@ def running_apps(probe, _):
         rows = sorted(line.split("\t") for line in out.communicate(timeout=20)[0].splitlines())
     # One row per application; alpha is named by one of its windows' titles, Gamma by its
     # entry, which also gives it an icon.
-    check(len(rows) == 2 and rows[0][0] == "alpha" and rows[0][1] in ("Alpha one", "Alpha two")
-          and rows[0][2] == "-" and rows[1] == [GAMMA, "Gamma", "icon"], f"rows {rows}")
+    assert len(rows) == 2 and rows[0][0] == "alpha" and rows[0][1] in ("Alpha one", "Alpha two") \
+        and rows[0][2] == "-" and rows[1] == [GAMMA, "Gamma", "icon"], f"rows {rows}"
 
 
 class ShellSession(PrivateSession):
@@ -126,7 +127,7 @@ def no_session(tracker, bare):
                               ({"WAYLAND_DISPLAY": "wayland-nowhere"}, "cannot be reached"),
                               ({"WAYLAND_DISPLAY": "wayland-qm"}, "wlr-foreign-toplevel")):
             refuses_to_start(tracker, dict(session.env, **env, **display), says, "$DISPLAY")
-        check(not glob.glob(os.path.join(data_dir, "*.json")), "day files without a session")
+        assert not glob.glob(os.path.join(data_dir, "*.json")), "day files without a session"
 
 
 def shell_run(tracker, bare, kind):
@@ -141,8 +142,8 @@ def shell_run(tracker, bare, kind):
         daemon = start_tracker(session.spawn, tracker, dict(session.env, **env))
         if kwin:
             path = expect(session.fake, "loadScript").split()[1]
-            check(path.endswith("kwin/quillmoss-activations.js") and os.path.isfile(path),
-                  f"loaded {path!r}, not the script in the bundle")
+            assert path.endswith("kwin/quillmoss-activations.js") and os.path.isfile(path), \
+                f"loaded {path!r}, not the script in the bundle"
             expect(session.fake, "reported")
         else:
             expect(session.fake, "GetFocus")
@@ -152,7 +153,7 @@ def shell_run(tracker, bare, kind):
         if kwin:
             # Only KWin may speak for the window in front.
             _, line = say(session.fake, "spoof org.example.Evil evil 1", "re")
-            check(line.startswith("refused"), f"a call from another connection: {line!r}")
+            assert line.startswith("refused"), f"a call from another connection: {line!r}"
         else:
             # Away past the idle threshold: the stretch that ends now counts, but not as a segment.
             say(session.fake, "idle 400000", "idle")
@@ -169,7 +170,7 @@ def shell_run(tracker, bare, kind):
         lock_end, _ = say(session.logind, "unlock", "unlock")
         time.sleep(1.0)
         stop = time.time()
-        stop_tracker(daemon)
+        stop_silently(daemon)
         if kwin:
             expect(session.fake, "unloadScript quillmoss-activations")
         check_run(data_dir, [(GAMMA, begin, t), (alpha, t, none), (GAMMA, t3, lock_start),
@@ -177,13 +178,32 @@ def shell_run(tracker, bare, kind):
                   idle=() if kwin else (alpha,))
 
 
+def host_windows(quillmoss, bare, kind):
+    """The real host names a running application without a desktop entry by its first window's
+    title and follows a new title; KWin's script comes from the bundle and is unloaded at exit."""
+    with ShellSession(bare, kind) as session, \
+            tempfile.TemporaryDirectory(prefix="qm-host-shell-") as root:
+        with Host(quillmoss, dict(private_env(root), **session.env)) as host:
+            name = lambda key: host.call(USAGE, "getAppName", {"bundleId": key})  # noqa: E731
+            assert name("e2etool") == "Tool Window", name("e2etool")
+            if kind == "kwin":
+                load = expect(session.fake, "loadScript").split()
+                assert load[1].endswith("kwin/quillmoss-windows.js") and os.path.isfile(load[1])
+                expect(session.fake, "listed")
+            say(session.fake, "retitle", "listed")
+            assert name("e2etool") == "Renamed", name("e2etool")
+            host.stop()
+        if kind == "kwin":
+            session.fake.stdin.close()  # the stand-in ends: what it heard is all there is
+            expect(session.fake, "unloadScript quillmoss-windows")
+
+
 if __name__ == "__main__":
-    if len(sys.argv) != 4:
-        print(__doc__.strip(), file=sys.stderr)
-        sys.exit(2)
     program, bare, case = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), sys.argv[3]
     if case in ("kwin", "gnome"):
         shell_run(program, bare, case)
+    elif case.startswith("host-"):
+        host_windows(program, bare, case[len("host-"):])
     else:
         {"sway": sway_session, "running-apps": running_apps, "no-session": no_session}[case](
             program, bare)

@@ -14,10 +14,9 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path[:0] = [os.path.join(HERE, "..", "..", "..", "..", "support"),
-                os.path.join(HERE, "..", "..", "..", "..", "..", "scripts")]
-from tracker_run import (GAMMA, check, check_run, refuses_to_start, start_tracker,  # noqa: E402
-                         stop_tracker, write_home)
+sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "..", "support"))
+from tracker_run import (GAMMA, check_run, refuses_to_start, start_tracker,  # noqa: E402
+                         stop_silently, write_home)
 from x11_private_session import PrivateX, wait_until  # noqa: E402
 
 ALPHA, EXE = "Alpha", "x11_test_client"
@@ -32,13 +31,12 @@ def temporary_home():
     return dict(os.environ, XDG_RUNTIME_DIR=root, **env), data_dir
 
 
-def no_display(tracker):
+def no_display(tracker, _):
     env, data_dir = temporary_home()
-    env.pop("DISPLAY", None)
-    env.pop("WAYLAND_DISPLAY", None)
+    env = {k: v for k, v in env.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
     for display in ({}, {"DISPLAY": ":987"}, {"DISPLAY": "unix:/nonexistent"}):
         refuses_to_start(tracker, dict(env, **display))
-    check(not glob.glob(os.path.join(data_dir, "*.json")), "day files written without a display")
+    assert not glob.glob(os.path.join(data_dir, "*.json")), "day files written without a display"
 
 
 def ends_saved(tracker, client, frozen):
@@ -58,14 +56,14 @@ def ends_saved(tracker, client, frozen):
             x.server.send_signal(signal.SIGSTOP)
             end = time.time()
             try:
-                stop_tracker(daemon, 2.0)
+                stop_silently(daemon, 2.0)
             finally:
                 x.server.send_signal(signal.SIGCONT)
         else:
             end = x.close_window(window)
             time.sleep(2.0)
             x.end_server()
-            stop_tracker(daemon, term=False)
+            stop_silently(daemon, term=False)
     check_run(data_dir, [(key, begin, end)], tolerance=1.0)
 
 
@@ -83,10 +81,10 @@ def running_apps(probe, client):
                              text=True, timeout=20).stdout
     rows = [line.split("\t") for line in out.splitlines()]
     # The dialog is Alpha's; the bare client is known by its executable.
-    check([r[0] for r in rows] == [ALPHA, GAMMA, EXE], f"identities {rows}")
-    check(rows[0][1:] == ["2", "2", "ff00ff00", "Alpha one"], f"Alpha's row {rows[0]}")
+    assert [r[0] for r in rows] == [ALPHA, GAMMA, EXE], f"identities {rows}"
+    assert rows[0][1:] == ["2", "2", "ff00ff00", "Alpha one"], f"Alpha's row {rows[0]}"
     # Openbox gives windows without an icon its own, so only the title is certain here.
-    check(rows[1][4] == "Gamma" and rows[2][4] == "Bare", f"titles {rows}")
+    assert rows[1][4] == "Gamma" and rows[2][4] == "Bare", f"titles {rows}"
 
 
 def session(tracker, client):
@@ -127,27 +125,20 @@ def session(tracker, client):
         wait_until(lambda: glob.glob(os.path.join(data_dir, "activity_*.json")), 40, 0.05,
                    "the first flush tick")
         stop = time.time()
-        stop_tracker(daemon)
+        stop_silently(daemon)
         stretches.append((GAMMA, lock_end, stop))
 
     activity = check_run(data_dir, stretches, [(lock_start, lock_end)])
     # The user was active at every tick: one interval from the first tick on.
-    check(len(activity) == 1 and begin + FLUSH - 1 <= activity[0][0] <= activity[0][1] <= stop,
-          f"activity {activity}, expected one interval within the run")
+    assert len(activity) == 1 and begin + FLUSH - 1 <= activity[0][0] <= activity[0][1] <= stop, \
+        f"activity {activity}, expected one interval within the run"
 
 
 if __name__ == "__main__":
-    if len(sys.argv) not in (3, 4):
-        print(__doc__.strip(), file=sys.stderr)
-        sys.exit(2)
     program, client = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-    case = sys.argv[3] if len(sys.argv) == 4 else "session"
-    if case == "no-display":
-        no_display(program)
-    elif case == "running-apps":
-        running_apps(program, client)
-    elif case in ("frozen-server", "display-lost"):
-        ends_saved(program, client, case == "frozen-server")
-    else:
-        session(program, client)
+    {"session": session, "running-apps": running_apps,
+     "no-display": no_display,
+     "display-lost": lambda tracker, client: ends_saved(tracker, client, False),
+     "frozen-server": lambda tracker, client: ends_saved(tracker, client, True)}[
+        (sys.argv[3:] or ["session"])[0]](program, client)
     print("PASS")

@@ -1,0 +1,179 @@
+#!/usr/bin/env python3
+"""The real quillmoss through its socket.
+menu-bar-and-names: the menu bar channel, names and icons of installed applications, and a
+client that sends a heap of heavy calls and never reads its replies: it costs the host a bounded
+amount of memory while another client is answered within a second. SIGTERM then ends the host
+promptly with status 0 and no output.
+running-applications: on a private X display, a running application without a desktop entry is
+named by its window's title and shows the window's icon, also when the window gives it only as
+a WM_HINTS pixmap; installed entries still win. Names keep coming after the X server is
+replaced under the host, and a server that stops answering does not stop the host.
+usage: e2e_host.py PATH_TO_QUILLMOSS menu-bar-and-names
+       e2e_host.py PATH_TO_QUILLMOSS running-applications PATH_TO_X11_TEST_CLIENT"""
+import json
+import os
+import signal
+import socket
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import channel_client  # noqa: E402
+from host_run import (MENU_BAR, USAGE, Host, PrivateX, private_env, skip_unless,  # noqa: E402
+                      wait_until, write)
+from png_image import png_bytes, pixels  # noqa: E402
+
+DAY = "2026-03-04"
+PEAK_LIMIT_MB = 256  # The unbounded host went past a gigabyte here.
+BLACK, WHITE, BLUE, CLEAR = (0, 0, 0, 255), (255, 255, 255, 255), (0, 0, 255, 255), None
+
+
+def make_desktop(data):
+    """Two installed applications, one with a PNG icon and one with an SVG icon."""
+    for app_id, name, icon in (("org.example.E2E", "E2E Editor", "e2e-editor"),
+                               ("org.example.Vector", "Vector", "e2e-vector")):
+        write(os.path.join(data, "applications", app_id + ".desktop"),
+              "[Desktop Entry]\nType=Application\nName=%s\nExec=true\nIcon=%s\n" % (name, icon))
+    hicolor = os.path.join(data, "icons", "hicolor")
+    write(os.path.join(hicolor, "index.theme"),
+          "[Icon Theme]\nName=Hicolor\nDirectories=48x48/apps,scalable/apps\n\n"
+          "[48x48/apps]\nSize=48\nType=Threshold\n\n"
+          "[scalable/apps]\nSize=128\nType=Scalable\n")
+    write(os.path.join(hicolor, "48x48", "apps", "e2e-editor.png"),
+          png_bytes(48, (200, 30, 30, 255)))
+    write(os.path.join(hicolor, "scalable", "apps", "e2e-vector.svg"),
+          '<svg xmlns="http://www.w3.org/2000/svg" width="100" height="40">'
+          '<rect width="100" height="40" fill="#2080ff"/></svg>\n')
+
+
+def check_png_32(data, what):
+    rows = pixels(data)
+    assert len(rows) == 32 and len(rows[0]) == 32, what
+    return rows
+
+
+def make_heavy_day(data):
+    """About 220 KB of segments, and the day's usage."""
+    folder = os.path.join(data, "com.velbrook.quillmoss", "usage")
+    segments = [["com.apple.Safari#example.org", 1772600000.0 + i * 61, 1772600060.5 + i * 61]
+                for i in range(3400)]
+    write(os.path.join(folder, "segments_%s.json" % DAY),
+          json.dumps(segments, separators=(",", ":")))
+    write(os.path.join(folder, "usage_%s.json" % DAY), '{"com.apple.Safari":12.5}')
+
+
+def check_hostile_client(host, quillmoss):
+    hostile = socket.socket(socket.AF_UNIX)
+    hostile.connect(host.socket_path)
+    hostile.setblocking(False)
+    pending = b"".join(channel_client.frame(i, USAGE, "getSegments", {"date": DAY})
+                       for i in range(1, 2001))
+    sent, slowest, end = 0, 0.0, time.monotonic() + 4.0
+    while time.monotonic() < end:
+        try:
+            sent += hostile.send(pending[sent:sent + 65536])
+        except BlockingIOError:
+            pass
+        start = time.monotonic()
+        reply = host.call(USAGE, "getUsage", {"date": DAY})
+        slowest = max(slowest, time.monotonic() - start)
+        assert reply == {"com.apple.Safari": 12.5}, reply
+    assert slowest < 1.0, "a call took %.2f s beside the hostile client" % slowest
+    assert sent > 0
+    with open(quillmoss, "rb") as f:  # The sanitizers' own memory would swamp the figure.
+        if b"__asan_init" not in f.read():
+            with open("/proc/%d/status" % host.process.pid) as status:
+                peak = next(int(line.split()[1]) for line in status
+                            if line.startswith("VmHWM:")) / 1024
+            assert peak < PEAK_LIMIT_MB, peak
+    hostile.close()
+
+
+def menu_bar_and_names(quillmoss):
+    with tempfile.TemporaryDirectory(prefix="qm-host-e2e-") as root:
+        env = private_env(root)
+        make_desktop(env["XDG_DATA_HOME"])
+        make_heavy_day(env["XDG_DATA_HOME"])
+        with Host(quillmoss, env) as host:
+            for method, arguments, reply in (
+                    ("startTimer", {"startedAt": time.time() - 65.5, "peopleStudying": 3}, None),
+                    ("stopTimer", None, None),
+                    ("resetTimer", None, channel_client.NOT_IMPLEMENTED)):
+                assert host.call(MENU_BAR, method, arguments) is reply, method
+            assert host.process.poll() is None, "the host quit while its window was shown"
+
+            for key, name in (("org.example.E2E", "E2E Editor"), ("org.example.None", None)):
+                assert host.call(USAGE, "getAppName", {"bundleId": key}) == name, key
+            for key in ("org.example.E2E", "#org.example.Vector"):
+                check_png_32(host.call(USAGE, "getAppIcon", {"bundleId": key}), key)
+            assert host.call(USAGE, "getAppIcon", {"bundleId": "org.example.None"}) is None
+
+            check_hostile_client(host, quillmoss)
+            host.stop(timeout=2)
+
+
+def running_applications(quillmoss, test_client):
+    skip_unless(x=True)
+    with tempfile.TemporaryDirectory(prefix="qm-host-x11-") as root, PrivateX(test_client) as x:
+        env = dict(private_env(root), DISPLAY=x.display)
+        make_desktop(env["XDG_DATA_HOME"])
+        # A window of an application that has no desktop entry, with a 2 x 1 icon.
+        window = x.open_window("e2etool", "E2eTool", "Tool Window")
+        x.run(["xprop", "-id", str(window), "-f", "_NET_WM_ICON", "32c", "-set",
+               "_NET_WM_ICON", "2,1,0xffff0000,0xff0000ff"])
+        # Icons given only as WM_HINTS pixmaps, as Xaw programs (xcalc) give them: a bitmap
+        # with a mask over its bottom half, and one of the screen's depth.
+        x.open_window("bitmapped", "Bitmapped", "Bitmapped", "--pixmap-icon", "bitmap")
+        painted = x.open_window("painted", "Painted", "Painted", "--pixmap-icon", "colour")
+        with Host(quillmoss, env) as host:
+            assert host.call(USAGE, "getAppName", {"bundleId": "E2eTool"}) == "Tool Window"
+            check_png_32(host.call(USAGE, "getAppIcon", {"bundleId": "E2eTool#example.org"}),
+                         "window icon")
+            # Installed and not running: still the entry's name.
+            assert host.call(USAGE, "getAppName", {"bundleId": "org.example.E2E"}) == "E2E Editor"
+            assert host.call(USAGE, "getAppName", {"bundleId": "e2etool"}) is None
+            # Pixels sampled away from the edges the scaling blurs.
+            for key, samples in (("Bitmapped", {(6, 6): BLACK, (25, 6): WHITE, (6, 25): CLEAR,
+                                                (25, 25): CLEAR}),
+                                 ("Painted", {(6, 6): BLUE, (25, 25): BLUE})):
+                rows = check_png_32(host.call(USAGE, "getAppIcon", {"bundleId": key}), key)
+                for (px, py), expected in samples.items():
+                    got = rows[py][px]
+                    assert got[3] == 0 if expected is CLEAR else got == expected, (key, px, py, got)
+
+            # A new title, a closed window and a new one (which may take the closed one's id) are
+            # seen at the next call.
+            x.run(["xprop", "-id", str(window), "-f", "_NET_WM_NAME", "8u", "-set",
+                   "_NET_WM_NAME", "Renamed"])
+            x.open_window("third", "Third", "Third Window")
+            x.close_window(painted)
+            x.open_window("fourth", "Fourth", "Fourth Window")
+            for key, name in (("E2eTool", "Renamed"), ("Painted", None), ("Third", "Third Window"),
+                              ("Fourth", "Fourth Window")):
+                assert host.call(USAGE, "getAppName", {"bundleId": key}) == name, key
+
+            # Another server on the same display: the host's connection to the old one is gone.
+            x.restart_server()
+            x.open_window("second", "Second", "Second Session")
+            assert host.call(USAGE, "getAppName", {"bundleId": "Second"}) == "Second Session"
+            assert host.call(USAGE, "getAppName", {"bundleId": "E2eTool"}) is None
+
+            # A frozen server: names come from what the host knew; a window's icon, which must
+            # be asked for, costs one bounded wait.
+            x.server.send_signal(signal.SIGSTOP)
+            try:
+                for key, name in (("org.example.E2E", "E2E Editor"), ("Second", "Second Session")):
+                    assert host.call(USAGE, "getAppName", {"bundleId": key}) == name, key
+                assert host.call(USAGE, "getAppIcon", {"bundleId": "Second"}) is None
+            finally:
+                x.server.send_signal(signal.SIGCONT)
+            wait_until(lambda: host.call(USAGE, "getAppName", {"bundleId": "Second"}), 10)
+            host.stop()
+
+
+if __name__ == "__main__":
+    cases = {"menu-bar-and-names": menu_bar_and_names,
+             "running-applications": running_applications}
+    cases[sys.argv[2]](sys.argv[1], *sys.argv[3:])
+    print("ok")
