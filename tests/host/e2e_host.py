@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The real quillmoss through its socket.
+"""The real quillmoss from the bundle, through its socket.
 menu-bar-and-names: the menu bar channel, names and icons of installed applications, and a
 client that sends a heap of heavy calls and never reads its replies: it costs the host a bounded
 amount of memory while another client is answered within a second. SIGTERM then ends the host
@@ -8,12 +8,19 @@ running-applications: on a private X display, a running application without a de
 named by its window's title and shows the window's icon, also when the window gives it only as
 a WM_HINTS pixmap; installed entries still win. Names keep coming after the X server is
 replaced under the host, and a server that stops answering does not stop the host.
-usage: e2e_host.py PATH_TO_QUILLMOSS menu-bar-and-names
-       e2e_host.py PATH_TO_QUILLMOSS running-applications PATH_TO_X11_TEST_CLIENT"""
+usage-channel: on a private X display, the real daemon under the launchctl stand-in is set up,
+restarted and queried through the usage channel.
+stop-in-flight: SIGTERM while calls wait on a slow launchctl, in a copy of the bundle.
+Exits 77 when what a case needs is missing.
+usage: e2e_host.py BUNDLE_CONTENTS CASE [X11_TEST_CLIENT]"""
+import functools
 import json
 import os
+import re
+import shutil
 import signal
 import socket
+import subprocess
 import sys
 import tempfile
 import time
@@ -25,6 +32,7 @@ from host_run import (MENU_BAR, USAGE, Host, PrivateX, private_env, skip_unless,
 from png_image import png_bytes, pixels  # noqa: E402
 
 DAY = "2026-03-04"
+LABEL = "com.velbrook.quillmoss.tracker"
 PEAK_LIMIT_MB = 256  # The unbounded host went past a gigabyte here.
 BLACK, WHITE, BLUE, CLEAR = (0, 0, 0, 255), (255, 255, 255, 255), (0, 0, 255, 255), None
 
@@ -90,32 +98,32 @@ def check_hostile_client(host, quillmoss):
     hostile.close()
 
 
-def menu_bar_and_names(quillmoss):
-    with tempfile.TemporaryDirectory(prefix="qm-host-e2e-") as root:
-        env = private_env(root)
-        make_desktop(env["XDG_DATA_HOME"])
-        make_heavy_day(env["XDG_DATA_HOME"])
-        with Host(quillmoss, env) as host:
-            for method, arguments, reply in (
-                    ("startTimer", {"startedAt": time.time() - 65.5, "peopleStudying": 3}, None),
-                    ("stopTimer", None, None),
-                    ("resetTimer", None, channel_client.NOT_IMPLEMENTED)):
-                assert host.call(MENU_BAR, method, arguments) is reply, method
-            assert host.process.poll() is None, "the host quit while its window was shown"
+def menu_bar_and_names(contents, root):
+    quillmoss, env = os.path.join(contents, "MacOS", "quillmoss"), private_env(root)
+    make_desktop(env["XDG_DATA_HOME"])
+    make_heavy_day(env["XDG_DATA_HOME"])
+    with Host(quillmoss, env) as host:
+        for method, arguments, reply in (
+                ("startTimer", {"startedAt": time.time() - 65.5, "peopleStudying": 3}, None),
+                ("stopTimer", None, None),
+                ("resetTimer", None, channel_client.NOT_IMPLEMENTED)):
+            assert host.call(MENU_BAR, method, arguments) is reply, method
+        assert host.process.poll() is None, "the host quit while its window was shown"
 
-            for key, name in (("org.example.E2E", "E2E Editor"), ("org.example.None", None)):
-                assert host.call(USAGE, "getAppName", {"bundleId": key}) == name, key
-            for key in ("org.example.E2E", "#org.example.Vector"):
-                check_png_32(host.call(USAGE, "getAppIcon", {"bundleId": key}), key)
-            assert host.call(USAGE, "getAppIcon", {"bundleId": "org.example.None"}) is None
+        for key, name in (("org.example.E2E", "E2E Editor"), ("org.example.None", None)):
+            assert host.call(USAGE, "getAppName", {"bundleId": key}) == name, key
+        for key in ("org.example.E2E", "#org.example.Vector"):
+            check_png_32(host.call(USAGE, "getAppIcon", {"bundleId": key}), key)
+        assert host.call(USAGE, "getAppIcon", {"bundleId": "org.example.None"}) is None
 
-            check_hostile_client(host, quillmoss)
-            host.stop(timeout=2)
+        check_hostile_client(host, quillmoss)
+        host.stop(timeout=2)
 
 
-def running_applications(quillmoss, test_client):
+def running_applications(contents, root, test_client):
     skip_unless(x=True)
-    with tempfile.TemporaryDirectory(prefix="qm-host-x11-") as root, PrivateX(test_client) as x:
+    quillmoss = os.path.join(contents, "MacOS", "quillmoss")
+    with PrivateX(test_client) as x:
         env = dict(private_env(root), DISPLAY=x.display)
         make_desktop(env["XDG_DATA_HOME"])
         # A window of an application that has no desktop entry, with a 2 x 1 icon.
@@ -172,8 +180,109 @@ def running_applications(quillmoss, test_client):
             host.stop()
 
 
+def process_lives(pid):
+    """True while the process exists and is not a zombie."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except (OSError, IndexError):
+        return False
+
+
+def stable_read(path, query):
+    """The file's content and the query's answer, from the same version of the file."""
+    for _ in range(5):
+        before = os.stat(path).st_mtime_ns
+        with open(path) as f:
+            content = json.load(f)
+        answer = query()
+        if os.stat(path).st_mtime_ns == before:
+            return content, answer
+    raise AssertionError("the daemon kept rewriting " + path)
+
+
+def check_usage_channel(host, env, contents):
+    launchctl = os.path.join(contents, "Helpers", "launchctl")
+    app_support = os.path.join(env["XDG_DATA_HOME"], "com.velbrook.quillmoss")
+    daemon_dest = os.path.join(app_support, "QuillmossTracker")
+    agent_file = os.path.join(env["HOME"], "Library", "LaunchAgents", LABEL + ".plist")
+    call = functools.partial(host.call, USAGE)
+
+    def started_pid(after):
+        wait_until(lambda: call("isRunning") is True, 30, 0.05, "isRunning after " + after)
+        out = subprocess.run([launchctl, "list", LABEL], env=env, capture_output=True, text=True)
+        match = re.search(r'\t"PID" = (\d+);', out.stdout)
+        assert match, "no pid after " + after
+        return int(match.group(1))
+
+    try:
+        assert call("isRunning") is False, "isRunning before setup"
+        # The first setup installs the daemon and the agent file and starts the job; the second
+        # copies nothing and restarts the job with a new process.
+        assert call("setup") is True, "first setup"
+        installed = os.stat(daemon_dest)
+        assert os.path.isfile(agent_file), agent_file
+        first_pid = started_pid("the first setup")
+        assert call("setup") is True, "second setup"
+        assert os.stat(daemon_dest).st_ino == installed.st_ino, "the same daemon copied again"
+        assert not process_lives(first_pid), "the old daemon still runs after the reload"
+        assert started_pid("the restart") != first_pid, "restart gives a new pid"
+
+        # The old daemon wrote today's files on SIGTERM, one after another; the queries answer
+        # what is in them (no date means today).
+        today = time.strftime("%Y-%m-%d")
+        queries = {"usage": ("getUsage", None), "activity": ("getActivity", {"date": today}),
+                   "segments": ("getSegments", {"date": today})}
+        files = {kind: os.path.join(app_support, "usage", "%s_%s.json" % (kind, today))
+                 for kind in queries}
+        wait_until(lambda: all(map(os.path.exists, files.values())), 60, 0.05, "the day files")
+        for kind, (method, arguments) in queries.items():
+            content, answer = stable_read(files[kind], lambda: call(method, arguments))
+            assert answer == content, "%s %r vs %r" % (method, answer, content)
+        host.stop()
+    finally:
+        if os.path.exists(agent_file):
+            subprocess.run([launchctl, "unload", agent_file], env=env, capture_output=True,
+                           timeout=30)
+
+
+def usage_channel(contents, root):
+    skip_unless([os.path.join(contents, p) for p in ("MacOS/quillmoss", "MacOS/QuillmossTracker",
+                                                      "Helpers/launchctl")], x=True)
+    with PrivateX() as x:
+        env = dict(private_env(root), DISPLAY=x.display)
+        with Host(os.path.join(contents, "MacOS", "quillmoss"), env) as host:
+            check_usage_channel(host, env, contents)
+
+
+def stop_in_flight(contents, root):
+    """SIGTERM while isRunning waits on a slow launchctl and reads are queued behind it: the
+    host ends the child instead of waiting for it, and ends with status 0, silent, and (in the
+    sanitizer build) without a fault."""
+    bundle = os.path.join(root, "copy.app", "Contents")
+    started = os.path.join(root, "launchctl-started")
+    launchctl = os.path.join(bundle, "Helpers", "launchctl")
+    write(launchctl, "#!/bin/sh\necho $$ > %s\nexec sleep 3\n" % started)
+    os.chmod(launchctl, 0o755)
+    os.makedirs(os.path.join(bundle, "MacOS"))
+    shutil.copy2(os.path.join(contents, "MacOS", "quillmoss"), os.path.join(bundle, "MacOS"))
+    try:
+        with Host(os.path.join(bundle, "MacOS", "quillmoss"), private_env(root)) as host:
+            host.client.send(USAGE, "isRunning")
+            for _ in range(20):
+                host.client.send(USAGE, "getUsage")
+            wait_until(lambda: os.path.exists(started), 30, 0.02, "the slow launchctl to start")
+            host.stop(timeout=2)  # The child would take 3 s.
+    finally:
+        pid = int(open(started).read() or 0) if os.path.exists(started) else 0
+        if pid and process_lives(pid):
+            os.kill(pid, 9)
+
+
 if __name__ == "__main__":
-    cases = {"menu-bar-and-names": menu_bar_and_names,
-             "running-applications": running_applications}
-    cases[sys.argv[2]](sys.argv[1], *sys.argv[3:])
+    contents, case, *rest = sys.argv[1:]
+    cases = {"menu-bar-and-names": menu_bar_and_names, "usage-channel": usage_channel,
+             "running-applications": running_applications, "stop-in-flight": stop_in_flight}
+    with tempfile.TemporaryDirectory(prefix="qm-host-e2e-") as root:
+        cases[case](os.path.abspath(contents), root, *rest)
     print("ok")
