@@ -88,6 +88,12 @@ def say(service, command, answer):
     return (before + time.time()) / 2, line
 
 
+def after(seconds, act, *args):
+    """Waits, then acts: what the action returns (for the drivers, the instant it took effect)."""
+    time.sleep(seconds)
+    return act(*args)
+
+
 def load_days(data_dir):
     def read(kind, day):
         with open(os.path.join(data_dir, f"{kind}_{day}.json")) as f:

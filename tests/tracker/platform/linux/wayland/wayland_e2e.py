@@ -17,8 +17,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "..", "support"))
-from tracker_run import (GAMMA, check_run, expect, refuses_to_start, say,  # noqa: E402
-                         start_tracker, stop_silently, write_home)
+from tracker_run import (GAMMA, after, check_run, expect, refuses_to_start,  # noqa: E402
+                         say, start_tracker, stop_silently, write_home)
 from host_run import USAGE, Host, private_env  # noqa: E402
 from private_session import PrivateSession  # noqa: E402
 from sway_private_session import PrivateSway  # noqa: E402
@@ -46,24 +46,16 @@ def sway_session(tracker, _):
             sway.open_app(app)
         daemon = start_tracker(sway.spawn, tracker, dict(sway.env, **env))
         begin = time.time()
-        time.sleep(2.0)
-        t = sway.activate("gamma-app")
-        time.sleep(2.0)
+        t = after(2.0, sway.activate, "gamma-app")
         # An empty workspace: no application in front, once that lasts past the debounce.
-        none = sway.workspace("2", None) + NONE_DEBOUNCE
-        time.sleep(1.5)
-        t3 = sway.workspace("1", "gamma-app")
-        time.sleep(1.5)
-        t4 = sway.activate("beta")
-        time.sleep(1.5)
+        none = after(2.0, sway.workspace, "2", None) + NONE_DEBOUNCE
+        t3 = after(1.5, sway.workspace, "1", "gamma-app")
+        t4 = after(1.5, sway.activate, "beta")
         # Locked: nothing is credited, even when the focus moves behind the lock.
-        lock_start, _ = say(saver, "lock", "lock")
-        time.sleep(1.0)
-        sway.activate("alpha")
-        time.sleep(1.0)
-        lock_end, _ = say(saver, "unlock", "unlock")
-        time.sleep(1.5)
-        stop = time.time()
+        lock_start = after(1.5, say, saver, "lock", "lock")[0]
+        after(1.0, sway.activate, "alpha")
+        lock_end = after(1.0, say, saver, "unlock", "unlock")[0]
+        stop = after(1.5, time.time)
         stop_silently(daemon)
         check_run(data_dir, [("alpha", begin, t), (GAMMA, t, none), (GAMMA, t3, t4),
                              ("beta", t4, lock_start), ("alpha", lock_end, stop)],
@@ -148,8 +140,7 @@ def shell_run(tracker, bare, kind):
         else:
             expect(session.fake, "GetFocus")
         begin = time.time()
-        time.sleep(1.5)
-        t, _ = say(session.fake, f"{verb} {alpha_words}", done)
+        t = after(1.5, say, session.fake, f"{verb} {alpha_words}", done)[0]
         if kwin:
             # Only KWin may speak for the window in front.
             _, line = say(session.fake, "spoof org.example.Evil evil 1", "re")
@@ -157,19 +148,15 @@ def shell_run(tracker, bare, kind):
         else:
             # Away past the idle threshold: the stretch that ends now counts, but not as a segment.
             say(session.fake, "idle 400000", "idle")
-        time.sleep(1.5)
-        none = say(session.fake, "none", done)[0] + NONE_DEBOUNCE
+        none = after(1.5, say, session.fake, "none", done)[0] + NONE_DEBOUNCE
         time.sleep(1.5)
         if not kwin:
             say(session.fake, "idle 0", "idle")
-        t3, _ = say(session.fake, f"{verb} {gamma_words}", done)
-        time.sleep(1.5)
+        t3 = say(session.fake, f"{verb} {gamma_words}", done)[0]
         # logind says the session is locked: nothing is credited until it says unlocked.
-        lock_start, _ = say(session.logind, "lock", "lock")
-        time.sleep(1.5)
-        lock_end, _ = say(session.logind, "unlock", "unlock")
-        time.sleep(1.0)
-        stop = time.time()
+        lock_start = after(1.5, say, session.logind, "lock", "lock")[0]
+        lock_end = after(1.5, say, session.logind, "unlock", "unlock")[0]
+        stop = after(1.0, time.time)
         stop_silently(daemon)
         if kwin:
             expect(session.fake, "unloadScript quillmoss-activations")

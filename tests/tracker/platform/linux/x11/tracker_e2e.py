@@ -15,7 +15,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "..", "support"))
-from tracker_run import (GAMMA, check_run, refuses_to_start, start_tracker,  # noqa: E402
+from tracker_run import (GAMMA, after, check_run, refuses_to_start, start_tracker,  # noqa: E402
                          stop_silently, write_home)
 from x11_private_session import PrivateX, wait_until  # noqa: E402
 
@@ -51,18 +51,16 @@ def ends_saved(tracker, client, frozen):
         x.activate(window)
         daemon = start_tracker(x.spawn, tracker, dict(env, DISPLAY=x.display))
         begin = time.time()
-        time.sleep(1.5)
         if frozen:
-            x.server.send_signal(signal.SIGSTOP)
+            after(1.5, x.server.send_signal, signal.SIGSTOP)
             end = time.time()
             try:
                 stop_silently(daemon, 2.0)
             finally:
                 x.server.send_signal(signal.SIGCONT)
         else:
-            end = x.close_window(window)
-            time.sleep(2.0)
-            x.end_server()
+            end = after(1.5, x.close_window, window)
+            after(2.0, x.end_server)
             stop_silently(daemon, term=False)
     check_run(data_dir, [(key, begin, end)], tolerance=1.0)
 
@@ -103,22 +101,18 @@ def session(tracker, client):
         # Alpha at start-up, then Gamma (named by its entry's ID, not its WM_CLASS), the dialog
         # (Alpha's), the bare client, Alpha again.
         stretches, key, start = [], ALPHA, begin
-        time.sleep(2.0)
         for window, next_key, seconds in ((gamma, GAMMA, 2.0), (dialog, ALPHA, 2.0),
-                                          (bare, EXE, 2.0), (alpha, ALPHA, 1.5)):
-            switched = x.activate(window)
+                                          (bare, EXE, 2.0), (alpha, ALPHA, 2.0)):
+            switched = after(seconds, x.activate, window)
             stretches.append((key, start, switched))
             key, start = next_key, switched
-            time.sleep(seconds)
-        x.touch_input()
+        after(1.5, x.touch_input)
 
         # Locked: nothing is credited, even when the window in front changes behind the lock.
         lock_start = x.lock()
         stretches.append((key, start, lock_start))
-        time.sleep(1.0)
-        x.activate(gamma)
-        time.sleep(2.0)
-        lock_end = x.unlock()
+        after(1.0, x.activate, gamma)
+        lock_end = after(2.0, x.unlock)
 
         # Gamma until a flush tick (every FLUSH s in this build) has sampled activity.
         time.sleep(1.0)
