@@ -37,8 +37,9 @@ PEAK_LIMIT_MB = 256  # The unbounded host went past a gigabyte here.
 BLACK, WHITE, BLUE, CLEAR = (0, 0, 0, 255), (255, 255, 255, 255), (0, 0, 255, 255), None
 
 
-def make_desktop(data):
-    """Two installed applications, one with a PNG icon and one with an SVG icon."""
+def make_world(data):
+    """Two installed applications, one with a PNG icon and one with an SVG icon, and a day with
+    about 220 KB of segments."""
     for app_id, name, icon in (("org.example.E2E", "E2E Editor", "e2e-editor"),
                                ("org.example.Vector", "Vector", "e2e-vector")):
         write(os.path.join(data, "applications", app_id + ".desktop"),
@@ -53,22 +54,18 @@ def make_desktop(data):
     write(os.path.join(hicolor, "scalable", "apps", "e2e-vector.svg"),
           '<svg xmlns="http://www.w3.org/2000/svg" width="100" height="40">'
           '<rect width="100" height="40" fill="#2080ff"/></svg>\n')
-
-
-def check_png_32(data, what):
-    rows = pixels(data)
-    assert len(rows) == 32 and len(rows[0]) == 32, what
-    return rows
-
-
-def make_heavy_day(data):
-    """About 220 KB of segments, and the day's usage."""
     folder = os.path.join(data, "com.velbrook.quillmoss", "usage")
     segments = [["com.apple.Safari#example.org", 1772600000.0 + i * 61, 1772600060.5 + i * 61]
                 for i in range(3400)]
     write(os.path.join(folder, "segments_%s.json" % DAY),
           json.dumps(segments, separators=(",", ":")))
     write(os.path.join(folder, "usage_%s.json" % DAY), '{"com.apple.Safari":12.5}')
+
+
+def check_png_32(data, what):
+    rows = pixels(data)
+    assert len(rows) == 32 and len(rows[0]) == 32, what
+    return rows
 
 
 def check_hostile_client(host, quillmoss):
@@ -100,8 +97,7 @@ def check_hostile_client(host, quillmoss):
 
 def menu_bar_and_names(contents, root):
     quillmoss, env = os.path.join(contents, "MacOS", "quillmoss"), private_env(root)
-    make_desktop(env["XDG_DATA_HOME"])
-    make_heavy_day(env["XDG_DATA_HOME"])
+    make_world(env["XDG_DATA_HOME"])
     with Host(quillmoss, env) as host:
         for method, arguments, reply in (
                 ("startTimer", {"startedAt": time.time() - 65.5, "peopleStudying": 3}, None),
@@ -125,7 +121,7 @@ def running_applications(contents, root, test_client):
     quillmoss = os.path.join(contents, "MacOS", "quillmoss")
     with PrivateX(test_client) as x:
         env = dict(private_env(root), DISPLAY=x.display)
-        make_desktop(env["XDG_DATA_HOME"])
+        make_world(env["XDG_DATA_HOME"])
         # A window of an application that has no desktop entry, with a 2 x 1 icon.
         window = x.open_window("e2etool", "E2eTool", "Tool Window")
         x.run(["xprop", "-id", str(window), "-f", "_NET_WM_ICON", "32c", "-set",
@@ -285,4 +281,3 @@ if __name__ == "__main__":
              "running-applications": running_applications, "stop-in-flight": stop_in_flight}
     with tempfile.TemporaryDirectory(prefix="qm-host-e2e-") as root:
         cases[case](os.path.abspath(contents), root, *rest)
-    print("ok")

@@ -5,10 +5,6 @@ import socket
 import struct
 
 
-class CodecError(Exception):
-    pass
-
-
 def write_value(out, value):
     """None, bools, 32-bit ints, floats, short strings and maps of them."""
     if value is None or isinstance(value, bool):
@@ -43,7 +39,7 @@ class _Reader:
 
     def take(self, count):
         if self.pos + count > len(self.data):
-            raise CodecError("truncated")
+            raise ValueError("truncated")
         self.pos += count
         return self.data[self.pos - count:self.pos]
 
@@ -51,7 +47,7 @@ class _Reader:
         first = self.take(1)[0]
         if first < 254:
             return first
-        return struct.unpack("<H" if first == 254 else "<I", self.take(2 if first == 254 else 4))[0]
+        return int.from_bytes(self.take(2 if first == 254 else 4), "little")
 
     def value(self):
         tag = self.take(1)[0]
@@ -69,7 +65,7 @@ class _Reader:
             return [self.value() for _ in range(self.size())]
         if tag == 13:
             return {self.value(): self.value() for _ in range(self.size())}
-        raise CodecError("unknown tag %d" % tag)
+        raise ValueError("unknown tag %d" % tag)
 
 
 NOT_IMPLEMENTED = object()  # the empty reply
@@ -99,18 +95,18 @@ class Client:
         return request_id
 
     def call(self, channel, method, arguments=None):
-        """The success value or NOT_IMPLEMENTED; an error reply raises CodecError."""
+        """The success value or NOT_IMPLEMENTED; an error reply raises ValueError."""
         request_id = self.send(channel, method, arguments)
         length, reply_id = struct.unpack("<II", self._read(8))
         if reply_id != request_id:
-            raise CodecError("a reply for another request")
+            raise ValueError("a reply for another request")
         reply = _Reader(self._read(length - 4))  # doubles are aligned from the reply's start
         if reply.pos == len(reply.data):
             return NOT_IMPLEMENTED
         ok = reply.take(1)[0] == 0
         value = reply.value() if ok else [reply.value() for _ in range(3)]
         if reply.pos != len(reply.data):
-            raise CodecError("trailing bytes")
+            raise ValueError("trailing bytes")
         if not ok:
-            raise CodecError("error reply %r" % (value,))
+            raise ValueError("error reply %r" % (value,))
         return value

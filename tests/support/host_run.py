@@ -12,7 +12,6 @@ from x11_private_session import PrivateX, missing_tools, wait_until  # noqa: E40
 
 MENU_BAR = "com.velbrook.quillmoss/menu_bar"
 USAGE = "com.velbrook.quillmoss/usage_tracker"
-SKIP = 77
 
 
 def skip_unless(executables=(), x=False):
@@ -21,7 +20,7 @@ def skip_unless(executables=(), x=False):
     missing += missing_tools() if x else []
     if missing:
         print("skipped: missing " + ", ".join(missing))
-        sys.exit(SKIP)
+        sys.exit(77)
 
 
 def write(path, data):
@@ -34,9 +33,7 @@ def private_env(root):
     """A home, data, config, cache and runtime folder under root; no system data folders."""
     env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "LANG": "C",
            "XDG_DATA_DIRS": os.path.join(root, "nothing")}
-    for key in ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"):
-        if key in os.environ:
-            env[key] = os.environ[key]
+    env.update((k, v) for k, v in os.environ.items() if k.endswith("SAN_OPTIONS"))
     for variable, name in (("HOME", "home"), ("XDG_DATA_HOME", "data"),
                            ("XDG_CONFIG_HOME", "config"), ("XDG_CACHE_HOME", "cache"),
                            ("XDG_RUNTIME_DIR", "run")):

@@ -34,7 +34,7 @@ def started(process, what):
     return process
 
 
-def sway_session(tracker, _):
+def sway_session(tracker, *_):
     with PrivateSway(with_bus=True) as sway:
         tracker = sway.place(tracker, "QuillmossTracker")
         saver = started(sway.spawn([SYSTEM_PYTHON, sway.place(FAKES, "fake_services.py"),
@@ -62,7 +62,7 @@ def sway_session(tracker, _):
                   [(none, t3), (lock_start, lock_end)])
 
 
-def running_apps(probe, _):
+def running_apps(probe, *_):
     with PrivateSway() as sway:
         probe = sway.place(probe, "probe")
         env, _ = write_home(sway.root)
@@ -112,7 +112,7 @@ class ShellSession(PrivateSession):
         shutil.rmtree(self.root, ignore_errors=True)
 
 
-def no_session(tracker, bare):
+def no_session(tracker, bare, _):
     with ShellSession(bare) as session:
         env, data_dir = write_home(session.root)
         for display, says in (({}, "$WAYLAND_DISPLAY is not set"),
@@ -187,11 +187,6 @@ def host_windows(quillmoss, bare, kind):
 
 if __name__ == "__main__":
     program, bare, case = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), sys.argv[3]
-    if case in ("kwin", "gnome"):
-        shell_run(program, bare, case)
-    elif case.startswith("host-"):
-        host_windows(program, bare, case[len("host-"):])
-    else:
-        {"sway": sway_session, "running-apps": running_apps, "no-session": no_session}[case](
-            program, bare)
-    print("PASS")
+    {"sway": sway_session, "running-apps": running_apps, "no-session": no_session,
+     "kwin": shell_run, "gnome": shell_run, "host-kwin": host_windows,
+     "host-gnome": host_windows}[case](program, bare, case.replace("host-", ""))

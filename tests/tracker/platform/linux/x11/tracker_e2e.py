@@ -135,4 +135,3 @@ if __name__ == "__main__":
      "display-lost": lambda tracker, client: ends_saved(tracker, client, False),
      "frozen-server": lambda tracker, client: ends_saved(tracker, client, True)}[
         (sys.argv[3:] or ["session"])[0]](program, client)
-    print("PASS")
