@@ -31,7 +31,7 @@ def temporary_home():
     return dict(os.environ, XDG_RUNTIME_DIR=root, **env), data_dir
 
 
-def no_display(tracker, _):
+def no_display(tracker, *_):
     env, data_dir = temporary_home()
     env = {k: v for k, v in env.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
     for display in ({}, {"DISPLAY": ":987"}, {"DISPLAY": "unix:/nonexistent"}):
@@ -39,12 +39,13 @@ def no_display(tracker, _):
     assert not glob.glob(os.path.join(data_dir, "*.json")), "day files written without a display"
 
 
-def ends_saved(tracker, client, frozen):
+def ends_saved(tracker, client, case):
     """The display goes away after the only window closed (nothing credited after the close),
     or the X server stops (SIGSTOP) and the tracker gets SIGTERM: either way it saves and ends
     with status 0, the frozen case within 2 s. The frozen window's class holds a "#", which no
     usage key may (openbox even leaves _NET_ACTIVE_WINDOW naming a closed window)."""
     env, data_dir = temporary_home()
+    frozen = case == "frozen-server"
     key = "Foo_Bar" if frozen else ALPHA
     with PrivateX(client) as x:
         window = x.open_window(*(("foo", "Foo#Bar", "Foo") if frozen else ("alpha", ALPHA, ALPHA)))
@@ -65,7 +66,7 @@ def ends_saved(tracker, client, frozen):
     check_run(data_dir, [(key, begin, end)], tolerance=1.0)
 
 
-def running_apps(probe, client):
+def running_apps(probe, client, _):
     """The host's list of running applications: one line per identity, in client-list order,
     with the largest icon and the first window's title."""
     env, _ = temporary_home()
@@ -85,7 +86,7 @@ def running_apps(probe, client):
     assert rows[1][4] == "Gamma" and rows[2][4] == "Bare", f"titles {rows}"
 
 
-def session(tracker, client):
+def session(tracker, client, _):
     env, data_dir = temporary_home()
     with PrivateX(client) as x:
         alpha = x.open_window("alpha", ALPHA, ALPHA)
@@ -129,9 +130,7 @@ def session(tracker, client):
 
 
 if __name__ == "__main__":
-    program, client = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-    {"session": session, "running-apps": running_apps,
-     "no-display": no_display,
-     "display-lost": lambda tracker, client: ends_saved(tracker, client, False),
-     "frozen-server": lambda tracker, client: ends_saved(tracker, client, True)}[
-        (sys.argv[3:] or ["session"])[0]](program, client)
+    case = (sys.argv[3:] or ["session"])[0]
+    {"session": session, "running-apps": running_apps, "no-display": no_display,
+     "display-lost": ends_saved, "frozen-server": ends_saved}[case](
+        os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), case)
