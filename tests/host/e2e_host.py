@@ -119,7 +119,6 @@ def menu_bar_and_names(contents, root):
 
 def running_applications(contents, root, test_client):
     skip_unless(x=True)
-    quillmoss = os.path.join(contents, "MacOS", "quillmoss")
     with PrivateX(test_client) as x:
         env = dict(private_env(root), DISPLAY=x.display)
         make_world(env["XDG_DATA_HOME"])
@@ -131,7 +130,7 @@ def running_applications(contents, root, test_client):
         # with a mask over its bottom half, and one of the screen's depth.
         x.open_window("bitmapped", "Bitmapped", "Bitmapped", "--pixmap-icon", "bitmap")
         painted = x.open_window("painted", "Painted", "Painted", "--pixmap-icon", "colour")
-        with Host(quillmoss, env) as host:
+        with Host(os.path.join(contents, "MacOS", "quillmoss"), env) as host:
             assert host.call(USAGE, "getAppName", {"bundleId": "E2eTool"}) == "Tool Window"
             check_png_32(host.call(USAGE, "getAppIcon", {"bundleId": "E2eTool#example.org"}),
                          "window icon")
@@ -180,8 +179,7 @@ def running_applications(contents, root, test_client):
 def process_lives(pid):
     """True while the process exists and is not a zombie."""
     try:
-        with open("/proc/%d/stat" % pid) as f:
-            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+        return pathlib.Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[0] != "Z"
     except (OSError, IndexError):
         return False
 

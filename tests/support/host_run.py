@@ -1,5 +1,6 @@
 """The real host for the end-to-end tests: a private home, its socket, and a silent stop."""
 
+import contextlib
 import os
 import signal
 import subprocess
@@ -42,7 +43,7 @@ def private_env(root):
     return env
 
 
-class Host:
+class Host(contextlib.AbstractContextManager):
     """Started at construction, connected once its socket answers; killed, if still running,
     when its with-block ends."""
 
@@ -76,9 +77,6 @@ class Host:
         self.output.seek(0)
         printed = self.output.read()
         assert status == 0 and printed == b"", "exit status %r, output %r" % (status, printed)
-
-    def __enter__(self):
-        return self
 
     def __exit__(self, *exc):
         if self.process.poll() is None:

@@ -83,11 +83,9 @@ class ShellSession(PrivateSession):
     second private bus with a stand-in logind, as the current user."""
 
     def __init__(self, bare, kind=None, first=()):
-        self.root = tempfile.mkdtemp(prefix="qm-wayland-")
-        runtime = os.path.join(self.root, "runtime")
-        os.makedirs(runtime, mode=0o700)
+        self.root = tempfile.mkdtemp(prefix="qm-wayland-")  # private (0700): the runtime folder
         super().__init__({"PATH": os.environ.get("PATH", "/usr/bin:/bin"),
-                          "XDG_RUNTIME_DIR": runtime})
+                          "XDG_RUNTIME_DIR": self.root})
         self.bare, self.kind, self.first = bare, kind, first
 
     def _start(self):
