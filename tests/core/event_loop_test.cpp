@@ -21,17 +21,14 @@ namespace {
 
 using posix::UniqueFd;
 
-constexpr int kGuardFailed = 99;
-
-// Quits with kGuardFailed if a test's condition never comes, so no test hangs.
+// Quits with 99 if a test's condition never comes, so no test hangs.
 std::unique_ptr<EventLoop> guardedLoop() {
   auto loop = makeEventLoop();
-  loop->scheduleOnce(10.0, [raw = loop.get()] { raw->quit(kGuardFailed); });
+  loop->scheduleOnce(10.0, [raw = loop.get()] { raw->quit(99); });
   return loop;
 }
 
-// Each case schedules timers that append to `events` and quit the loop with 0; `id` outlives
-// the scheduling for timers that cancel one another.
+// Each case's timers append to `events` and quit with 0; `id` outlives the scheduling.
 struct TimerCase {
   const char* behaviour;
   std::function<void(EventLoop&, std::string& events, EventLoop::TimerId& id)> schedule;

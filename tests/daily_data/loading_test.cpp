@@ -1,8 +1,10 @@
-// Shape checks of the three day files and how a file's state maps to a load status.
+// Reading day files: shapes, load statuses, hostile files that load as Unusable and empty.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "daily_data/daily_data.h"
 #include "support/temp_dir.h"
@@ -55,6 +57,111 @@ TEST(LoadStatusOnDisk, MissingOrUnusable) {
   EXPECT_EQ(loadUsage(dir / "usage" / "usage_2026-12-06.json").status, LoadStatus::Unusable);
   ASSERT_EQ(::mkfifo((dir / "fifo.json").c_str(), 0600), 0);  // must not block
   EXPECT_EQ(loadActivity(dir / "fifo.json").status, LoadStatus::Unusable);
+}
+
+std::string nested(std::string_view open, std::string_view close, int depth) {
+  std::string out;
+  for (int i = 0; i < depth; ++i) out.append(open);
+  out.append("1");
+  for (int i = 0; i < depth; ++i) out.append(close);
+  return out;
+}
+
+// A valid empty array padded with whitespace to the given size.
+std::string spacedArray(std::size_t size) {
+  std::string out(size, ' ');
+  out.front() = '[';
+  out.back() = ']';
+  return out;
+}
+
+struct HostileCase {
+  const char* name;
+  FileKind kind;
+  std::string bytes;
+  LoadStatus status = LoadStatus::Unusable;
+};
+
+std::vector<HostileCase> hostileCases() {
+  using enum FileKind;
+  return {
+      {"TruncatedUsage", Usage, R"({"a":1.5,"b")"},
+      {"JustOverLimit", Activity, spacedArray(kMaxDayFileBytes + 1)},
+      {"DeepArraysActivity", Activity, nested("[", "]", 100000)},
+      {"DeepInsideSegment", Segments, "[[\"k\",1,2," + nested("[", "]", 200) + "]]"},
+      {"UnclosedDeepArrays", Segments, std::string(100000, '[')},
+      {"HugeDoubleUsage", Usage, R"({"a":1e400})"},
+      {"TwoToTheSeventy", Activity, "[[1180591620717411303424,1]]"},
+      {"IntegerPastUint64", Segments, R"([["k",18446744073709551616,2]])"},
+      {"StringForSeconds", Usage, R"({"a":1.0,"b":"95.5"})"},
+      {"BoolForSeconds", Usage, R"({"a":true})"},
+      {"StringForInstant", Activity, R"([[1.0,2.0],[1.0,"2"]])"},
+      {"NullForInstant", Activity, "[[1.0,null]]"},
+      {"ScalarActivityElement", Activity, "[[1.0,2.0],3.0]"},
+      {"ScalarSegmentElement", Segments, R"([["k",1,2],"k"])"},
+      {"ObjectSegmentElement", Segments, R"([{"k":1}])"},
+      {"DuplicateKeys", Usage, R"({"a":1.0,"b":2.0,"a":3.0})"},
+      {"InvalidUtf8Key", Usage, "{\"a\xff\":1.0}"},
+      {"Utf8Surrogate", Segments, "[[\"\xed\xa0\x80\",1,2]]"},
+      {"BareNumber", Usage, "5"},
+      {"ArrayForUsage", Usage, "[]"},
+      {"ObjectForActivity", Activity, "{}"},
+      {"ObjectForSegments", Segments, "{}"},
+      {"EmptyFile", Usage, ""},
+      {"NulAfterDocument", Usage, std::string("{\"a\":1.0}\0", 10)},
+      {"NulInsideKey", Usage, std::string("{\"a\0\":1.0}", 10)},
+      {"NulBytesFile", Activity, std::string(4096, '\0')},
+      {"ControlCharInString", Segments, "[[\"a\x01\",1,2]]"},
+      {"TrailingGarbage", Activity, "[] x"},
+      {"TrailingComma", Activity, "[[1.0,2.0],]"},
+      {"NaNLiteral", Activity, "[[NaN,1.0]]"},
+      {"LeadingZero", Activity, "[[01,2]]"},
+      {"BadEscape", Segments, R"([["\x41",1,2]])"},
+      // At the limits, still a file.
+      {"AtTheSizeLimit", Activity, spacedArray(kMaxDayFileBytes), LoadStatus::Loaded},
+      {"ModestNesting", Segments, "[[\"k\",1,2," + nested("[", "]", 40) + "]]", LoadStatus::Loaded},
+  };
+}
+
+TEST(HostileFile, EveryCaseLoadsAsUnusableAndEmptyAndFilesAtTheLimitsStillLoad) {
+  quillmoss::testing::TempDir folder;
+  for (const HostileCase& c : hostileCases()) {
+    SCOPED_TRACE(c.name);
+    const auto file = folder.path() / fileName(c.kind, "2026-12-06");
+    quillmoss::testing::writeBytes(file, c.bytes);
+    // Both readers, from disk and from text, give the same status; Unusable comes empty.
+    const auto check = [&](auto load, auto parse) {
+      for (const auto& r : {load(file), parse(c.bytes)}) {
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_TRUE(c.status == LoadStatus::Loaded || r.value.empty());
+      }
+    };
+    if (c.kind == FileKind::Usage) check(loadUsage, parseUsage);
+    if (c.kind == FileKind::Activity) check(loadActivity, parseActivity);
+    if (c.kind == FileKind::Segments) check(loadSegments, parseSegments);
+  }
+}
+
+TEST(HostileFile, TheWorstRealisticDayTheWriterMakesReadsBack) {
+  // A switch every 0.43 s around the clock under long browser keys: more than 16 MiB.
+  SegmentList segments;
+  segments.reserve(200000);
+  double at = 1796515200.123456;
+  for (int i = 0; i < 200000; ++i) {
+    std::string key =
+        "org.mozilla.firefox#docs.some-long-domain-" + std::to_string(i % 97) + ".example.com";
+    segments.push_back(Segment{std::move(key), at, at + 0.3});
+    at += 0.432;
+  }
+  const auto bytes = serializeSegments(segments);
+  ASSERT_TRUE(bytes);
+  EXPECT_GT(bytes->size(), 16u << 20);
+  quillmoss::testing::TempDir folder;
+  const auto file = folder.path() / "segments_2026-12-06.json";
+  ASSERT_TRUE(writeFileAtomically(file, *bytes));
+  const auto loaded = loadSegments(file);
+  ASSERT_EQ(loaded.status, LoadStatus::Loaded);
+  EXPECT_EQ(loaded.value, segments);
 }
 
 }  // namespace

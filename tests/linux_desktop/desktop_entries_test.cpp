@@ -5,7 +5,6 @@
 #include <stdlib.h>
 
 #include <chrono>
-#include <fstream>
 
 #include "support/temp_dir.h"
 
@@ -124,15 +123,6 @@ TEST(DesktopEntryIndex, IdsComeFromPathsAndEarlierFoldersWin) {
   EXPECT_EQ(index.byStartupWmClass("Code")->id, "code");
 }
 
-// Folder times an hour back, as if the entries had been installed long before.
-void ageFolders(const fs::path& root) {
-  const auto past = fs::file_time_type::clock::now() - std::chrono::hours(1);
-  for (const auto& item : fs::recursive_directory_iterator(root)) {
-    if (item.is_directory()) fs::last_write_time(item.path(), past);
-  }
-  fs::last_write_time(root, past);
-}
-
 TEST(DesktopEntryIndex, SeesEntriesInstalledInAnySubfolderWhileRunning) {
   quillmoss::testing::TempDir temp;
   const fs::path data = temp.path() / "data";
@@ -147,7 +137,11 @@ TEST(DesktopEntryIndex, SeesEntriesInstalledInAnySubfolderWhileRunning) {
   // Folders changed just now may change again without their coarse time moving.
   EXPECT_TRUE(index.changedSinceScan());
 
-  ageFolders(data / "applications");
+  // Folder times an hour back, as if the entries had been installed long before.
+  const auto past = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  for (const auto& item : fs::recursive_directory_iterator(data)) {
+    if (item.is_directory()) fs::last_write_time(item.path(), past);
+  }
   const DesktopEntryIndex settled = index.rescan();
   EXPECT_FALSE(settled.changedSinceScan());
   writeEntry(data / "applications/kde/org.kde.kcalc.desktop", "Name=KCalc\nExec=kcalc\n");

@@ -15,9 +15,8 @@ namespace {
 namespace fs = std::filesystem;
 using quillmoss::testing::writeBytes;
 
-// Desktop entries as Debian installs them, and a stand-in /proc: pid 100 a Flatpak app, 200
-// /usr/bin/python3.11 replaced on disk since, 300-302 sandboxes with a hostile .flatpak-info
-// (a FIFO must not block, a directory or a huge file is no application ID), 400-402 programs.
+// Entries as Debian installs them; a stand-in /proc: 100 a Flatpak app, 200 a replaced python3.11,
+// 300-302 a hostile .flatpak-info (FIFO, directory, huge file), 400-402 programs.
 class IdentityTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -131,6 +130,14 @@ TEST_F(IdentityTest, WaylandAppIdsStandWhereTheClassDoes) {
     EXPECT_EQ(waylandIdentity(c.appId, c.wmClass, c.pid, index_, proc()), c.expected)
         << c.appId << " / " << c.wmClass;
   }
+}
+
+TEST_F(IdentityTest, RememberedIdentitiesFollowNewScansAndChangedFacts) {
+  WindowIdentities identities;
+  const WindowFacts editor{"gnome-text-editor", "Editor", "", std::nullopt};
+  EXPECT_EQ(identities.of(1, editor, DesktopEntryIndex{}), "Editor");
+  EXPECT_EQ(identities.of(1, editor, index_), "org.gnome.TextEditor");
+  EXPECT_EQ(identities.of(1, WindowFacts{"other", "Other", "", std::nullopt}, index_), "Other");
 }
 
 TEST(FlatpakInfo, NameComesFromTheApplicationGroupOnly) {

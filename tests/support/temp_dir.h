@@ -13,8 +13,7 @@ namespace quillmoss::testing {
 
 class TempDir {
  public:
-  // In base when given (the tracker's tests use memory-backed /dev/shm for their many durable
-  // writes), else in the system's temporary folder.
+  // In base when given (/dev/shm spares the disk many durable writes), else in the system's.
   explicit TempDir(std::filesystem::path base = {}) {
     std::error_code error;
     if (base.empty() || !std::filesystem::is_directory(base, error)) {

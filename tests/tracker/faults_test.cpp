@@ -1,5 +1,4 @@
-// The mended faults: damaged files kept, no negative or sleeping credit, no unreadable
-// writes, durable writes, one daemon per data folder, no day lost at the change of day.
+// Damaged files kept, no unreadable writes, one daemon per folder, the change of day.
 #include <fcntl.h>
 #include <sys/file.h>
 
@@ -11,7 +10,6 @@
 #include <limits>
 #include <thread>
 
-#include "accounting.h"
 #include "callbacks.h"
 #include "day_files.h"
 #include "startup.h"
@@ -21,34 +19,8 @@ namespace quillmoss::tracker::testing {
 namespace {
 
 using FaultsTest = TrackerTest;
+using RolloverTest = TrackerTest;
 constexpr double kInf = std::numeric_limits<double>::infinity();
-
-TEST_F(FaultsTest, DamagedDayFileIsKeptAndMovedAsideBeforeFirstSave) {
-  // Which texts are damaged is the day files' table.
-  const std::string text = R"(["not", "a usage map"])";
-  writeBytes(file("usage_", kToday), text);
-  writeBytes(file("activity_", kToday), "[[1,2]]");
-  workspace.frontmost = kEditor;
-  TrackerState& s = makeState();
-  ASSERT_TRUE(startTracker(s));
-  // The day starts empty in memory; the usable activity file is continued.
-  EXPECT_TRUE(s.usageData.empty());
-  EXPECT_EQ(s.activityIntervals.size(), 1u);
-  EXPECT_EQ(readBytes(file("usage_", kToday)), text);  // nothing written before the first tick
-
-  clock.wall += 30;
-  onFlushTimer(s);
-  const std::string aside =
-      "usage_2026-12-06.json.damaged-" + std::to_string(std::int64_t(kMorning + 30));
-  EXPECT_EQ(folderEntries(),
-            (std::vector<std::string>{"activity_2026-12-06.json", "segments_2026-12-06.json",
-                                      "usage_2026-12-06.json", aside}));
-  EXPECT_EQ(readBytes(dataDir / aside), text);
-  EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value, (daily::UsageMap{{kEditor, 30.0}}));
-  clock.wall += 30;
-  onFlushTimer(s);  // only the first save moves anything aside
-  EXPECT_EQ(folderEntries().size(), 4u);
-}
 
 TEST_F(FaultsTest, FileThatCannotBeMovedAsideIsNotWritten) {
   writeBytes(file("segments_", kToday), "{}");
@@ -82,22 +54,6 @@ TEST_F(FaultsTest, NonFiniteValueKeepsThePreviousFile) {
   EXPECT_EQ(readBytes(file("usage_", kToday)), previous);
 }
 
-// Waits, bounded, until the kernel lists a thread of this process as waiting for an flock.
-bool waitUntilBlockedOnFlock() {
-  const std::string pid = " " + std::to_string(::getpid()) + " ";
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (std::chrono::steady_clock::now() < deadline) {
-    std::ifstream locks("/proc/locks");
-    for (std::string line; std::getline(locks, line);) {
-      if (line.find("-> FLOCK") != std::string::npos && line.find(pid) != std::string::npos) {
-        return true;
-      }
-    }
-    std::this_thread::yield();
-  }
-  return false;
-}
-
 TEST_F(FaultsTest, StartupWaitsForTheLockLoadsWhatTheHolderSavedAndHoldsIt) {
   std::optional<daily::DayLock> held(daily::DayLock::acquire(dataDir).value());
   TrackerState& s = makeState();
@@ -106,7 +62,17 @@ TEST_F(FaultsTest, StartupWaitsForTheLockLoadsWhatTheHolderSavedAndHoldsIt) {
     EXPECT_TRUE(startTracker(s));
     started = true;
   });
-  EXPECT_TRUE(waitUntilBlockedOnFlock());
+  // Bounded wait until the kernel lists a thread of ours as waiting for an flock.
+  const std::string pid = " " + std::to_string(::getpid()) + " ";
+  bool blocked = false;
+  for (auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+       !blocked && std::chrono::steady_clock::now() < until; std::this_thread::yield()) {
+    std::ifstream locks("/proc/locks");
+    for (std::string line; !blocked && std::getline(locks, line);) {
+      blocked = line.find("-> FLOCK") != std::string::npos && line.find(pid) != std::string::npos;
+    }
+  }
+  EXPECT_TRUE(blocked);
   EXPECT_FALSE(started);
   writeBytes(file("usage_", kToday), R"({"org.example.editor":77.5})");  // the holder's last save
   held.reset();
@@ -177,6 +143,37 @@ TEST_F(FaultsTest, PendingDayReturnedToContinuesFromMemoryOrIsRetriedAtTerminati
   std::filesystem::remove_all(file("usage_", kToday));
   onTerminationSignal(s, 15);
   EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value.at(kEditor), 90.0);
+}
+
+TEST_F(RolloverTest, ClockSetBackOneDaySavesUnderLaterDayAndContinuesEarlierDay) {
+  writeBytes(file("usage_", "2026-12-05"), R"({"org.example.editor":1000.5})");
+  TrackerState& s = makeRunning(kEditor);
+  clock.wall += 30;
+  onFlushTimer(s);
+  clock.wall -= 86400;
+  onAppActivated(s, std::string(kTerminal));
+  EXPECT_EQ(s.currentDay, "2026-12-05");
+  // The flush at the change of day saw a clock set back by a day: nothing is credited for it.
+  EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value.at(kEditor), 30.0);
+  EXPECT_EQ(s.usageData.at(kEditor), 1000.5);
+  EXPECT_EQ(s.activeBundle, kTerminal);
+}
+
+// The signal's number makes no difference past the loop's handler.
+TEST_F(RolloverTest, TerminationAfterMidnightWritesTheOldDayOnce) {
+  clock.wall = kBeforeMidnight;
+  TrackerState& s = makeRunning(kEditor);
+  clock.wall += 20;  // 00:00:05, before the next tick
+  onTerminationSignal(s, 15);
+  EXPECT_EQ(loop.quitStatus, 0);
+  EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value.at(kEditor), 20.0);
+  EXPECT_EQ(daily::loadSegments(file("segments_", kToday)).value.size(), 1u);
+  EXPECT_EQ(readBytes(file("activity_", kToday)), "[]");
+  EXPECT_FALSE(std::filesystem::exists(file("usage_", "2026-12-07")));
+  // A second request (a signal and the end of the session together) changes nothing.
+  clock.wall += 3;
+  onTerminationSignal(s, 2);
+  EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value.at(kEditor), 20.0);
 }
 
 }  // namespace

@@ -30,7 +30,6 @@ inline constexpr const char* kLoginWindow = "com.apple.loginwindow";
 class TrackerTest : public ::testing::Test, protected FakePlatform {
  protected:
   TrackerTest() { clock.wall = kMorning; }
-  ~TrackerTest() override { state.reset(); }  // Its lock goes before its folder.
 
   TrackerState& makeState() {
     state.reset(new TrackerState{clock, idle, workspace, scripts, loop, dataDir});
@@ -63,7 +62,7 @@ class TrackerTest : public ::testing::Test, protected FakePlatform {
 
   quillmoss::testing::TempDir root{"/dev/shm"};
   std::filesystem::path dataDir = root.path() / "com.velbrook.quillmoss" / "usage";
-  std::unique_ptr<TrackerState> state;
+  std::unique_ptr<TrackerState> state;  // last, so that its lock goes before its folder
 };
 
 }  // namespace quillmoss::tracker::testing

@@ -1,5 +1,4 @@
-// The launchd stand-in as the host uses it: load, list and unload of a real job, and the
-// messages and exit statuses of the failure cases.
+// The launchd stand-in as the host uses it: load, list and unload of a real job, and failures.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -7,8 +6,6 @@
 #include <chrono>
 #include <fstream>
 #include <regex>
-#include <sstream>
-#include <thread>
 
 #include "support/temp_dir.h"
 
@@ -29,15 +26,13 @@ bool running(long pid) {
 
 struct Outcome {
   int status = -1;
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 class LaunchctlTest : public ::testing::Test {
  protected:
   Outcome launchctl(const std::string& args) {
-    const fs::path out = temp.path() / "out";
-    const fs::path err = temp.path() / "err";
+    const fs::path out = temp.path() / "out", err = temp.path() / "err";
     const std::string command = "XDG_RUNTIME_DIR='" + runtime.string() + "' '" QM_LAUNCHCTL "' " +
                                 args + " >'" + out.string() + "' 2>'" + err.string() + "'";
     const int status = std::system(command.c_str());
@@ -47,14 +42,15 @@ class LaunchctlTest : public ::testing::Test {
   Outcome unload(const fs::path& plist) { return launchctl("unload '" + plist.string() + "'"); }
   Outcome list() { return launchctl(std::string("list ") + kLabel); }
 
-  fs::path writePlist(const std::string& name, const std::string& programArguments,
-                      bool runAtLoad = true, const std::string& label = kLabel) {
-    fs::path file = temp.path() / name;
-    std::ofstream(file) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist "
-                           "version=\"1.0\">\n<dict>\n\t<key>Label</key>\n\t<string>"
-                        << label << "</string>\n\t<key>ProgramArguments</key>\n\t<array>"
-                        << programArguments << "</array>\n\t<key>RunAtLoad</key>\n\t<"
-                        << (runAtLoad ? "true" : "false") << "/>\n</dict>\n</plist>\n";
+  fs::path writePlist(const std::string& programArguments, bool runAtLoad = true,
+                      const std::string& label = kLabel) {
+    const fs::path file = temp.path() / "job.plist";
+    writeBytes(file,
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
+               "\t<key>Label</key>\n\t<string>" +
+                   label + "</string>\n\t<key>ProgramArguments</key>\n\t<array>" +
+                   programArguments + "</array>\n\t<key>RunAtLoad</key>\n\t<" +
+                   (runAtLoad ? "true" : "false") + "/>\n</dict>\n</plist>\n");
     return file;
   }
 
@@ -62,14 +58,11 @@ class LaunchctlTest : public ::testing::Test {
   static long listedPid(const std::string& listing) {
     std::smatch match;
     static const std::regex pidLine("\t\"PID\" = ([0-9]+);\n");
-    if (!std::regex_search(listing, match, pidLine)) return 0;
-    return std::stol(match[1]);
+    return std::regex_search(listing, match, pidLine) ? std::stol(match[1]) : 0;
   }
 
   void TearDown() override {
-    for (long pid : started) {
-      if (running(pid)) ::kill(static_cast<pid_t>(pid), SIGKILL);
-    }
+    if (started > 0 && running(started)) ::kill(static_cast<pid_t>(started), SIGKILL);
   }
 
   quillmoss::testing::TempDir temp;
@@ -79,11 +72,11 @@ class LaunchctlTest : public ::testing::Test {
     fs::permissions(folder, fs::perms::owner_all);
     return folder;
   }();
-  std::vector<long> started;
+  long started = 0;  // the job a test left running, if any
 };
 
 TEST_F(LaunchctlTest, LoadStartsTheJobDetachedListShowsItAndUnloadStopsIt) {
-  const fs::path plist = writePlist("job.plist", "<string>/bin/sleep</string><string>300</string>");
+  const fs::path plist = writePlist("<string>/bin/sleep</string><string>300</string>");
   // The host's sequence on a fresh install: unload (fails harmlessly), then load.
   EXPECT_NE(unload(plist).status, 0);
   Outcome loaded = load(plist);
@@ -93,7 +86,7 @@ TEST_F(LaunchctlTest, LoadStartsTheJobDetachedListShowsItAndUnloadStopsIt) {
   ASSERT_EQ(listing.status, 0);
   const long pid = listedPid(listing.out);
   ASSERT_GT(pid, 0) << listing.out;
-  started.push_back(pid);
+  started = pid;
   EXPECT_TRUE(running(pid));
   EXPECT_NE(::getsid(static_cast<pid_t>(pid)), ::getsid(0)) << "the job has a session of its own";
 
@@ -121,7 +114,7 @@ TEST_F(LaunchctlTest, JobsWithoutAProcessAreListedWithoutPid) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const fs::path plist = writePlist("job.plist", c.arguments, c.runAtLoad);
+    const fs::path plist = writePlist(c.arguments, c.runAtLoad);
     ASSERT_EQ(load(plist).status, 0);
     Outcome listing;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -141,7 +134,7 @@ TEST_F(LaunchctlTest, BrokenPropertyListsAreRejected) {
   const fs::path broken = temp.path() / "broken.plist";
   std::ofstream(broken) << "<plist><dict><key>Label</key>";
   EXPECT_NE(load(broken).status, 0);
-  const fs::path noLabel = writePlist("nolabel.plist", "<string>/bin/true</string>", true, "");
+  const fs::path noLabel = writePlist("<string>/bin/true</string>", true, "");
   EXPECT_NE(load(noLabel).status, 0);
   EXPECT_NE(load(temp.path() / "missing.plist").status, 0);
   EXPECT_EQ(launchctl("frobnicate").status, 64);
@@ -152,7 +145,7 @@ TEST_F(LaunchctlTest, AReusedPidIsNeverTakenForTheJob) {
   const fs::path state = runtime / "quillmoss-launchd";
   fs::create_directories(state);
   fs::permissions(state, fs::perms::owner_all);
-  const fs::path plist = writePlist("job.plist", "<string>/bin/true</string>");
+  const fs::path plist = writePlist("<string>/bin/true</string>");
   std::ofstream(state / (std::string(kLabel) + ".job"))
       << "label=" << kLabel << "\nplist=" << plist.string()
       << "\nprogram=/bin/true\npid=" << ::getpid() << "\nstart=1\nexit=0\n";

@@ -22,10 +22,6 @@ EncodableValue usageOf(const std::vector<std::pair<std::string, double>>& entrie
   return map;
 }
 
-EncodableValue segment(const std::string& key, EncodableValue start, EncodableValue end) {
-  return EncodableList{EncodableValue(key), std::move(start), std::move(end)};
-}
-
 TEST(DayModel, KeysGroupUnderTheirBrowserOnlyWhenTheyNameOne) {
   const struct {
     std::string key;
@@ -46,9 +42,9 @@ TEST(DayModel, KeysGroupUnderTheirBrowserOnlyWhenTheyNameOne) {
 
 TEST(DayModel, EntriesOfAnOddShapeAreLeftOutAndCounted) {
   const EncodableList segments{
-      segment("a", 10, 20.5),                                   // kept (integers too)
-      segment("a", 30.0, 29.0),                                 // ends before it starts
-      segment("a", EncodableValue("10"), 20.0),                 // a time as text
+      EncodableList{"a", 10, 20.5},                             // kept (integers too)
+      EncodableList{"a", 30.0, 29.0},                           // ends before it starts
+      EncodableList{"a", "10", 20.0},                           // a time as text
       EncodableList{EncodableValue("a"), EncodableValue(1.0)},  // too short
       EncodableValue(3),                                        // not a list
   };

@@ -1,8 +1,6 @@
 // The real clocks: the local day follows time-zone changes made while the tracker runs.
 #include "platform/linux/system_clock.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>

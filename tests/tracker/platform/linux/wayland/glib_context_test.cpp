@@ -34,8 +34,7 @@ void attach(GSource* source, GMainContext* context, int* count) {
   g_source_unref(source);
 }
 
-// A source that asks to be looked at again in 1.5 s and is ready when the test says so (GLib's
-// own timeouts read the real clock, which a test does not wait for).
+// Asks to be looked at again in 1.5 s, ready when the test says (GLib's timeouts read real time).
 struct DueSource {
   GSource base;
   bool due;

@@ -5,7 +5,6 @@
 
 #include "core/fake/fake_event_loop.h"
 
-#include <map>
 #include <vector>
 
 namespace quillmoss::tracker {
