@@ -1,5 +1,4 @@
-// Prints what listRunningApplications() finds on $DISPLAY, one line per application:
-// identity, icon width and height, the first icon pixel in hex, and the title.
+// Prints per application on $DISPLAY: identity, icon width, height, first pixel, and title.
 #include <cstdio>
 
 #include "linux_desktop/desktop_entries.h"

@@ -1,5 +1,4 @@
-// Prints the running applications as the host's workspace sees them in this session, one line
-// per application: identity, name, and whether it has an icon.
+// Prints the host workspace's running applications here: identity, name, and "icon" or "-".
 #include <cstdio>
 
 #include "platform/linux/linux_workspace.h"

@@ -1,7 +1,6 @@
 // Crediting time per usage key, merging segments and activity intervals.
 #include "accounting.h"
 
-#include "callbacks.h"
 #include "timelines.h"
 #include "tracker_fixture.h"
 
@@ -11,24 +10,6 @@ namespace {
 using AccountingTest = TrackerTest;
 using TimelinesTest = TrackerTest;
 using daily::SegmentList;
-
-TEST_F(AccountingTest, NothingIsCreditedWithoutAKeyOrToTheLoginWindow) {
-  TrackerState& s = makeRunning(std::nullopt);
-  clock.wall += 30;
-  flushCurrentApp(s);
-  EXPECT_TRUE(s.usageData.empty());
-  onAppActivated(s, std::string(kEditor));
-  clock.wall += 10;
-  onAppActivated(s, std::string(kLoginWindow));
-  clock.wall += 500;
-  onFlushTimer(s);
-  onAppActivated(s, std::string(kTerminal));
-  clock.wall += 5;
-  onAppActivated(s, std::nullopt);  // an application without identifier stops timing too
-  clock.wall += 100;
-  flushCurrentApp(s);
-  EXPECT_EQ(s.usageData, (daily::UsageMap{{kEditor, 10.0}, {kTerminal, 5.0}}));
-}
 
 TEST_F(AccountingTest, IdleTenMinutesStillCreditsButRecordsNoSegment) {
   TrackerState& s = makeRunning(kEditor);

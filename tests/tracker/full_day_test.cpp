@@ -42,7 +42,7 @@ TEST_F(StartupTest, ContinuesUsableFilesAndMovesADamagedOneAsideAtTheFirstTick) 
   EXPECT_EQ(folderEntries().size(), 4u);
 }
 
-TEST_F(StartupTest, LoginWindowInFrontTimesNothingAndNothingIsWrittenBeforeTheFirstTick) {
+TEST_F(StartupTest, LoginWindowOrNoIdentifierTimesNothingAndFilesWaitForTheFirstTick) {
   workspace.frontmost = kLoginWindow;
   TrackerState& s = makeState();
   ASSERT_TRUE(startTracker(s));
@@ -54,10 +54,15 @@ TEST_F(StartupTest, LoginWindowInFrontTimesNothingAndNothingIsWrittenBeforeTheFi
   EXPECT_EQ(readBytes(file("segments_", kToday)), "[]");
   EXPECT_EQ(daily::loadActivity(file("activity_", kToday)).value,
             (daily::ActivityList{{kMorning + 30, kMorning + 30}}));
-  loop.advance(270);
+  workspace.activate(kEditor);
+  loop.advance(10);
+  workspace.activate(kLoginWindow);
+  loop.advance(500);
   workspace.activate(kTerminal);
-  loop.advance(30);
-  EXPECT_EQ(s.usageData, (daily::UsageMap{{kTerminal, 30.0}}));
+  loop.advance(5);
+  workspace.activate(std::nullopt);  // an application without identifier
+  loop.advance(100);
+  EXPECT_EQ(s.usageData, (daily::UsageMap{{kEditor, 10.0}, {kTerminal, 5.0}}));
 }
 
 TEST_F(FullDayTest, ADayOfWorkEndsInThreeFilesPerDay) {

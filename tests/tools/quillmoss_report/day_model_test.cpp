@@ -1,5 +1,4 @@
-// The report's rules on answers the host could give: grouping of keys, entries of an odd shape,
-// folding of long tails, and text that must not reach the page as markup.
+// The report over the host's answers: key grouping, odd entries, long tails, no markup injected.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,5 +1,4 @@
-// GLib's main context run by a hand-driven loop: its timeouts become the loop's timers and
-// runUntil() stops on time (the Wayland end-to-end tests need its wake-up from GDBus's thread).
+// GLib's context on a hand-driven loop: its timeouts become the loop's timers; runUntil() ends.
 #include "linux_desktop/glib_context.h"
 
 #include <gtest/gtest.h>
