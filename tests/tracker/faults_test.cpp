@@ -96,17 +96,16 @@ TEST_F(FaultsTest, TrackerThatCannotLockItsFolderDoesNotStart) {
   EXPECT_NE(started.error().message.find(".tracker.lock"), std::string::npos);
 }
 
-TEST_F(FaultsTest, OldDayThatFailsToSaveIsRetriedUntilWritten) {
+TEST_F(FaultsTest, OldDayThatFailsToSaveStaysInMemoryUntilWrittenAtATickOrTheEnd) {
   clock.wall = kBeforeMidnight;
-  workspace.frontmost = kEditor;
-  TrackerState& s = makeState();
-  ASSERT_TRUE(startTracker(s));
+  TrackerState& s = makeRunning(kEditor);
   clock.wall += 10;
   onFlushTimer(s);
-  // The old day's activity file cannot be replaced: a directory holds its place.
-  const auto blocked = file("activity_", kToday);
-  std::filesystem::remove(blocked);
-  std::filesystem::create_directories(blocked / "inside");
+  // The old day's activity and segments cannot be replaced: a directory holds each place.
+  for (const char* kind : {"activity_", "segments_"}) {
+    std::filesystem::remove(file(kind, kToday));
+    std::filesystem::create_directories(file(kind, kToday) / "inside");
+  }
   for (int tick = 0; tick < 2; ++tick) {  // 00:00:25, 00:00:55: kept while blocked
     clock.wall += 30;
     onFlushTimer(s);
@@ -114,35 +113,27 @@ TEST_F(FaultsTest, OldDayThatFailsToSaveIsRetriedUntilWritten) {
     ASSERT_EQ(s.pendingDays.size(), 1u);
   }
   EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value.at(kEditor), 40.0);
-  std::filesystem::remove_all(blocked);
-  clock.wall += 30;
-  onFlushTimer(s);
-  EXPECT_TRUE(s.pendingDays.empty());
-  EXPECT_EQ(daily::loadActivity(blocked).value,
-            (daily::ActivityList{{kBeforeMidnight + 10, kBeforeMidnight + 10}}));
-  EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value.at(kEditor), 40.0);
-  EXPECT_EQ(daily::loadUsage(file("usage_", "2026-12-07")).value.at(kEditor), 60.0);
-}
-
-TEST_F(FaultsTest, PendingDayReturnedToContinuesFromMemoryOrIsRetriedAtTermination) {
-  clock.wall = kBeforeMidnight;
-  TrackerState& s = makeRunning(kEditor);
-  std::filesystem::create_directories(file("usage_", kToday) / "inside");
-  clock.wall += 30;
-  onFlushTimer(s);
-  ASSERT_EQ(s.pendingDays.size(), 1u);
-  clock.wall -= 60;  // back to 23:59:15 of the old day
+  const daily::ActivityList activity{{kBeforeMidnight + 10, kBeforeMidnight + 10}};
+  clock.wall -= 90;  // back to the old day, which continues from memory
   onAppActivated(s, std::string(kEditor));
   EXPECT_EQ(s.currentDay, kToday);
   EXPECT_TRUE(s.pendingDays.empty());
-  EXPECT_EQ(s.usageData.at(kEditor), 30.0);
+  EXPECT_EQ(s.activityIntervals, activity);
 
-  clock.wall += 60;  // the next day again, its files blocked once more
+  clock.wall += 120;  // the next day again, the old one blocked once more
   onFlushTimer(s);
+  std::filesystem::remove_all(file("activity_", kToday));
+  clock.wall += 30;
+  onFlushTimer(s);
+  EXPECT_EQ(daily::loadActivity(file("activity_", kToday)).value, activity);
   ASSERT_EQ(s.pendingDays.size(), 1u);
-  std::filesystem::remove_all(file("usage_", kToday));
+  std::filesystem::remove_all(file("segments_", kToday));
   onTerminationSignal(s, 15);
-  EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value.at(kEditor), 90.0);
+  EXPECT_TRUE(s.pendingDays.empty());
+  EXPECT_EQ(daily::loadSegments(file("segments_", kToday)).value,
+            (daily::SegmentList{{std::string(kEditor), kBeforeMidnight, kBeforeMidnight + 100}}));
+  EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value.at(kEditor), 160.0);
+  EXPECT_EQ(daily::loadUsage(file("usage_", "2026-12-07")).value.at(kEditor), 60.0);
 }
 
 TEST_F(RolloverTest, ClockSetBackOneDaySavesUnderLaterDayAndContinuesEarlierDay) {
