@@ -36,11 +36,7 @@ TEST(DesktopEntryParse, ReadsMainGroupOnlyWithEscapesAndLocalisedNameAndRejectsH
 }
 
 TEST(DesktopEntryParse, ExecProgramIsTheFirstWordPastWrappers) {
-  struct Case {
-    const char* exec;
-    const char* program;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"kcalc", "kcalc"},
       {"/usr/bin/gnome-calculator %U", "gnome-calculator"},
       {"\"/opt/My App/bin/my-app\" --new-window %f", "my-app"},
@@ -52,7 +48,7 @@ TEST(DesktopEntryParse, ExecProgramIsTheFirstWordPastWrappers) {
       {"  ", ""},
       {"env A=1", ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(execProgram(c.exec), c.program) << c.exec;
+  for (const auto& [exec, program] : cases) EXPECT_EQ(execProgram(exec), program) << exec;
   // The Exec value is unescaped as a string first ("\\s" is a space inside the quotes).
   DesktopEntry entry;
   ASSERT_TRUE(

@@ -59,11 +59,7 @@ class IdentityTest : public ::testing::Test {
 };
 
 TEST_F(IdentityTest, RulesApplyInOrder) {
-  struct Case {
-    WindowFacts facts;
-    std::optional<std::string> identity;
-  };
-  const Case cases[] = {
+  const std::pair<WindowFacts, std::optional<std::string>> cases[] = {
       // StartupWMClass beats an entry whose ID is the class, and the instance is tried first.
       {{"gnome-text-editor", "firefox", "", 100}, "org.gnome.TextEditor"},
       {{"x", "gnome-text-editor", "", std::nullopt}, "org.gnome.TextEditor"},
@@ -98,9 +94,9 @@ TEST_F(IdentityTest, RulesApplyInOrder) {
       {{"my#app", "", "", std::nullopt}, "my_app"},
       {{"", "", "org.a#b", std::nullopt}, "org.a_b"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(applicationIdentity(c.facts, index_, proc()), c.identity)
-        << c.facts.wmInstance << " / " << c.facts.wmClass << " / " << c.facts.pid.value_or(-1);
+  for (const auto& [facts, identity] : cases) {
+    EXPECT_EQ(applicationIdentity(facts, index_, proc()), identity)
+        << facts.wmInstance << " / " << facts.wmClass << " / " << facts.pid.value_or(-1);
   }
 }
 

@@ -111,16 +111,14 @@ TEST(JsonToValue, KeepsIntegerWidthsFloatsAndStructure) {
   auto value = jsonToValue(
       R"({"date":"2024-03-01","n":5,"big":5000000000,"neg":-2147483649,"f":1.0,"l":[1,"x",null,true],"o":{}})");
   ASSERT_TRUE(value);
-  const auto* map = value->getIf<EncodableMap>();
-  ASSERT_NE(map, nullptr);
-  EXPECT_EQ(map->at("date"), EncodableValue("2024-03-01"));
-  EXPECT_EQ(map->at("n"), EncodableValue(std::int32_t{5}));
-  EXPECT_EQ(map->at("big"), EncodableValue(std::int64_t{5000000000}));
-  EXPECT_EQ(map->at("neg"), EncodableValue(std::int64_t{-2147483649}));
-  EXPECT_EQ(map->at("f"), EncodableValue(1.0));
-  EXPECT_EQ(map->at("l"),
-            EncodableValue(EncodableList{std::int32_t{1}, "x", EncodableValue(), true}));
-  EXPECT_EQ(map->at("o"), EncodableValue(EncodableMap{}));
+  const EncodableMap expected{{"date", "2024-03-01"},
+                              {"n", std::int32_t{5}},
+                              {"big", std::int64_t{5000000000}},
+                              {"neg", std::int64_t{-2147483649}},
+                              {"f", 1.0},
+                              {"l", EncodableList{std::int32_t{1}, "x", EncodableValue(), true}},
+                              {"o", EncodableMap{}}};
+  EXPECT_EQ(*value, EncodableValue(expected));
 }
 
 TEST(JsonToValue, RefusesWhatIsNotJsonOrDoesNotFit) {

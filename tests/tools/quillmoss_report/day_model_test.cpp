@@ -87,10 +87,7 @@ TEST(DayModel, NothingAnsweredGivesAnEmptyReportThatSaysSo) {
 }
 
 TEST(ReportFormat, TextFromTheHostCannotBecomeMarkup) {
-  const struct {
-    std::string in;
-    std::string out;
-  } cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
       {"<script>&\"'", "&lt;script&gt;&amp;&quot;&#39;"},
       {"caf\xC3\xA9", "caf\xC3\xA9"},
       {"bad\xC3(", "bad\xEF\xBF\xBD("},
@@ -98,7 +95,7 @@ TEST(ReportFormat, TextFromTheHostCannotBecomeMarkup) {
        "nul\xEF\xBF\xBD"
        "bell\xEF\xBF\xBD"},
   };
-  for (const auto& c : cases) EXPECT_EQ(escapeHtml(c.in), c.out);
+  for (const auto& [in, out] : cases) EXPECT_EQ(escapeHtml(in), out);
 
   DayReport report =
       buildDayReport("2026-01-02", usageOf({{"<img src=x>", 1}}), EncodableList{}, EncodableList{});
