@@ -61,7 +61,7 @@ class CallCommandTest : public ::testing::Test {
   std::string out_, err_;
 };
 
-TEST_F(CallCommandTest, ShortChannelNameArgumentsAndReplyAsJson) {
+TEST_F(CallCommandTest, RepliesAsJsonWithByteListsAsBase64OrIntoAFile) {
   EXPECT_EQ(call({"usage_tracker", "echo", R"({"date":"2024-03-01","n":3,"x":[1.5]})"}),
             kCallSucceeded)
       << err_;
@@ -69,9 +69,7 @@ TEST_F(CallCommandTest, ShortChannelNameArgumentsAndReplyAsJson) {
 
   EXPECT_EQ(call({"com.velbrook.quillmoss/usage_tracker", "echo"}), kCallSucceeded);
   EXPECT_EQ(out_, "null\n");
-}
 
-TEST_F(CallCommandTest, ByteListsAsBase64OrIntoAFile) {
   EXPECT_EQ(call({"usage_tracker", "icon"}), kCallSucceeded);
   EXPECT_EQ(out_, "{\"$bytes_base64\":\"iVBORw==\"}\n");
 
