@@ -67,14 +67,6 @@ std::string nested(std::string_view open, std::string_view close, int depth) {
   return out;
 }
 
-// A valid empty array padded with whitespace to the given size.
-std::string spacedArray(std::size_t size) {
-  std::string out(size, ' ');
-  out.front() = '[';
-  out.back() = ']';
-  return out;
-}
-
 struct HostileCase {
   const char* name;
   FileKind kind;
@@ -86,7 +78,7 @@ std::vector<HostileCase> hostileCases() {
   using enum FileKind;
   return {
       {"TruncatedUsage", Usage, R"({"a":1.5,"b")"},
-      {"JustOverLimit", Activity, spacedArray(kMaxDayFileBytes + 1)},
+      {"JustOverLimit", Activity, "[" + std::string(kMaxDayFileBytes - 1, ' ') + "]"},
       {"DeepArraysActivity", Activity, nested("[", "]", 100000)},
       {"DeepInsideSegment", Segments, "[[\"k\",1,2," + nested("[", "]", 200) + "]]"},
       {"UnclosedDeepArrays", Segments, std::string(100000, '[')},
@@ -118,7 +110,8 @@ std::vector<HostileCase> hostileCases() {
       {"LeadingZero", Activity, "[[01,2]]"},
       {"BadEscape", Segments, R"([["\x41",1,2]])"},
       // At the limits, still a file.
-      {"AtTheSizeLimit", Activity, spacedArray(kMaxDayFileBytes), LoadStatus::Loaded},
+      {"AtTheSizeLimit", Activity, "[" + std::string(kMaxDayFileBytes - 2, ' ') + "]",
+       LoadStatus::Loaded},
       {"ModestNesting", Segments, "[[\"k\",1,2," + nested("[", "]", 40) + "]]", LoadStatus::Loaded},
   };
 }

@@ -12,7 +12,7 @@ using TimelinesTest = TrackerTest;
 using daily::SegmentList;
 
 TEST_F(AccountingTest, IdleTenMinutesStillCreditsButRecordsNoSegment) {
-  TrackerState& s = makeRunning(kEditor);
+  TrackerState& s = makeRunning();
   const double start = clock.wall;
   // The last input was at start; flush every 30 s for ten minutes.
   for (int tick = 1; tick <= 20; ++tick) {
@@ -43,7 +43,7 @@ TEST_F(AccountingTest, NoStretchEarnsMoreThanTheTimeAwakeWhateverTheWallClockSay
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     clock.wall = kMorning;
-    TrackerState& s = makeRunning(kEditor);
+    TrackerState& s = makeRunning();
     clock.wall += c.passed;
     clock.suspended += c.slept;
     clock.setWallClockBy(c.wallSetBy);

@@ -4,7 +4,6 @@
 #include "accounting.h"
 #include "callbacks.h"
 #include "platform/linux/no_script_runner.h"
-#include "startup.h"
 #include "tracker_fixture.h"
 
 namespace quillmoss::tracker::testing {
@@ -94,7 +93,7 @@ TEST_F(BrowserDomainsTest, TabChangeIsCreditedAtTheNextFiveSecondSample) {
 }
 
 TEST_F(BrowserDomainsTest, SamplerAsksOnlyActiveBrowsersAndTimesANewKeyFromTheSample) {
-  TrackerState& s = makeRunning(kEditor);
+  TrackerState& s = makeRunning();
   workspace.frontmost = kEditor;  // not a browser
   onTabTimer(s);
   workspace.frontmost = kChrome;  // a browser, but the user is idle

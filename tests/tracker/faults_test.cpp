@@ -12,7 +12,6 @@
 
 #include "callbacks.h"
 #include "day_files.h"
-#include "startup.h"
 #include "tracker_fixture.h"
 
 namespace quillmoss::tracker::testing {
@@ -43,7 +42,7 @@ TEST_F(FaultsTest, FileThatCannotBeMovedAsideIsNotWritten) {
 }
 
 TEST_F(FaultsTest, NonFiniteValueKeepsThePreviousFile) {
-  TrackerState& s = makeRunning(kEditor);
+  TrackerState& s = makeRunning();
   s.usageData[kEditor] = 12.5;
   ASSERT_TRUE(save(s, s.usageData, kToday));
   const std::string previous = readBytes(file("usage_", kToday));
@@ -98,7 +97,7 @@ TEST_F(FaultsTest, TrackerThatCannotLockItsFolderDoesNotStart) {
 
 TEST_F(FaultsTest, OldDayThatFailsToSaveStaysInMemoryUntilWrittenAtATickOrTheEnd) {
   clock.wall = kBeforeMidnight;
-  TrackerState& s = makeRunning(kEditor);
+  TrackerState& s = makeRunning();
   clock.wall += 10;
   onFlushTimer(s);
   // The old day's activity and segments cannot be replaced: a directory holds each place.
@@ -138,7 +137,7 @@ TEST_F(FaultsTest, OldDayThatFailsToSaveStaysInMemoryUntilWrittenAtATickOrTheEnd
 
 TEST_F(RolloverTest, ClockSetBackOneDaySavesUnderLaterDayAndContinuesEarlierDay) {
   writeBytes(file("usage_", "2026-12-05"), R"({"org.example.editor":1000.5})");
-  TrackerState& s = makeRunning(kEditor);
+  TrackerState& s = makeRunning();
   clock.wall += 30;
   onFlushTimer(s);
   clock.wall -= 86400;
@@ -153,7 +152,7 @@ TEST_F(RolloverTest, ClockSetBackOneDaySavesUnderLaterDayAndContinuesEarlierDay)
 // The signal's number makes no difference past the loop's handler.
 TEST_F(RolloverTest, TerminationAfterMidnightWritesTheOldDayOnce) {
   clock.wall = kBeforeMidnight;
-  TrackerState& s = makeRunning(kEditor);
+  TrackerState& s = makeRunning();
   clock.wall += 20;  // 00:00:05, before the next tick
   onTerminationSignal(s, 15);
   EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value.at(kEditor), 20.0);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/fake/fake_platform.h"
+#include "startup.h"
 #include "support/temp_dir.h"
 #include "tracker_state.h"
 
@@ -35,14 +36,11 @@ class TrackerTest : public ::testing::Test, protected FakePlatform {
     state.reset(new TrackerState{clock, idle, workspace, scripts, loop, dataDir});
     return *state;
   }
-  // A state on the clock's day with nothing loaded, timing `key` from now.
-  TrackerState& makeRunning(std::optional<std::string> key) {
+  // A started tracker timing the editor.
+  TrackerState& makeRunning() {
+    workspace.frontmost = kEditor;
     TrackerState& s = makeState();
-    s.currentDay = clock.dayString(clock.wall);
-    s.activeBundle = std::move(key);
-    s.lastSwitch = clock.wall;
-    s.suspendedAtLastSwitch = clock.suspended;
-    s.awakeAtLastSwitch = clock.awakeSeconds();
+    EXPECT_TRUE(startTracker(s));
     return s;
   }
 
