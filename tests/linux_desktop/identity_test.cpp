@@ -101,30 +101,25 @@ TEST_F(IdentityTest, RulesApplyInOrder) {
 }
 
 TEST_F(IdentityTest, WaylandAppIdsStandWhereTheClassDoes) {
-  struct Case {
-    const char* appId;
-    const char* wmClass;
-    std::optional<int> pid;
-    std::optional<std::string> expected;
-  };
-  const Case cases[] = {
-      // The app_id as an entry ID (any case), or named by an entry's StartupWMClass.
-      {"org.example.viewer", "", std::nullopt, "org.example.Viewer"},
-      {"gnome-text-editor", "", std::nullopt, "org.gnome.TextEditor"},
-      // GNOME's application ids end in ".desktop".
-      {"org.gnome.TextEditor.desktop", "", std::nullopt, "org.gnome.TextEditor"},
-      // A shell's resource class is asked first for StartupWMClass, as the X11 instance is.
-      {"org.kde.unknown", "gnome-text-editor", std::nullopt, "org.gnome.TextEditor"},
-      // No entry: the app_id itself, else the class, else the Flatpak ID or executable.
-      {"alpha", "", std::nullopt, "alpha"},
-      {"", "Alpha", std::nullopt, "Alpha"},
-      {"", "", 100, "org.example.Sandboxed"},
-      {"", "", 200, "python3.11"},
-      {"", "", std::nullopt, std::nullopt},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(waylandIdentity(c.appId, c.wmClass, c.pid, index_, proc()), c.expected)
-        << c.appId << " / " << c.wmClass;
+  const std::tuple<const char*, const char*, std::optional<int>, std::optional<std::string>>
+      cases[] = {
+          // The app_id as an entry ID (any case), or named by an entry's StartupWMClass.
+          {"org.example.viewer", "", std::nullopt, "org.example.Viewer"},
+          {"gnome-text-editor", "", std::nullopt, "org.gnome.TextEditor"},
+          // GNOME's application ids end in ".desktop".
+          {"org.gnome.TextEditor.desktop", "", std::nullopt, "org.gnome.TextEditor"},
+          // A shell's resource class is asked first for StartupWMClass, as the X11 instance is.
+          {"org.kde.unknown", "gnome-text-editor", std::nullopt, "org.gnome.TextEditor"},
+          // No entry: the app_id itself, else the class, else the Flatpak ID or executable.
+          {"alpha", "", std::nullopt, "alpha"},
+          {"", "Alpha", std::nullopt, "Alpha"},
+          {"", "", 100, "org.example.Sandboxed"},
+          {"", "", 200, "python3.11"},
+          {"", "", std::nullopt, std::nullopt},
+      };
+  for (const auto& [appId, wmClass, pid, expected] : cases) {
+    EXPECT_EQ(waylandIdentity(appId, wmClass, pid, index_, proc()), expected)
+        << appId << " / " << wmClass;
   }
 }
 

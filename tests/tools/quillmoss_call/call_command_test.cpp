@@ -27,16 +27,12 @@ class CallCommandTest : public ::testing::Test {
     channel_ = std::make_unique<engine::MethodChannel>(messenger_.get(),
                                                        "com.velbrook.quillmoss/usage_tracker");
     channel_->setMethodCallHandler(
-        [this](const MethodCall& call, std::unique_ptr<MethodResult> result) {
-          if (call.methodName() == "echo") {
-            result->success(call.arguments());
-          } else if (call.methodName() == "icon") {
-            result->success(EncodableValue(std::vector<std::uint8_t>{0x89, 'P', 'N', 'G'}));
-          } else if (call.methodName() == "setup") {
-            result->error("SETUP_FAILED", "disk full");
-          } else {
-            result->notImplemented();
-          }
+        [](const MethodCall& call, std::unique_ptr<MethodResult> result) {
+          const std::string& name = call.methodName();
+          if (name == "echo") return result->success(call.arguments());
+          if (name == "icon") return result->success(std::vector<uint8_t>{0x89, 'P', 'N', 'G'});
+          if (name == "setup") return result->error("SETUP_FAILED", "disk full");
+          result->notImplemented();
         });
     loop_.start();
   }
