@@ -71,11 +71,9 @@ TEST_F(ActivationFilterTest, LockCancelsAPendingNoneAndDestroyingTheFilterItsTim
 }
 
 TEST_F(ActivationFilterTest, LockedAtStartReportsNothingUntilUnlocked) {
-  ActivationFilter locked(loop);
-  locked.start("A", true);
-  locked.setHandler([this](const std::optional<std::string>& id) { delivered.push_back(id); });
-  EXPECT_EQ(locked.frontmost(), std::nullopt);
-  locked.screenSaverChanged(false);
+  filter.start("A", true);
+  EXPECT_EQ(filter.frontmost(), std::nullopt);
+  filter.screenSaverChanged(false);
   EXPECT_EQ(delivered, (Deliveries{"A"}));
 }
 
