@@ -30,9 +30,7 @@ TEST_F(FaultsTest, FileThatCannotBeMovedAsideIsNotWritten) {
   const std::string base = "segments_" + std::string(kToday) + ".json.damaged-" +
                            std::to_string(std::int64_t(clock.wall));
   writeBytes(dataDir / base, "x");
-  for (int suffix = 1; suffix <= 1000; ++suffix) {
-    writeBytes(dataDir / (base + "-" + std::to_string(suffix)), "x");
-  }
+  for (int n = 1; n <= 1000; ++n) writeBytes(dataDir / (base + "-" + std::to_string(n)), "x");
   onFlushTimer(s);
   EXPECT_EQ(readBytes(file("segments_", kToday)), "{}");
   EXPECT_EQ(readBytes(file("usage_", kToday)), "{}");  // the other files are still written

@@ -17,11 +17,9 @@ const char kLabel[] = "com.velbrook.quillmoss.tracker";
 
 // True while the process exists and is not a zombie.
 bool running(long pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string text;
-  if (!std::getline(in, text)) return false;
-  auto close = text.rfind(')');
-  return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
+  const std::string stat = readBytes("/proc/" + std::to_string(pid) + "/stat");
+  const auto close = stat.rfind(") ");
+  return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
 }
 
 struct Outcome {
