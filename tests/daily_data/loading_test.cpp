@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <string>
-#include <vector>
 
 #include "daily_data/daily_data.h"
 #include "support/temp_dir.h"
@@ -67,16 +66,14 @@ std::string nested(std::string_view open, std::string_view close, int depth) {
   return out;
 }
 
-struct HostileCase {
-  const char* name;
-  FileKind kind;
-  std::string bytes;
-  LoadStatus status = LoadStatus::Unusable;
-};
-
-std::vector<HostileCase> hostileCases() {
+TEST(HostileFile, EveryCaseLoadsAsUnusableAndEmptyAndFilesAtTheLimitsStillLoad) {
   using enum FileKind;
-  return {
+  const struct {
+    const char* name;
+    FileKind kind;
+    std::string bytes;
+    LoadStatus status = LoadStatus::Unusable;
+  } cases[] = {
       {"TruncatedUsage", Usage, R"({"a":1.5,"b")"},
       {"JustOverLimit", Activity, "[" + std::string(kMaxDayFileBytes - 1, ' ') + "]"},
       {"DeepArraysActivity", Activity, nested("[", "]", 100000)},
@@ -114,11 +111,8 @@ std::vector<HostileCase> hostileCases() {
        LoadStatus::Loaded},
       {"ModestNesting", Segments, "[[\"k\",1,2," + nested("[", "]", 40) + "]]", LoadStatus::Loaded},
   };
-}
-
-TEST(HostileFile, EveryCaseLoadsAsUnusableAndEmptyAndFilesAtTheLimitsStillLoad) {
   quillmoss::testing::TempDir folder;
-  for (const HostileCase& c : hostileCases()) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const auto file = folder.path() / fileName(c.kind, "2026-12-06");
     quillmoss::testing::writeBytes(file, c.bytes);
