@@ -18,9 +18,7 @@ TEST_F(StartupTest, ContinuesUsableFilesAndMovesADamagedOneAsideAtTheFirstTick) 
   writeBytes(file("usage_", kToday), damaged);
   writeBytes(file("activity_", kToday), "[[1,2],[3]]");
   writeBytes(file("segments_", kToday), R"([["x",1,2],[5,1]])");
-  workspace.frontmost = kEditor;
-  TrackerState& s = makeState();
-  ASSERT_TRUE(startTracker(s));
+  TrackerState& s = makeRunning();
   // A damaged file's day starts empty; elements shorter than their format never reach merging.
   EXPECT_TRUE(s.usageData.empty());
   EXPECT_EQ(s.activityIntervals, (daily::ActivityList{{1.0, 2.0}}));

@@ -36,12 +36,10 @@ class TrackerTest : public ::testing::Test, protected FakePlatform {
     state.reset(new TrackerState{clock, idle, workspace, scripts, loop, dataDir});
     return *state;
   }
-  // A started tracker timing the editor.
-  TrackerState& makeRunning() {
+  TrackerState& makeRunning() {  // a started tracker timing the editor
     workspace.frontmost = kEditor;
-    TrackerState& s = makeState();
-    EXPECT_TRUE(startTracker(s));
-    return s;
+    EXPECT_TRUE(startTracker(makeState()));
+    return *state;
   }
 
   std::filesystem::path file(const std::string& prefix, const std::string& day) const {
