@@ -96,13 +96,7 @@ TEST(Writer, UsageKeysThatWouldCollideAfterReplacementAreMerged) {
 }
 
 TEST(JsonText, StrictUtf8AndEscapedStringsWithBadBytesReplaced) {
-  struct Case {
-    const char* what;
-    std::string text;
-    bool valid;
-    std::string json;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, std::string, bool, std::string> cases[] = {
       {"plain", "org.kde.kcalc", true, "\"org.kde.kcalc\""},
       {"escapes", "a\"b\\c\n\t\x01\x7f", true, "\"a\\\"b\\\\c\\n\\t\\u0001\x7f\""},
       {"four bytes", "\xF0\x9F\x98\x80", true, "\"\xF0\x9F\x98\x80\""},
@@ -113,12 +107,12 @@ TEST(JsonText, StrictUtf8AndEscapedStringsWithBadBytesReplaced) {
        "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
       {"cut short", "\xE2\x82", false, "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    EXPECT_EQ(isValidUtf8(c.text), c.valid);
+  for (const auto& [what, text, valid, json] : cases) {
+    SCOPED_TRACE(what);
+    EXPECT_EQ(isValidUtf8(text), valid);
     std::string out;
-    appendJsonString(out, c.text);
-    EXPECT_EQ(out, c.json);
+    appendJsonString(out, text);
+    EXPECT_EQ(out, json);
     EXPECT_TRUE(isValidUtf8(out));
   }
 }

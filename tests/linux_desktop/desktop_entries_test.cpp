@@ -57,13 +57,7 @@ TEST(DesktopEntryParse, ExecProgramIsTheFirstWordPastWrappers) {
 }
 
 TEST(DesktopEntryParse, NamesFollowLanguageThenTheMessagesLocale) {
-  struct Case {
-    const char* language;
-    const char* lcAll;
-    const char* lang;
-    std::vector<std::string> locales;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, const char*, const char*, std::vector<std::string>> cases[] = {
       {"de:en", "", "en_US.UTF-8", {"de", "en"}},
       {"pt_BR:pt", "", "C", {"pt_BR", "pt"}},
       {"", "fr_CA.UTF-8", "en_US.UTF-8", {"fr_CA", "fr"}},
@@ -73,12 +67,12 @@ TEST(DesktopEntryParse, NamesFollowLanguageThenTheMessagesLocale) {
       {"", "", "C.UTF-8", {}},
       {"", "", "POSIX", {}},
   };
-  for (const Case& c : cases) {
-    ::setenv("LANGUAGE", c.language, 1);
-    ::setenv("LC_ALL", c.lcAll, 1);
+  for (const auto& [language, lcAll, lang, locales] : cases) {
+    ::setenv("LANGUAGE", language, 1);
+    ::setenv("LC_ALL", lcAll, 1);
     ::unsetenv("LC_MESSAGES");
-    ::setenv("LANG", c.lang, 1);
-    EXPECT_EQ(nameLocales(), c.locales) << c.language << "|" << c.lcAll << "|" << c.lang;
+    ::setenv("LANG", lang, 1);
+    EXPECT_EQ(nameLocales(), locales) << language << "|" << lcAll << "|" << lang;
   }
   for (const char* name : {"LANGUAGE", "LC_ALL", "LANG"}) ::unsetenv(name);
 }

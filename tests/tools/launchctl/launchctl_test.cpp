@@ -100,19 +100,14 @@ TEST_F(LaunchctlTest, LoadStartsTheJobDetachedListShowsItAndUnloadStopsIt) {
 }
 
 TEST_F(LaunchctlTest, JobsWithoutAProcessAreListedWithoutPid) {
-  struct Case {
-    const char* what;
-    std::string arguments;
-    bool runAtLoad;
-  };
-  const Case cases[] = {
+  const std::tuple<std::string, std::string, bool> cases[] = {
       {"ended", "<string>/bin/true</string>", true},
       {"cannot start", "<string>/nonexistent/QuillmossTracker</string>", true},
       {"not run at load", "<string>/bin/sleep</string><string>300</string>", false},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    const fs::path plist = writePlist(c.arguments, c.runAtLoad);
+  for (const auto& [what, arguments, runAtLoad] : cases) {
+    SCOPED_TRACE(what);
+    const fs::path plist = writePlist(arguments, runAtLoad);
     ASSERT_EQ(load(plist).status, 0);
     Outcome listing;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -121,7 +116,7 @@ TEST_F(LaunchctlTest, JobsWithoutAProcessAreListedWithoutPid) {
     } while (listedPid(listing.out) != 0 && std::chrono::steady_clock::now() < deadline);
     EXPECT_EQ(listing.status, 0);
     EXPECT_EQ(listedPid(listing.out), 0) << listing.out;
-    if (std::string(c.what) == "cannot start") {
+    if (what == "cannot start") {
       EXPECT_EQ(listing.out.find("\"LastExitStatus\" = 0;"), std::string::npos) << listing.out;
     }
     EXPECT_EQ(unload(plist).status, 0);
