@@ -36,7 +36,7 @@ struct ScopedEnv {
   std::optional<std::string> old;
 };
 
-TEST(DayString, ExactlyTheTenCharacterPatternAndFileNames) {
+TEST(DayString, ExactlyTheTenCharacterPattern) {
   EXPECT_TRUE(isDayString("2026-12-06"));
   EXPECT_TRUE(isDayString("0000-00-00"));
   for (const char* bad : {"", "2026-12-6", "2026-12-066", "2026/12/06", "20261206xx", "2026-1a-06",
@@ -44,9 +44,6 @@ TEST(DayString, ExactlyTheTenCharacterPatternAndFileNames) {
     EXPECT_FALSE(isDayString(bad)) << bad;
   }
   EXPECT_FALSE(isDayString(std::string_view("2026-12-0\0", 10)));
-  EXPECT_EQ(fileName(FileKind::Usage, "2026-12-06"), "usage_2026-12-06.json");
-  EXPECT_EQ(fileName(FileKind::Activity, "2026-12-06"), "activity_2026-12-06.json");
-  EXPECT_EQ(fileName(FileKind::Segments, "2026-12-06"), "segments_2026-12-06.json");
 }
 
 TEST(DayString, LocalMidnightStartsTheDayAndAbsurdInstantsAreClamped) {

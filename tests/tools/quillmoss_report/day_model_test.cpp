@@ -22,20 +22,17 @@ EncodableValue usageOf(const std::vector<std::pair<std::string, double>>& entrie
 }
 
 TEST(DayModel, KeysGroupUnderTheirBrowserOnlyWhenTheyNameOne) {
-  const struct {
-    std::string key;
-    std::string application;  // the top-level row it lands in
-    bool domain;
-  } cases[] = {
+  const std::tuple<std::string, std::string, bool> cases[] = {
+      // key, its row, a domain row
       {"b#example.com", "b", true}, {"b#x#y", "b", true},      {"b#", "b", true},
       {"#lead", "#lead", false},    {"plain", "plain", false},
   };
-  for (const auto& c : cases) {
+  for (const auto& [key, application, domain] : cases) {
     const DayReport report =
-        buildDayReport("2026-01-02", usageOf({{c.key, 7}}), EncodableList{}, EncodableList{});
-    ASSERT_EQ(report.applications.size(), 1u) << c.key;
-    EXPECT_EQ(report.applications[0].key, c.application) << c.key;
-    EXPECT_EQ(report.applications[0].domains.size(), c.domain ? 1u : 0u) << c.key;
+        buildDayReport("2026-01-02", usageOf({{key, 7}}), EncodableList{}, EncodableList{});
+    ASSERT_EQ(report.applications.size(), 1u) << key;
+    EXPECT_EQ(report.applications[0].key, application) << key;
+    EXPECT_EQ(report.applications[0].domains.size(), domain ? 1u : 0u) << key;
   }
 }
 

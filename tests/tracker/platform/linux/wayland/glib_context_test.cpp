@@ -78,12 +78,9 @@ TEST(GlibContext, TheContextsTimeoutIsOneOfTheLoopsTimersAndRunUntilEnds) {
 }
 
 TEST(IdleEstimate, CountsFromTheInputBeforeTheNotice) {
-  struct Step {
-    char event;  // 'i' idled, 'r' resumed, '-' nothing
-    double at, expected;
-  };
   constexpr double n = IdleEstimate::kNoticeSeconds;
-  const Step steps[] = {
+  const std::tuple<char, double, double> steps[] = {
+      // 'i' idled, 'r' resumed, '-' nothing
       {'-', 100.0, 0.0},        // input lately (within the notice time): present
       {'i', 100.0, n},          // no input for n seconds
       {'-', 400.0, 300.0 + n},  // and for 300 s more
@@ -91,10 +88,10 @@ TEST(IdleEstimate, CountsFromTheInputBeforeTheNotice) {
       {'i', 410.0, n},          // and idle again
   };
   IdleEstimate idle;
-  for (const Step& step : steps) {
-    if (step.event == 'i') idle.idled(step.at);
-    if (step.event == 'r') idle.resumed();
-    EXPECT_DOUBLE_EQ(idle.secondsSinceLastInput(step.at), step.expected) << step.at;
+  for (const auto& [event, at, expected] : steps) {
+    if (event == 'i') idle.idled(at);
+    if (event == 'r') idle.resumed();
+    EXPECT_DOUBLE_EQ(idle.secondsSinceLastInput(at), expected) << at;
   }
 }
 
