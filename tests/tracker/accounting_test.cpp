@@ -26,12 +26,9 @@ TEST_F(AccountingTest, IdleTenMinutesStillCreditsButRecordsNoSegment) {
 }
 
 TEST_F(AccountingTest, NoStretchEarnsMoreThanTheTimeAwakeWhateverTheWallClockSays) {
-  struct Case {
-    const char* what;
-    double passed, slept, wallSetBy;  // slept: growth of the suspension reading
-    double credit, segment;           // segment: length of the one segment ending now, or 0
-  };
-  const Case cases[] = {
+  // Seconds passed, slept (growth of the suspension reading) and the wall clock set by; the
+  // credit, and the length of the one segment ending now (or 0 for none).
+  const std::tuple<const char*, double, double, double, double, double> cases[] = {
       {"a 5 ms wobble of the suspension reading is noise", 30.0, 0.005, 0.0, 30.0, 30.0},
       {"asleep for an hour", 3630.0, 3600.0, 0.0, 30.0, 0.0},
       {"a short nap is subtracted, the stretch still a segment", 31.5, 1.5, 0.0, 30.0, 31.5},
@@ -40,34 +37,24 @@ TEST_F(AccountingTest, NoStretchEarnsMoreThanTheTimeAwakeWhateverTheWallClockSay
       {"the wall clock set ahead while asleep", 640.0, 600.0, 3600.0, 40.0, 0.0},
       {"the wall clock set back", 40.0, 0.0, -3600.0, 0.0, 0.0},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [what, passed, slept, wallSetBy, credit, segment] : cases) {
+    SCOPED_TRACE(what);
     clock.wall = kMorning;
     TrackerState& s = makeRunning();
-    clock.wall += c.passed;
-    clock.suspended += c.slept;
-    clock.setWallClockBy(c.wallSetBy);
+    clock.wall += passed;
+    clock.suspended += slept;
+    clock.setWallClockBy(wallSetBy);
     flushCurrentApp(s);
-    EXPECT_EQ(s.usageData.at(kEditor), c.credit);
-    ASSERT_EQ(s.segmentSpans.size(), c.segment > 0.0 ? 1u : 0u);
-    if (c.segment > 0.0) {
-      EXPECT_EQ(s.segmentSpans[0][2].asDouble(), clock.wall);
-      EXPECT_EQ(clock.wall - s.segmentSpans[0][1].asDouble(), c.segment);
-    }
+    EXPECT_EQ(s.usageData.at(kEditor), credit);
+    const SegmentList one{{std::string(kEditor), clock.wall - segment, clock.wall}};
+    EXPECT_EQ(s.segmentSpans, segment > 0.0 ? one : SegmentList{});
   }
 }
 
 TEST_F(TimelinesTest, SegmentsMergeOnlyWithTheSameKeyWithinSixtySeconds) {
   const std::string a = "A", b = "B", web = "S#example.org", bare = "S";
   const daily::JsonValue i0{std::int64_t{0}}, i100{std::int64_t{100}}, text{std::string("9")};
-  struct Case {
-    const char* name;
-    SegmentList before;
-    std::string key;
-    double from, to;
-    SegmentList after;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, SegmentList, std::string, double, double, SegmentList> cases[] = {
       {"Empty", {}, a, 100, 100, {}},
       {"Reversed", {}, a, 100, 90, {}},
       {"GapOfSixty", {{a, 0.0, 100.0}}, a, 160, 190, {{a, 0.0, 190.0}}},
@@ -81,11 +68,11 @@ TEST_F(TimelinesTest, SegmentsMergeOnlyWithTheSameKeyWithinSixtySeconds) {
       {"IntegralEnd", {{a, i0, i100}}, a, 120, 130, {{a, i0, 130.0}}},
   };
   TrackerState& s = makeState();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    s.segmentSpans = c.before;
-    recordSegment(s, c.key, c.from, c.to);
-    EXPECT_EQ(s.segmentSpans, c.after);
+  for (const auto& [name, before, key, from, to, after] : cases) {
+    SCOPED_TRACE(name);
+    s.segmentSpans = before;
+    recordSegment(s, key, from, to);
+    EXPECT_EQ(s.segmentSpans, after);
   }
 }
 
