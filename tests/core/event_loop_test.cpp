@@ -29,13 +29,8 @@ std::unique_ptr<EventLoop> guardedLoop() {
 }
 
 // Each case's timers append to `events` and quit with 0; `id` outlives the scheduling.
-struct TimerCase {
-  const char* behaviour;
-  std::function<void(EventLoop&, std::string& events, EventLoop::TimerId& id)> schedule;
-  const char* expected;
-};
-
-const TimerCase kTimerCases[] = {
+using Schedule = std::function<void(EventLoop&, std::string& events, EventLoop::TimerId& id)>;
+const std::tuple<const char*, Schedule, const char*> kTimerCases[] = {
     {"timers due together fire in the order they fell due; a cancelled one never",
      [](EventLoop& loop, std::string& events, EventLoop::TimerId& cancelled) {
        cancelled = loop.scheduleOnce(0.030, [&] { events += 'x'; });
@@ -94,13 +89,13 @@ const TimerCase kTimerCases[] = {
 };
 
 TEST(EventLoop, Timers) {
-  for (const auto& c : kTimerCases) {
+  for (const auto& [behaviour, schedule, expected] : kTimerCases) {
     auto loop = guardedLoop();
     std::string events;
     EventLoop::TimerId id = 0;
-    c.schedule(*loop, events, id);
-    EXPECT_EQ(loop->run(), 0) << c.behaviour;
-    EXPECT_EQ(events, c.expected) << c.behaviour;
+    schedule(*loop, events, id);
+    EXPECT_EQ(loop->run(), 0) << behaviour;
+    EXPECT_EQ(events, expected) << behaviour;
   }
 }
 
