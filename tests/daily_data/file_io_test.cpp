@@ -115,8 +115,7 @@ TEST(AtomicWrite, CreatesFoldersReplacesWholeAndLeavesOnlyTheTarget) {
 TEST(AtomicWrite, BlockedPathsFailAndKeepWhatWasThere) {
   TempDir folder;
   const auto file = folder.path() / "usage_2026-12-06.json";
-  std::filesystem::create_directory(file);  // a directory at the target
-  writeBytes(file / "inside", "keep");
+  writeBytes(file / "inside", "keep");  // a directory at the target
   EXPECT_FALSE(writeFileAtomically(file, "{}"));
   EXPECT_EQ(readBytes(file / "inside"), "keep");
   EXPECT_EQ(entriesOf(folder.path()), Names{"usage_2026-12-06.json"});
@@ -127,8 +126,7 @@ TEST(AtomicWrite, BlockedPathsFailAndKeepWhatWasThere) {
   EXPECT_FALSE(writeFileAtomically(file, "{}"));
   EXPECT_EQ(readBytes(file), R"({"old":1.0})");
 
-  // A folder under a regular file.
-  EXPECT_FALSE(writeFileAtomically(file / "usage" / "usage_x.json", "{}"));
+  EXPECT_FALSE(writeFileAtomically(file / "usage" / "usage_x.json", "{}"));  // under a file
   EXPECT_EQ(readBytes(file), R"({"old":1.0})");
 }
 

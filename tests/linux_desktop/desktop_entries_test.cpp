@@ -77,7 +77,6 @@ TEST(DesktopEntryParse, NamesFollowLanguageThenTheMessagesLocale) {
   for (const char* name : {"LANGUAGE", "LC_ALL", "LANG"}) ::unsetenv(name);
 }
 
-// A desktop entry at path, with the given keys.
 void writeEntry(const fs::path& path, const std::string& keys) {
   quillmoss::testing::writeBytes(path, "[Desktop Entry]\n" + keys);
 }

@@ -23,7 +23,6 @@ EncodableValue usageOf(const std::vector<std::pair<std::string, double>>& entrie
 
 TEST(DayModel, KeysGroupUnderTheirBrowserOnlyWhenTheyNameOne) {
   const std::tuple<std::string, std::string, bool> cases[] = {
-      // key, its row, a domain row
       {"b#example.com", "b", true}, {"b#x#y", "b", true},      {"b#", "b", true},
       {"#lead", "#lead", false},    {"plain", "plain", false},
   };
