@@ -94,8 +94,7 @@ TEST_F(BrowserDomainsTest, TabChangeIsCreditedAtTheNextFiveSecondSample) {
 
 TEST_F(BrowserDomainsTest, SamplerAsksOnlyActiveBrowsersAndTimesANewKeyFromTheSample) {
   TrackerState& s = makeRunning();
-  workspace.frontmost = kEditor;  // not a browser
-  onTabTimer(s);
+  onTabTimer(s);                  // the editor is not a browser
   workspace.frontmost = kChrome;  // a browser, but the user is idle
   idle.idle = 300.0;
   onTabTimer(s);

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
 #include <regex>
 
 #include "support/temp_dir.h"
@@ -125,7 +124,7 @@ TEST_F(LaunchctlTest, JobsWithoutAProcessAreListedWithoutPid) {
 
 TEST_F(LaunchctlTest, BrokenPropertyListsAreRejected) {
   const fs::path broken = temp.path() / "broken.plist";
-  std::ofstream(broken) << "<plist><dict><key>Label</key>";
+  writeBytes(broken, "<plist><dict><key>Label</key>");
   EXPECT_NE(load(broken).status, 0);
   const fs::path noLabel = writePlist("<string>/bin/true</string>", true, "");
   EXPECT_NE(load(noLabel).status, 0);
@@ -136,12 +135,11 @@ TEST_F(LaunchctlTest, BrokenPropertyListsAreRejected) {
 TEST_F(LaunchctlTest, AReusedPidIsNeverTakenForTheJob) {
   // A record whose pid now belongs to another process (this test) with another start time.
   const fs::path state = runtime / "quillmoss-launchd";
-  fs::create_directories(state);
-  fs::permissions(state, fs::perms::owner_all);
   const fs::path plist = writePlist("<string>/bin/true</string>");
-  std::ofstream(state / (std::string(kLabel) + ".job"))
-      << "label=" << kLabel << "\nplist=" << plist.string()
-      << "\nprogram=/bin/true\npid=" << ::getpid() << "\nstart=1\nexit=0\n";
+  writeBytes(state / (std::string(kLabel) + ".job"),
+             std::string("label=") + kLabel + "\nplist=" + plist.string() +
+                 "\nprogram=/bin/true\npid=" + std::to_string(::getpid()) + "\nstart=1\nexit=0\n");
+  fs::permissions(state, fs::perms::owner_all);
   EXPECT_EQ(listedPid(list().out), 0);
   EXPECT_EQ(unload(plist).status, 0);  // and we are still here
   EXPECT_EQ(list().status, 113);

@@ -59,8 +59,7 @@ class CallCommandTest : public ::testing::Test {
 
 TEST_F(CallCommandTest, RepliesAsJsonWithByteListsAsBase64OrIntoAFile) {
   EXPECT_EQ(call({"usage_tracker", "echo", R"({"date":"2024-03-01","n":3,"x":[1.5]})"}),
-            kCallSucceeded)
-      << err_;
+            kCallSucceeded);
   EXPECT_EQ(out_, "{\"date\":\"2024-03-01\",\"n\":3,\"x\":[1.5]}\n");
 
   EXPECT_EQ(call({"com.velbrook.quillmoss/usage_tracker", "echo"}), kCallSucceeded);
