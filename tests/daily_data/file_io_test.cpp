@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "daily_data/daily_data.h"
+#include "posix/unique_fd.h"
 #include "support/temp_dir.h"
 
 namespace quillmoss::daily {
@@ -173,10 +174,8 @@ TEST(DayLockTest, ExcludesOthersUntilDestroyedAndSurvivesMoves) {
   TempDir folder;
   const auto lockFile = folder.path() / ".tracker.lock";
   auto tryLock = [&] {
-    int fd = ::open(lockFile.c_str(), O_RDWR | O_CLOEXEC);
-    bool got = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    if (fd >= 0) ::close(fd);
-    return got;
+    posix::UniqueFd fd(::open(lockFile.c_str(), O_RDWR | O_CLOEXEC));
+    return fd && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0;
   };
   {
     std::optional<DayLock> lock(DayLock::acquire(folder.path()).value());

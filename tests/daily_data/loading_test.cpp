@@ -14,7 +14,6 @@ namespace {
 TEST(Shapes, UsageIsAnObjectOfNumbersReadAsDoubles) {
   auto r =
       parseUsage(R"({"com.apple.Safari#example.org":95.5,"b\u00e9":310,"a\"q":-0.0,"\u0000":3})");
-  ASSERT_EQ(r.status, LoadStatus::Loaded);
   UsageMap expected{{"com.apple.Safari#example.org", 95.5},
                     {"b\xc3\xa9", 310.0},
                     {"a\"q", 0.0},
@@ -25,12 +24,10 @@ TEST(Shapes, UsageIsAnObjectOfNumbersReadAsDoubles) {
 }
 
 TEST(Shapes, ElementsAreKeptAsTheFileHoldsThem) {
-  auto activity = parseActivity("[[1.0,2.0],[3.0],[],[4,5,6]]");
-  ASSERT_EQ(activity.status, LoadStatus::Loaded);
-  EXPECT_EQ(activity.value, (ActivityList{{1.0, 2.0}, {3.0}, {}, {4.0, 5.0, 6.0}}));
+  EXPECT_EQ(parseActivity("[[1.0,2.0],[3.0],[],[4,5,6]]").value,
+            (ActivityList{{1.0, 2.0}, {3.0}, {}, {4.0, 5.0, 6.0}}));
 
   auto r = parseSegments(R"([["k",1,2.5],["k",1],[],[null,true,"x"],["k",1,2,{"b":1,"a":[2.0]}]])");
-  ASSERT_EQ(r.status, LoadStatus::Loaded);
   SegmentList expected{
       {std::string("k"), std::int64_t{1}, 2.5},
       {std::string("k"), std::int64_t{1}},
@@ -124,13 +121,11 @@ TEST(HostileFile, EveryCaseLoadsAsUnusableAndEmptyAndFilesAtTheLimitsStillLoad) 
 TEST(HostileFile, TheWorstRealisticDayTheWriterMakesReadsBack) {
   // A switch every 0.43 s around the clock under long browser keys: more than 16 MiB.
   SegmentList segments;
-  segments.reserve(200000);
-  double at = 1796515200.123456;
   for (int i = 0; i < 200000; ++i) {
-    std::string key =
-        "org.mozilla.firefox#docs.some-long-domain-" + std::to_string(i % 97) + ".example.com";
-    segments.push_back(Segment{std::move(key), at, at + 0.3});
-    at += 0.432;
+    const double at = 1796515200.123456 + 0.432 * i;
+    segments.push_back(Segment{
+        "org.mozilla.firefox#docs.some-long-domain-" + std::to_string(i % 97) + ".example.com", at,
+        at + 0.3});
   }
   const auto bytes = serializeSegments(segments);
   ASSERT_TRUE(bytes);
