@@ -25,9 +25,8 @@ TEST(DesktopEntryParse, ReadsMainGroupOnlyWithEscapesAndLocalisedNameAndRejectsH
   EXPECT_EQ(entry.startupWmClass, "Gedit");
   EXPECT_TRUE(entry.noDisplay);
 
-  DesktopEntry plain;
-  ASSERT_TRUE(parseDesktopEntry(text, localeCandidates("C.UTF-8"), plain));
-  EXPECT_EQ(plain.name, "Text Editor");
+  ASSERT_TRUE(parseDesktopEntry(text, localeCandidates("C.UTF-8"), entry));
+  EXPECT_EQ(entry.name, "Text Editor");
 
   // Hidden entries and files without the group are no entries.
   EXPECT_FALSE(parseDesktopEntry("[Desktop Entry]\nName=A\nHidden=true\n", {}, entry));

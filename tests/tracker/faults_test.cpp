@@ -1,7 +1,6 @@
 // Damaged files kept, no unreadable writes, one daemon per folder, the change of day.
 #include <fcntl.h>
 #include <sys/file.h>
-
 #include <unistd.h>
 
 #include <atomic>
@@ -12,6 +11,7 @@
 
 #include "callbacks.h"
 #include "day_files.h"
+#include "posix/unique_fd.h"
 #include "tracker_fixture.h"
 
 namespace quillmoss::tracker::testing {
@@ -76,12 +76,11 @@ TEST_F(FaultsTest, StartupWaitsForTheLockLoadsWhatTheHolderSavedAndHoldsIt) {
   starting.join();
   EXPECT_EQ(s.usageData.at(kEditor), 77.5);
   // Held for the life of the tracker: nobody else gets it now.
-  const int fd = ::open((dataDir / ".tracker.lock").c_str(), O_RDWR | O_CLOEXEC);
-  ASSERT_GE(fd, 0);
-  EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  const posix::UniqueFd fd(::open((dataDir / ".tracker.lock").c_str(), O_RDWR | O_CLOEXEC));
+  ASSERT_TRUE(fd);
+  EXPECT_NE(::flock(fd.get(), LOCK_EX | LOCK_NB), 0);
   state.reset();
-  EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-  ::close(fd);
+  EXPECT_EQ(::flock(fd.get(), LOCK_EX | LOCK_NB), 0);
 }
 
 // Without the lock a second daemon could overwrite this one's totals.

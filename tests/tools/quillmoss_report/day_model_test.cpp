@@ -58,9 +58,8 @@ TEST(DayModel, LongTailsFoldIntoOneRowAndSharesStillAddUp) {
   std::vector<std::pair<std::string, double>> usage;
   for (std::size_t i = 0; i < kMaxApplications + 5; ++i)
     usage.push_back({"app" + std::to_string(i), 1});
-  for (std::size_t i = 0; i < kMaxDomainsPerApplication + 3; ++i) {
+  for (std::size_t i = 0; i < kMaxDomainsPerApplication + 3; ++i)
     usage.push_back({"browser#site" + std::to_string(i), 2});
-  }
   const DayReport report =
       buildDayReport("2026-01-02", usageOf(usage), EncodableList{}, EncodableList{});
   ASSERT_EQ(report.applications.size(), kMaxApplications + 1);
