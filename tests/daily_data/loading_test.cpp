@@ -53,12 +53,9 @@ TEST(LoadStatusOnDisk, MissingOrUnusable) {
   EXPECT_EQ(loadActivity(dir / "fifo.json").status, LoadStatus::Unusable);
 }
 
-std::string nested(std::string_view open, std::string_view close, int depth) {
-  std::string out;
-  for (int i = 0; i < depth; ++i) out.append(open);
-  out.append("1");
-  for (int i = 0; i < depth; ++i) out.append(close);
-  return out;
+// A valid value inside `depth` arrays.
+std::string nested(int depth) {
+  return std::string(depth, '[') + "1" + std::string(depth, ']');
 }
 
 TEST(HostileFile, EveryCaseLoadsAsUnusableAndEmptyAndFilesAtTheLimitsStillLoad) {
@@ -71,8 +68,8 @@ TEST(HostileFile, EveryCaseLoadsAsUnusableAndEmptyAndFilesAtTheLimitsStillLoad) 
   } cases[] = {
       {"TruncatedUsage", Usage, R"({"a":1.5,"b")"},
       {"JustOverLimit", Activity, "[" + std::string(kMaxDayFileBytes - 1, ' ') + "]"},
-      {"DeepArraysActivity", Activity, nested("[", "]", 100000)},
-      {"DeepInsideSegment", Segments, "[[\"k\",1,2," + nested("[", "]", 200) + "]]"},
+      {"DeepArraysActivity", Activity, nested(100000)},
+      {"DeepInsideSegment", Segments, "[[\"k\",1,2," + nested(200) + "]]"},
       {"UnclosedDeepArrays", Segments, std::string(100000, '[')},
       {"HugeDoubleUsage", Usage, R"({"a":1e400})"},
       {"IntegerPastUint64", Segments, R"([["k",18446744073709551616,2]])"},
@@ -98,7 +95,7 @@ TEST(HostileFile, EveryCaseLoadsAsUnusableAndEmptyAndFilesAtTheLimitsStillLoad) 
       // At the limits, still a file.
       {"AtTheSizeLimit", Activity, "[" + std::string(kMaxDayFileBytes - 2, ' ') + "]",
        LoadStatus::Loaded},
-      {"ModestNesting", Segments, "[[\"k\",1,2," + nested("[", "]", 40) + "]]", LoadStatus::Loaded},
+      {"ModestNesting", Segments, "[[\"k\",1,2," + nested(40) + "]]", LoadStatus::Loaded},
   };
   quillmoss::testing::TempDir folder;
   for (const auto& c : cases) {
