@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cmath>
-#include <string>
 
 #include "daily_data/daily_data.h"
 #include "support/temp_dir.h"

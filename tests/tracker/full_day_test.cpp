@@ -10,8 +10,7 @@ namespace {
 using FullDayTest = TrackerTest;
 using StartupTest = TrackerTest;
 
-constexpr double kHour = 3600.0;
-constexpr double kMinute = 60.0;
+constexpr double kHour = 3600.0, kMinute = 60.0;
 
 TEST_F(StartupTest, ContinuesUsableFilesAndMovesADamagedOneAsideAtTheFirstTick) {
   const std::string damaged = R"(["not", "a usage map"])";  // the day files' table says which
