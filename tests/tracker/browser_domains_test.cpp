@@ -101,14 +101,12 @@ TEST_F(BrowserDomainsTest, SamplerAsksOnlyActiveBrowsersAndTimesANewKeyFromTheSa
   idle.idle = 0.0;
   onTabTimer(s);
   EXPECT_TRUE(scripts.runs.empty());
-  EXPECT_EQ(s.activeBundle, kEditor);
   // A key the sampler sets while nothing was timed is timed from that sample, not from before.
   clock.wall += 10;
   onAppActivated(s, std::string(kLoginWindow));
   clock.wall += 600;
   workspace.frontmost = kChrome;
   onTabTimer(s);
-  EXPECT_EQ(s.activeBundle, kChrome);
   clock.wall += 5;
   flushCurrentApp(s);
   EXPECT_EQ(s.usageData.at(kChrome), 5.0);
