@@ -77,12 +77,10 @@ TEST(Writer, SegmentsRoundTripKeepsIntegersFloatsAndNestingAsWritten) {
 }
 
 TEST(Writer, StringsReadBackEqual) {
-  std::string key = "q\"b\\s/ \b\f\n\r\t\x01\x1f\x7f caf\xc3\xa9 \xf0\x9f\x99\x82";
-  key.push_back('\0');
-  EXPECT_EQ(parseUsage(*serializeUsage({{key, 1.5}})).value, (UsageMap{{key, 1.5}}));
-  std::string all;
-  for (int c = 0; c < 0x20; ++c) all.push_back(static_cast<char>(c));
-  Segment segment{all, 1.0, 2.0};
+  std::string text = "q\"b\\s/ \x7f caf\xc3\xa9 \xf0\x9f\x99\x82";
+  for (int c = 0; c < 0x20; ++c) text.push_back(static_cast<char>(c));  // NUL included
+  EXPECT_EQ(parseUsage(*serializeUsage({{text, 1.5}})).value, (UsageMap{{text, 1.5}}));
+  const Segment segment{text, 1.0, 2.0};
   EXPECT_EQ(parseSegments(*serializeSegments({segment})).value, (SegmentList{segment}));
 }
 
