@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/base64.h"
 #include "daily_data/json_text.h"
 
 namespace quillmoss::tools {
@@ -71,7 +72,7 @@ void appendValue(std::string& out, const EncodableValue& value, const BytesSink&
         }
       }
       out += "{\"$bytes_base64\":";
-      daily::appendJsonString(out, base64Encode(v));
+      daily::appendJsonString(out, base64(v));
       out.push_back('}');
     }
     void operator()(const std::vector<std::int32_t>& v) const { appendNumbers(out, v); }
@@ -112,34 +113,6 @@ void appendValue(std::string& out, const EncodableValue& value, const BytesSink&
 std::string valueToJson(const EncodableValue& value, const BytesSink& sink) {
   std::string out;
   appendValue(out, value, sink);
-  return out;
-}
-
-std::string base64Encode(const std::vector<std::uint8_t>& bytes) {
-  static constexpr char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
-  std::size_t i = 0;
-  for (; i + 2 < bytes.size(); i += 3) {
-    const std::uint32_t group = bytes[i] << 16 | bytes[i + 1] << 8 | bytes[i + 2];
-    out.push_back(kAlphabet[group >> 18]);
-    out.push_back(kAlphabet[(group >> 12) & 63]);
-    out.push_back(kAlphabet[(group >> 6) & 63]);
-    out.push_back(kAlphabet[group & 63]);
-  }
-  if (i + 1 == bytes.size()) {
-    const std::uint32_t group = bytes[i] << 16;
-    out.push_back(kAlphabet[group >> 18]);
-    out.push_back(kAlphabet[(group >> 12) & 63]);
-    out += "==";
-  } else if (i + 2 == bytes.size()) {
-    const std::uint32_t group = bytes[i] << 16 | bytes[i + 1] << 8;
-    out.push_back(kAlphabet[group >> 18]);
-    out.push_back(kAlphabet[(group >> 12) & 63]);
-    out.push_back(kAlphabet[(group >> 6) & 63]);
-    out.push_back('=');
-  }
   return out;
 }
 

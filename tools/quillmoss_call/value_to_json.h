@@ -17,6 +17,4 @@ using BytesSink = std::function<std::string(const std::vector<std::uint8_t>& byt
 
 std::string valueToJson(const engine::EncodableValue& value, const BytesSink& sink = nullptr);
 
-std::string base64Encode(const std::vector<std::uint8_t>& bytes);
-
 }  // namespace quillmoss::tools

@@ -1,5 +1,5 @@
 // The small text forms shared by the page and the summary: durations, shares, clock times,
-// display names, HTML escaping and base64.
+// display names and HTML escaping.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +28,5 @@ std::string displayName(const Row& row);
 // Text safe in HTML content and in quoted attributes. Text that is not UTF-8 keeps its
 // ASCII and shows U+FFFD for every other byte; control characters also become U+FFFD.
 std::string escapeHtml(std::string_view text);
-std::string base64(const std::vector<std::uint8_t>& bytes);
 
 }  // namespace quillmoss::report

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <iterator>
 
+#include "core/base64.h"
 #include "report_format.h"
 
 namespace quillmoss::report {
