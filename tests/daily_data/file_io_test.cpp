@@ -11,30 +11,17 @@
 
 #include "daily_data/daily_data.h"
 #include "posix/unique_fd.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace quillmoss::daily {
 namespace {
 
 using quillmoss::testing::readBytes;
+using quillmoss::testing::ScopedEnv;
 using quillmoss::testing::TempDir;
 using quillmoss::testing::writeBytes;
 using Names = std::vector<std::string>;
-
-// Sets an environment variable for one scope and puts the old value back afterwards.
-struct ScopedEnv {
-  ScopedEnv(const char* name, const char* value) : name(name) {
-    if (const char* was = std::getenv(name)) old = was;
-    set(value);
-  }
-  ~ScopedEnv() { set(old ? old->c_str() : nullptr); }
-  void set(const char* value) const {
-    (void)(value ? ::setenv(name, value, 1) : ::unsetenv(name));
-    ::tzset();
-  }
-  const char* name;
-  std::optional<std::string> old;
-};
 
 TEST(DayString, ExactlyTheTenCharacterPattern) {
   EXPECT_TRUE(isDayString("2026-12-06"));

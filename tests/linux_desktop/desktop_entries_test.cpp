@@ -2,16 +2,17 @@
 #include "linux_desktop/desktop_entries.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <chrono>
 
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace quillmoss::desktop {
 namespace {
 
 namespace fs = std::filesystem;
+using quillmoss::testing::ScopedEnv;
 
 TEST(DesktopEntryParse, ReadsMainGroupOnlyWithEscapesAndLocalisedNameAndRejectsHidden) {
   DesktopEntry entry;
@@ -66,14 +67,11 @@ TEST(DesktopEntryParse, NamesFollowLanguageThenTheMessagesLocale) {
       {"", "", "C.UTF-8", {}},
       {"", "", "POSIX", {}},
   };
+  const ScopedEnv unset("LC_MESSAGES", nullptr);
   for (const auto& [language, lcAll, lang, locales] : cases) {
-    ::setenv("LANGUAGE", language, 1);
-    ::setenv("LC_ALL", lcAll, 1);
-    ::unsetenv("LC_MESSAGES");
-    ::setenv("LANG", lang, 1);
+    const ScopedEnv a("LANGUAGE", language), b("LC_ALL", lcAll), c("LANG", lang);
     EXPECT_EQ(nameLocales(), locales) << language << "|" << lcAll << "|" << lang;
   }
-  for (const char* name : {"LANGUAGE", "LC_ALL", "LANG"}) ::unsetenv(name);
 }
 
 void writeEntry(const fs::path& path, const std::string& keys) {
@@ -116,11 +114,9 @@ TEST(DesktopEntryIndex, SeesEntriesInstalledInAnySubfolderWhileRunning) {
   const fs::path data = temp.path() / "data";
   writeEntry(data / "applications/a.desktop", "Name=A\n");
   writeEntry(data / "applications/kde/old.desktop", "Name=Old\n");
-  ::setenv("XDG_DATA_HOME", data.c_str(), 1);
-  ::setenv("XDG_DATA_DIRS", (temp.path() / "none").c_str(), 1);
+  const ScopedEnv home("XDG_DATA_HOME", data.c_str());
+  const ScopedEnv dirs("XDG_DATA_DIRS", (temp.path() / "none").c_str());
   const DesktopEntryIndex index = DesktopEntryIndex::scan();
-  ::unsetenv("XDG_DATA_HOME");
-  ::unsetenv("XDG_DATA_DIRS");
   ASSERT_NE(index.byId("a"), nullptr);
   // Folders changed just now may change again without their coarse time moving.
   EXPECT_TRUE(index.changedSinceScan());
@@ -138,12 +134,11 @@ TEST(DesktopEntryIndex, SeesEntriesInstalledInAnySubfolderWhileRunning) {
 }
 
 TEST(DesktopEntryIndex, DataDirsPutTheUserFolderFirstAndDropRelativeEntries) {
-  ::setenv("HOME", "/home/someone", 1);
-  ::unsetenv("XDG_DATA_HOME");
-  ::setenv("XDG_DATA_DIRS", "relative:/opt/share::/usr/share", 1);
+  const ScopedEnv home("HOME", "/home/someone"), dataHome("XDG_DATA_HOME", nullptr);
+  ScopedEnv dirs("XDG_DATA_DIRS", "relative:/opt/share::/usr/share");
   EXPECT_EQ(xdgDataDirs(),
             (std::vector<fs::path>{"/home/someone/.local/share", "/opt/share", "/usr/share"}));
-  ::unsetenv("XDG_DATA_DIRS");
+  dirs.set(nullptr);
   EXPECT_EQ(xdgDataDirs(), (std::vector<fs::path>{"/home/someone/.local/share", "/usr/local/share",
                                                   "/usr/share"}));
 }

@@ -1,0 +1,27 @@
+// Sets an environment variable (null: unsets it) for one scope and puts the old value back.
+#pragma once
+
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+
+namespace quillmoss::testing {
+
+struct ScopedEnv {
+  ScopedEnv(const char* name, const char* value) : name(name) {
+    if (const char* was = std::getenv(name)) old = was;
+    set(value);
+  }
+  ~ScopedEnv() { set(old ? old->c_str() : nullptr); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+  void set(const char* value) const {
+    (void)(value ? ::setenv(name, value, 1) : ::unsetenv(name));
+    ::tzset();
+  }
+  const char* name;
+  std::optional<std::string> old;
+};
+
+}  // namespace quillmoss::testing
