@@ -3,6 +3,7 @@ and xdotool/xset to drive focus, input and the screen saver. Waits on conditions
 guesses; every process it starts is ended when the session closes."""
 
 import os
+import random
 import select
 import shutil
 import subprocess
@@ -30,7 +31,16 @@ class PrivateX(PrivateSession):
         self.clients = {}
 
     def _start(self):
-        self._start_server()
+        # A display of our own choosing, far above the low numbers servers pick for themselves:
+        # one picked from the lowest free would be taken by a parallel run the moment
+        # restart_server frees it.
+        for attempt in range(20):
+            try:
+                self._start_server(f":{random.randrange(200, 30000)}")
+                break
+            except SessionError:
+                if attempt == 19 or self.server.poll() is None:
+                    raise
         self._start_window_manager()
 
     def end_server(self):
@@ -45,14 +55,13 @@ class PrivateX(PrivateSession):
         self._start_server(self.display)
         self._start_window_manager()
 
-    def _start_server(self, display=None):
+    def _start_server(self, display):
         read_end, write_end = os.pipe()
         try:
-            # -displayfd: the server picks a free display (or takes the one given) and tells us
-            # its number when ready.
-            self.server = self.spawn(["Xvfb", *([display] if display else []),
-                                      "-displayfd", str(write_end), "-screen", "0", self.size,
-                                      "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,))
+            # -displayfd: the server tells us its display when ready, or exits if it is taken.
+            self.server = self.spawn(["Xvfb", display, "-displayfd", str(write_end),
+                                      "-screen", "0", self.size, "-nolisten", "tcp", "-noreset"],
+                                     pass_fds=(write_end,))
             os.close(write_end)
             write_end = None
             text = b""
