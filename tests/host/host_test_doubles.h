@@ -1,5 +1,4 @@
-// Test doubles for the host's platform: a clock and main loop driven by hand, and a shell on
-// them and a recording messenger.
+// A main loop and clock driven by hand, and the shell launched on them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -22,8 +21,7 @@ class FakeMainLoop : public FakeEventLoop, public host::WallClock {
   double now() const override { return time; }
 };
 
-// The shell on the in-process application model and the doubles above; launch() loads the
-// interface and finishes launching.
+// The shell on the in-process application model; launch() loads the interface.
 class ShellFixture : public ::testing::Test {
  protected:
   host::ShellEnvironment environment() {

@@ -1,5 +1,4 @@
-// A messenger that keeps handlers by channel, lists the channels given one in order, and
-// records every reply to the messages it sends.
+// A messenger keeping handlers by channel that records the replies to the messages it sends.
 #pragma once
 
 #include <functional>

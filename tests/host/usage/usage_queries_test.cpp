@@ -29,9 +29,7 @@ class QueryTest : public ::testing::Test {
   const EncodableValue emptyList = EncodableList{};
 };
 
-// Usage and activity numbers are answered as doubles, segments pass through with integers
-// kept; elements shorter than their format are the tracker's concern, the UI gets what the file
-// holds. Which files are damaged is the day files' rule; each kind answers its own empty.
+// Usage and activity numbers become doubles, segments keep integers; short elements pass.
 TEST_F(QueryTest, EachKindAnswersItsFileConvertedOrItsEmptyValue) {
   const struct {
     DayQuery query;
@@ -69,8 +67,7 @@ TEST_F(QueryTest, EachKindAnswersItsFileConvertedOrItsEmptyValue) {
   EXPECT_EQ(queryDay(DayQuery::Usage, std::filesystem::path(), std::nullopt, 0.0), emptyMap);
 }
 
-// Path injection through "date": with a folder named "usage_.." in the data folder,
-// "../../../secret" would name a file above the data folder.
+// With a folder "usage_.." in the data folder, "../../../secret" would name a file above it.
 TEST_F(QueryTest, DatesThatAreNotDaysNeverReachTheFileSystem) {
   std::filesystem::create_directories(dataDir / "usage_..");
   writeBytes(dataDir.parent_path() / "secret.json", R"({"stolen":1})");

@@ -1,5 +1,4 @@
-// The background queue: work off the caller's thread, concurrently, and nothing started
-// once it goes.
+// The background queue: work runs concurrently, and nothing starts once the queue goes.
 #include <gtest/gtest.h>
 
 #include <atomic>

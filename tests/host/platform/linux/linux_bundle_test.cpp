@@ -1,5 +1,4 @@
-// The Linux bundle found from the executable, its helper folder first on PATH, and the home
-// folder (finding the daemon and the template is the end-to-end setup's).
+// The Linux bundle found from the executable, its helpers first on PATH, and the home folder.
 #include "platform/linux/linux_bundle.h"
 
 #include <gtest/gtest.h>

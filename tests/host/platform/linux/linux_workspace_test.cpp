@@ -1,12 +1,10 @@
-// Names and icons on an XDG desktop: desktop entries and an icon theme in a temporary folder,
-// running windows from a double, the replies decoded as PNG through gdk-pixbuf.
+// Names and icons on an XDG desktop in a temporary folder, running windows from a double.
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <chrono>
+#include <functional>
 
 #include "names/app_names_and_icons.h"
 #include "platform/linux/icon_theme.h"
@@ -21,11 +19,9 @@ namespace {
 namespace fs = std::filesystem;
 using Png = std::optional<std::vector<std::uint8_t>>;
 
-constexpr std::uint32_t kRed = 0xff0000ff;  // 0xRRGGBBAA
-constexpr std::uint32_t kGreen = 0x00ff00ff;
-constexpr std::uint32_t kBlue = 0x0000ffff;
-constexpr std::uint32_t kYellow = 0xffff00ff;
-constexpr std::uint32_t kWhite = 0xffffffff;
+// 0xRRGGBBAA
+constexpr std::uint32_t kRed = 0xff0000ff, kGreen = 0x00ff00ff, kBlue = 0x0000ffff,
+                        kYellow = 0xffff00ff, kWhite = 0xffffffff;
 
 void writePng(const fs::path& file, int side, std::uint32_t rgba, int height = 0) {
   fs::create_directories(file.parent_path());
@@ -60,11 +56,8 @@ std::vector<std::uint32_t> pixels32(const Png& png) {
 
 // A 32 x 32 PNG of one colour; colour 0 means no icon at all.
 void expectIcon(const Png& png, std::uint32_t rgba) {
-  if (rgba == 0) {
-    EXPECT_EQ(png, std::nullopt);
-  } else {
-    EXPECT_EQ(pixels32(png), std::vector<std::uint32_t>(32 * 32, rgba));
-  }
+  EXPECT_EQ(png.has_value(), rgba != 0);
+  EXPECT_EQ(pixels32(png), std::vector<std::uint32_t>(rgba ? 32 * 32 : 0, rgba));
 }
 
 std::string desktopEntry(const std::string& name, const std::string& icon,
@@ -73,8 +66,7 @@ std::string desktopEntry(const std::string& name, const std::string& icon,
          (icon.empty() ? "" : "Icon=" + icon + "\n") + extra;
 }
 
-// A temporary folder with data/applications, data/icons (hicolor and the current theme
-// "Current") and pixmaps.
+// data/applications, data/icons (hicolor and the current theme "Current") and pixmaps.
 void makeDesktop(const fs::path& root) {
   const fs::path apps = root / "data/applications", hicolor = root / "data/icons/hicolor";
   const fs::path current = root / "data/icons/Current";
@@ -128,27 +120,24 @@ void makeDesktop(const fs::path& root) {
   fs::last_write_time(apps / "kde", past);
 }
 
+// An image drawn by a function.
+struct DrawnImage : host::Image {
+  explicit DrawnImage(std::function<Png(int, int)> draw) : draw(std::move(draw)) {}
+  Png pngDrawnAtSize(int width, int height) const override { return draw(width, height); }
+  std::function<Png(int, int)> draw;
+};
+
 // Window 7 has a blue icon, the others none; records which windows' icons were drawn.
 struct RunningWindowsDouble : host::RunningWindows {
-  struct Icon : host::Image {
-    Icon(RunningWindowsDouble& owner, std::vector<std::uint32_t> windows,
-         std::shared_ptr<const host::Image> otherwise)
-        : owner(owner), windows(std::move(windows)), otherwise(std::move(otherwise)) {}
-    Png pngDrawnAtSize(int width, int height) const override {
-      owner.drawn.insert(owner.drawn.end(), windows.begin(), windows.end());
-      if (windows.front() == 7)
-        return host::ArgbImage(1, 1, {0xff0000ffu}).pngDrawnAtSize(width, height);
-      return otherwise ? otherwise->pngDrawnAtSize(width, height) : std::nullopt;
-    }
-    RunningWindowsDouble& owner;
-    std::vector<std::uint32_t> windows;
-    std::shared_ptr<const host::Image> otherwise;
-  };
   std::vector<desktop::RunningWindow> list() override { return windows; }
   std::shared_ptr<const host::Image> windowIcon(
       const desktop::RunningWindow& window, std::shared_ptr<const host::Image> otherwise) override {
     if (window.windows.empty()) return nullptr;
-    return std::make_shared<Icon>(*this, window.windows, std::move(otherwise));
+    return std::make_shared<DrawnImage>([this, ids = window.windows, otherwise](int w, int h) {
+      drawn.insert(drawn.end(), ids.begin(), ids.end());
+      if (ids.front() == 7) return host::ArgbImage(1, 1, {0xff0000ffu}).pngDrawnAtSize(w, h);
+      return otherwise ? otherwise->pngDrawnAtSize(w, h) : std::nullopt;
+    });
   }
   std::vector<desktop::RunningWindow> windows;
   std::vector<std::uint32_t> drawn;
@@ -279,17 +268,15 @@ TEST_F(PixbufImage, RefusesBadSizesAndShortPixelData) {
 
 // 17 KB of PNG declaring 12,000 x 12,000 pixels (432 MB decoded) is refused from its header.
 TEST_F(PixbufImage, ABitmapDeclaringAGiantSideIsRefusedUndecoded) {
+  const auto be32 = [](std::uint32_t v) {
+    return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+  };
+  const auto chunk = [&](const std::string& kindAndPayload) {
+    const auto crc =
+        ::crc32(0, reinterpret_cast<const Bytef*>(kindAndPayload.data()), kindAndPayload.size());
+    return be32(kindAndPayload.size() - 4) + kindAndPayload + be32(crc);
+  };
   constexpr std::uint32_t kSide = 12000;
-  auto bigEndian = [](std::string& out, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>(value >> shift);
-  };
-  auto chunk = [&](std::string& png, const std::string& kind, const std::string& payload) {
-    bigEndian(png, static_cast<std::uint32_t>(payload.size()));
-    const std::string body = kind + payload;
-    png += body;
-    bigEndian(png, static_cast<std::uint32_t>(
-                       ::crc32(0, reinterpret_cast<const Bytef*>(body.data()), body.size())));
-  };
   const std::string rows(kSide * (1 + kSide / 8), '\0');  // One bit per pixel, all black.
   std::string compressed(::compressBound(rows.size()), '\0');
   uLongf length = compressed.size();
@@ -297,22 +284,17 @@ TEST_F(PixbufImage, ABitmapDeclaringAGiantSideIsRefusedUndecoded) {
                         reinterpret_cast<const Bytef*>(rows.data()), rows.size(), 9),
             Z_OK);
   compressed.resize(length);
-  std::string header;
-  bigEndian(header, kSide);
-  bigEndian(header, kSide);
-  header += std::string("\x01\x00\x00\x00\x00", 5);  // Depth 1, grey.
-  std::string png = "\x89PNG\r\n\x1a\n";
-  chunk(png, "IHDR", header);
-  chunk(png, "IDAT", compressed);
-  chunk(png, "IEND", "");
-  writeBytes(root / "bomb.png", png);
+  const std::string depth1Grey("\x01\0\0\0\0", 5);
+  writeBytes(root / "bomb.png", "\x89PNG\r\n\x1a\n" +
+                                    chunk("IHDR" + be32(kSide) + be32(kSide) + depth1Grey) +
+                                    chunk("IDAT" + compressed) + chunk("IEND"));
   EXPECT_EQ(host::PixbufFileImage(root / "bomb.png").pngDrawnAtSize(32, 32), std::nullopt);
 }
 
-// Icons are not cached: a theme made after start, or a change of the current theme, shows
-// on the next lookup.
+// Icons are not cached: a new theme, or a change of theme, shows on the next lookup.
 TEST(IconThemeTest, AThemeMadeLaterAndAChangeOfThemeAreSeenOnTheNextLookup) {
-  const fs::path base = fs::temp_directory_path() / ("qm-icon-theme-" + std::to_string(::getpid()));
+  const TempDir temp;
+  const fs::path& base = temp.path();
   std::string current = "First";
   const host::IconTheme theme([&] { return host::IconThemeFolders{{base}, {}, current}; });
   EXPECT_EQ(theme.lookup("app"), std::nullopt);
@@ -325,7 +307,6 @@ TEST(IconThemeTest, AThemeMadeLaterAndAChangeOfThemeAreSeenOnTheNextLookup) {
   EXPECT_EQ(theme.lookup("app"), base / "First/48x48/apps/app.png");
   current = "Second";
   EXPECT_EQ(theme.lookup("app"), base / "Second/48x48/apps/app.png");
-  fs::remove_all(base);
 }
 
 }  // namespace
