@@ -23,6 +23,7 @@
 namespace quillmoss::engine {
 namespace {
 
+namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 using testing::LoopThread;
 using testing::TempDir;
@@ -34,17 +35,34 @@ Bytes bytesOf(const std::string& s) {
   return Bytes(s.begin(), s.end());
 }
 
-// `count` argument-less calls on `channel`, numbered from 1, in one buffer.
+// `count` calls on `channel`, numbered from 1, each with its number as text, in one buffer.
 Bytes calls(const char* channel, std::uint32_t count) {
   Bytes frames;
-  for (std::uint32_t id = 1; id <= count; ++id) appendRequestFrame(frames, id, channel, nullptr, 0);
+  for (std::uint32_t id = 1; id <= count; ++id) {
+    const Bytes message = bytesOf(std::to_string(id));
+    appendRequestFrame(frames, id, channel, message.data(), message.size());
+  }
   return frames;
+}
+
+// A socket address for a path known to fit.
+sockaddr_un addressOf(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  return address;
 }
 
 // The next reply on `client`; request id 0 when none came.
 EngineResponse nextReply(EngineClient& client) {
   EngineResponse response;
   return client.receive(response, kWaitMs) == Status::kOk ? response : EngineResponse{};
+}
+
+void expectReply(EngineClient& client, std::uint32_t id, const Bytes& reply) {
+  const EngineResponse response = nextReply(client);
+  EXPECT_EQ(response.requestId, id);
+  EXPECT_EQ(response.reply, reply);
 }
 
 // "echo" answers "echo:" and the message; "work" answers big_, or holds its reply if none.
@@ -83,9 +101,7 @@ class SocketMessengerTest : public ::testing::Test {
   void expectEcho(EngineClient& client, std::uint32_t id, const std::string& text) {
     const Bytes message = bytesOf(text);
     ASSERT_TRUE(client.sendRequest(id, "echo", message.data(), message.size()));
-    const EngineResponse response = nextReply(client);
-    EXPECT_EQ(response.requestId, id);
-    EXPECT_EQ(response.reply, bytesOf("echo:" + text));
+    expectReply(client, id, bytesOf("echo:" + text));
   }
   // Polls a condition on the loop's thread until it holds or ten seconds pass.
   template <typename Predicate>
@@ -117,18 +133,16 @@ class SocketMessengerTest : public ::testing::Test {
 
 TEST_F(SocketMessengerTest, RepliesFromWorkerThreadsInAnyOrderAndDroppedRepliesArrive) {
   host::BackgroundQueue workers(3);
-  messenger_->setMessageHandler("async",
-                                [&](const std::uint8_t* data, std::size_t size, BinaryReply reply) {
-                                  Bytes copy(data, data + size);
-                                  workers.async([copy, reply = std::move(reply)] {
-                                    if (copy == bytesOf("drop"))
-                                      return;  // Never answered: the empty reply must still come.
-                                    reply(copy.data(), copy.size());
-                                  });
-                                });
+  // Answers with the message on a worker; never for "drop", whose empty reply must still come.
+  const auto handler = [&](const std::uint8_t* data, std::size_t size, BinaryReply reply) {
+    workers.async([copy = Bytes(data, data + size), reply = std::move(reply)] {
+      if (copy != bytesOf("drop")) reply(copy.data(), copy.size());
+    });
+  };
+  messenger_->setMessageHandler("async", handler);
   loop_.start();
   auto client = connect();
-  std::map<std::uint32_t, Bytes> expected;
+  std::map<std::uint32_t, Bytes> expected, received;
   for (std::uint32_t id = 1; id <= 40; ++id) {
     const Bytes message = bytesOf(id % 10 == 0 ? "drop" : "w" + std::to_string(id));
     expected[id] = id % 10 == 0 ? Bytes{} : message;
@@ -136,10 +150,9 @@ TEST_F(SocketMessengerTest, RepliesFromWorkerThreadsInAnyOrderAndDroppedRepliesA
   }
   for (int i = 0; i < 40; ++i) {
     const EngineResponse response = nextReply(*client);
-    ASSERT_EQ(expected.count(response.requestId), 1u) << response.requestId;
-    EXPECT_EQ(response.reply, expected[response.requestId]);
-    expected.erase(response.requestId);
+    received[response.requestId] = response.reply;
   }
+  EXPECT_EQ(received, expected);
   loop_.stop();  // Before the queue its handler uses goes.
 }
 
@@ -164,18 +177,11 @@ TEST_F(SocketMessengerTest, BadFramesCloseOnlyTheirOwnConnection) {
 TEST_F(SocketMessengerTest, FramesSplitAcrossWritesAndAHalfClosedClientStillGetReplies) {
   loop_.start();
   auto client = connect();
-  Bytes frames;
-  for (std::uint32_t id = 1; id <= 3; ++id) {
-    const Bytes message = bytesOf("x" + std::to_string(id));
-    appendRequestFrame(frames, id, "echo", message.data(), message.size());
-  }
+  const Bytes frames = calls("echo", 3);
   for (const std::uint8_t& byte : frames) ASSERT_TRUE(client->sendRaw(&byte, 1));
   ASSERT_EQ(::shutdown(client->fd(), SHUT_WR), 0);
-  for (std::uint32_t id = 1; id <= 3; ++id) {
-    const EngineResponse response = nextReply(*client);
-    EXPECT_EQ(response.requestId, id);
-    EXPECT_EQ(response.reply, bytesOf("echo:x" + std::to_string(id)));
-  }
+  for (std::uint32_t id = 1; id <= 3; ++id)
+    expectReply(*client, id, bytesOf("echo:" + std::to_string(id)));
   EngineResponse response;
   EXPECT_EQ(client->receive(response, kWaitMs), Status::kClosed);  // Closed once all is sent.
 }
@@ -235,11 +241,7 @@ TEST_F(SocketMessengerTest, UnreadRepliesAreBoundedAndArriveWholeAsTheClientRead
   expectEcho(*other, 1, "served");
   // What the socket itself buffers, plus the bound, and nothing like all of them.
   EXPECT_LT(handledSoFar(), 64);
-  for (std::uint32_t id = 1; id <= kCalls; ++id) {
-    const EngineResponse response = nextReply(*reader);
-    ASSERT_EQ(response.requestId, id);
-    ASSERT_EQ(response.reply, big_);
-  }
+  for (std::uint32_t id = 1; id <= kCalls; ++id) expectReply(*reader, id, big_);
   EXPECT_EQ(nextReply(*reader).reply, bytesOf("echo:"));  // Small, behind the large ones.
   EXPECT_EQ(handledSoFar(), static_cast<int>(kCalls));
 }
@@ -257,17 +259,13 @@ TEST_F(SocketMessengerTest, ClientsBeyondTheLimitWaitUntilOneLeaves) {
   expectEcho(*second, 2, "b");
   EXPECT_EQ(loop_.onLoop([&] { return messenger_->connectionCount(); }), 2u);
   first.reset();
-  EXPECT_EQ(nextReply(*third).reply, bytesOf("echo:waited"));
+  expectReply(*third, 3, bytesOf("echo:waited"));
 }
 
 TEST_F(SocketMessengerTest, SocketAndFolderArePrivateAndTheFileGoesWithTheMessenger) {
-  struct stat folder {};
-  ASSERT_EQ(::stat((dir_.string() + "/quillmoss").c_str(), &folder), 0);
-  EXPECT_EQ(folder.st_mode & 0777, 0700u);
-  struct stat socketInfo {};
-  ASSERT_EQ(::lstat(socketPath_.c_str(), &socketInfo), 0);
-  EXPECT_TRUE(S_ISSOCK(socketInfo.st_mode));
-  EXPECT_EQ(socketInfo.st_mode & 0777, 0600u);
+  EXPECT_EQ(fs::status(dir_.path() / "quillmoss").permissions(), fs::perms(0700));
+  EXPECT_EQ(fs::symlink_status(socketPath_).type(), fs::file_type::socket);
+  EXPECT_EQ(fs::symlink_status(socketPath_).permissions(), fs::perms(0600));
 
   // A second host at the same place is refused while the first still answers.
   SocketMessenger second(loop_.loop());
@@ -276,7 +274,7 @@ TEST_F(SocketMessengerTest, SocketAndFolderArePrivateAndTheFileGoesWithTheMessen
   EXPECT_NE(refused.error().message.find("another quillmoss host"), std::string::npos);
 
   messenger_.reset();
-  EXPECT_FALSE(std::filesystem::exists(socketPath_));
+  EXPECT_FALSE(fs::exists(socketPath_));
 }
 
 TEST_F(SocketMessengerTest, PeerOfAnotherUserIsRefused) {
@@ -293,10 +291,8 @@ TEST_F(SocketMessengerTest, PeerOfAnotherUserIsRefused) {
     // Exit 0: refused; 1: answered; 2: cannot act as another user; 3: could not connect.
     if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, socketPath_.c_str(), socketPath_.size() + 1);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) ::_exit(3);
+    const sockaddr_un address = addressOf(socketPath_);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) ::_exit(3);
     (void)::send(fd, frame.data(), frame.size(), MSG_NOSIGNAL);
     char buffer[64];
     ::_exit(::recv(fd, buffer, sizeof buffer, 0) > 0 ? 1 : 0);
@@ -317,8 +313,8 @@ TEST(SocketPlace, StaleSocketIsReplacedAndOtherThingsInTheWayAreRefused) {
   const std::string root = dir.string(), folder = root + "/q";
   ASSERT_TRUE(preparePrivateFolder(folder));
   std::ofstream(folder + "/file.sock") << "keep me";
-  std::filesystem::create_directory(root + "/elsewhere");
-  std::filesystem::create_directory_symlink(root + "/elsewhere", root + "/link");
+  fs::create_directory(root + "/elsewhere");
+  fs::create_directory_symlink(root + "/elsewhere", root + "/link");
   std::ofstream(root + "/file") << "x";
   // A file where the socket goes, a symlink or a file as the folder, a path too long.
   for (const std::string& path :
@@ -326,15 +322,13 @@ TEST(SocketPlace, StaleSocketIsReplacedAndOtherThingsInTheWayAreRefused) {
         root + "/" + std::string(200, 'a') + "/engine.sock"}) {
     EXPECT_FALSE(messenger.listen(path)) << path;
   }
-  EXPECT_TRUE(std::filesystem::is_regular_file(folder + "/file.sock"));
+  EXPECT_TRUE(fs::is_regular_file(folder + "/file.sock"));
 
   const std::string path = folder + "/engine.sock";
   {
     posix::UniqueFd dead(::socket(AF_UNIX, SOCK_STREAM, 0));
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, path.c_str());
-    ASSERT_EQ(::bind(dead.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const sockaddr_un address = addressOf(path);
+    ASSERT_EQ(::bind(dead.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
   }  // Bound, never listening, now closed: what a crashed host leaves.
   EXPECT_TRUE(messenger.listen(path));
 }
@@ -345,9 +339,7 @@ TEST(SocketPlace, OpenFolderIsMadePrivateAndAForeignOneRefused) {
   ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
   ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
   ASSERT_TRUE(preparePrivateFolder(folder));
-  struct stat info {};
-  ASSERT_EQ(::stat(folder.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0700u);
+  EXPECT_EQ(fs::status(folder).permissions(), fs::perms(0700));
 
   if (::geteuid() != 0) GTEST_SKIP() << "handing a folder to another user needs root";
   const std::string foreign = dir.string() + "/foreign";

@@ -13,8 +13,6 @@ using engine::EncodableMap;
 using engine::EncodableValue;
 using Kind = engine::MethodReply::Kind;
 
-const std::string kListCommand = "launchctl list com.velbrook.quillmoss.tracker";
-
 TEST_F(BridgeTest, EveryMethodHopsToBackgroundAndRepliesOnceThroughTheMainQueue) {
   for (const char* method : {"setup", "getUsage", "getActivity", "getSegments", "getAppName",
                              "getAppIcon", "isRunning", "noSuchMethod"}) {
@@ -42,23 +40,18 @@ TEST_F(BridgeTest, NamesDifferingOnlyInCaseAreNotImplemented) {
 }
 
 TEST_F(BridgeTest, IsRunningLooksForTheQuotedPidKeyOnly) {
-  const std::string loadedRunning =
-      "{\n\t\"Label\" = \"com.velbrook.quillmoss.tracker\";\n\t\"PID\" = 4242;\n};\n";
-  const std::string loadedStopped =
-      "{\n\t\"Label\" = \"com.velbrook.quillmoss.tracker\";\n\t\"LastExitStatus\" = 0;\n};\n";
-  struct Case {
-    std::optional<std::string> output;
-    bool expected;
-  } cases[] = {{loadedRunning, true},
-               {loadedStopped, false},
-               {std::string(), false},
-               {std::string("PID = 12"), false},
-               {std::nullopt, false}};  // not UTF-8 or not started
-  for (const auto& c : cases) {
-    runner->outputs[kListCommand] = c.output;
+  const std::string loaded = "{\n\t\"Label\" = \"com.velbrook.quillmoss.tracker\";\n\t";
+  const std::pair<std::optional<std::string>, bool> cases[] = {
+      {loaded + "\"PID\" = 4242;\n};\n", true},
+      {loaded + "\"LastExitStatus\" = 0;\n};\n", false},
+      {"", false},
+      {"PID = 12", false},
+      {std::nullopt, false}};  // not UTF-8 or not started
+  for (const auto& [output, running] : cases) {
+    runner->outputs[{"launchctl", "list", "com.velbrook.quillmoss.tracker"}] = output;
     // Arguments are ignored, whatever their shape.
     EXPECT_EQ(callAndSettle("isRunning", EncodableList{EncodableValue(1)}).value,
-              EncodableValue(c.expected));
+              EncodableValue(running));
   }
 }
 

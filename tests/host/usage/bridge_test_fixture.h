@@ -40,17 +40,15 @@ class ManualQueue : public host::TaskQueue {
   std::deque<Task> tasks_;
 };
 
-// Answers each command from a script keyed by the joined arguments; records every call.
+// Answers each command from a script, by its arguments; records every call.
 class FakeProcessRunner : public host::ProcessRunner {
  public:
   std::optional<std::string> run(const std::vector<std::string>& args) override {
     calls.push_back(args);
-    std::string joined;
-    for (const auto& a : args) joined += (joined.empty() ? "" : " ") + a;
-    auto found = outputs.find(joined);
+    auto found = outputs.find(args);
     return found != outputs.end() ? found->second : std::string();
   }
-  std::map<std::string, std::optional<std::string>> outputs;
+  std::map<std::vector<std::string>, std::optional<std::string>> outputs;
   std::vector<std::vector<std::string>> calls;
 };
 
