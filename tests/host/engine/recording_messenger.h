@@ -22,7 +22,6 @@ class RecordingMessenger : public engine::BinaryMessenger {
       handlers.erase(channel);
       return;
     }
-    channels.push_back(channel);
     if (onHandlerSet) onHandlerSet(channel);
     handlers[channel] = std::move(handler);
   }
@@ -50,8 +49,7 @@ class RecordingMessenger : public engine::BinaryMessenger {
   }
 
   std::map<std::string, engine::BinaryMessageHandler> handlers;
-  std::vector<std::string> channels;
-  std::function<void(const std::string&)> onHandlerSet;
+  std::function<void(const std::string&)> onHandlerSet;  // Called as each handler is set.
   std::map<int, std::vector<Bytes>> replies;
   int nextId = 1;
 };

@@ -113,9 +113,6 @@ class SocketMessengerTest : public ::testing::Test {
     }
     return false;
   }
-  int handledSoFar() {
-    return loop_.onLoop([&] { return handled_; });
-  }
   // Answers the held calls. On the loop's thread.
   void answerHeld() {
     for (auto& reply : std::exchange(held_, {})) reply(nullptr, 0);
@@ -216,7 +213,7 @@ TEST_F(SocketMessengerTest, CallsInFlightPerClientAreBoundedAndOthersAreServedMe
   ASSERT_TRUE(greedy->sendRaw(frames.data(), frames.size()));
   ASSERT_TRUE(waitOnLoop([&] { return handled_ == 4; }));
   expectEcho(*other, 1, "served");
-  EXPECT_EQ(handledSoFar(), 4);
+  EXPECT_EQ(loop_.onLoop([&] { return handled_; }), 4);
   for (int round = 1; round <= 25; ++round) {
     loop_.onLoop([&] { answerHeld(); });
     if (round < 25) {
@@ -240,10 +237,10 @@ TEST_F(SocketMessengerTest, UnreadRepliesAreBoundedAndArriveWholeAsTheClientRead
   ASSERT_TRUE(waitOnLoop([&] { return handled_ > 0; }));
   expectEcho(*other, 1, "served");
   // What the socket itself buffers, plus the bound, and nothing like all of them.
-  EXPECT_LT(handledSoFar(), 64);
+  EXPECT_LT(loop_.onLoop([&] { return handled_; }), 64);
   for (std::uint32_t id = 1; id <= kCalls; ++id) expectReply(*reader, id, big_);
   EXPECT_EQ(nextReply(*reader).reply, bytesOf("echo:"));  // Small, behind the large ones.
-  EXPECT_EQ(handledSoFar(), static_cast<int>(kCalls));
+  EXPECT_EQ(loop_.onLoop([&] { return handled_; }), static_cast<int>(kCalls));
 }
 
 // Past the limit the listener is left alone (no spinning on a full descriptor table either).

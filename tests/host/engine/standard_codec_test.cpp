@@ -50,9 +50,7 @@ TEST(StandardCodec, EachKindHasItsTagAndAlignment) {
       {"false", false, {2}},
       {"int32", std::int32_t{-2}, {3, 0xfe, 0xff, 0xff, 0xff}},
       {"int64", std::int64_t{1} << 32, {4, 0, 0, 0, 0, 1, 0, 0, 0}},
-      // 64-bit values take the 32-bit tag whenever they fit.
-      {"int32 max", std::int32_t{INT32_MAX}, {3, 0xff, 0xff, 0xff, 0x7f}},
-      {"int32 min", std::int32_t{INT32_MIN}, {3, 0, 0, 0, 0x80}},
+      // Only 64-bit values that do not fit 32 bits take the 64-bit tag.
       {"past int32 max", std::int64_t{INT32_MAX} + 1, {4, 0, 0, 0, 0x80, 0, 0, 0, 0}},
       {"past int32 min",
        std::int64_t{INT32_MIN} - 1,
@@ -196,8 +194,7 @@ TEST(StandardCodec, MethodCallIsNameThenArguments) {
   auto decoded = decodeMethodCall(encoded.data(), encoded.size());
   ASSERT_TRUE(decoded.has_value());
   EXPECT_EQ(decoded->methodName(), "getUsage");
-  ASSERT_NE(decoded->argumentMap(), nullptr);
-  EXPECT_EQ(decoded->argumentMap()->at("date"), EncodableValue("2024-01-02"));
+  EXPECT_EQ(decoded->arguments(), call.arguments());
 
   const Bytes noArguments = {7, 3, 'r', 'u', 'n', 0};
   auto bare = decodeMethodCall(noArguments.data(), noArguments.size());

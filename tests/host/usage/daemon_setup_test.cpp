@@ -74,21 +74,15 @@ TEST_F(SetupTest, TheDaemonIsCopiedOnlyWhenTheBundlesIsNewer) {
 TEST_F(SetupTest, ALinkAtTheInstallPathIsReplacedNeverFollowed) {
   const fs::path victim = temp.path() / "elsewhere" / "program";
   const fs::path temporary = paths.daemonDest.parent_path() / ".QuillmossTracker.tmp";
-  const struct {
-    const char* what;
-    fs::path link;
-    fs::path target;
-  } cases[] = {
-      {"link to a newer program", paths.daemonDest, victim},
-      {"dangling link", paths.daemonDest, temp.path() / "nothing"},
-      {"link at the temporary name", temporary, victim},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+  // A link to a newer program, a dangling one, and one at the temporary name.
+  const std::pair<fs::path, fs::path> links[] = {
+      {paths.daemonDest, victim}, {paths.daemonDest, temp.path() / "nothing"}, {temporary, victim}};
+  for (const auto& [link, target] : links) {
+    SCOPED_TRACE(link.string() + " -> " + target.string());
     writeFile(victim, "someone else's", 1800000000, 0);  // Newer than the bundle's daemon.
     fs::remove(paths.daemonDest);
-    fs::create_directories(c.link.parent_path());
-    fs::create_symlink(c.target, c.link);
+    fs::create_directories(link.parent_path());
+    fs::create_symlink(target, link);
 
     ASSERT_EQ(callAndSettle("setup").kind, Kind::kSuccess);
     EXPECT_FALSE(fs::is_symlink(paths.daemonDest));

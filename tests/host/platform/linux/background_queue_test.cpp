@@ -13,25 +13,25 @@
 namespace quillmoss::host {
 namespace {
 
+using namespace std::chrono_literals;
+
 TEST(BackgroundQueue, RunsTasksConcurrently) {
   // Two tasks that each wait for the other can only finish on two workers at once.
   std::mutex mutex;
   std::condition_variable changed;
-  int arrived = 0;
-  int finished = 0;
+  int arrived = 0, finished = 0;
   BackgroundQueue queue(2);
   for (int i = 0; i < 2; ++i) {
     queue.async([&] {
       std::unique_lock lock(mutex);
       ++arrived;
       changed.notify_all();
-      changed.wait_for(lock, std::chrono::seconds(10), [&] { return arrived == 2; });
-      if (arrived == 2) ++finished;
+      if (changed.wait_for(lock, 10s, [&] { return arrived == 2; })) ++finished;
       changed.notify_all();
     });
   }
   std::unique_lock lock(mutex);
-  ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return finished == 2; }));
+  ASSERT_TRUE(changed.wait_for(lock, 10s, [&] { return finished == 2; }));
 }
 
 // The program is ending: a task already running finishes, one not started never runs.
@@ -43,7 +43,7 @@ TEST(BackgroundQueue, DestructionDropsWhatHasNotStarted) {
   queue->async([&, released = dropped.get_future().share()] {
     started.set_value();
     // Waits until the second task is dropped; without a drop the queue would run it next.
-    released.wait_for(std::chrono::seconds(10));
+    released.wait_for(10s);
   });
   // The guard fulfils its promise when the task holding it is destroyed, run or not.
   std::shared_ptr<void> guard(nullptr, [&](void*) { dropped.set_value(); });
