@@ -214,12 +214,11 @@ TEST_F(SocketMessengerTest, CallsInFlightPerClientAreBoundedAndOthersAreServedMe
   ASSERT_TRUE(waitOnLoop([&] { return handled_ == 4; }));
   expectEcho(*other, 1, "served");
   EXPECT_EQ(loop_.onLoop([&] { return handled_; }), 4);
-  for (int round = 1; round <= 25; ++round) {
+  for (int round = 2; round <= 25; ++round) {
     loop_.onLoop([&] { answerHeld(); });
-    if (round < 25) {
-      ASSERT_TRUE(waitOnLoop([&] { return handled_ == 4 * (round + 1); })) << round;
-    }
+    ASSERT_TRUE(waitOnLoop([&] { return handled_ == 4 * round; })) << round;
   }
+  loop_.onLoop([&] { answerHeld(); });
   for (std::uint32_t id = 1; id <= 100; ++id) ASSERT_EQ(nextReply(*greedy).requestId, id);
 }
 

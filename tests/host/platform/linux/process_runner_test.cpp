@@ -52,10 +52,8 @@ TEST(ProcessRunnerTest, OutputPastTheCapIsRefusedAtOnceWhetherOrNotTheChildEnds)
 TEST(ProcessRunnerTest, AChildRunningPastTheLimitIsKilledAndCountsAsNoOutput) {
   LinuxProcessRunner runner({.timeout = 300ms});
   const auto start = std::chrono::steady_clock::now();
-  auto output = runner.run({"sh", "-c", "echo partial; exec sleep 60"});
-  const auto took = std::chrono::steady_clock::now() - start;
-  EXPECT_EQ(output, std::nullopt);
-  EXPECT_LT(took, 10s);
+  EXPECT_EQ(runner.run({"sh", "-c", "echo partial; exec sleep 60"}), std::nullopt);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
   // The whole process group went with it: nothing is left for us to reap.
   EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
 }
