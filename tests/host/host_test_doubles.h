@@ -24,14 +24,13 @@ class FakeMainLoop : public FakeEventLoop, public host::WallClock {
 // The shell on the in-process application model; launch() loads the interface.
 class ShellFixture : public ::testing::Test {
  protected:
-  host::ShellEnvironment environment() {
+  void launch() {
     host::UsageTrackerServices usage;
-    usage.mainQueue = &mainQueue;
-    usage.backgroundQueue = &mainQueue;
-    return {&application, host::FlutterProject{&messenger},
-            host::BridgeServices{{loop, statusBar, application, loop, timerRunning}, usage}};
+    usage.mainQueue = usage.backgroundQueue = &mainQueue;
+    interface = host::launchApplication(
+        {&application, host::FlutterProject{&messenger},
+         host::BridgeServices{{loop, statusBar, application, loop, timerRunning}, usage}});
   }
-  void launch() { interface = host::launchApplication(environment()); }
   // A menu bar call; every known method answers success with null at once.
   void menuBar(const std::string& method, engine::EncodableValue arguments = {}) {
     const int id = messenger.call(host::kMenuBarChannel, method, std::move(arguments));

@@ -97,7 +97,6 @@ class SocketMessengerTest : public ::testing::Test {
     if (!client) throw std::runtime_error("cannot connect: " + client.error().message);
     return std::move(*client);
   }
-  // The echo of `text` comes back on `client`.
   void expectEcho(EngineClient& client, std::uint32_t id, const std::string& text) {
     const Bytes message = bytesOf(text);
     ASSERT_TRUE(client.sendRequest(id, "echo", message.data(), message.size()));

@@ -58,8 +58,7 @@ TEST(StandardCodec, EachKindHasItsTagAndAlignment) {
       {"string", "hi", {7, 2, 'h', 'i'}},
       {"empty string", std::string(), {7, 0}},
       {"double", 1.5, concat({{6, 0, 0, 0, 0, 0, 0, 0}, doubleBytes(1.5)})},
-      // Doubles align to eight from the message start: tag at 6 gives one pad byte, at 7 none,
-      // at 12 three.
+      // Doubles align to eight from the message start: one pad byte, none, three.
       {"double after ab", EncodableList{"ab", 2.0},
        concat({{12, 2, 7, 2, 'a', 'b', 6, 0}, doubleBytes(2.0)})},
       {"double after abc", EncodableList{"abc", 2.0},

@@ -75,8 +75,7 @@ TEST_F(NamesTest, KeysWithTheSignNameTheTextAfterItWithoutLookingAnythingUp) {
 }
 
 TEST_F(NamesTest, NamesComeFromTheRunningApplicationFirst) {
-  // A running application without a name decides: nil, not the installed file's name. The
-  // application without an identifier never matches, not even the empty key.
+  // A running one without a name gives nil; one without an identifier never matches.
   const std::pair<const char*, Name> cases[] = {
       {"com.apple.Safari", "Safari"},        {"org.running.Only", "Running Only"},
       {"org.running.Unnamed", std::nullopt}, {"org.installed.Only", "Installed Only"},

@@ -11,8 +11,7 @@ using host::ActivationPolicy;
 using ShellTest = ShellFixture;
 
 TEST_F(ShellTest, PluginsThenBothBridgesThenTheBaseLaunchStep) {
-  // The generated plug-ins (stand-ins that answer "not implemented"), then both bridges, all
-  // before the base launch step.
+  // The generated plug-ins (stand-ins: "not implemented"), both bridges, then the base step.
   std::vector<std::string> channels;
   messenger.onHandlerSet = [&](const std::string& channel) {
     auto* delegate = dynamic_cast<host::FlutterAppDelegate*>(application.delegate());

@@ -37,7 +37,6 @@ class SetupTest : public BridgeTest {
     writeFile(*bundle->daemon, "daemon v1");
     writeBytes(*bundle->agentTemplate, kTemplate);
   }
-  // The install folder moved under `folder`.
   void installUnder(const fs::path& folder) {
     paths.appSupportDir = temp.path() / folder / "com.velbrook.quillmoss";
     paths.daemonDest = paths.appSupportDir / "QuillmossTracker";

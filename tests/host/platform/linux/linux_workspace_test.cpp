@@ -19,7 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 using Png = std::optional<std::vector<std::uint8_t>>;
 
-// 0xRRGGBBAA
 constexpr std::uint32_t kRed = 0xff0000ff, kGreen = 0x00ff00ff, kBlue = 0x0000ffff,
                         kYellow = 0xffff00ff, kWhite = 0xffffffff;
 
@@ -120,7 +119,6 @@ void makeDesktop(const fs::path& root) {
   fs::last_write_time(apps / "kde", past);
 }
 
-// An image drawn by a function.
 struct DrawnImage : host::Image {
   explicit DrawnImage(std::function<Png(int, int)> draw) : draw(std::move(draw)) {}
   Png pngDrawnAtSize(int width, int height) const override { return draw(width, height); }
@@ -153,7 +151,6 @@ class LinuxWorkspaceTest : public ::testing::Test {
   host::LinuxWorkspace workspace{running, installed, theme};
   host::AppNamesAndIcons names{workspace};
 
-  // Colour 0: no icon.
   struct Expected {
     const char* key;
     std::optional<std::string> name;
@@ -169,8 +166,7 @@ class LinuxWorkspaceTest : public ::testing::Test {
 };
 
 TEST_F(LinuxWorkspaceTest, InstalledEntriesNameEveryKeyShapeAndDrawEveryIconKind) {
-  // The colours show which file the theme chose (see makeDesktop). A wide SVG fills the whole
-  // square; IDs match ignoring case.
+  // The colours show which file the theme chose (see makeDesktop); IDs match ignoring case.
   expectNamesAndIcons({{"org.example.Editor", "Text Editor", kRed},
                        {"org.example.Editor#example.com", "example.com", kRed},
                        {"#org.example.Editor", "org.example.Editor", kRed},
@@ -190,8 +186,7 @@ TEST_F(LinuxWorkspaceTest, InstalledEntriesNameEveryKeyShapeAndDrawEveryIconKind
 }
 
 TEST_F(LinuxWorkspaceTest, RunningApplicationsNameFirstAndIconSecond) {
-  // Editor's blue window icon loses to its entry's red one; classy is matched to its entry
-  // through StartupWMClass.
+  // Editor's blue window icon loses to its entry's red one; classy matches by StartupWMClass.
   running.windows = {
       {"", "Nobody", 0, 0, {}, {}},
       {"org.example.Editor", "notes.txt - Editor", 2, 2, std::vector(4, 0xff0000ffu), {}},
@@ -245,8 +240,7 @@ TEST_F(PixbufImage, RefusesBadSizesAndShortPixelData) {
   EXPECT_EQ(host::ArgbImage(1, 1, {0xff00ff00u}).pngDrawnAtSize(0, 32), std::nullopt);
   expectIcon(host::ArgbImage(1, 1, {0x8000ff00u}).pngDrawnAtSize(32, 32), 0x00ff0080u);
 
-  // Missing, a folder where the file should be, damaged files of each format, and a file whose
-  // extension lies about its content.
+  // Missing, a folder, damaged files of each format, and an extension lying about the content.
   const fs::path dir = root / "files";
   fs::create_directories(dir / "folder.png");
   const std::string whole = readBytes(root / "data/icons/hicolor/48x48/apps/editor.png");
