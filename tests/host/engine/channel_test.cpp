@@ -18,13 +18,9 @@ TEST(MethodChannel, DecodesCallsAndEncodesEachKindOfAnswer) {
   EncodableValue seenArguments;
   channel.setMethodCallHandler([&](const MethodCall& call, std::unique_ptr<MethodResult> result) {
     seenArguments = call.arguments();
-    if (call.methodName() == "ok") {
-      result->success(EncodableValue(std::int32_t{5}));
-    } else if (call.methodName() == "fail") {
-      result->error("SETUP_FAILED", "it broke");
-    } else {
-      result->notImplemented();
-    }
+    if (call.methodName() == "ok") return result->success(EncodableValue(std::int32_t{5}));
+    if (call.methodName() == "fail") return result->error("SETUP_FAILED", "it broke");
+    result->notImplemented();
   });
 
   const int ok = messenger.call(channel.name(), "ok", EncodableValue(EncodableMap{{"date", "x"}}));

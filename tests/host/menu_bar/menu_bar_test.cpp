@@ -46,7 +46,6 @@ TEST(MenuBarTitle, ShowsMinutesBelowAnHourHoursFromAnHourOnAndAtLeastOnePerson) 
 class MenuBarBridgeTest : public ShellFixture {
  protected:
   void SetUp() override {
-    ShellFixture::SetUp();
     // Another window first, so the bridge must look for the main window by its class.
     application
         .addWindow(std::make_unique<appkit_model::ModelWindow>(

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <tuple>
 
 #include "names/app_names_and_icons.h"
 #include "platform/linux/icon_theme.h"
@@ -151,16 +152,13 @@ class LinuxWorkspaceTest : public ::testing::Test {
   host::LinuxWorkspace workspace{running, installed, theme};
   host::AppNamesAndIcons names{workspace};
 
-  struct Expected {
-    const char* key;
-    std::optional<std::string> name;
-    std::uint32_t colour;
-  };
+  // Keys, their names, and the colours of their icons.
+  using Expected = std::tuple<const char*, std::optional<std::string>, std::uint32_t>;
   void expectNamesAndIcons(const std::vector<Expected>& cases) {
-    for (const auto& c : cases) {
-      SCOPED_TRACE(c.key);
-      EXPECT_EQ(names.getAppName(c.key), c.name);
-      expectIcon(names.getAppIcon(c.key), c.colour);
+    for (const auto& [key, name, colour] : cases) {
+      SCOPED_TRACE(key);
+      EXPECT_EQ(names.getAppName(key), name);
+      expectIcon(names.getAppIcon(key), colour);
     }
   }
 };
