@@ -1,4 +1,4 @@
-// The Linux bundle found from the executable, its helpers first on PATH, and the home folder.
+// The Linux bundle and the home folder (the running bundle and PATH are the end-to-end tests').
 #include "platform/linux/linux_bundle.h"
 
 #include <gtest/gtest.h>
@@ -11,16 +11,6 @@ namespace quillmoss::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-TEST(LinuxBundleTest, TheRunningBundleIsTwoLevelsAboveTheExecutable) {
-  auto bundle = host::LinuxBundle::ofRunningExecutable();
-  ASSERT_TRUE(bundle);
-  EXPECT_EQ(bundle->contents(), fs::read_symlink("/proc/self/exe").parent_path().parent_path());
-
-  ::setenv("PATH", "/usr/bin:/bin", 1);
-  ASSERT_TRUE(host::putBundleHelpersFirstOnPath());
-  EXPECT_EQ(std::string(::getenv("PATH")), bundle->helpersFolder().string() + ":/usr/bin:/bin");
-}
 
 TEST(LinuxBundleTest, AFolderIsNoExecutable) {
   TempDir temp;
