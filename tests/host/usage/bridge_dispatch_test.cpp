@@ -92,8 +92,7 @@ TEST_F(BridgeTest, BundleIdIsTheStringOrEmptyAndNoNameOrIconIsNil) {
 }
 
 TEST_F(BridgeTest, DateIsTheStringOrAbsentMeaningTodayByTheClock) {
-  const std::string today = daily::localDayString(now);
-  writeBytes(paths.dataDir / ("usage_" + today + ".json"), R"({"today":1})");
+  writeBytes(paths.dataDir / ("usage_" + daily::localDayString(now) + ".json"), R"({"today":1})");
   writeBytes(paths.dataDir / "usage_2026-01-02.json", R"({"other":2.5})");
   const EncodableValue todays = EncodableMap{{"today", 1.0}};
 

@@ -84,9 +84,8 @@ TEST(ProcessRunnerTest, EndAllEndsRunningChildrenAndRefusesNewOnes) {
     return runner.run({"sh", "-c", "touch \"$0\"; exec sleep 60", marker});
   });
   const auto deadline = std::chrono::steady_clock::now() + 20s;
-  while (::access(marker.c_str(), F_OK) != 0 && std::chrono::steady_clock::now() < deadline) {
+  while (::access(marker.c_str(), F_OK) != 0 && std::chrono::steady_clock::now() < deadline)
     std::this_thread::yield();
-  }
   ASSERT_EQ(::access(marker.c_str(), F_OK), 0);
   runner.endAll();
   ASSERT_EQ(running.wait_for(20s), std::future_status::ready);
