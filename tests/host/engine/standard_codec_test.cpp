@@ -38,7 +38,7 @@ Bytes text(const std::string& s) {
   return Bytes(s.begin(), s.end());
 }
 
-TEST(StandardCodec, EachKindHasItsTagAndAlignment) {
+TEST(StandardCodec, EachKindHasItsTagAndAlignmentAndIntegersTheNarrowestThatFits) {
   struct Case {
     const char* what;
     EncodableValue value;
@@ -97,9 +97,7 @@ TEST(StandardCodec, EachKindHasItsTagAndAlignment) {
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(*back, c.value);
   }
-}
-
-TEST(StandardCodec, A64BitIntegerThatFitsIsSentAs32Bit) {
+  // 64-bit values that fit are sent as 32-bit ones.
   for (std::int32_t fits : {INT32_MIN, 7, INT32_MAX}) {
     EXPECT_EQ(*decode(encode(EncodableValue(std::int64_t{fits}))), EncodableValue(fits));
   }

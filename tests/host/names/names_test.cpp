@@ -63,18 +63,16 @@ class NamesTest : public ::testing::Test {
   host::AppNamesAndIcons names{workspace};
 };
 
-TEST_F(NamesTest, KeysWithTheSignNameTheTextAfterItWithoutLookingAnythingUp) {
-  const std::pair<const char*, const char*> cases[] = {
+TEST_F(NamesTest, NamesComeFromTheTextAfterTheSignOrTheRunningApplicationFirst) {
+  // After the sign, the text is the name without looking anything up.
+  const std::pair<const char*, const char*> signs[] = {
       {"com.apple.Safari#example.com", "example.com"},
       {"a#b#c", "b#c"},
       {"x#", ""},
       {"#x", "x"},
       {"#", ""}};
-  for (const auto& [key, name] : cases) EXPECT_EQ(names.getAppName(key), Name(name)) << key;
+  for (const auto& [key, name] : signs) EXPECT_EQ(names.getAppName(key), Name(name)) << key;
   EXPECT_EQ(workspace.lookups, 0);
-}
-
-TEST_F(NamesTest, NamesComeFromTheRunningApplicationFirst) {
   // A running one without a name gives nil; one without an identifier never matches.
   const std::pair<const char*, Name> cases[] = {
       {"com.apple.Safari", "Safari"},        {"org.running.Only", "Running Only"},
