@@ -13,7 +13,7 @@ using engine::EncodableMap;
 using engine::EncodableValue;
 using Kind = engine::MethodReply::Kind;
 
-TEST_F(BridgeTest, EveryMethodHopsToBackgroundAndRepliesOnceThroughTheMainQueue) {
+TEST_F(BridgeTest, EveryMethodHopsToBackgroundAndRepliesOnceThroughTheMainQueueByExactName) {
   for (const char* method : {"setup", "getUsage", "getActivity", "getSegments", "getAppName",
                              "getAppIcon", "isRunning", "noSuchMethod"}) {
     SCOPED_TRACE(method);
@@ -27,9 +27,7 @@ TEST_F(BridgeTest, EveryMethodHopsToBackgroundAndRepliesOnceThroughTheMainQueue)
     mainQueue.drain();
     EXPECT_EQ(replies.size(), 1u);
   }
-}
-
-TEST_F(BridgeTest, NamesDifferingOnlyInCaseAreNotImplemented) {
+  // Names differing only in case are not implemented.
   for (const char* method : {"SETUP", "getusage", "getUsage ", ""}) {
     SCOPED_TRACE(method);
     EXPECT_EQ(callAndSettle(method, EncodableMap{{"date", "2026-01-01"}}).kind,
