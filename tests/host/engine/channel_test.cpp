@@ -12,7 +12,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using testing::RecordingMessenger;
 
-TEST(MethodChannel, DecodesCallsAndEncodesEachKindOfAnswer) {
+TEST(MethodChannel, DecodesCallsAndEncodesEachKindOfAnswerEvenForADroppedResult) {
   RecordingMessenger messenger;
   MethodChannel channel(&messenger, "com.velbrook.quillmoss/test");
   EncodableValue seenArguments;
@@ -39,21 +39,18 @@ TEST(MethodChannel, DecodesCallsAndEncodesEachKindOfAnswer) {
   EXPECT_EQ(seenArguments, EncodableValue("untouched"));
   EXPECT_EQ(messenger.replies[bad], std::vector<Bytes>{Bytes{}});
 
-  // Clearing the handler takes the channel off the messenger.
-  channel.setMethodCallHandler(nullptr);
-  EXPECT_EQ(messenger.handlers.count(channel.name()), 0u);
-}
-
-TEST(MethodChannel, ResultDroppedUnansweredStillRepliesOnce) {
-  RecordingMessenger messenger;
-  MethodChannel channel(&messenger, "c");
+  // A result dropped unanswered still replies, once.
   std::unique_ptr<MethodResult> kept;
   channel.setMethodCallHandler(
       [&](const MethodCall&, std::unique_ptr<MethodResult> result) { kept = std::move(result); });
-  const int id = messenger.call("c", "later");
-  EXPECT_TRUE(messenger.replies[id].empty());  // Not yet: the result is still held.
+  const int later = messenger.call(channel.name(), "later");
+  EXPECT_TRUE(messenger.replies[later].empty());  // Not yet: the result is still held.
   kept.reset();
-  EXPECT_EQ(messenger.replies[id], std::vector<Bytes>{Bytes{}});
+  EXPECT_EQ(messenger.replies[later], std::vector<Bytes>{Bytes{}});
+
+  // Clearing the handler takes the channel off the messenger.
+  channel.setMethodCallHandler(nullptr);
+  EXPECT_EQ(messenger.handlers.count(channel.name()), 0u);
 }
 
 // A second answer is a bug: it asserts where assertions are on, and is ignored otherwise.

@@ -296,12 +296,15 @@ TEST_F(SocketMessengerTest, PeerOfAnotherUserIsRefused) {
   expectEcho(*client, 2, "hi");
 }
 
-TEST(SocketPlace, StaleSocketIsReplacedAndOtherThingsInTheWayAreRefused) {
+TEST(SocketPlace, StaleSocketIsReplacedOpenFolderMadePrivateAndAnythingElseInTheWayRefused) {
   TempDir dir;
   LinuxEventLoop loop;
   SocketMessenger messenger(loop);
   const std::string root = dir.string(), folder = root + "/q";
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
   ASSERT_TRUE(preparePrivateFolder(folder));
+  EXPECT_EQ(fs::status(folder).permissions(), fs::perms(0700));
   std::ofstream(folder + "/file.sock") << "keep me";
   fs::create_directory(root + "/elsewhere");
   fs::create_directory_symlink(root + "/elsewhere", root + "/link");
@@ -321,15 +324,6 @@ TEST(SocketPlace, StaleSocketIsReplacedAndOtherThingsInTheWayAreRefused) {
     ASSERT_EQ(::bind(dead.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
   }  // Bound, never listening, now closed: what a crashed host leaves.
   EXPECT_TRUE(messenger.listen(path));
-}
-
-TEST(SocketPlace, OpenFolderIsMadePrivateAndAForeignOneRefused) {
-  TempDir dir;
-  const std::string folder = dir.string() + "/open";
-  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
-  ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
-  ASSERT_TRUE(preparePrivateFolder(folder));
-  EXPECT_EQ(fs::status(folder).permissions(), fs::perms(0700));
 
   if (::geteuid() != 0) GTEST_SKIP() << "handing a folder to another user needs root";
   const std::string foreign = dir.string() + "/foreign";
