@@ -163,7 +163,7 @@ class LinuxWorkspaceTest : public ::testing::Test {
   }
 };
 
-TEST_F(LinuxWorkspaceTest, InstalledEntriesNameEveryKeyShapeAndDrawEveryIconKind) {
+TEST_F(LinuxWorkspaceTest, InstalledEntriesAsTheyAreNowNameEveryKeyShapeAndDrawEveryIconKind) {
   // The colours show which file the theme chose (see makeDesktop); IDs match ignoring case.
   expectNamesAndIcons({{"org.example.Editor", "Text Editor", kRed},
                        {"org.example.Editor#example.com", "example.com", kRed},
@@ -181,6 +181,13 @@ TEST_F(LinuxWorkspaceTest, InstalledEntriesNameEveryKeyShapeAndDrawEveryIconKind
     EXPECT_EQ(names.getAppName("org.example." + name), name);
     EXPECT_EQ(names.getAppIcon("org.example." + name), std::nullopt) << name;
   }
+  // Entries added or removed in any applications folder are seen.
+  EXPECT_EQ(names.getAppName("kde-org.example.Later"), std::nullopt);
+  writeBytes(root / "data/applications/kde/org.example.Later.desktop",
+             desktopEntry("Later", "editor"));
+  EXPECT_EQ(names.getAppName("kde-org.example.Later"), "Later");
+  fs::remove(root / "data/applications/org.example.Editor.desktop");
+  EXPECT_EQ(names.getAppName("org.example.Editor"), std::nullopt);
 }
 
 TEST_F(LinuxWorkspaceTest, RunningApplicationsNameFirstAndIconSecond) {
@@ -219,15 +226,6 @@ TEST_F(LinuxWorkspaceTest, AWindowIconOutlivingItsOwnerDrawsItsFallback) {
   }
   ASSERT_NE(icon, nullptr);
   expectIcon(icon->pngDrawnAtSize(32, 32), kGreen);
-}
-
-TEST_F(LinuxWorkspaceTest, EntriesAddedOrRemovedInAnyApplicationsFolderAreSeen) {
-  EXPECT_EQ(names.getAppName("kde-org.example.Later"), std::nullopt);
-  writeBytes(root / "data/applications/kde/org.example.Later.desktop",
-             desktopEntry("Later", "editor"));
-  EXPECT_EQ(names.getAppName("kde-org.example.Later"), "Later");
-  fs::remove(root / "data/applications/org.example.Editor.desktop");
-  EXPECT_EQ(names.getAppName("org.example.Editor"), std::nullopt);
 }
 
 using PixbufImage = LinuxWorkspaceTest;
