@@ -103,40 +103,6 @@ TEST(StandardCodec, EachKindHasItsTagAndAlignmentAndIntegersTheNarrowestThatFits
   }
 }
 
-TEST(StandardCodec, DecodingRejectsMalformedInputAndBoundsNesting) {
-  const auto nested = [](int depth) {
-    Bytes bytes;
-    for (int i = 0; i < depth; ++i) bytes.insert(bytes.end(), {12, 1});
-    bytes.push_back(0);
-    return bytes;
-  };
-  EXPECT_TRUE(decode(nested(kMaxDecodeDepth)).has_value());
-  const std::vector<Bytes> rejected = {
-      {},                                       // Nothing at all.
-      {15},                                     // Unknown tag.
-      {5, 1, '1'},                              // Large integers are not written by the engine.
-      {3, 1, 0, 0},                             // Truncated int32.
-      {4, 1, 0, 0, 0, 0, 0, 0},                 // Truncated int64.
-      {6, 0, 0, 0, 0, 0, 0, 0, 0, 0},           // Truncated double.
-      {6},                                      // Padding past the end.
-      {0, 0},                                   // Trailing byte.
-      {7, 5, 'a'},                              // String longer than the message.
-      {7, 254, 0xff},                           // Truncated 16-bit size.
-      {7, 255, 0xff, 0xff, 0xff},               // Truncated 32-bit size.
-      {12, 255, 0xff, 0xff, 0xff, 0xff},        // Absurd list length.
-      {13, 255, 0xff, 0xff, 0xff, 0x7f},        // Absurd map length.
-      {8, 255, 0xff, 0xff, 0xff, 0xff},         // Absurd byte-list length.
-      {10, 255, 0xff, 0xff, 0xff, 0x1f, 0, 0},  // Absurd int64-list length.
-      {13, 1, 7, 1, 'a'},                       // Map entry without its value.
-      {12, 2, 0},                               // List one element short.
-      nested(kMaxDecodeDepth + 1),
-      nested(100000),  // Would overflow the stack if unbounded.
-  };
-  for (const auto& bytes : rejected) {
-    EXPECT_FALSE(decode(bytes).has_value()) << ::testing::PrintToString(bytes);
-  }
-}
-
 // A list or map header with `count` and then `count` times `item`.
 Bytes repeated(std::uint8_t tag, std::uint32_t count, const Bytes& item) {
   Bytes bytes{tag, 255};
@@ -147,14 +113,41 @@ Bytes repeated(std::uint8_t tag, std::uint32_t count, const Bytes& item) {
   return bytes;
 }
 
-// What would take more than a small multiple of the message's size is refused before it is.
-TEST(StandardCodec, DecodingCostsAtMostASmallMultipleOfTheMessage) {
+// Malformed input is refused, and so is what would take more than a small multiple of the
+// message's size to decode, before the memory is taken.
+TEST(StandardCodec, DecodingRefusesMalformedInputAndBoundsItsCost) {
+  const auto nested = [](int depth) {
+    Bytes bytes;
+    for (int i = 0; i < depth; ++i) bytes.insert(bytes.end(), {12, 1});
+    bytes.push_back(0);
+    return bytes;
+  };
   constexpr std::uint32_t kMany = 200'000;
   const struct {
     const char* what;
     Bytes message;
     bool decodes;
   } cases[] = {
+      {"nothing at all", {}, false},
+      {"unknown tag", {15}, false},
+      {"a large integer, never written by the engine", {5, 1, '1'}, false},
+      {"truncated int32", {3, 1, 0, 0}, false},
+      {"truncated int64", {4, 1, 0, 0, 0, 0, 0, 0}, false},
+      {"truncated double", {6, 0, 0, 0, 0, 0, 0, 0, 0, 0}, false},
+      {"padding past the end", {6}, false},
+      {"a trailing byte", {0, 0}, false},
+      {"a string longer than the message", {7, 5, 'a'}, false},
+      {"truncated 16-bit size", {7, 254, 0xff}, false},
+      {"truncated 32-bit size", {7, 255, 0xff, 0xff, 0xff}, false},
+      {"absurd list length", {12, 255, 0xff, 0xff, 0xff, 0xff}, false},
+      {"absurd map length", {13, 255, 0xff, 0xff, 0xff, 0x7f}, false},
+      {"absurd byte-list length", {8, 255, 0xff, 0xff, 0xff, 0xff}, false},
+      {"absurd int64-list length", {10, 255, 0xff, 0xff, 0xff, 0x1f, 0, 0}, false},
+      {"a map entry without its value", {13, 1, 7, 1, 'a'}, false},
+      {"a list one element short", {12, 2, 0}, false},
+      {"nesting at the bound", nested(kMaxDecodeDepth), true},
+      {"nesting past it", nested(kMaxDecodeDepth + 1), false},
+      {"nesting that would overflow the stack", nested(100000), false},
       {"many nulls", repeated(12, kMany, {0}), false},
       {"many null keys and values", repeated(13, kMany / 2, {0, 0}), false},
       {"many falses in a list in a list", concat({{12, 1}, repeated(12, kMany, {2})}), false},
