@@ -82,7 +82,7 @@ TEST_F(NamesTest, NamesComeFromTheTextAfterTheSignOrTheRunningApplicationFirst) 
   for (const auto& [key, name] : cases) EXPECT_EQ(names.getAppName(key), name) << key;
 }
 
-TEST_F(NamesTest, IconsComeFromTheInstalledApplicationFirstForTheFirstNonEmptyPiece) {
+TEST_F(NamesTest, IconsComeUncachedFromTheInstalledApplicationFirstForTheFirstNonEmptyPiece) {
   // Keys by the tag of their icon, 0 for none: installed without one beats running with one.
   const std::pair<int, std::vector<const char*>> cases[] = {
       {2, {"com.apple.Safari", "com.apple.Safari#example.com"}},
@@ -98,9 +98,7 @@ TEST_F(NamesTest, IconsComeFromTheInstalledApplicationFirstForTheFirstNonEmptyPi
           << key;
     }
   }
-}
-
-TEST_F(NamesTest, NothingIsCached) {
+  // Nothing is cached.
   EXPECT_EQ(names.getAppName("org.installed.Only"), "Installed Only");
   workspace.installed.erase("org.installed.Only");
   EXPECT_EQ(names.getAppName("org.installed.Only"), std::nullopt);

@@ -190,7 +190,7 @@ TEST_F(LinuxWorkspaceTest, InstalledEntriesAsTheyAreNowNameEveryKeyShapeAndDrawE
   EXPECT_EQ(names.getAppName("org.example.Editor"), std::nullopt);
 }
 
-TEST_F(LinuxWorkspaceTest, RunningApplicationsNameFirstAndIconSecond) {
+TEST_F(LinuxWorkspaceTest, RunningApplicationsNameFirstAndIconSecondDrawnOnlyWhenAsked) {
   // Editor's blue window icon loses to its entry's red one; classy matches by StartupWMClass.
   running.windows = {
       {"", "Nobody", 0, 0, {}, {}},
@@ -203,9 +203,8 @@ TEST_F(LinuxWorkspaceTest, RunningApplicationsNameFirstAndIconSecond) {
                        {"classy", "Classy App", kYellow},
                        {"untitled", std::nullopt, 0},
                        {"", std::nullopt, 0}});
-}
 
-TEST_F(LinuxWorkspaceTest, WindowIconsAreFetchedOnlyForTheMatchedApplicationWhenDrawn) {
+  // Window icons are drawn only for the application matched, and only when asked for.
   running.windows = {{"tool", "Tool Window", 0, 0, {}, {7}},
                      {"classy", "Classy main window", 0, 0, {}, {8, 9}},
                      {"other", "Other", 0, 0, {}, {10}}};
