@@ -213,10 +213,8 @@ TEST_F(LinuxWorkspaceTest, RunningApplicationsNameFirstAndIconSecondDrawnOnlyWhe
   // Classy's windows have no icon: its entry's is drawn instead.
   expectNamesAndIcons({{"tool", "Tool Window", kBlue}, {"classy", "Classy App", kYellow}});
   EXPECT_EQ(running.drawn, (std::vector<std::uint32_t>{7, 8, 9}));
-}
 
-// The icon holds the windows' owner weakly: drawn after it is gone, it draws its fallback.
-TEST_F(LinuxWorkspaceTest, AWindowIconOutlivingItsOwnerDrawsItsFallback) {
+  // An X11 window icon holds its owner weakly: drawn after it is gone, it draws its fallback.
   std::shared_ptr<const host::Image> icon;
   {
     host::X11RunningWindows x11(installed);
