@@ -3,29 +3,25 @@
 
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 
+#include "engine/engine_socket_path.h"
 #include "engine/frame_format.h"
 
 namespace quillmoss::engine {
 
 Expected<std::unique_ptr<EngineClient>> EngineClient::connect(const std::string& socketPath) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (socketPath.empty() || socketPath.size() >= sizeof address.sun_path) {
-    return Error{kPosixErrorDomain, ENAMETOOLONG, "socket path is empty or too long"};
-  }
-  std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+  const auto address = socketAddress(socketPath);
+  if (!address) return address.error();
   posix::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
   if (!fd) return posixError("cannot create a socket", errno);
   int status = 0;
   do {
-    status = ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    status = ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof *address);
   } while (status != 0 && errno == EINTR);
   if (status != 0) return posixError("cannot connect to " + socketPath, errno);
   return std::unique_ptr<EngineClient>(new EngineClient(std::move(fd)));

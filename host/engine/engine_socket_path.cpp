@@ -2,6 +2,7 @@
 #include "engine/engine_socket_path.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,16 @@
 #include "posix/unique_fd.h"
 
 namespace quillmoss::engine {
+
+Expected<sockaddr_un> socketAddress(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.empty() || path.size() >= sizeof address.sun_path) {
+    return Error{kEngineErrorDomain, ENAMETOOLONG, "socket path is empty or too long: " + path};
+  }
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  return address;
+}
 
 std::string defaultEngineSocketPath() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <map>
 #include <vector>
 
@@ -163,13 +162,8 @@ Status SocketMessenger::Core::listen(const std::string& socketPath) {
   if (listener) {
     return Error{kEngineErrorDomain, EALREADY, "already listening at " + path};
   }
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (socketPath.empty() || socketPath.size() >= sizeof address.sun_path) {
-    return Error{kEngineErrorDomain, ENAMETOOLONG,
-                 "socket path is empty or too long: " + socketPath};
-  }
-  std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+  const auto address = socketAddress(socketPath);
+  if (!address) return address.error();
   const auto slash = socketPath.find_last_of('/');
   if (slash != std::string::npos && slash != 0) {
     if (auto prepared = preparePrivateFolder(socketPath.substr(0, slash)); !prepared) {
@@ -184,9 +178,9 @@ Status SocketMessenger::Core::listen(const std::string& socketPath) {
     }
     // Non-blocking: a live host with a full backlog answers EAGAIN instead of stalling us.
     UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (probe &&
-        (::connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
-         errno == EAGAIN)) {
+    if (probe && (::connect(probe.get(), reinterpret_cast<const sockaddr*>(&*address),
+                            sizeof *address) == 0 ||
+                  errno == EAGAIN)) {
       return Error{kEngineErrorDomain, EADDRINUSE,
                    "another quillmoss host is serving at " + socketPath};
     }
@@ -200,7 +194,7 @@ Status SocketMessenger::Core::listen(const std::string& socketPath) {
   if (!fd) {
     return posixError("cannot create socket", errno);
   }
-  if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+  if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0) {
     return posixError("cannot bind " + socketPath, errno);
   }
   struct stat bound {};

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -43,14 +42,6 @@ Bytes calls(const char* channel, std::uint32_t count) {
     appendRequestFrame(frames, id, channel, message.data(), message.size());
   }
   return frames;
-}
-
-// A socket address for a path known to fit.
-sockaddr_un addressOf(const std::string& path) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  return address;
 }
 
 // The next reply on `client`; request id 0 when none came.
@@ -281,7 +272,7 @@ TEST_F(SocketMessengerTest, PeerOfAnotherUserIsRefused) {
     // Exit 0: refused; 1: answered; 2: cannot act as another user; 3: could not connect.
     if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    const sockaddr_un address = addressOf(socketPath_);
+    const sockaddr_un address = *socketAddress(socketPath_);
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) ::_exit(3);
     (void)::send(fd, frame.data(), frame.size(), MSG_NOSIGNAL);
     char buffer[64];
@@ -320,7 +311,7 @@ TEST(SocketPlace, StaleSocketIsReplacedOpenFolderMadePrivateAndAnythingElseInThe
   const std::string path = folder + "/engine.sock";
   {
     posix::UniqueFd dead(::socket(AF_UNIX, SOCK_STREAM, 0));
-    const sockaddr_un address = addressOf(path);
+    const sockaddr_un address = *socketAddress(path);
     ASSERT_EQ(::bind(dead.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
   }  // Bound, never listening, now closed: what a crashed host leaves.
   EXPECT_TRUE(messenger.listen(path));
