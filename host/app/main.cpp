@@ -17,7 +17,7 @@
 #include "platform/linux/linux_bundle.h"
 #include "platform/linux/linux_process_runner.h"
 #include "platform/linux/linux_workspace.h"
-#include "platform/linux/wayland/session_running_windows.h"
+#include "platform/linux/session_running_windows.h"
 #include "platform/wall_clock.h"
 #include "shell/application_main.h"
 

@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "platform/linux/linux_workspace.h"
-#include "platform/linux/wayland/session_running_windows.h"
+#include "platform/linux/session_running_windows.h"
 
 int main() {
   using namespace quillmoss::host;

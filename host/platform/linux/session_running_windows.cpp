@@ -1,5 +1,5 @@
 // The session's running windows; see session_running_windows.h.
-#include "platform/linux/wayland/session_running_windows.h"
+#include "platform/linux/session_running_windows.h"
 
 #include <cstdlib>
 

@@ -1,5 +1,5 @@
 // Activation filtering; see activation_filter.h.
-#include "platform/linux/x11/activation_filter.h"
+#include "platform/linux/activation_filter.h"
 
 namespace quillmoss::tracker {
 

@@ -1,5 +1,5 @@
 // Activations from active-window and screen-saver changes, with a hand-driven timer loop.
-#include "platform/linux/x11/activation_filter.h"
+#include "platform/linux/activation_filter.h"
 
 #include <gtest/gtest.h>
 
