@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "linux_desktop/desktop_entries.h"
-#include "linux_desktop/x11_windows.h"
+#include "linux_desktop/running_window.h"
 
 namespace quillmoss::desktop {
 

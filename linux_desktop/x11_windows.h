@@ -9,17 +9,10 @@
 #include <vector>
 
 #include "linux_desktop/desktop_entries.h"
+#include "linux_desktop/running_window.h"
 #include "linux_desktop/x11_window_icon.h"
 
 namespace quillmoss::desktop {
-
-struct RunningWindow {
-  std::string identity;
-  std::string title;
-  int iconWidth = 0, iconHeight = 0;
-  std::vector<std::uint32_t> iconArgb;  // the largest _NET_WM_ICON image, ARGB, row by row
-  std::vector<std::uint32_t> windows;   // its X windows in client-list order, for a later icon
-};
 
 // The client windows of _NET_CLIENT_LIST in its order, one per application identity (the first
 // window of each; its icon from a later window when the first has none). A dialog counts for

@@ -82,7 +82,7 @@ class FewRunningWindows : public host::RunningWindows {
       windows_.push_back(window);
     }
   }
-  std::vector<desktop::RunningWindow> list() override { return windows_; }
+  std::optional<std::vector<desktop::RunningWindow>> list() override { return windows_; }
 
  private:
   std::vector<desktop::RunningWindow> windows_;

@@ -5,7 +5,7 @@
 #include "core/event_loop.h"
 #include "core/linux/termination_signals.h"
 #include "daily_data/daily_data.h"
-#include "platform/desktop.h"
+#include "platform/linux/linux_session.h"
 #include "platform/linux/no_script_runner.h"
 #include "platform/linux/system_clock.h"
 #include "startup.h"
@@ -23,19 +23,19 @@ int main() {
 
   // First, so that any thread started later keeps the termination signals blocked.
   const auto loop = quillmoss::makeEventLoop();
-  auto connected = connectDesktopSession(*loop);
+  auto connected = connectLinuxSession(*loop);
   if (!connected) {
     std::fprintf(stderr, "QuillmossTracker: %s\n", connected.error().message.c_str());
     return 1;
   }
-  const std::unique_ptr<DesktopSession> desktop = std::move(*connected);
+  const LinuxSession session = std::move(*connected);
   SystemClock clock;
   NoScriptRunner scripts;
 
   TrackerState state{
       .clock = clock,
-      .idle = *desktop,
-      .workspace = *desktop,
+      .idle = *session.idle,
+      .workspace = *session.workspace,
       .scripts = scripts,
       .loop = *loop,
       .kDataDir = *dataDir,
@@ -53,6 +53,6 @@ int main() {
     }
   }
   scheduleCallbacks(state);
-  desktop->onSessionLost([&state] { onTerminationSignal(state, 0); });
+  session.workspace->onSessionLost([&state] { onTerminationSignal(state, 0); });
   return loop->run();
 }

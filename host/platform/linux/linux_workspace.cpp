@@ -32,7 +32,8 @@ class DeferredEntryIcon : public Image {
 
 std::vector<RunningApplication> LinuxWorkspace::runningApplications() {
   std::vector<RunningApplication> applications;
-  std::vector<desktop::RunningWindow> windows = running_.list();
+  std::vector<desktop::RunningWindow> windows =
+      running_.list().value_or(std::vector<desktop::RunningWindow>{});
   // Checked for changes once for all windows, not once for each.
   const desktop::DesktopEntryIndex& index = installed_.index();
   for (desktop::RunningWindow& window : windows) {

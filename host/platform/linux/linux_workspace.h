@@ -1,10 +1,10 @@
-// The workspace on an XDG desktop: running applications from the X display, installed ones
+// The workspace on an XDG desktop: running applications from the session, installed ones
 // from desktop entries, icons from windows, icon themes and image files.
 #pragma once
 
 #include "platform/linux/icon_theme.h"
 #include "platform/linux/installed_applications.h"
-#include "platform/linux/x11/running_windows.h"
+#include "platform/linux/running_windows.h"
 #include "platform/workspace.h"
 
 namespace quillmoss::host {

@@ -1,25 +1,69 @@
-// The session's running windows; see session_running_windows.h.
+// The host's mechanisms for running windows in order; see session_running_windows.h. A new one
+// is a file under x11/ or wayland/ and a row here.
 #include "platform/linux/session_running_windows.h"
 
-#include <cstdlib>
+#include <array>
+
+#include "linux_desktop/candidates.h"
 
 namespace quillmoss::host {
+namespace {
 
-std::vector<desktop::RunningWindow> SessionRunningWindows::list() {
-  const desktop::DesktopEntryIndex& index = installed_.index();
-  if (auto windows = desktop::listWaylandApplications(index)) return *windows;
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  if (wayland != nullptr && *wayland != '\0') {
-    std::optional<std::vector<desktop::ShellWindow>> windows;
-    if (shell_) windows = shell_->windows();
-    if (!windows) {
-      shell_.reset();  // its bus name and GLib context go before another takes them
-      shell_ = connectShellWindows(loop_, kwinScript_);
-      if (shell_) windows = shell_->windows();
-    }
-    if (windows) return desktop::applicationsOf(*windows, index);
+// A compositor's own list comes first; in a Wayland session the X display (Xwayland) has only
+// its own clients' windows.
+constexpr std::array<desktop::Candidate<RunningWindows, WindowsContext>, 4> kMechanisms{{
+    {"wlr-foreign-toplevel", wlrToplevelWindows},
+    {"KWin script", kwinScriptWindows},
+    {"GNOME Shell extension", gnomeExtensionWindows},
+    {"X11", x11Windows},
+}};
+
+}  // namespace
+
+GDBusConnection* WindowsContext::sessionBus() {
+  if (bus_ && g_dbus_connection_is_closed(bus_.get())) bus_.reset();
+  if (!bus_) {
+    if (auto bus = desktop::openBus(G_BUS_TYPE_SESSION)) bus_ = std::move(*bus);
   }
-  return x11_.list();
+  return bus_.get();
+}
+
+SessionRunningWindows::SessionRunningWindows(EventLoop& loop, InstalledApplications& installed,
+                                             std::filesystem::path kwinScript)
+    : context_(loop, installed, std::move(kwinScript)), kept_(kMechanisms.size()) {}
+
+SessionRunningWindows::~SessionRunningWindows() {
+  // The ports go before the context whose bus and loop they may use.
+  kept_.clear();
+}
+
+std::optional<std::vector<desktop::RunningWindow>> SessionRunningWindows::list() {
+  for (std::size_t row = 0; row < kMechanisms.size(); ++row) {
+    std::unique_ptr<RunningWindows>& port = kept_[row];
+    if (port) {
+      if (auto windows = port->list()) {
+        lister_ = port.get();
+        return windows;
+      }
+      // Gone (its bus name and GLib context with it) before it is made again.
+      if (lister_ == port.get()) lister_ = nullptr;
+      port.reset();
+    }
+    auto made = kMechanisms[row].make(context_);
+    if (!made) continue;
+    if (auto windows = (*made)->list()) {
+      port = std::move(*made);
+      lister_ = port.get();
+      return windows;
+    }
+  }
+  lister_ = nullptr;
+  return std::vector<desktop::RunningWindow>{};
+}
+
+std::shared_ptr<const Image> SessionRunningWindows::windowIcon(
+    const desktop::RunningWindow& window, std::shared_ptr<const Image> otherwise) {
+  return lister_ ? lister_->windowIcon(window, std::move(otherwise)) : nullptr;
 }
 
 }  // namespace quillmoss::host

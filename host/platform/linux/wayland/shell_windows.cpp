@@ -1,9 +1,14 @@
 // KWin's and GNOME Shell's window lists; see shell_windows.h.
 #include "platform/linux/wayland/shell_windows.h"
 
+#include <cstdlib>
+
+#include "linux_desktop/candidates.h"
 #include "linux_desktop/dbus.h"
 #include "linux_desktop/glib_context.h"
 #include "linux_desktop/shell_scripts.h"
+#include "linux_desktop/wayland_windows.h"
+#include "platform/linux/window_candidates.h"
 
 namespace quillmoss::host {
 namespace {
@@ -85,7 +90,54 @@ class GnomeWindows final : public ShellWindows {
   desktop::BusPtr bus_;
 };
 
+// A shell's windows as the host lists running ones.
+class ShellRunningWindows final : public RunningWindows {
+ public:
+  ShellRunningWindows(std::unique_ptr<ShellWindows> shell, InstalledApplications& installed)
+      : shell_(std::move(shell)), installed_(installed) {}
+  std::optional<std::vector<desktop::RunningWindow>> list() override {
+    auto windows = shell_->windows();
+    if (!windows) return std::nullopt;
+    return desktop::applicationsOf(*windows, installed_.index());
+  }
+
+ private:
+  std::unique_ptr<ShellWindows> shell_;
+  InstalledApplications& installed_;
+};
+
+bool inWaylandSession() {
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return wayland != nullptr && *wayland != '\0';
+}
+
 }  // namespace
+
+WindowsMade kwinScriptWindows(WindowsContext& context) {
+  if (!inWaylandSession()) return desktop::cannotServe("$WAYLAND_DISPLAY is not set");
+  GDBusConnection* probe = context.sessionBus();
+  if (probe == nullptr || !desktop::nameHasOwner(probe, kKWin)) {
+    return desktop::cannotServe("KWin is not on the session bus");
+  }
+  auto bus = desktop::openBus(G_BUS_TYPE_SESSION);
+  if (!bus) return bus.error();
+  auto kwin = std::make_unique<KWinWindows>(context.loop, std::move(*bus));
+  if (!kwin->start(context.kwinScript)) return desktop::cannotServe("KWin refused the script");
+  return std::unique_ptr<RunningWindows>(
+      std::make_unique<ShellRunningWindows>(std::move(kwin), context.installed));
+}
+
+WindowsMade gnomeExtensionWindows(WindowsContext& context) {
+  if (!inWaylandSession()) return desktop::cannotServe("$WAYLAND_DISPLAY is not set");
+  GDBusConnection* probe = context.sessionBus();
+  if (probe == nullptr || !desktop::nameHasOwner(probe, desktop::kGnomeShellBusName)) {
+    return desktop::cannotServe("the Quillmoss GNOME Shell extension is not on the session bus");
+  }
+  auto bus = desktop::openBus(G_BUS_TYPE_SESSION);
+  if (!bus) return bus.error();
+  return std::unique_ptr<RunningWindows>(std::make_unique<ShellRunningWindows>(
+      std::make_unique<GnomeWindows>(std::move(*bus)), context.installed));
+}
 
 std::vector<ShellWindow> parseKWinWindows(std::string_view report) {
   std::vector<ShellWindow> windows;
@@ -103,19 +155,6 @@ std::vector<ShellWindow> parseKWinWindows(std::string_view report) {
         {field(fields[0]), field(fields[1]), desktop::shellPid(fields[2]), field(fields[3])});
   }
   return windows;
-}
-
-std::unique_ptr<ShellWindows> connectShellWindows(EventLoop& loop,
-                                                  const std::filesystem::path& kwinScript) {
-  auto bus = desktop::openBus(G_BUS_TYPE_SESSION);
-  if (!bus) return nullptr;
-  if (desktop::nameHasOwner(bus->get(), kKWin)) {
-    auto kwin = std::make_unique<KWinWindows>(loop, std::move(*bus));
-    if (!kwin->start(kwinScript)) return nullptr;
-    return kwin;
-  }
-  if (!desktop::nameHasOwner(bus->get(), desktop::kGnomeShellBusName)) return nullptr;
-  return std::make_unique<GnomeWindows>(std::move(*bus));
 }
 
 }  // namespace quillmoss::host

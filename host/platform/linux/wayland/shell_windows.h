@@ -25,12 +25,6 @@ class ShellWindows {
   virtual std::optional<std::vector<desktop::ShellWindow>> windows() = 0;
 };
 
-// KWin (our script reports the list on every change, the host keeps the last one; unloaded
-// when the result goes) or else GNOME Shell (our extension, asked on every call). nullptr
-// when neither is on the session bus. The loop runs GDBus's work and outlives the result.
-std::unique_ptr<ShellWindows> connectShellWindows(EventLoop& loop,
-                                                  const std::filesystem::path& kwinScript);
-
 // The text KWin's script reports: one window a line, its desktop file name, resource class,
 // pid and caption split by tabs. At most kMaxShellWindows windows; fields are cut short.
 std::vector<desktop::ShellWindow> parseKWinWindows(std::string_view report);

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/linux/pixbuf_image.h"
+#include "platform/linux/window_candidates.h"
 
 namespace quillmoss::host {
 namespace {
@@ -40,9 +41,9 @@ class DeferredWindowIcon : public Image {
 
 }  // namespace
 
-std::vector<desktop::RunningWindow> X11RunningWindows::list() {
+std::optional<std::vector<desktop::RunningWindow>> X11RunningWindows::list() {
   const desktop::X11Connection* x = display_->connection();
-  if (x == nullptr) return {};
+  if (x == nullptr) return std::vector<desktop::RunningWindow>{};
   auto windows = desktop::listRunningApplications(
       *x, installed_.index(), [this] { return display_->awaitReplies(); }, display_->windowCache());
   return windows ? std::move(*windows) : std::vector<desktop::RunningWindow>{};
@@ -52,6 +53,12 @@ std::shared_ptr<const Image> X11RunningWindows::windowIcon(const desktop::Runnin
                                                            std::shared_ptr<const Image> otherwise) {
   if (window.windows.empty()) return nullptr;
   return std::make_shared<DeferredWindowIcon>(display_, window.windows, std::move(otherwise));
+}
+
+// Serves whether or not a display can be reached now: it is asked again on every call.
+WindowsMade x11Windows(WindowsContext& context) {
+  return std::unique_ptr<RunningWindows>(
+      std::make_unique<X11RunningWindows>(context.installed, &context.loop));
 }
 
 }  // namespace quillmoss::host

@@ -1,38 +1,25 @@
-// The applications with windows on the display, as the shared identity library lists them.
+// The applications with windows on the X display, as the shared identity library lists them.
 #pragma once
 
 #include <memory>
 #include <vector>
 
 #include "linux_desktop/x11_windows.h"
-#include "platform/image.h"
 #include "platform/linux/installed_applications.h"
+#include "platform/linux/running_windows.h"
 #include "platform/linux/x11/x11_display.h"
 
 namespace quillmoss::host {
 
-class RunningWindows {
- public:
-  virtual ~RunningWindows() = default;
-  // In the display's client-list order, one per application identity.
-  virtual std::vector<desktop::RunningWindow> list() = 0;
-  // The icon of a listed application's windows, asked for only when drawn; `otherwise` is
-  // drawn when they have none. Null when the windows cannot have icons.
-  virtual std::shared_ptr<const Image> windowIcon(const desktop::RunningWindow& /*window*/,
-                                                  std::shared_ptr<const Image> /*otherwise*/) {
-    return nullptr;
-  }
-};
-
-// The windows of the X server named by $DISPLAY, over one kept connection; empty without a
-// display. Listing asks for no icons.
+// The windows of the X server named by $DISPLAY in its client-list order, over one kept
+// connection; empty without a display. Listing asks for no icons.
 class X11RunningWindows : public RunningWindows {
  public:
   // The installed applications and the loop (which reads the display's events as they come)
   // must outlive this object.
   explicit X11RunningWindows(InstalledApplications& installed, EventLoop* loop = nullptr)
       : installed_(installed), display_(std::make_shared<X11Display>(loop)) {}
-  std::vector<desktop::RunningWindow> list() override;
+  std::optional<std::vector<desktop::RunningWindow>> list() override;
   std::shared_ptr<const Image> windowIcon(const desktop::RunningWindow& window,
                                           std::shared_ptr<const Image> otherwise) override;
 

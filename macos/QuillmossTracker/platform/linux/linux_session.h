@@ -1,4 +1,5 @@
-// The desktop session the tracker runs in: its frontmost application and input idle time.
+// The desktop session the tracker runs in on Linux: its workspace (the frontmost application)
+// and its input idle time, each from the first mechanism in its table that serves.
 #pragma once
 
 #include <functional>
@@ -7,18 +8,17 @@
 #include "core/error.h"
 #include "core/event_loop.h"
 #include "platform/idle.h"
-#include "platform/workspace.h"
+#include "platform/linux/session_context.h"
 
 namespace quillmoss::tracker {
 
-class DesktopSession : public Workspace, public IdleSource {
- public:
-  // Called once when the session ends under the tracker (the display connection is lost).
-  virtual void onSessionLost(std::function<void()> handler) = 0;
+struct LinuxSession {
+  std::unique_ptr<SessionWorkspace> workspace;
+  std::unique_ptr<IdleSource> idle;
 };
 
-// Connects to the user's desktop session (on Linux a Wayland display, else the X display) and
-// watches it through the loop. When there is none, the error says what was looked for.
-Expected<std::unique_ptr<DesktopSession>> connectDesktopSession(EventLoop& loop);
+// Connects to the user's desktop session and watches it through the loop. When there is none,
+// the error says what each mechanism looked for.
+Expected<LinuxSession> connectLinuxSession(EventLoop& loop);
 
 }  // namespace quillmoss::tracker

@@ -12,6 +12,7 @@
 #include "platform/linux/installed_applications.h"
 #include "platform/linux/linux_workspace.h"
 #include "platform/linux/pixbuf_image.h"
+#include "platform/linux/x11/running_windows.h"
 #include "support/temp_dir.h"
 
 namespace quillmoss::testing {
@@ -128,7 +129,7 @@ struct DrawnImage : host::Image {
 
 // Window 7 has a blue icon, the others none; records which windows' icons were drawn.
 struct RunningWindowsDouble : host::RunningWindows {
-  std::vector<desktop::RunningWindow> list() override { return windows; }
+  std::optional<std::vector<desktop::RunningWindow>> list() override { return windows; }
   std::shared_ptr<const host::Image> windowIcon(
       const desktop::RunningWindow& window, std::shared_ptr<const host::Image> otherwise) override {
     if (window.windows.empty()) return nullptr;

@@ -1,0 +1,100 @@
+// The window in front as a desktop shell reports it over D-Bus: KWin through the script we load
+// into it, GNOME Shell through the extension we ship.
+#include <filesystem>
+
+#include "platform/linux/session_candidates.h"
+#include "platform/linux/wayland/shell_focus.h"
+#include "platform/linux/wayland/wayland_workspace.h"
+
+namespace quillmoss::tracker {
+namespace {
+
+namespace fs = std::filesystem;
+
+// KWin reports the window in front right after the script starts; until then (or if it never
+// does) we start with none.
+constexpr int kFirstReportTimeoutMs = 1000;
+
+// The script shipped in the bundle: Contents/Resources beside Contents/MacOS.
+fs::path kwinScript() {
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  return exe.parent_path().parent_path() / "Resources" / "kwin" / "quillmoss-activations.js";
+}
+
+class ShellWorkspace final : public WaylandWorkspace {
+ public:
+  using WaylandWorkspace::WaylandWorkspace;
+  ~ShellWorkspace() override {
+    // The shell's script is unloaded and its subscription ends before the link may go.
+    shell_.reset();
+  }
+
+  enum class Shell { kwin, gnome };
+
+  Status start(Shell shell) {
+    GDBusConnection* bus = link_->sessionBus();
+    auto handler = [this](const FocusReport& report) {
+      // Until start() is done, a report only sets the state found at start-up.
+      if (started_) {
+        focusReported(report);
+        return;
+      }
+      startFocus_ = report;
+      startReported_ = true;
+    };
+    if (shell == Shell::kwin) {
+      shell_ = startKWinFocus(bus, kwinScript(), handler);
+      if (!shell_) return desktop::cannotServe("KWin is not on the session bus");
+      link_->glib().runUntil([this] { return startReported_; }, kFirstReportTimeoutMs);
+    } else {
+      shell_ = startGnomeFocus(bus, startFocus_, handler);
+      if (!shell_) {
+        return desktop::cannotServe(
+            "the Quillmoss GNOME Shell extension is not on the session bus");
+      }
+    }
+    link_->endWithSessionBus();
+    std::optional<std::string> front;
+    if (!startFocus_.none())
+      front = identityOf(startFocus_.appId, startFocus_.wmClass, startFocus_.pid);
+    auto begun = begin(std::move(front));
+    started_ = true;
+    return begun;
+  }
+
+ private:
+  void focusReported(const FocusReport& focus) {
+    if (focus.none()) {
+      filter_.noActiveWindow();
+      return;
+    }
+    filter_.windowActivated();
+    filter_.frontChanged(identityOf(focus.appId, focus.wmClass, focus.pid));
+  }
+
+  std::unique_ptr<ShellFocus> shell_;
+  bool started_ = false, startReported_ = false;
+  FocusReport startFocus_;
+};
+
+WorkspaceMade shellWorkspace(SessionContext& context, ShellWorkspace::Shell shell) {
+  auto link = WaylandLink::of(context);
+  if (!link) return link.error();
+  if ((*link)->sessionBus() == nullptr) return desktop::cannotServe("there is no session bus");
+  auto workspace = std::make_unique<ShellWorkspace>(*link);
+  if (auto started = workspace->start(shell); !started) return started.error();
+  return std::unique_ptr<SessionWorkspace>(std::move(workspace));
+}
+
+}  // namespace
+
+WorkspaceMade kwinScriptWorkspace(SessionContext& context) {
+  return shellWorkspace(context, ShellWorkspace::Shell::kwin);
+}
+
+WorkspaceMade gnomeExtensionWorkspace(SessionContext& context) {
+  return shellWorkspace(context, ShellWorkspace::Shell::gnome);
+}
+
+}  // namespace quillmoss::tracker
