@@ -35,9 +35,16 @@ std::string localDayString(double instant);
 // True exactly for four digits, '-', two digits, '-', two digits.
 bool isDayString(std::string_view text);
 
-// "$XDG_DATA_HOME/com.velbrook.quillmoss/usage", else "$HOME/.local/share/...", else the
-// home folder from the password database; nullopt when no home folder can be found.
-std::optional<std::filesystem::path> userDataFolder();  // the folder above "com.velbrook.quillmoss"
+// The app's own folder's name in the user's data folder.
+inline constexpr char kAppFolderName[] = "com.velbrook.quillmoss";
+
+// The user's data folder: on Linux $XDG_DATA_HOME when absolute, else the home folder's
+// ".local/share"; on macOS the Application Support folder. nullopt when there is none.
+std::optional<std::filesystem::path> userDataFolder();
+// The app's folder in a user data folder, and the day files' folder ("usage") in that.
+std::filesystem::path appFolderIn(const std::filesystem::path& userDataFolder);
+std::filesystem::path dataDirectoryIn(const std::filesystem::path& userDataFolder);
+// dataDirectoryIn(userDataFolder()): the tracker's kDataDir and the host's dataDir.
 std::optional<std::filesystem::path> dataDirectory();
 
 // "usage_" + day + ".json", "activity_" + day + ".json", "segments_" + day + ".json".

@@ -1,11 +1,6 @@
 // Day strings, the data folder and the day files' names.
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <vector>
 
 #include "daily_data/daily_data.h"
 
@@ -15,30 +10,6 @@ namespace {
 // Instants outside years 1..9999 cannot be written as four digits; they are clamped.
 constexpr double kFirstInstant = -62135596800.0;  // 0001-01-01T00:00:00Z
 constexpr double kLastInstant = 253402214400.0;   // 9999-12-31T00:00:00Z
-
-std::optional<std::filesystem::path> absoluteFromEnv(const char* name) {
-  const char* value = std::getenv(name);
-  if (value == nullptr || value[0] != '/') return std::nullopt;
-  return std::filesystem::path(value);
-}
-
-std::optional<std::filesystem::path> homeFromPasswd() {
-  long hint = sysconf(_SC_GETPW_R_SIZE_MAX);
-  std::vector<char> buffer(hint > 0 ? static_cast<std::size_t>(hint) : 4096);
-  for (;;) {
-    passwd entry{};
-    passwd* found = nullptr;
-    int rc = getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found);
-    if (rc == ERANGE && buffer.size() < (1u << 20)) {
-      buffer.resize(buffer.size() * 2);
-      continue;
-    }
-    if (rc != 0 || found == nullptr || found->pw_dir == nullptr || found->pw_dir[0] != '/') {
-      return std::nullopt;
-    }
-    return std::filesystem::path(found->pw_dir);
-  }
-}
 
 }  // namespace
 
@@ -64,17 +35,18 @@ bool isDayString(std::string_view text) {
   return true;
 }
 
-std::optional<std::filesystem::path> userDataFolder() {
-  if (auto xdg = absoluteFromEnv("XDG_DATA_HOME")) return xdg;
-  if (auto home = absoluteFromEnv("HOME")) return *home / ".local" / "share";
-  if (auto home = homeFromPasswd()) return *home / ".local" / "share";
-  return std::nullopt;
+std::filesystem::path appFolderIn(const std::filesystem::path& userDataFolder) {
+  return userDataFolder / kAppFolderName;
+}
+
+std::filesystem::path dataDirectoryIn(const std::filesystem::path& userDataFolder) {
+  return appFolderIn(userDataFolder) / "usage";
 }
 
 std::optional<std::filesystem::path> dataDirectory() {
   auto folder = userDataFolder();
   if (!folder) return std::nullopt;
-  return *folder / "com.velbrook.quillmoss" / "usage";
+  return dataDirectoryIn(*folder);
 }
 
 std::string fileName(FileKind kind, std::string_view day) {

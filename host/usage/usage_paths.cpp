@@ -1,4 +1,5 @@
-// The bridge's per-process paths, computed once on first use.
+// The bridge's per-process paths, computed once on first use: the data folder the tracker
+// writes into and the LaunchAgents folder, on every platform.
 #include "daily_data/daily_data.h"
 #include "platform/user_folders.h"
 #include "usage/usage_tracker_bridge.h"
@@ -10,8 +11,8 @@ const UsageTrackerPaths& UsageTrackerBridge::processPaths() {
   static const UsageTrackerPaths paths = [] {
     UsageTrackerPaths p;
     if (auto dataFolder = daily::userDataFolder()) {
-      p.appSupportDir = *dataFolder / "com.velbrook.quillmoss";
-      p.dataDir = p.appSupportDir / "usage";
+      p.appSupportDir = daily::appFolderIn(*dataFolder);
+      p.dataDir = daily::dataDirectoryIn(*dataFolder);
       p.daemonDest = p.appSupportDir / kDaemonName;
     }
     if (auto home = userHomeFolder()) p.agentDir = *home / "Library/LaunchAgents";

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "daily_data/daily_data.h"
+#include "posix/home_folder.h"
 #include "posix/unique_fd.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
@@ -71,6 +72,12 @@ TEST(DataFolder, XdgWhenAbsoluteElseHomeElseThePasswordDatabase) {
   EXPECT_TRUE(folder->is_absolute());
   EXPECT_EQ(folder->filename(), "share");
   EXPECT_EQ(dataDirectory(), *folder / "com.velbrook.quillmoss" / "usage");
+}
+
+TEST(DataFolder, APasswordEntryLargerThanTheFirstBufferIsReadWhole) {
+  const auto home = posix::passwdHomeFolder();
+  ASSERT_TRUE(home);
+  EXPECT_EQ(posix::passwdHomeFolder(1), home);
 }
 
 Names entriesOf(const std::filesystem::path& folder) {

@@ -8,14 +8,12 @@
 #include <memory>
 
 #include "core/event_loop.h"
-#include "daily_data/macos/application_support.h"
 #include "engine/macos/flutter_binding.h"
 #include "engine/method_channel.h"
 #include "menu_bar/menu_bar_bridge.h"
 #include "names/app_names_and_icons.h"
 #include "platform/macos/macos_platform.h"
 #include "platform/task_queue.h"
-#include "platform/user_folders.h"
 #include "platform/wall_clock.h"
 #include "usage/usage_tracker_bridge.h"
 
@@ -52,18 +50,6 @@ struct HostPlatform {
   std::shared_ptr<bool> timerRunning = std::make_shared<bool>(false);
   engine::FlutterRegistryAdapter registry;
 };
-
-// The Application Support folder + "com.velbrook.quillmoss", and the LaunchAgents folder.
-host::UsageTrackerPaths usagePaths() {
-  host::UsageTrackerPaths paths;
-  if (auto support = daily::applicationSupportFolder()) {
-    paths.appSupportDir = *support / "com.velbrook.quillmoss";
-    paths.dataDir = paths.appSupportDir / "usage";
-    paths.daemonDest = paths.appSupportDir / host::UsageTrackerBridge::kDaemonName;
-  }
-  if (auto home = host::userHomeFolder()) paths.agentDir = *home / "Library/LaunchAgents";
-  return paths;
-}
 
 [[noreturn]] void brokenInterfaceFile() {
   std::fputs("quillmoss: the main window holds no engine view controller\n", stderr);
@@ -106,7 +92,6 @@ host::UsageTrackerPaths usagePaths() {
   usage.processes = host::makeTaskProcessRunner();
   usage.bundle = host::makeMainBundle();
   usage.catalog = std::make_shared<WorkspaceCatalog>();
-  usage.paths = usagePaths();
   engine::PluginRegistrar* tracker = platform.registry.registrarForPlugin("UsageTrackerBridge");
   tracker->addMethodCallDelegate(std::make_unique<host::UsageTrackerBridge>(std::move(usage)),
                                  std::make_unique<engine::MethodChannel>(

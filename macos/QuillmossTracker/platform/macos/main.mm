@@ -8,7 +8,7 @@
 
 #include "callbacks.h"
 #include "core/event_loop.h"
-#include "daily_data/macos/application_support.h"
+#include "daily_data/daily_data.h"
 #include "platform/macos/macos_platform.h"
 #include "startup.h"
 #include "tracker_state.h"
@@ -17,7 +17,7 @@ using namespace quillmoss::tracker;
 
 int main() {
   @autoreleasepool {
-    const auto dataDir = quillmoss::daily::applicationSupportDataDirectory();
+    const auto dataDir = quillmoss::daily::dataDirectory();
     if (!dataDir) {
       std::fputs("QuillmossTracker: the system names no Application Support folder\n", stderr);
       return 1;

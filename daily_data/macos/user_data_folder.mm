@@ -1,11 +1,12 @@
-// The Application Support folder through NSFileManager.
-#include "daily_data/macos/application_support.h"
-
+// The user's data folder on macOS: the first Application Support folder of the user's domain,
+// through NSFileManager.
 #import <Foundation/Foundation.h>
+
+#include "daily_data/daily_data.h"
 
 namespace quillmoss::daily {
 
-std::optional<std::filesystem::path> applicationSupportFolder() {
+std::optional<std::filesystem::path> userDataFolder() {
   NSArray<NSURL*>* urls =
       [[NSFileManager defaultManager] URLsForDirectory:NSApplicationSupportDirectory
                                              inDomains:NSUserDomainMask];
@@ -14,12 +15,6 @@ std::optional<std::filesystem::path> applicationSupportFolder() {
   const char* path = first.fileSystemRepresentation;
   if (path == nullptr || path[0] != '/') return std::nullopt;
   return std::filesystem::path(path);
-}
-
-std::optional<std::filesystem::path> applicationSupportDataDirectory() {
-  auto folder = applicationSupportFolder();
-  if (!folder) return std::nullopt;
-  return *folder / "com.velbrook.quillmoss" / "usage";
 }
 
 }  // namespace quillmoss::daily
