@@ -1,7 +1,11 @@
-// UTF-8 checking and JSON string escaping; see json_text.h.
+// UTF-8 checking, JSON string escaping and number spelling; see json_text.h.
 #include "daily_data/json_text.h"
 
 #include <simdjson.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 
 namespace quillmoss::daily {
 namespace {
@@ -98,6 +102,31 @@ std::string withValidUtf8(std::string_view text) {
   splitAtBadBytes(
       text, [&](std::string_view plain) { out.append(plain); }, [&] { out.append(kReplacement); });
   return out;
+}
+
+namespace {
+
+template <typename Float>
+bool appendFloat(std::string& out, Float value) {
+  if (!std::isfinite(value)) return false;
+  char text[48];
+  const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+  if (ec != std::errc()) return false;
+  const bool integral =
+      std::find_if(text, end, [](char c) { return c == '.' || c == 'e' || c == 'E'; }) == end;
+  out.append(text, end);
+  if (integral) out.append(".0");
+  return true;
+}
+
+}  // namespace
+
+bool appendJsonNumber(std::string& out, double value) {
+  return appendFloat(out, value);
+}
+
+bool appendJsonNumber(std::string& out, float value) {
+  return appendFloat(out, value);
 }
 
 }  // namespace quillmoss::daily

@@ -1,31 +1,11 @@
 // Compact JSON for the day files: numbers that read back identical, strings always valid UTF-8.
 #include <charconv>
-#include <cmath>
 
 #include "daily_data/daily_data.h"
 #include "daily_data/json_text.h"
 
 namespace quillmoss::daily {
 namespace {
-
-// Shortest text that reads back as the same double. An integral value gets ".0" so it is
-// read back as a double, not an integer. False for NaN and infinities, which JSON cannot hold.
-bool appendDouble(std::string& out, double value) {
-  if (!std::isfinite(value)) return false;
-  char text[40];
-  auto [end, ec] = std::to_chars(text, text + sizeof text, value);
-  if (ec != std::errc()) return false;
-  bool looksIntegral = true;
-  for (const char* c = text; c != end; ++c) {
-    if (*c == '.' || *c == 'e' || *c == 'E') {
-      looksIntegral = false;
-      break;
-    }
-  }
-  out.append(text, end);
-  if (looksIntegral) out.append(".0");
-  return true;
-}
 
 template <typename Integer>
 void appendInteger(std::string& out, Integer value) {
@@ -54,7 +34,8 @@ struct ValueWriter {
     appendInteger(out, u);
     return true;
   }
-  bool operator()(double d) const { return appendDouble(out, d); }
+  // A day file never holds what JSON cannot: a NaN or an infinity fails the whole write.
+  bool operator()(double d) const { return appendJsonNumber(out, d); }
   bool operator()(const std::string& s) const {
     appendJsonString(out, s);
     return true;
@@ -111,7 +92,7 @@ std::optional<std::string> serializeUsage(const UsageMap& usage) {
     first = false;
     appendJsonString(out, key);
     out.push_back(':');
-    if (!appendDouble(out, seconds)) return std::nullopt;
+    if (!appendJsonNumber(out, seconds)) return std::nullopt;
   }
   out.push_back('}');
   return out;
@@ -130,7 +111,7 @@ std::optional<std::string> serializeActivity(const ActivityList& activity) {
     for (double number : interval) {
       if (!first) out.push_back(',');
       first = false;
-      if (!appendDouble(out, number)) return std::nullopt;
+      if (!appendJsonNumber(out, number)) return std::nullopt;
     }
     out.push_back(']');
   }

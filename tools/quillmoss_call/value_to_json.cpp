@@ -15,17 +15,12 @@ using engine::EncodableValue;
 
 namespace {
 
+// JSON has no number for NaN and the infinities; they are shown as the strings "NaN",
+// "Infinity" and "-Infinity", so a reader neither takes them for null nor meets invalid JSON.
 template <typename T>
 void appendFloat(std::string& out, T value) {
-  if (!std::isfinite(value)) {
-    out += "null";  // JSON has no spelling for these.
-    return;
-  }
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  std::string text(buffer, result.ptr);
-  if (text.find_first_of(".e") == std::string::npos) text += ".0";
-  out += text;
+  if (daily::appendJsonNumber(out, value)) return;
+  out += std::isnan(value) ? "\"NaN\"" : value > 0 ? "\"Infinity\"" : "\"-Infinity\"";
 }
 
 template <typename T>

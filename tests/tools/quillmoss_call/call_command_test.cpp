@@ -133,8 +133,13 @@ TEST(ValueToJson, WritesEveryKindReadably) {
                    {std::int32_t{3}, false}};
   EXPECT_EQ(valueToJson(EncodableValue(map)),
             R"({"3":false,"b":{"$bytes_base64":"aGkhPw=="},"d":2.0,"i":1099511627776,)"
-            R"("n":null,"s":"a\"b\\c\n\u0001","t":[1,-2],"x":null})");
+            R"("n":null,"s":"a\"b\\c\n\u0001","t":[1,-2],"x":"Infinity"})");
   EXPECT_EQ(valueToJson(EncodableValue(0.1)), "0.1");
+  // What JSON cannot spell is a string, never a number nor a null.
+  const float nanF = std::numeric_limits<float>::quiet_NaN();
+  EXPECT_EQ(valueToJson(EncodableValue(std::vector<float>{0.1f, 2.0f, nanF, -1.0f / 0.0f})),
+            R"([0.1,2.0,"NaN","-Infinity"])");
+  EXPECT_EQ(valueToJson(EncodableValue(std::numeric_limits<double>::quiet_NaN())), R"("NaN")");
   EXPECT_EQ(valueToJson(EncodableValue(1e300)), "1e+300");
   // Text that is not UTF-8 still makes valid JSON.
   EXPECT_EQ(valueToJson(EncodableValue(std::string("\xff\xc3\xa9"))), "\"\xEF\xBF\xBDé\"");
