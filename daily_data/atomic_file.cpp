@@ -30,7 +30,10 @@ bool writeAll(int fd, std::string_view bytes) {
       if (errno == EINTR) continue;
       return false;
     }
-    if (n == 0) return false;
+    if (n == 0) {
+      errno = ENOSPC;  // nothing taken and no error: no room
+      return false;
+    }
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
   return true;
@@ -77,8 +80,8 @@ bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::p
 
 }  // namespace
 
-bool writeFileAtomically(const std::filesystem::path& file, std::string_view bytes) {
-  if (file.filename().empty()) return false;
+Status writeFileAtomically(const std::filesystem::path& file, std::string_view bytes) {
+  if (file.filename().empty()) return posixError("no file name in " + file.string(), EISDIR);
   const std::filesystem::path folder = folderOf(file);
   std::error_code ignored;
   std::filesystem::create_directories(folder, ignored);
@@ -93,36 +96,58 @@ bool writeFileAtomically(const std::filesystem::path& file, std::string_view byt
   constexpr int kCreateFresh = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY;
   posix::UniqueFd fd;
   for (int attempt = 0; attempt < 3 && !fd; ++attempt) {
-    if (::unlink(temp.c_str()) != 0 && errno != ENOENT) return false;
+    if (::unlink(temp.c_str()) != 0 && errno != ENOENT) {
+      return posixError("cannot remove " + temp.string(), errno);
+    }
     fd = openRetrying(temp.c_str(), kCreateFresh, 0644);
-    if (!fd && errno != EEXIST) return false;
+    if (!fd && errno != EEXIST) return posixError("cannot create " + temp.string(), errno);
   }
-  if (!fd) return false;
-  bool ok = writeAll(fd.get(), bytes) && fsyncRetrying(fd.get());
-  ok = (::close(fd.release()) == 0) && ok;
-  if (ok) ok = ::rename(temp.c_str(), file.c_str()) == 0;
-  if (!ok) {
+  if (!fd) return posixError("cannot create " + temp.string(), EEXIST);
+  // The first step that failed, with its errno.
+  std::string failed;
+  int error = 0;
+  const auto fail = [&](std::string what) {
+    if (!failed.empty()) return;
+    failed = std::move(what);
+    error = errno;
+  };
+  if (!writeAll(fd.get(), bytes)) {
+    fail("cannot write " + temp.string());
+  } else if (!fsyncRetrying(fd.get())) {
+    fail("cannot sync " + temp.string());
+  }
+  if (::close(fd.release()) != 0) fail("cannot close " + temp.string());
+  if (failed.empty() && ::rename(temp.c_str(), file.c_str()) != 0) {
+    fail("cannot rename " + temp.string() + " over " + file.string());
+  }
+  if (!failed.empty()) {
     ::unlink(temp.c_str());
-    return false;
+    return posixError(failed, error);
   }
-  return syncFolder(folder);
+  if (!syncFolder(folder)) return posixError("cannot sync " + folder.string(), errno);
+  return {};
 }
 
-bool moveAside(const std::filesystem::path& file, std::time_t now) {
+Status moveAside(const std::filesystem::path& file, std::time_t now) {
   struct stat info {};
-  if (::lstat(file.c_str(), &info) != 0) return errno == ENOENT || errno == ENOTDIR;
+  if (::lstat(file.c_str(), &info) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return {};
+    return posixError("cannot look at " + file.string(), errno);
+  }
   const std::string base = file.filename().string() + ".damaged-" + std::to_string(now);
   const std::filesystem::path folder = folderOf(file);
   for (int suffix = 0; suffix <= kMaxAsideSuffix; ++suffix) {
     std::string name = suffix == 0 ? base : base + "-" + std::to_string(suffix);
     if (renameNoReplace(file, folder / name)) {
       syncFolder(folder);
-      return true;
+      return {};
     }
-    if (errno == ENOENT) return true;  // someone else moved or removed it meanwhile
-    if (errno != EEXIST && errno != ENOTEMPTY) return false;
+    if (errno == ENOENT) return {};  // someone else moved or removed it meanwhile
+    if (errno != EEXIST && errno != ENOTEMPTY) {
+      return posixError("cannot move aside " + file.string(), errno);
+    }
   }
-  return false;
+  return posixError("no free name beside " + file.string(), EEXIST);
 }
 
 }  // namespace quillmoss::daily

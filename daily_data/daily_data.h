@@ -35,6 +35,9 @@ std::string localDayString(double instant);
 // True exactly for four digits, '-', two digits, '-', two digits.
 bool isDayString(std::string_view text);
 
+// Errors of the day files' own rules (a day that cannot be written as JSON).
+inline constexpr char kDayFilesErrorDomain[] = "com.velbrook.quillmoss.dayfiles";
+
 // The app's own folder's name in the user's data folder.
 inline constexpr char kAppFolderName[] = "com.velbrook.quillmoss";
 
@@ -91,14 +94,16 @@ std::optional<std::string> serializeSegments(const SegmentList& segments);
 // Creates the folder (with parents), then writes the bytes durably and atomically: a fixed
 // temporary name beside the target (".<name>.tmp", created afresh and never through a link),
 // write all, fsync, rename, fsync the folder.
-// False on any failure; the previous file is then untouched, unless only the final folder sync
-// failed (the new file is in place but not known to be durable).
-bool writeFileAtomically(const std::filesystem::path& file, std::string_view bytes);
+// On failure the error (POSIX domain, the errno as code) says which step failed and why: a full
+// disk (ENOSPC) or a folder we may not write (EACCES) among others. The previous file is then
+// untouched, unless only the final folder sync failed (the new file is in place but not known
+// to be durable).
+Status writeFileAtomically(const std::filesystem::path& file, std::string_view bytes);
 
 // Moves an unusable day file aside as "<name>.damaged-<unix seconds>" in the same folder
-// (a numeric suffix is added if that name is taken). True when the file is gone from its
+// (a numeric suffix is added if that name is taken). Success when the file is gone from its
 // place (moved, or already absent).
-bool moveAside(const std::filesystem::path& file, std::time_t now);
+Status moveAside(const std::filesystem::path& file, std::time_t now);
 
 // An exclusive flock on "<dir>/.tracker.lock", held for the object's life (closing the
 // descriptor releases it). acquire() creates the folder and the file, then waits until the lock

@@ -12,10 +12,11 @@ void onFlushTimer(TrackerState& state) {
   retryPendingDays(state);
   rollDayIfNeeded(state);
   flushCurrentApp(state);
-  save(state, state.usageData, state.currentDay);
+  // A write that fails is made again at the next tick, from memory; the daemon says nothing.
+  (void)save(state, state.usageData, state.currentDay);
   recordActivity(state);
-  saveActivity(state, state.activityIntervals, state.currentDay);
-  saveSegments(state, state.segmentSpans, state.currentDay);
+  (void)saveActivity(state, state.activityIntervals, state.currentDay);
+  (void)saveSegments(state, state.segmentSpans, state.currentDay);
 }
 
 void onAppActivated(TrackerState& state, const std::optional<std::string>& bundleId) {
@@ -49,9 +50,10 @@ void onTerminationSignal(TrackerState& state, int /*signal*/) {
   }
   flushCurrentApp(state);
   retryPendingDays(state);
-  save(state, state.usageData, state.currentDay);
-  saveActivity(state, state.activityIntervals, state.currentDay);
-  saveSegments(state, state.segmentSpans, state.currentDay);
+  // The last chance: what cannot be written now is lost, silently, as the daemon must be.
+  (void)save(state, state.usageData, state.currentDay);
+  (void)saveActivity(state, state.activityIntervals, state.currentDay);
+  (void)saveSegments(state, state.segmentSpans, state.currentDay);
   state.loop.quit(0);
 }
 

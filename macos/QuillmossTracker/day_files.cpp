@@ -14,13 +14,16 @@ std::filesystem::path dayFile(const TrackerState& state, daily::FileKind kind,
   return state.kDataDir / daily::fileName(kind, day);
 }
 
-bool writeDayFile(TrackerState& state, const std::filesystem::path& file,
-                  const std::optional<std::string>& bytes) {
-  if (!bytes) return false;
+Status writeDayFile(TrackerState& state, const std::filesystem::path& file,
+                    const std::optional<std::string>& bytes) {
+  if (!bytes) {
+    return Error{daily::kDayFilesErrorDomain, 1,
+                 "the day holds a number JSON cannot hold: " + file.string()};
+  }
   if (state.damagedFiles.contains(file)) {
     const double now = state.clock.now();
     const auto stamp = static_cast<std::time_t>(std::isfinite(now) ? std::floor(now) : 0.0);
-    if (!daily::moveAside(file, stamp)) return false;
+    if (auto moved = daily::moveAside(file, stamp); !moved) return moved;
     state.damagedFiles.erase(file);
   }
   return daily::writeFileAtomically(file, *bytes);
@@ -54,16 +57,17 @@ std::filesystem::path segmentsURL(const TrackerState& state, const std::string& 
   return dayFile(state, daily::FileKind::Segments, day);
 }
 
-bool save(TrackerState& state, const daily::UsageMap& usage, const std::string& day) {
+Status save(TrackerState& state, const daily::UsageMap& usage, const std::string& day) {
   return writeDayFile(state, usageURL(state, day), daily::serializeUsage(usage));
 }
 
-bool saveActivity(TrackerState& state, const daily::ActivityList& activity,
-                  const std::string& day) {
+Status saveActivity(TrackerState& state, const daily::ActivityList& activity,
+                    const std::string& day) {
   return writeDayFile(state, activityURL(state, day), daily::serializeActivity(activity));
 }
 
-bool saveSegments(TrackerState& state, const daily::SegmentList& segments, const std::string& day) {
+Status saveSegments(TrackerState& state, const daily::SegmentList& segments,
+                    const std::string& day) {
   return writeDayFile(state, segmentsURL(state, day), daily::serializeSegments(segments));
 }
 

@@ -13,11 +13,13 @@ std::filesystem::path usageURL(const TrackerState& state, const std::string& day
 std::filesystem::path activityURL(const TrackerState& state, const std::string& day);
 std::filesystem::path segmentsURL(const TrackerState& state, const std::string& day);
 
-// Each writes one file of the day; false when it was not written (the previous file, if
-// any, is then untouched).
-bool save(TrackerState& state, const daily::UsageMap& usage, const std::string& day);
-bool saveActivity(TrackerState& state, const daily::ActivityList& activity, const std::string& day);
-bool saveSegments(TrackerState& state, const daily::SegmentList& segments, const std::string& day);
+// Each writes one file of the day; the error says why it was not written (the previous file,
+// if any, is then untouched).
+Status save(TrackerState& state, const daily::UsageMap& usage, const std::string& day);
+Status saveActivity(TrackerState& state, const daily::ActivityList& activity,
+                    const std::string& day);
+Status saveSegments(TrackerState& state, const daily::SegmentList& segments,
+                    const std::string& day);
 
 struct DayData {
   daily::UsageMap usage;

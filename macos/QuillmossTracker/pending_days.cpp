@@ -10,9 +10,9 @@ namespace quillmoss::tracker {
 
 void saveEndingDay(TrackerState& state) {
   const std::string& day = state.currentDay;
-  const bool usageSaved = save(state, state.usageData, day);
-  const bool activitySaved = saveActivity(state, state.activityIntervals, day);
-  const bool segmentsSaved = saveSegments(state, state.segmentSpans, day);
+  const bool usageSaved = save(state, state.usageData, day).hasValue();
+  const bool activitySaved = saveActivity(state, state.activityIntervals, day).hasValue();
+  const bool segmentsSaved = saveSegments(state, state.segmentSpans, day).hasValue();
   if (usageSaved && activitySaved && segmentsSaved) return;
   state.pendingDays.push_back(PendingDay{
       .day = day,

@@ -1,11 +1,16 @@
 // Day names, the data folder, durable atomic writes, moving damaged files aside, the lock.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/file.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <limits>
 #include <optional>
 
@@ -104,6 +109,62 @@ TEST(AtomicWrite, CreatesFoldersReplacesWholeAndLeavesOnlyTheTarget) {
   ASSERT_TRUE(writeFileAtomically(file, "[]"));
   EXPECT_EQ(readBytes(file), "[]");
   EXPECT_EQ(entriesOf(dir), Names{"segments_2026-12-06.json"});
+}
+
+// Runs `child` in a process of its own (which may change who it is and what it mounts) and
+// returns its exit status.
+int inChild(const std::function<int()>& child) {
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(child());
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool writeText(const char* path, const std::string& text) {
+  posix::UniqueFd fd(::open(path, O_WRONLY | O_CLOEXEC));
+  return fd && ::write(fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size());
+}
+
+constexpr int kCannotSetUp = 254;
+
+// A 16 KiB file system of our own on `folder`, in user and mount namespaces of our own.
+bool mountTinyFileSystem(const std::filesystem::path& folder) {
+  const std::string uid = std::to_string(::getuid()), gid = std::to_string(::getgid());
+  return ::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0 && writeText("/proc/self/setgroups", "deny") &&
+         writeText("/proc/self/uid_map", "0 " + uid + " 1") &&
+         writeText("/proc/self/gid_map", "0 " + gid + " 1") &&
+         ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+         ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=16k") == 0;
+}
+
+TEST(AtomicWrite, AFullDiskAndAFolderWeMayNotWriteToSayWhich) {
+  TempDir folder;
+  const auto file = folder.path() / "usage_2026-12-06.json";
+  const auto codeOf = [&](const std::string& bytes) {
+    const Status written = writeFileAtomically(file, bytes);
+    return written ? 0 : written.error().code;
+  };
+  const int full = inChild([&] {
+    return mountTinyFileSystem(folder.path()) ? codeOf(std::string(64 << 10, 'x')) : kCannotSetUp;
+  });
+  if (full == kCannotSetUp) {
+    std::cout << "no user namespaces here: the full disk is not tried\n";
+  } else {
+    EXPECT_EQ(full, ENOSPC);
+  }
+  const int refused = inChild([&] {
+    // Root may write anywhere: it becomes nobody, who may not write into root's folder.
+    if (::geteuid() == 0) {
+      if (::setgid(65534) != 0 || ::setuid(65534) != 0) return kCannotSetUp;
+    } else if (::chmod(folder.path().c_str(), 0555) != 0) {
+      return kCannotSetUp;
+    }
+    return codeOf("{}");
+  });
+  EXPECT_EQ(refused, EACCES);
+  EXPECT_EQ(codeOf("{}"), 0);
+  EXPECT_EQ(readBytes(file), "{}");
 }
 
 TEST(AtomicWrite, BlockedPathsFailAndKeepWhatWasThere) {
