@@ -25,52 +25,6 @@ XcbReply<xcb_get_property_reply_t> propertyReply(xcb_connection_t* c,
 
 }  // namespace
 
-XcbConnection connectDisplay(int* screenNumber) {
-  int screen = 0;
-  XcbConnection c(xcb_connect(nullptr, &screen));
-  if (!c || xcb_connection_has_error(c.get())) return nullptr;
-  if (screenNumber != nullptr) *screenNumber = screen;
-  return c;
-}
-
-std::optional<X11Atoms> internAtoms(xcb_connection_t* c) {
-  X11Atoms atoms;
-  const std::array<std::pair<const char*, xcb_atom_t*>, 7> names{{
-      {"_NET_ACTIVE_WINDOW", &atoms.netActiveWindow},
-      {"_NET_CLIENT_LIST", &atoms.netClientList},
-      {"_NET_WM_PID", &atoms.netWmPid},
-      {"_NET_WM_NAME", &atoms.netWmName},
-      {"_NET_WM_ICON", &atoms.netWmIcon},
-      {"_GTK_APPLICATION_ID", &atoms.gtkApplicationId},
-      {"UTF8_STRING", &atoms.utf8String},
-  }};
-  std::array<xcb_intern_atom_cookie_t, names.size()> cookies{};
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    cookies[i] = xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(names[i].first)),
-                                 names[i].first);
-  }
-  bool complete = true;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(c, cookies[i], nullptr));
-    if (!reply) {
-      complete = false;
-      continue;
-    }
-    *names[i].second = reply->atom;
-  }
-  if (!complete) return std::nullopt;
-  return atoms;
-}
-
-bool hasClientPids(xcb_connection_t* c) {
-  const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_res_id);
-  if (ext == nullptr || !ext->present) return false;
-  XcbReply<xcb_res_query_version_reply_t> version(
-      xcb_res_query_version_reply(c, xcb_res_query_version(c, 1, 2), nullptr));
-  return version &&
-         (version->server_major > 1 || (version->server_major == 1 && version->server_minor >= 2));
-}
-
 std::optional<int> choosePid(std::optional<std::uint32_t> netWmPid,
                              std::optional<std::string_view> clientMachine,
                              std::string_view localHost, std::optional<std::uint32_t> serverPid) {

@@ -13,14 +13,9 @@
 #include <string_view>
 
 #include "linux_desktop/identity.h"
+#include "linux_desktop/x11_connection.h"
 
 namespace quillmoss::desktop {
-
-struct FreeDeleter {
-  void operator()(void* p) const { std::free(p); }
-};
-template <typename T>
-using XcbReply = std::unique_ptr<T, FreeDeleter>;
 
 // The reply to a request, or null. An error comes back here and is freed, rather than queued
 // as an event for whoever reads events next.
@@ -32,30 +27,6 @@ XcbReply<Reply> takeReply(xcb_connection_t* c, Cookie cookie,
   std::free(error);
   return reply;
 }
-
-struct ConnectionCloser {
-  void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
-};
-using XcbConnection = std::unique_ptr<xcb_connection_t, ConnectionCloser>;
-
-// Connects to $DISPLAY; nullptr when there is no display or the connection fails.
-XcbConnection connectDisplay(int* screenNumber = nullptr);
-
-struct X11Atoms {
-  xcb_atom_t netActiveWindow = XCB_ATOM_NONE;
-  xcb_atom_t netClientList = XCB_ATOM_NONE;
-  xcb_atom_t netWmPid = XCB_ATOM_NONE;
-  xcb_atom_t netWmName = XCB_ATOM_NONE;
-  xcb_atom_t netWmIcon = XCB_ATOM_NONE;
-  xcb_atom_t gtkApplicationId = XCB_ATOM_NONE;
-  xcb_atom_t utf8String = XCB_ATOM_NONE;
-};
-
-// Interns all atoms in one round trip; nullopt when the server does not answer.
-std::optional<X11Atoms> internAtoms(xcb_connection_t* c);
-
-// True when the server offers X-Resource 1.2 (client pids); asks once, blocking.
-bool hasClientPids(xcb_connection_t* c);
 
 // Chooses the process id of a window's client. The server's own pid (X-Resource, taken from the
 // socket's peer credentials) is trusted first: _NET_WM_PID is what the client claims, which is a

@@ -19,14 +19,6 @@ struct ArgbIcon {
   std::vector<std::uint32_t> argb;  // alpha in the high byte, not premultiplied, row by row
 };
 
-// A connection its owner keeps, with what listing and icons need of it.
-struct X11Connection {
-  xcb_connection_t* c = nullptr;
-  xcb_window_t root = XCB_WINDOW_NONE;
-  X11Atoms atoms;
-  bool withClientPids = false;
-};
-
 // Waits until every reply asked for on the connection so far is in; false when the server did
 // not answer in time (the caller then discards what it asked for).
 using AwaitReplies = std::function<bool()>;

@@ -175,19 +175,9 @@ std::optional<std::vector<RunningWindow>> listRunningApplications(const X11Conne
 }
 
 std::vector<RunningWindow> listRunningApplications(const DesktopEntryIndex& index) {
-  int screenNumber = 0;
-  XcbConnection connection = connectDisplay(&screenNumber);
-  if (!connection) return {};
-  X11Connection x;
-  x.c = connection.get();
-  xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(x.c));
-  for (int i = 0; i < screenNumber && screens.rem > 0; ++i) xcb_screen_next(&screens);
-  if (screens.rem == 0) return {};
-  x.root = screens.data->root;
-  auto atoms = internAtoms(x.c);
-  if (!atoms) return {};
-  x.atoms = *atoms;
-  x.withClientPids = hasClientPids(x.c);
+  auto display = openDisplay();
+  if (!display) return {};
+  const X11Connection& x = display->x;
   // A connection of its own: replies are simply waited for.
   const AwaitReplies blocking = [] { return true; };
   WindowCache cache;

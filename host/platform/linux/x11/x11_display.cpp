@@ -1,19 +1,12 @@
 // The kept X connection; see x11_display.h.
 #include "platform/linux/x11/x11_display.h"
 
-#include <poll.h>
 #include <xcb/xcbext.h>
 
-#include <chrono>
-#include <cmath>
 #include <cstdlib>
 
 namespace quillmoss::host {
 namespace {
-
-double monotonicSeconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 // Takes a reply (or error) for the sequence if it is in; true when it was.
 bool replyIn(xcb_connection_t* c, unsigned int sequence) {
@@ -37,17 +30,10 @@ void X11Display::drop() {
 }
 
 bool X11Display::open() {
-  int screenNumber = 0;
-  desktop::XcbConnection c = desktop::connectDisplay(&screenNumber);
-  if (!c) return false;
-  xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(c.get()));
-  for (int i = 0; i < screenNumber && screens.rem > 0; ++i) xcb_screen_next(&screens);
-  if (screens.rem == 0) return false;
-  auto atoms = desktop::internAtoms(c.get());
-  if (!atoms) return false;
-  connection_ =
-      desktop::X11Connection{c.get(), screens.data->root, *atoms, desktop::hasClientPids(c.get())};
-  owned_ = std::move(c);
+  auto display = desktop::openDisplay();
+  if (!display) return false;
+  owned_ = std::move(display->owned);
+  connection_ = display->x;
   if (loop_ != nullptr) {
     watched_ = xcb_get_file_descriptor(owned_.get());
     loop_->watchReadable(watched_, [weak = weak_from_this()] {
@@ -85,14 +71,7 @@ bool X11Display::awaitReplies() {
   // reply is in, every earlier one can be read without waiting.
   const unsigned int marker = xcb_get_input_focus(c).sequence;
   xcb_flush(c);
-  const double deadline = monotonicSeconds() + kReplySeconds;
-  for (;;) {
-    if (replyIn(c, marker)) return !xcb_connection_has_error(c);
-    const double left = deadline - monotonicSeconds();
-    if (xcb_connection_has_error(c) || left <= 0.0) break;
-    pollfd readable{xcb_get_file_descriptor(c), POLLIN, 0};
-    ::poll(&readable, 1, static_cast<int>(std::ceil(left * 1000.0)));
-  }
+  if (desktop::awaitReply(c, marker, kReplySeconds)) return !xcb_connection_has_error(c);
   if (!xcb_connection_has_error(c)) unanswered_ = marker;
   return false;
 }

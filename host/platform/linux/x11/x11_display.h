@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "core/event_loop.h"
+#include "linux_desktop/x11_connection.h"
 #include "linux_desktop/x11_window_icon.h"
 #include "linux_desktop/x11_windows.h"
 

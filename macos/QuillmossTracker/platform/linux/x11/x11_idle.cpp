@@ -1,12 +1,9 @@
 // The idle time from the X server's MIT-SCREEN-SAVER extension. The reading must be fresh, so
 // it waits for the server's reply, a bounded time, and not at all once termination has begun.
-#include <poll.h>
 #include <xcb/screensaver.h>
 #include <xcb/xcbext.h>
 
 #include <chrono>
-#include <cmath>
-#include <cstdlib>
 
 #include "platform/linux/session_candidates.h"
 #include "platform/linux/x11/x11_link.h"
@@ -51,23 +48,14 @@ class X11Idle final : public IdleSource {
   XcbReply<xcb_screensaver_query_info_reply_t> queryIdleWithin(double seconds) {
     const unsigned int sequence = xcb_screensaver_query_info(c_, link_->root()).sequence;
     xcb_flush(c_);
-    const double deadline = monotonicSeconds() + seconds;
-    for (;;) {
-      void* reply = nullptr;
-      xcb_generic_error_t* error = nullptr;
-      if (xcb_poll_for_reply(c_, sequence, &reply, &error) != 0) {
-        std::free(error);
-        return XcbReply<xcb_screensaver_query_info_reply_t>(
-            static_cast<xcb_screensaver_query_info_reply_t*>(reply));
-      }
-      const double left = deadline - monotonicSeconds();
-      if (xcb_connection_has_error(c_) || left <= 0.0) break;
-      pollfd readable{xcb_get_file_descriptor(c_), POLLIN, 0};
-      ::poll(&readable, 1, static_cast<int>(std::ceil(left * 1000.0)));
+    auto reply = desktop::awaitReply(c_, sequence, seconds);
+    if (!reply) {
+      // The reply may still come; it is dropped then.
+      if (!xcb_connection_has_error(c_)) xcb_discard_reply(c_, sequence);
+      return nullptr;
     }
-    // The reply may still come; it is dropped then.
-    if (!xcb_connection_has_error(c_)) xcb_discard_reply(c_, sequence);
-    return XcbReply<xcb_screensaver_query_info_reply_t>(nullptr);
+    return XcbReply<xcb_screensaver_query_info_reply_t>(
+        static_cast<xcb_screensaver_query_info_reply_t*>(reply->release()));
   }
 
   std::shared_ptr<X11Link> link_;

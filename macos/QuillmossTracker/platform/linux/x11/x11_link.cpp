@@ -10,28 +10,14 @@ namespace quillmoss::tracker {
 
 Expected<std::shared_ptr<X11Link>> X11Link::of(SessionContext& context) {
   return context.x11.get(context.settled, [&]() -> Expected<std::shared_ptr<X11Link>> {
-    int screenNumber = 0;
-    desktop::XcbConnection connection = desktop::connectDisplay(&screenNumber);
-    if (!connection) return desktop::cannotServe("no X display ($DISPLAY) can be reached");
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection.get()));
-    for (int i = 0; i < screenNumber && screens.rem > 0; ++i) xcb_screen_next(&screens);
-    if (screens.rem == 0)
-      return desktop::cannotServe("the X display ($DISPLAY) has no such screen");
-    const xcb_window_t root = screens.data->root;
-    auto atoms = desktop::internAtoms(connection.get());
-    if (!atoms) return desktop::cannotServe("the X display ($DISPLAY) does not answer");
-    return std::make_shared<X11Link>(context.loop, std::move(connection), root, *atoms);
+    auto display = desktop::openDisplay();
+    if (!display) return display.error();
+    return std::make_shared<X11Link>(context.loop, std::move(*display));
   });
 }
 
-X11Link::X11Link(EventLoop& loop, desktop::XcbConnection connection, xcb_window_t root,
-                 desktop::X11Atoms atoms)
-    : loop_(loop),
-      connection_(std::move(connection)),
-      c_(connection_.get()),
-      root_(root),
-      atoms_(atoms) {
-  withClientPids_ = desktop::hasClientPids(c_);
+X11Link::X11Link(EventLoop& loop, desktop::OpenedDisplay display)
+    : loop_(loop), connection_(std::move(display.owned)), x_(display.x), c_(x_.c) {
   if (const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c_, &xcb_screensaver_id);
       ext != nullptr && ext->present) {
     hasScreenSaver_ = true;

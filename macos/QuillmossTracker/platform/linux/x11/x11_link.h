@@ -14,7 +14,7 @@
 
 #include "core/error.h"
 #include "core/event_loop.h"
-#include "linux_desktop/x11_window_facts.h"
+#include "linux_desktop/x11_connection.h"
 #include "platform/linux/session_context.h"
 
 namespace quillmoss::tracker {
@@ -25,17 +25,16 @@ class X11Link {
   // The context's link, connected by the first candidate that asks.
   static Expected<std::shared_ptr<X11Link>> of(SessionContext& context);
 
-  X11Link(EventLoop& loop, desktop::XcbConnection connection, xcb_window_t root,
-          desktop::X11Atoms atoms);
+  X11Link(EventLoop& loop, desktop::OpenedDisplay display);
   ~X11Link();
   X11Link(const X11Link&) = delete;
   X11Link& operator=(const X11Link&) = delete;
 
   EventLoop& loop() const { return loop_; }
   xcb_connection_t* c() const { return c_; }
-  xcb_window_t root() const { return root_; }
-  const desktop::X11Atoms& atoms() const { return atoms_; }
-  bool withClientPids() const { return withClientPids_; }
+  xcb_window_t root() const { return x_.root; }
+  const desktop::X11Atoms& atoms() const { return x_.atoms; }
+  bool withClientPids() const { return x_.withClientPids; }
   // MIT-SCREEN-SAVER: whether the server has it, and the code of its notify event.
   bool hasScreenSaver() const { return hasScreenSaver_; }
   std::uint8_t screenSaverEvent() const { return screenSaverEvent_; }
@@ -66,10 +65,8 @@ class X11Link {
 
   EventLoop& loop_;
   desktop::XcbConnection connection_;
+  desktop::X11Connection x_;
   xcb_connection_t* c_;
-  xcb_window_t root_;
-  desktop::X11Atoms atoms_;
-  bool withClientPids_ = false;
   bool hasScreenSaver_ = false;
   std::uint8_t screenSaverEvent_ = 0;
   std::function<void(const xcb_generic_event_t*)> eventHandler_;
