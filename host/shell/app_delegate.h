@@ -2,17 +2,10 @@
 // bar while the focus timer runs.
 #pragma once
 
-#include "menu_bar/menu_bar_bridge.h"
+#include "shell/app_delegate_rules.h"
 #include "shell/flutter_app_delegate.h"
-#include "usage/usage_tracker_bridge.h"
 
 namespace quillmoss::host {
-
-// What the bridges made at launch need from the platform; it must outlive the process's run.
-struct BridgeServices {
-  MenuBarBridge::Services menuBar;
-  UsageTrackerServices usageTracker;
-};
 
 class AppDelegate : public FlutterAppDelegate {
  public:

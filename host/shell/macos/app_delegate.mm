@@ -1,5 +1,5 @@
-// AppDelegate: attaches the two bridges at launch, on the engine's messengers through our
-// registrars, and keeps the application alive in the menu bar while the focus timer runs.
+// AppDelegate on AppKit: the shared rules (shell/app_delegate_rules.h), with the bridges on the
+// engine's messengers through our registrars.
 #import <AppKit/AppKit.h>
 #import <FlutterMacOS/FlutterMacOS.h>
 
@@ -9,13 +9,11 @@
 
 #include "core/event_loop.h"
 #include "engine/macos/flutter_binding.h"
-#include "engine/method_channel.h"
-#include "menu_bar/menu_bar_bridge.h"
 #include "names/app_names_and_icons.h"
 #include "platform/macos/macos_platform.h"
 #include "platform/task_queue.h"
 #include "platform/wall_clock.h"
-#include "usage/usage_tracker_bridge.h"
+#include "shell/app_delegate_rules.h"
 
 namespace {
 
@@ -79,44 +77,30 @@ struct HostPlatform {
   platform.loop->onTerminationSignal(
       [application = platform.application.get()](int) { application->terminate(); });
 
-  engine::PluginRegistrar* menuBar = platform.registry.registrarForPlugin("MenuBarBridge");
-  menuBar->addMethodCallDelegate(
-      std::make_unique<host::MenuBarBridge>(
-          host::MenuBarBridge::Services{*platform.loop, *platform.statusBar, *platform.application,
-                                        platform.clock, platform.timerRunning}),
-      std::make_unique<engine::MethodChannel>(menuBar->messenger(), host::kMenuBarChannel));
-
   host::UsageTrackerServices usage;
   usage.mainQueue = &platform.mainQueue;
   usage.backgroundQueue = platform.backgroundQueue.get();
   usage.processes = host::makeTaskProcessRunner();
   usage.bundle = host::makeMainBundle();
   usage.catalog = std::make_shared<WorkspaceCatalog>();
-  engine::PluginRegistrar* tracker = platform.registry.registrarForPlugin("UsageTrackerBridge");
-  tracker->addMethodCallDelegate(std::make_unique<host::UsageTrackerBridge>(std::move(usage)),
-                                 std::make_unique<engine::MethodChannel>(
-                                     tracker->messenger(), host::UsageTrackerBridge::kChannelName));
+  host::registerBridges(
+      platform.registry,
+      host::BridgeServices{
+          host::MenuBarBridge::Services{*platform.loop, *platform.statusBar, *platform.application,
+                                        platform.clock, platform.timerRunning},
+          std::move(usage)});
 
   [super applicationDidFinishLaunching:notification];
 }
 
 - (BOOL)applicationShouldTerminateAfterLastWindowClosed:(NSApplication*)sender {
-  if (!_platform || !*_platform->timerRunning) return YES;
-  // Menu-bar-only while the ticker runs: no Dock icon, the window and engine kept.
-  [sender setActivationPolicy:NSApplicationActivationPolicyAccessory];
-  return NO;
+  if (!_platform) return YES;
+  return host::terminateAfterLastWindowClosed(*_platform->application, *_platform->timerRunning);
 }
 
 - (BOOL)applicationShouldHandleReopen:(NSApplication*)sender hasVisibleWindows:(BOOL)flag {
-  if (flag) return YES;
-  [sender setActivationPolicy:NSApplicationActivationPolicyRegular];
-  for (NSWindow* window in sender.windows) {
-    if ([window isMemberOfClass:NSClassFromString(@"MainFlutterWindow")]) {
-      [window makeKeyAndOrderFront:nil];
-      break;
-    }
-  }
-  return YES;
+  if (!_platform) return YES;
+  return host::reopen(*_platform->application, flag);
 }
 
 - (BOOL)applicationSupportsSecureRestorableState:(NSApplication*)app {
