@@ -21,11 +21,13 @@ class FakeEventLoop : public EventLoop {
     Callback callback;
   };
 
+  // Times bounded as the real loops bound them: a zero period must not hold advance() forever.
   TimerId scheduleRepeating(double period, Callback callback) override {
+    period = boundedPeriod(period);
     return add(period, period, std::move(callback));
   }
   TimerId scheduleOnce(double delay, Callback callback) override {
-    return add(delay, 0.0, std::move(callback));
+    return add(boundedDelay(delay), 0.0, std::move(callback));
   }
   void cancel(TimerId id) override { timers.erase(id); }
   void watchReadable(int, Callback) override {}

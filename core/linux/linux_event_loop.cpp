@@ -91,15 +91,12 @@ EventLoop::TimerId LinuxEventLoop::addTimer(double delaySeconds, double periodSe
 }
 
 EventLoop::TimerId LinuxEventLoop::scheduleRepeating(double periodSeconds, Callback callback) {
-  // Below a millisecond (zero and NaN included) a repeating timer would only spin the loop
-  // or be disarmed; beyond 30 years it would overflow time_t.
-  if (!(periodSeconds >= 0.001)) periodSeconds = 0.001;
-  periodSeconds = std::min(periodSeconds, 1e9);
+  periodSeconds = boundedPeriod(periodSeconds);
   return addTimer(periodSeconds, periodSeconds, std::move(callback));
 }
 
 EventLoop::TimerId LinuxEventLoop::scheduleOnce(double delaySeconds, Callback callback) {
-  return addTimer(delaySeconds, 0.0, std::move(callback));
+  return addTimer(boundedDelay(delaySeconds), 0.0, std::move(callback));
 }
 
 void LinuxEventLoop::cancel(TimerId id) {

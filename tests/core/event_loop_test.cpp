@@ -8,12 +8,14 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/event_loop.h"
+#include "core/fake/fake_event_loop.h"
 #include "posix/unique_fd.h"
 
 namespace quillmoss {
@@ -97,6 +99,20 @@ TEST(EventLoop, Timers) {
     EXPECT_EQ(loop->run(), 0) << behaviour;
     EXPECT_EQ(events, expected) << behaviour;
   }
+}
+
+TEST(EventLoop, TheTestDoubleBoundsTimesAsTheRealLoopsDo) {
+  testing::FakeEventLoop loop;
+  int zero = 0, notANumber = 0, past = 0, never = 0;
+  loop.scheduleRepeating(0.0, [&] { ++zero; });
+  loop.scheduleRepeating(std::nan(""), [&] { ++notANumber; });
+  loop.scheduleOnce(-5.0, [&] { ++past; });
+  loop.scheduleOnce(INFINITY, [&] { ++never; });
+  loop.advance(0.0105);
+  EXPECT_EQ(zero, 10);
+  EXPECT_EQ(notANumber, 10);
+  EXPECT_EQ(past, 1);
+  EXPECT_EQ(never, 0);
 }
 
 TEST(EventLoop, TasksPostedFromManyThreadsAllRunOnTheLoopInPostingOrderPerThread) {
