@@ -12,9 +12,9 @@
 #include "core/event_loop.h"
 #include "daily_data/daily_data.h"
 #include "platform/clock.h"
+#include "platform/frontmost_app.h"
 #include "platform/idle.h"
 #include "platform/scripting.h"
-#include "platform/workspace.h"
 
 namespace quillmoss::tracker {
 

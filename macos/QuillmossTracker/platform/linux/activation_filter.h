@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/event_loop.h"
-#include "platform/workspace.h"
+#include "platform/frontmost_app.h"
 
 namespace quillmoss::tracker {
 

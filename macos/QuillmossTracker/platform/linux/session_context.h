@@ -9,7 +9,7 @@
 #include "core/error.h"
 #include "core/event_loop.h"
 #include "linux_desktop/candidates.h"
-#include "platform/workspace.h"
+#include "platform/frontmost_app.h"
 
 namespace quillmoss::tracker {
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "platform/macos/macos_platform.h"
+#include "platform/macos/macos_tracker_ports.h"
 
 namespace quillmoss::tracker {
 namespace {

@@ -2,7 +2,7 @@
 #import <Foundation/Foundation.h>
 #include <mach/mach_time.h>
 
-#include "platform/macos/macos_platform.h"
+#include "platform/macos/macos_tracker_ports.h"
 
 namespace quillmoss::tracker {
 namespace {

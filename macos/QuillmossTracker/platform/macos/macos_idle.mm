@@ -1,7 +1,7 @@
 // Input idle time on macOS.
 #include <CoreGraphics/CoreGraphics.h>
 
-#include "platform/macos/macos_platform.h"
+#include "platform/macos/macos_tracker_ports.h"
 
 namespace quillmoss::tracker {
 namespace {

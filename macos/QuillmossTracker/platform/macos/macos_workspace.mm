@@ -1,7 +1,7 @@
 // The frontmost application and its activations through NSWorkspace.
 #import <AppKit/AppKit.h>
 
-#include "platform/macos/macos_platform.h"
+#include "platform/macos/macos_tracker_ports.h"
 
 namespace quillmoss::tracker {
 namespace {

@@ -9,7 +9,7 @@
 #include "callbacks.h"
 #include "core/event_loop.h"
 #include "daily_data/daily_data.h"
-#include "platform/macos/macos_platform.h"
+#include "platform/macos/macos_tracker_ports.h"
 #include "startup.h"
 #include "tracker_state.h"
 

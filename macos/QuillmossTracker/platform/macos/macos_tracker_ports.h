@@ -7,7 +7,7 @@
 #include "platform/clock.h"
 #include "platform/idle.h"
 #include "platform/scripting.h"
-#include "platform/workspace.h"
+#include "platform/frontmost_app.h"
 
 namespace quillmoss::tracker {
 
