@@ -15,9 +15,9 @@
 #include "core/event_loop.h"
 #include "core/fake/fake_event_loop.h"
 #include "platform/clock.h"
+#include "platform/frontmost_app.h"
 #include "platform/idle.h"
 #include "platform/scripting.h"
-#include "platform/frontmost_app.h"
 
 namespace quillmoss::tracker::testing {
 

@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "platform/clock.h"
+#include "platform/frontmost_app.h"
 #include "platform/idle.h"
 #include "platform/scripting.h"
-#include "platform/frontmost_app.h"
 
 namespace quillmoss::tracker {
 
