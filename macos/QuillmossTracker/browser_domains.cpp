@@ -15,6 +15,7 @@ std::optional<std::string> pageDomain(std::string_view address) {
 }
 
 std::optional<std::string> browserActiveDomain(TrackerState& state, const std::string& bundleId) {
+  if (asksTabLater(state, bundleId)) return std::nullopt;
   const auto script = state.kBrowserTabScripts.find(bundleId);
   if (script == state.kBrowserTabScripts.end()) return std::nullopt;
   if (state.appleEventsDenied.contains(bundleId)) return std::nullopt;
@@ -30,8 +31,7 @@ std::optional<std::string> browserActiveDomain(TrackerState& state, const std::s
 }
 
 bool asksTabLater(TrackerState& state, const std::string& bundleId) {
-  return state.tabAddresses != nullptr && !state.kBrowserTabScripts.contains(bundleId) &&
-         state.tabAddresses->isBrowser(bundleId);
+  return state.tabAddresses != nullptr && state.tabAddresses->isBrowser(bundleId);
 }
 
 void askTabKey(TrackerState& state, const std::string& bundleId,

@@ -18,12 +18,13 @@ inline constexpr long kAppleEventsNotPermitted = -1743;
 // address is not a URL or has no usable host.
 std::optional<std::string> pageDomain(std::string_view address);
 
-// The active tab's host with one leading "www." removed, or none (not a scripted browser,
-// denied, script failure, no text, not a URL, no host). A -1743 refusal marks the browser
+// The active tab's host with one leading "www." removed, or none (not a scripted browser, one
+// asked of tabAddresses instead, denied, script failure, no text, not a URL, no host). A -1743 refusal marks the browser
 // in appleEventsDenied, and it is not asked again.
 std::optional<std::string> browserActiveDomain(TrackerState& state, const std::string& bundleId);
 
-// Whether bundleId's tab is asked of state.tabAddresses, whose answer comes later.
+// Whether bundleId's tab is asked of state.tabAddresses, whose answer comes later; where there
+// is such a source it answers for every browser it knows, scripted ones included.
 bool asksTabLater(TrackerState& state, const std::string& bundleId);
 
 // Asks state.tabAddresses for bundleId's tab; hands take the key it gives (the identifier, "#"
