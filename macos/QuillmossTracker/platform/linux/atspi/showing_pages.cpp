@@ -31,6 +31,20 @@ double monotonicSeconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+// Calls made meanwhile end on this context, whichever another part of the program pushed last.
+class ThreadDefault {
+ public:
+  explicit ThreadDefault(GMainContext* context) : context_(context) {
+    g_main_context_push_thread_default(context_);
+  }
+  ~ThreadDefault() { g_main_context_pop_thread_default(context_); }
+  ThreadDefault(const ThreadDefault&) = delete;
+  ThreadDefault& operator=(const ThreadDefault&) = delete;
+
+ private:
+  GMainContext* context_;
+};
+
 std::string bounded(const char* text) {
   std::string_view view(text);
   return std::string(view.substr(0, kMaxTextBytes));
@@ -58,6 +72,7 @@ void ShowingPages::CloseBus::operator()(GDBusConnection* bus) const {
 // What the calls in flight share with their owner, who may be gone when they end.
 struct ShowingPages::Shared {
   ShowingPages* owner = nullptr;
+  GMainContext* context = nullptr;
   Connection bus;
   gulong closedHandler = 0;
   bool lost = false;
@@ -79,6 +94,7 @@ struct ShowingPages::Shared {
       return;
     }
     ++self->inFlight;
+    const ThreadDefault onOurs(self->context);
     desktop::callAsync(bus, name.c_str(), path.c_str(), interface, method, arguments, replyType,
                        static_cast<int>(std::ceil(left * 1000.0)), cancel,
                        [self, done = std::move(done)](VariantPtr reply) {
@@ -92,6 +108,7 @@ struct ShowingPages::Shared {
                    GCancellable* cancel, std::function<void(GDBusConnection*)> done) {
     using Done = std::function<void(GDBusConnection*)>;
     ++self->inFlight;
+    const ThreadDefault onOurs(self->context);
     g_dbus_connection_new_for_address(
         address.c_str(),
         static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
@@ -232,6 +249,7 @@ struct ShowingPages::Look {
 ShowingPages::ShowingPages(EventLoop& loop, desktop::GlibContext& glib, LookupLimits limits)
     : loop_(loop), glib_(glib), limits_(limits), shared_(std::make_shared<Shared>()) {
   shared_->owner = this;
+  shared_->context = glib.context();
 }
 
 ShowingPages::~ShowingPages() {
