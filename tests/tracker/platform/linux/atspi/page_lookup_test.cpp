@@ -140,8 +140,7 @@ constexpr char kChromium[] = R"(application
   frame "Alpha - Chromium" showing
     panel showing
       panel showing
-        panel
-          document_web URI=http://hidden.example/
+        document_web URI=http://hidden.example/
         document_web focused showing URI=http://127.0.0.1:8765/a.html
   frame "" showing
     panel showing
