@@ -49,7 +49,7 @@ def missing_programs():
 
 
 class BrowserSession(PrivateX):
-    def __init__(self, root, client_path=None):
+    def __init__(self, root, client_path=None, body=""):
         home = os.path.join(root, "home")
         os.makedirs(home, exist_ok=True)
         env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
@@ -59,6 +59,7 @@ class BrowserSession(PrivateX):
             env.pop(name, None)
         super().__init__(client_path, env)
         self.root = root
+        self.body = body  # more of each page, beyond its heading
         self.port = None
 
     def _start(self):
@@ -80,7 +81,7 @@ class BrowserSession(PrivateX):
         os.makedirs(folder, exist_ok=True)
         for name, title in PAGES.items():
             with open(os.path.join(folder, name), "w") as f:
-                f.write(f"<!doctype html><title>{title}</title><h1>{title}</h1>\n")
+                f.write(f"<!doctype html><title>{title}</title><h1>{title}</h1>{self.body}\n")
         server = self.spawn([sys.executable, "-u", "-m", "http.server", "0", "--bind", "127.0.0.1",
                              "--directory", folder], stdout=subprocess.PIPE, text=True)
         line = server.stdout.readline()  # "Serving HTTP on 127.0.0.1 port N (...) ..."
