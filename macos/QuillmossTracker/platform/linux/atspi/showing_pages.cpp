@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "linux_desktop/dbus.h"
+#include "platform/linux/atspi/bus_tree.h"
 
 namespace quillmoss::tracker::atspi {
 namespace {
@@ -17,15 +18,8 @@ using desktop::VariantPtr;
 
 constexpr char kRegistry[] = "org.a11y.atspi.Registry";
 constexpr char kRootPath[] = "/org/a11y/atspi/accessible/root";
-constexpr char kAccessible[] = "org.a11y.atspi.Accessible";
-constexpr char kDocument[] = "org.a11y.atspi.Document";
-// Where a toolkit points a reference to no object.
-constexpr char kNullPath[] = "/org/a11y/atspi/null";
 // However much a peer sends, no more than this is read of it.
 constexpr std::size_t kMaxApplications = 512;
-constexpr std::size_t kMaxChildrenRead = 1024;
-constexpr std::size_t kMaxAttributes = 64;
-constexpr std::size_t kMaxTextBytes = 64 * 1024;
 
 double monotonicSeconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -44,23 +38,6 @@ class ThreadDefault {
  private:
   GMainContext* context_;
 };
-
-std::string bounded(const char* text) {
-  std::string_view view(text);
-  return std::string(view.substr(0, kMaxTextBytes));
-}
-
-// (so) references, without the null object, as many as may be read.
-std::vector<NodeRef> references(GVariant* list, std::size_t most) {
-  std::vector<NodeRef> refs;
-  GVariantIter iter;
-  g_variant_iter_init(&iter, list);
-  const gchar *name = nullptr, *path = nullptr;
-  while (refs.size() < most && g_variant_iter_next(&iter, "(&s&o)", &name, &path)) {
-    if (std::string_view(path) != kNullPath) refs.push_back(NodeRef{name, path});
-  }
-  return refs;
-}
 
 }  // namespace
 
@@ -139,100 +116,6 @@ struct ShowingPages::Shared {
     lost = false;
   }
 };
-
-namespace {
-
-// The tree over the accessibility bus, for one look: its calls end with the look's deadline.
-class BusTree final : public AccessibleTree {
- public:
-  BusTree(std::function<void(const NodeRef&, const char*, const char*, GVariant*, const char*,
-                             std::function<void(VariantPtr)>)>
-              call)
-      : call_(std::move(call)) {}
-
-  void children(const NodeRef& node, Reply<std::vector<NodeRef>> reply) override {
-    call_(node, kAccessible, "GetChildren", nullptr, "(a(so))",
-          [reply = std::move(reply)](VariantPtr answer) {
-            if (!answer) return reply(std::nullopt);
-            GVariant* list = g_variant_get_child_value(answer.get(), 0);
-            reply(references(list, kMaxChildrenRead));
-            g_variant_unref(list);
-          });
-  }
-
-  void facts(const NodeRef& node, bool withName, Reply<NodeFacts> reply) override {
-    struct Parts {
-      NodeFacts facts;
-      bool role = false, states = false;
-      int left;
-      Reply<NodeFacts> reply;
-    };
-    auto parts =
-        std::make_shared<Parts>(Parts{{}, false, false, withName ? 3 : 2, std::move(reply)});
-    const auto arrived = [parts] {
-      if (--parts->left > 0) return;
-      if (parts->role && parts->states) return parts->reply(std::move(parts->facts));
-      parts->reply(std::nullopt);
-    };
-    call_(node, kAccessible, "GetRole", nullptr, "(u)", [parts, arrived](VariantPtr answer) {
-      if (answer) {
-        g_variant_get(answer.get(), "(u)", &parts->facts.role);
-        parts->role = true;
-      }
-      arrived();
-    });
-    call_(node, kAccessible, "GetState", nullptr, "(au)", [parts, arrived](VariantPtr answer) {
-      if (answer) {
-        GVariant* words = g_variant_get_child_value(answer.get(), 0);
-        gsize count = 0;
-        const auto* bits =
-            static_cast<const guint32*>(g_variant_get_fixed_array(words, &count, sizeof(guint32)));
-        if (count > 0) parts->facts.states = bits[0];
-        if (count > 1) parts->facts.states |= std::uint64_t{bits[1]} << 32;
-        parts->states = true;
-        g_variant_unref(words);
-      }
-      arrived();
-    });
-    if (!withName) return;
-    call_(node, "org.freedesktop.DBus.Properties", "Get",
-          g_variant_new("(ss)", kAccessible, "Name"), "(v)", [parts, arrived](VariantPtr answer) {
-            if (answer) {
-              GVariant* value = nullptr;
-              g_variant_get(answer.get(), "(v)", &value);
-              if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING)) {
-                parts->facts.name = bounded(g_variant_get_string(value, nullptr));
-              }
-              g_variant_unref(value);
-            }
-            arrived();
-          });
-  }
-
-  void documentAttributes(const NodeRef& node, Reply<Attributes> reply) override {
-    call_(node, kDocument, "GetAttributes", nullptr, "(a{ss})",
-          [reply = std::move(reply)](VariantPtr answer) {
-            if (!answer) return reply(std::nullopt);
-            Attributes attributes;
-            GVariantIter* iter = nullptr;
-            g_variant_get(answer.get(), "(a{ss})", &iter);
-            const gchar *key = nullptr, *value = nullptr;
-            while (attributes.size() < kMaxAttributes &&
-                   g_variant_iter_next(iter, "{&s&s}", &key, &value)) {
-              attributes.emplace(bounded(key), bounded(value));
-            }
-            g_variant_iter_free(iter);
-            reply(std::move(attributes));
-          });
-  }
-
- private:
-  std::function<void(const NodeRef&, const char*, const char*, GVariant*, const char*,
-                     std::function<void(VariantPtr)>)>
-      call_;
-};
-
-}  // namespace
 
 struct ShowingPages::Look {
   std::uint64_t id = 0;
@@ -355,8 +238,9 @@ void ShowingPages::connected(Connection bus) {
 void ShowingPages::findApplication() {
   const std::weak_ptr<Shared> weak = shared_;
   const std::uint64_t id = look_->id;
-  Shared::call(shared_, shared_->bus.get(), kRegistry, kRootPath, kAccessible, "GetChildren",
-               nullptr, "(a(so))", look_->cancel, look_->deadline, [weak, id](VariantPtr reply) {
+  Shared::call(shared_, shared_->bus.get(), kRegistry, kRootPath, kAccessibleInterface,
+               "GetChildren", nullptr, "(a(so))", look_->cancel, look_->deadline,
+               [weak, id](VariantPtr reply) {
                  if (ShowingPages* self = stillAsking(weak, id)) {
                    self->applicationsListed(std::move(reply));
                  }
