@@ -19,7 +19,6 @@ sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "..", "..", "scripts"))
 from browser_session import BrowserSession, missing_programs  # noqa: E402
 from tracker_run import (GAMMA, TOLERANCE, after, check_run, load_days, start_tracker,  # noqa: E402
                          stop_silently, write_home)
-from x11_private_session import wait_until  # noqa: E402
 
 SAMPLE = 5.0  # the tracker's tab sampling period
 # Debian's python3, which has GLib's bindings (python3-gi).
@@ -117,9 +116,7 @@ def hung(tracker, client):
     with BrowserSession(root, client) as s:
         process = s.spawn([GI_PYTHON, "-c", HUNG_APP, client, "firefox", "firefox", "Hung"],
                           stdout=subprocess.PIPE, text=True)
-        hung_window = int(process.stdout.readline())
-        wait_until(lambda: f"0x{hung_window:x}" in s.run(["xprop", "-root", "_NET_CLIENT_LIST"]),
-                   10, 0.02, "the hung window")
+        hung_window = s.take_window(process, "Hung")
         gamma = s.open_window("gamma-app", "Gamma", "Gamma")
         s.activate(hung_window)
         env, data_dir = tracker_env(s, root, False)
