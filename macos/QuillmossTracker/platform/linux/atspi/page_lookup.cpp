@@ -53,12 +53,13 @@ class Lookup : public std::enable_shared_from_this<Lookup> {
  public:
   using Done = std::function<void(std::optional<std::string>)>;
 
-  Lookup(AccessibleTree& tree, std::optional<std::string> title, LookupLimits limits, Done done)
-      : tree_(tree), title_(std::move(title)), limits_(limits), done_(std::move(done)) {}
+  Lookup(std::shared_ptr<AccessibleTree> tree, std::optional<std::string> title,
+         LookupLimits limits, Done done)
+      : tree_(std::move(tree)), title_(std::move(title)), limits_(limits), done_(std::move(done)) {}
 
   void start(const NodeRef& application) {
     auto self = shared_from_this();
-    tree_.children(application, [self](std::optional<std::vector<NodeRef>> frames) {
+    tree_->children(application, [self](std::optional<std::vector<NodeRef>> frames) {
       self->framesListed(std::move(frames));
     });
   }
@@ -80,7 +81,7 @@ class Lookup : public std::enable_shared_from_this<Lookup> {
     expect();
     for (std::size_t i = 0; i < frames_.size() && nodes_ < limits_.maxNodes; ++i, ++nodes_) {
       expect();
-      tree_.facts(frames_[i], true, [self, i](std::optional<NodeFacts> facts) {
+      tree_->facts(frames_[i], true, [self, i](std::optional<NodeFacts> facts) {
         self->frameFacts_[i] = std::move(facts);
         self->arrived(&Lookup::framesKnown);
       });
@@ -116,7 +117,7 @@ class Lookup : public std::enable_shared_from_this<Lookup> {
     expect();
     for (std::size_t i = 0; i < level_.size(); ++i) {
       expect();
-      tree_.children(level_[i].node, [self, i](std::optional<std::vector<NodeRef>> children) {
+      tree_->children(level_[i].node, [self, i](std::optional<std::vector<NodeRef>> children) {
         if (children) self->lists_[i] = std::move(*children);
         self->arrived(&Lookup::childrenListed);
       });
@@ -138,7 +139,7 @@ class Lookup : public std::enable_shared_from_this<Lookup> {
     expect();
     for (std::size_t k = 0; k < asked_.size(); ++k) {
       expect();
-      tree_.facts(asked_[k].first.node, false, [self, k](std::optional<NodeFacts> facts) {
+      tree_->facts(asked_[k].first.node, false, [self, k](std::optional<NodeFacts> facts) {
         self->asked_[k].second = std::move(facts);
         self->arrived(&Lookup::childrenKnown);
       });
@@ -165,7 +166,7 @@ class Lookup : public std::enable_shared_from_this<Lookup> {
     expect();
     for (std::size_t k = 0; k < pages_.size(); ++k) {
       expect();
-      tree_.documentAttributes(pages_[k].place.node, [self, k](std::optional<Attributes> a) {
+      tree_->documentAttributes(pages_[k].place.node, [self, k](std::optional<Attributes> a) {
         if (a) self->pages_[k].address = addressOf(*a);
         self->arrived(&Lookup::choose);
       });
@@ -198,7 +199,7 @@ class Lookup : public std::enable_shared_from_this<Lookup> {
     if (auto done = std::exchange(done_, nullptr)) done(std::move(address));
   }
 
-  AccessibleTree& tree_;
+  const std::shared_ptr<AccessibleTree> tree_;
   const std::optional<std::string> title_;
   const LookupLimits limits_;
   Done done_;
@@ -213,10 +214,10 @@ class Lookup : public std::enable_shared_from_this<Lookup> {
 
 }  // namespace
 
-void findShowingPage(AccessibleTree& tree, const NodeRef& application,
+void findShowingPage(std::shared_ptr<AccessibleTree> tree, const NodeRef& application,
                      std::optional<std::string> windowTitle, const LookupLimits& limits,
                      std::function<void(std::optional<std::string>)> done) {
-  std::make_shared<Lookup>(tree, std::move(windowTitle), limits, std::move(done))
+  std::make_shared<Lookup>(std::move(tree), std::move(windowTitle), limits, std::move(done))
       ->start(application);
 }
 

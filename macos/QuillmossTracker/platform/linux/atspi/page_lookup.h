@@ -21,9 +21,9 @@ struct LookupLimits {
 
 // One look; done runs once, with the address or nullopt (no frame, no showing document, no
 // address, or the front window cannot be told apart from another of the application's).
-// windowTitle, when known, names the front window among several. The look keeps itself alive
-// through the tree's pending replies; the tree must outlive them.
-void findShowingPage(AccessibleTree& tree, const NodeRef& application,
+// windowTitle, when known, names the front window among several. The look, and the tree with
+// it, live as long as the tree's pending replies.
+void findShowingPage(std::shared_ptr<AccessibleTree> tree, const NodeRef& application,
                      std::optional<std::string> windowTitle, const LookupLimits& limits,
                      std::function<void(std::optional<std::string>)> done);
 

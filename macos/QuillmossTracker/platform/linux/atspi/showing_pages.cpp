@@ -307,8 +307,8 @@ void ShowingPages::applicationFound(const std::optional<NodeRef>& application) {
         Shared::call(shared, bus.get(), node.bus, node.path, interface, method, arguments,
                      replyType, cancel.get(), deadline, std::move(done));
       });
-  findShowingPage(*tree, *application, look_->title, limits_,
-                  [weak, id, tree](std::optional<std::string> address) {
+  findShowingPage(std::move(tree), *application, look_->title, limits_,
+                  [weak, id](std::optional<std::string> address) {
                     if (ShowingPages* self = stillAsking(weak, id)) {
                       self->end(TabAnswer{std::move(address), false});
                     }

@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <iomanip>
+#include <memory>
 #include <sstream>
 
 namespace quillmoss::tracker::atspi {
@@ -191,11 +192,11 @@ TEST(PageLookupTest, TheShowingDocumentOfTheFrontFrame) {
   };
   for (const Case& c : cases) {
     for (bool reversed : {false, true}) {
-      RecordedTree tree(c.tree, reversed);
+      auto tree = std::make_shared<RecordedTree>(c.tree, reversed);
       std::optional<std::optional<std::string>> found;
       findShowingPage(tree, RecordedTree::refOf(0), c.title, {},
                       [&](std::optional<std::string> address) { found = address; });
-      tree.answerAll();
+      tree->answerAll();
       ASSERT_TRUE(found) << c.what;
       EXPECT_EQ(*found, c.address) << c.what << (reversed ? ", reversed" : "");
     }
@@ -208,13 +209,13 @@ TEST(PageLookupTest, ALookStaysWithinItsNodeBudget) {
   for (int i = 0; i < 50; ++i) text += "    panel showing\n      panel showing\n";
   text += "    panel showing\n      document_web showing DocURL=http://a.example/\n";
   const LookupLimits limits{.maxNodes = 60};
-  RecordedTree tree(text, false);
+  auto tree = std::make_shared<RecordedTree>(text, false);
   std::optional<std::optional<std::string>> found;
   findShowingPage(tree, RecordedTree::refOf(0), std::nullopt, limits,
                   [&](std::optional<std::string> address) { found = address; });
   ASSERT_TRUE(found);
   EXPECT_EQ(*found, std::nullopt);
-  EXPECT_LE(tree.factsAsked, limits.maxNodes);
+  EXPECT_LE(tree->factsAsked, limits.maxNodes);
 }
 
 }  // namespace
