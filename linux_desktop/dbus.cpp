@@ -74,8 +74,7 @@ void callAsync(GDBusConnection* bus, const char* name, const char* path, const c
       [](GObject* source, GAsyncResult* result, gpointer data) {
         const std::unique_ptr<Done> done(static_cast<Done*>(data));
         GError* error = nullptr;
-        GVariant* reply =
-            g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+        GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
         g_clear_error(&error);
         (*done)(VariantPtr(reply));
       },

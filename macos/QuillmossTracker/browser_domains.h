@@ -19,8 +19,8 @@ inline constexpr long kAppleEventsNotPermitted = -1743;
 std::optional<std::string> pageDomain(std::string_view address);
 
 // The active tab's host with one leading "www." removed, or none (not a scripted browser, one
-// asked of tabAddresses instead, denied, script failure, no text, not a URL, no host). A -1743 refusal marks the browser
-// in appleEventsDenied, and it is not asked again.
+// asked of tabAddresses instead, denied, script failure, no text, not a URL, no host). A -1743
+// refusal marks the browser in appleEventsDenied, and it is not asked again.
 std::optional<std::string> browserActiveDomain(TrackerState& state, const std::string& bundleId);
 
 // Whether bundleId's tab is asked of state.tabAddresses, whose answer comes later; where there
