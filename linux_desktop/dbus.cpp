@@ -27,19 +27,27 @@ bool sessionBusExpected() {
 
 }  // namespace
 
-Expected<BusPtr> openBus(GBusType type) {
+Expected<std::string> busAddress(GBusType type) {
   if (type == G_BUS_TYPE_SESSION && !sessionBusExpected()) {
     return Error{kDBusErrorDomain, 0, "no session bus"};
   }
   GError* error = nullptr;
   gchar* address = g_dbus_address_get_for_bus_sync(type, nullptr, &error);
   if (address == nullptr) return fromGError(error);
+  std::string text(address);
+  g_free(address);
+  return text;
+}
+
+Expected<BusPtr> openBus(GBusType type) {
+  auto address = busAddress(type);
+  if (!address) return address.error();
+  GError* error = nullptr;
   GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
-      address,
+      address->c_str(),
       static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                         G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
       nullptr, nullptr, &error);
-  g_free(address);
   if (bus == nullptr) return fromGError(error);
   g_dbus_connection_set_exit_on_close(bus, FALSE);
   return BusPtr(bus);
@@ -54,6 +62,23 @@ Expected<VariantPtr> callSync(GDBusConnection* bus, const char* name, const char
       G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, nullptr, &error);
   if (reply == nullptr) return fromGError(error);
   return VariantPtr(reply);
+}
+
+void callAsync(GDBusConnection* bus, const char* name, const char* path, const char* interface,
+               const char* method, GVariant* arguments, const char* replyType, int timeoutMs,
+               GCancellable* cancellable, std::function<void(VariantPtr)> done) {
+  using Done = std::function<void(VariantPtr)>;
+  g_dbus_connection_call(
+      bus, name, path, interface, method, arguments, G_VARIANT_TYPE(replyType),
+      G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, cancellable,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        const std::unique_ptr<Done> done(static_cast<Done*>(data));
+        GError* error = nullptr;
+        GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+        g_clear_error(&error);
+        (*done)(VariantPtr(reply));
+      },
+      new Done(std::move(done)));
 }
 
 bool nameHasOwner(GDBusConnection* bus, const char* name) {

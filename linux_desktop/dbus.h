@@ -6,6 +6,7 @@
 
 #include <gio/gio.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,6 +38,8 @@ inline constexpr int kDBusCallTimeoutMs = 1000;
 // session bus address in the environment or a bus socket in the runtime folder, GLib would
 // start a bus of its own (dbus-launch) that outlives us: then there is no session bus.
 Expected<BusPtr> openBus(GBusType type);
+// The address openBus connects to, for a connection made without waiting.
+Expected<std::string> busAddress(GBusType type);
 bool nameHasOwner(GDBusConnection* bus, const char* name);
 // The unique name of the connection that owns `name`; nullopt when none does.
 std::optional<std::string> nameOwner(GDBusConnection* bus, const char* name);
@@ -44,6 +47,11 @@ std::optional<std::string> nameOwner(GDBusConnection* bus, const char* name);
 Expected<VariantPtr> callSync(GDBusConnection* bus, const char* name, const char* path,
                               const char* interface, const char* method, GVariant* arguments,
                               const char* replyType, int timeoutMs = kDBusCallTimeoutMs);
+// A method call whose reply (nullptr on any failure, cancellation included) goes to done, on the
+// thread-default main context of the caller.
+void callAsync(GDBusConnection* bus, const char* name, const char* path, const char* interface,
+               const char* method, GVariant* arguments, const char* replyType, int timeoutMs,
+               GCancellable* cancellable, std::function<void(VariantPtr)> done);
 // Asks the bus for a name of our own; false when another process holds it.
 bool requestName(GDBusConnection* bus, const char* name);
 

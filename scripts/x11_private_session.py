@@ -93,6 +93,11 @@ class PrivateX(PrivateSession):
         """Starts a test client; returns its window id once the window manager manages it."""
         process = self.spawn([self.client_path, instance, wm_class, title, *options],
                              stdout=subprocess.PIPE, text=True)
+        return self.take_window(process, title)
+
+    def take_window(self, process, title):
+        """The window of a test client started otherwise (with its stdout piped), once the
+        window manager manages it."""
         ready = select.select([process.stdout], [], [], 10)[0]
         line = process.stdout.readline() if ready else ""
         if not line.strip():

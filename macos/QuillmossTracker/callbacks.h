@@ -15,7 +15,12 @@ void onFlushTimer(TrackerState& state);
 // An application became frontmost; bundleId is its identifier, if it has one.
 void onAppActivated(TrackerState& state, const std::optional<std::string>& bundleId);
 
-// Every kTabSampleInterval: follows a change of tab in a frontmost scripted browser.
+// For a browser whose tab is asked without waiting, the key just formed is its bare identifier;
+// the answer, when it comes and nothing changed the key meanwhile, puts the domain into it.
+void completeKeyLater(TrackerState& state);
+
+// Every kTabSampleInterval: follows a change of tab in a frontmost browser (for one that answers
+// later, when its answer comes).
 void onTabTimer(TrackerState& state);
 
 // SIGTERM, SIGINT or the end of the desktop session: the final credit and saves under

@@ -17,6 +17,7 @@ Status startTracker(TrackerState& state) {
   enterDay(state, state.currentDay);
   state.activeBundle = usageKey(state, state.workspace.frontmostBundleId());
   restartTiming(state);
+  completeKeyLater(state);
   return {};
 }
 

@@ -2,6 +2,7 @@
 // on. One plain aggregate, created by main (or by a test) and handed to the free functions.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -15,6 +16,7 @@
 #include "platform/frontmost_app.h"
 #include "platform/idle.h"
 #include "platform/scripting.h"
+#include "platform/tab_addresses.h"
 
 namespace quillmoss::tracker {
 
@@ -37,6 +39,9 @@ struct TrackerState {
   Workspace& workspace;
   ScriptRunner& scripts;
   EventLoop& loop;
+  // Browsers whose tab is asked without waiting (on Linux, over the accessibility bus); none
+  // where every browser is scripted.
+  TabAddresses* tabAddresses = nullptr;
 
   const std::filesystem::path kDataDir;
   const double kSegmentMergeGap = 60.0;
@@ -65,6 +70,9 @@ struct TrackerState {
   daily::ActivityList activityIntervals{};
   daily::SegmentList segmentSpans{};
   std::optional<std::string> activeBundle{};
+  // Counts the changes of activeBundle by an activation or a tab sample: an answer that comes
+  // later applies only if none happened since it was asked for.
+  std::uint64_t keyChanges = 0;
   double lastSwitch = 0.0;
   // Clock::suspendedSeconds() read together with lastSwitch.
   double suspendedAtLastSwitch = 0.0;

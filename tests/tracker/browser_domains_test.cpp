@@ -112,5 +112,41 @@ TEST_F(BrowserDomainsTest, SamplerAsksOnlyActiveBrowsersAndTimesANewKeyFromTheSa
   EXPECT_EQ(s.usageData.at(kChrome), 5.0);
 }
 
+TEST_F(BrowserDomainsTest, ABrowserThatAnswersLaterTakesItsDomainWhenTheAnswerComes) {
+  const std::string firefox = "firefox-esr";
+  tabs.browsers = {firefox};
+  TrackerState& s = makeRunning();
+  s.tabAddresses = &tabs;
+  const auto url = [](const char* address) { return TabAnswer{address, false}; };
+  workspace.frontmost = firefox;
+  onAppActivated(s, firefox);  // the domain takes the activation's time, not the question's
+  clock.wall += 0.5;
+  EXPECT_EQ(tabs.answer(url("https://www.a.example/")), firefox);
+  clock.wall += 4.5;
+  onTabTimer(s);  // a late answer is a missed sample; nothing changes
+  tabs.answer(TabAnswer{std::nullopt, true});
+  clock.wall += 5;
+  onTabTimer(s);
+  tabs.answer(url("http://b.example:8080/"));
+  clock.wall += 5;
+  onTabTimer(s);  // no page or no tree: the browser alone
+  tabs.answer(TabAnswer{});
+  clock.wall += 5;
+  onTabTimer(s);  // an activation while the question is out makes its answer stale
+  onAppActivated(s, std::string(kEditor));
+  tabs.answer(url("https://c.example/"));
+  idle.idle = 300;
+  workspace.frontmost = firefox;
+  onTabTimer(s);  // idle: not asked
+  EXPECT_TRUE(tabs.asked.empty());
+  clock.wall += 5;
+  flushCurrentApp(s);
+  EXPECT_EQ(s.usageData, (daily::UsageMap{{kEditor, 5.0},
+                                          {firefox + "#a.example", 10.0},
+                                          {firefox + "#b.example", 5.0},
+                                          {firefox, 5.0}}));
+  EXPECT_TRUE(scripts.runs.empty());
+}
+
 }  // namespace
 }  // namespace quillmoss::tracker::testing

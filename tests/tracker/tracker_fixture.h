@@ -33,7 +33,7 @@ class TrackerTest : public ::testing::Test, protected FakePlatform {
   TrackerTest() { clock.wall = kMorning; }
 
   TrackerState& makeState() {
-    state.reset(new TrackerState{clock, idle, workspace, scripts, loop, dataDir});
+    state.reset(new TrackerState{clock, idle, workspace, scripts, loop, nullptr, dataDir});
     return *state;
   }
   TrackerState& makeRunning() {  // a started tracker timing the editor

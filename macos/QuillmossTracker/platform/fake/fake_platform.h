@@ -1,14 +1,16 @@
 // Deterministic stand-ins for the tracker's platform: a settable clock, idle time, a
-// workspace whose activations the test fires, scripted browser answers, and a run loop on
-// virtual time that plays a whole day in milliseconds.
+// workspace whose activations the test fires, scripted browser answers, browsers that answer
+// when the test says, and a run loop on virtual time that plays a whole day in milliseconds.
 #pragma once
 
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -18,6 +20,7 @@
 #include "platform/frontmost_app.h"
 #include "platform/idle.h"
 #include "platform/scripting.h"
+#include "platform/tab_addresses.h"
 
 namespace quillmoss::tracker::testing {
 
@@ -85,6 +88,25 @@ class FakeScriptRunner : public ScriptRunner {
   static ScriptOutcome error(long number) { return {true, true, number, std::nullopt}; }
 };
 
+// Browsers that answer later: each question waits until the test answers it, oldest first.
+class FakeTabAddresses : public TabAddresses {
+ public:
+  std::set<std::string> browsers;
+  std::deque<std::pair<std::string, Done>> asked;
+
+  bool isBrowser(const std::string& bundleId) override { return browsers.contains(bundleId); }
+  void ask(const std::string& bundleId, Done done) override {
+    asked.emplace_back(bundleId, std::move(done));
+  }
+  // Answers the oldest question; returns the browser it was put to.
+  std::string answer(TabAnswer answer) {
+    auto [bundleId, done] = std::move(asked.front());
+    asked.pop_front();
+    done(answer);
+    return bundleId;
+  }
+};
+
 // Virtual time in step with a FakeClock: advancing the loop moves the wall clock by the same
 // amount.
 class FakeRunLoop : public quillmoss::testing::FakeEventLoop {
@@ -112,6 +134,7 @@ struct FakePlatform {
   FakeWorkspace workspace;
   FakeScriptRunner scripts;
   FakeRunLoop loop{clock};
+  FakeTabAddresses tabs;
 };
 
 }  // namespace quillmoss::tracker::testing

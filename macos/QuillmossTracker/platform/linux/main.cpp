@@ -5,6 +5,8 @@
 #include "core/event_loop.h"
 #include "core/linux/termination_signals.h"
 #include "daily_data/daily_data.h"
+#include "linux_desktop/glib_context.h"
+#include "platform/linux/atspi/browser_tabs.h"
 #include "platform/linux/linux_session.h"
 #include "platform/linux/no_script_runner.h"
 #include "platform/linux/system_clock.h"
@@ -23,6 +25,9 @@ int main() {
 
   // First, so that any thread started later keeps the termination signals blocked.
   const auto loop = quillmoss::makeEventLoop();
+  // Browser pages are read over the accessibility bus on a GLib context of their own; made
+  // before the session's, so that the session's D-Bus work stays on its context.
+  quillmoss::desktop::GlibContext glib(*loop);
   auto connected = connectLinuxSession(*loop);
   if (!connected) {
     std::fprintf(stderr, "QuillmossTracker: %s\n", connected.error().message.c_str());
@@ -31,6 +36,9 @@ int main() {
   const LinuxSession session = std::move(*connected);
   SystemClock clock;
   NoScriptRunner scripts;
+  atspi::ShowingPages pages(*loop, glib);
+  atspi::BrowserTabs tabs(
+      pages, [&session](auto done) { session.workspace->frontWindow(std::move(done)); });
 
   TrackerState state{
       .clock = clock,
@@ -38,6 +46,7 @@ int main() {
       .workspace = *session.workspace,
       .scripts = scripts,
       .loop = *loop,
+      .tabAddresses = &tabs,
       .kDataDir = *dataDir,
 #ifdef QM_TEST_FLUSH_INTERVAL
       // Only the end-to-end test's own build of this file sets it, to reach a flush quickly.

@@ -10,6 +10,7 @@
 #include "core/event_loop.h"
 #include "linux_desktop/candidates.h"
 #include "platform/frontmost_app.h"
+#include "platform/linux/front_window.h"
 
 namespace quillmoss::tracker {
 
@@ -21,6 +22,8 @@ class SessionWorkspace : public Workspace {
  public:
   // Called once when the session ends (its display connection is lost).
   virtual void onSessionLost(std::function<void()> handler) = 0;
+  // What the session knows of the window in front: by default nothing.
+  virtual void frontWindow(std::function<void(const FrontWindow&)> done) { done({}); }
 };
 
 // A connection opened by the first candidate that asks for it and kept while a chosen port

@@ -24,7 +24,7 @@ class ZoneChangeTest : public TrackerTest {
 TEST_F(ZoneChangeTest, TheDayFollowsAZoneChangedUnderARunningState) {
   SystemClock system;
   ::setenv("TZ", "AAA+12", 1);  // twelve hours behind UTC
-  TrackerState s{system, idle, workspace, scripts, loop, dataDir};
+  TrackerState s{system, idle, workspace, scripts, loop, nullptr, dataDir};
   s.currentDay = system.dayString(system.now());
   const std::string before = s.currentDay;
   ::setenv("TZ", "BBB-14", 1);  // fourteen ahead: another day, whatever the time

@@ -32,6 +32,11 @@ class ShellWorkspace final : public WaylandWorkspace {
 
   enum class Shell { kwin, gnome };
 
+  // The shell reports the process of the window in front, not its title.
+  void frontWindow(std::function<void(const FrontWindow&)> done) override {
+    done(FrontWindow{pid_, std::nullopt});
+  }
+
   Status start(Shell shell) {
     GDBusConnection* bus = link_->sessionBus();
     auto handler = [this](const FocusReport& report) {
@@ -58,6 +63,7 @@ class ShellWorkspace final : public WaylandWorkspace {
     std::optional<std::string> front;
     if (!startFocus_.none())
       front = identityOf(startFocus_.appId, startFocus_.wmClass, startFocus_.pid);
+    pid_ = startFocus_.pid;
     auto begun = begin(std::move(front));
     started_ = true;
     return begun;
@@ -65,6 +71,7 @@ class ShellWorkspace final : public WaylandWorkspace {
 
  private:
   void focusReported(const FocusReport& focus) {
+    pid_ = focus.pid;
     if (focus.none()) {
       filter_.noActiveWindow();
       return;
@@ -76,6 +83,7 @@ class ShellWorkspace final : public WaylandWorkspace {
   std::unique_ptr<ShellFocus> shell_;
   bool started_ = false, startReported_ = false;
   FocusReport startFocus_;
+  std::optional<int> pid_;
 };
 
 WorkspaceMade shellWorkspace(SessionContext& context, ShellWorkspace::Shell shell) {

@@ -43,6 +43,7 @@ void X11Link::track(std::function<void()> complete) {
   // its reply is in, every reply of the batch before it can be read without waiting.
   unsigned int marker = xcb_get_input_focus(c_).sequence;
   pending_.push_back(Pending{marker, std::move(complete)});
+  schedulePump();
 }
 
 void X11Link::afterBlockingRead() {

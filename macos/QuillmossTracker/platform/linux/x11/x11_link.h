@@ -42,7 +42,8 @@ class X11Link {
   // Events go to `handler` (the workspace's); starts reading the connection on the loop.
   void watch(std::function<void(const xcb_generic_event_t*)> handler);
   void dropEvents() { eventHandler_ = nullptr; }
-  // Runs `complete` once every reply asked for so far is in.
+  // Runs `complete` once every reply asked for so far is in; the requests go out on the next
+  // turn at the latest.
   void track(std::function<void()> complete);
   // After a blocking read of a reply: events it took off the socket are handled on the next
   // turn, not when the descriptor next becomes readable.

@@ -48,6 +48,7 @@ class X11Workspace final : public SessionWorkspace {
     filter_.setHandler(std::move(handler));
   }
   void onSessionLost(std::function<void()> handler) override { lostHandler_ = std::move(handler); }
+  void frontWindow(std::function<void(const FrontWindow&)> done) override;
 
  private:
   using IdentityCallback = std::function<void(const std::optional<std::string>&)>;
@@ -180,6 +181,18 @@ void X11Workspace::resolveWindow(xcb_window_t window, int depth, IdentityCallbac
     // A window without an identity is asked again next time: it may not be set up yet.
     if (identity) identities_[window] = *identity;
     done(identity);
+  });
+}
+
+void X11Workspace::frontWindow(std::function<void(const FrontWindow&)> done) {
+  if (link_->lost() || activeWindow_ == XCB_WINDOW_NONE) return done({});
+  // The title is asked afresh: a browser's changes with its tab.
+  auto facts = desktop::requestWindowFacts(c_, atoms_, activeWindow_, link_->withClientPids());
+  auto title = xcb_get_property(c_, 0, activeWindow_, atoms_.netWmName, atoms_.utf8String, 0, 1024);
+  link_->track([this, facts, title, done = std::move(done)] {
+    const desktop::WindowInfo info = desktop::collectWindowFacts(c_, facts);
+    XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c_, title, nullptr));
+    done(FrontWindow{info.facts.pid, desktop::propertyText(reply.get())});
   });
 }
 
