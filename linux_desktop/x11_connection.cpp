@@ -6,18 +6,14 @@
 #include <xcb/xcbext.h>
 
 #include <array>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 
+#include "core/monotonic_clock.h"
 #include "linux_desktop/candidates.h"
 
 namespace quillmoss::desktop {
 namespace {
-
-double monotonicSeconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 // All atoms in one round trip; nullopt when the server does not answer.
 std::optional<X11Atoms> internAtoms(xcb_connection_t* c) {

@@ -15,9 +15,6 @@
 namespace quillmoss {
 namespace {
 
-// Longer waits (infinity included) are taken as this, which is as good as never.
-constexpr double kLongestWait = 1e9;
-
 class MacosEventLoop final : public EventLoop {
  public:
   MacosEventLoop() {
@@ -46,14 +43,11 @@ class MacosEventLoop final : public EventLoop {
   }
 
   TimerId scheduleRepeating(double periodSeconds, Callback callback) override {
-    // Below a millisecond (zero and NaN included) a repeating timer would only spin the loop.
-    if (!(periodSeconds >= 0.001)) periodSeconds = 0.001;
-    return schedule(std::min(periodSeconds, kLongestWait), true, std::move(callback));
+    return schedule(boundedPeriod(periodSeconds), true, std::move(callback));
   }
 
   TimerId scheduleOnce(double delaySeconds, Callback callback) override {
-    return schedule(delaySeconds > 0.0 ? std::min(delaySeconds, kLongestWait) : 0.0, false,
-                    std::move(callback));
+    return schedule(boundedDelay(delaySeconds), false, std::move(callback));
   }
 
   void cancel(TimerId id) override {

@@ -2,23 +2,16 @@
 // is a file under x11/ or wayland/ and a row here.
 #include "platform/linux/session_running_windows.h"
 
-#include <array>
-
-#include "linux_desktop/candidates.h"
-
 namespace quillmoss::host {
-namespace {
 
 // A compositor's own list comes first; in a Wayland session the X display (Xwayland) has only
 // its own clients' windows.
-constexpr std::array<desktop::Candidate<RunningWindows, WindowsContext>, 4> kMechanisms{{
+const std::array<WindowsCandidate, 4> kWindowMechanisms{{
     {"wlr-foreign-toplevel", wlrToplevelWindows},
     {"KWin script", kwinScriptWindows},
     {"GNOME Shell extension", gnomeExtensionWindows},
     {"X11", x11Windows},
 }};
-
-}  // namespace
 
 GDBusConnection* WindowsContext::sessionBus() {
   if (bus_ && g_dbus_connection_is_closed(bus_.get())) bus_.reset();
@@ -29,8 +22,11 @@ GDBusConnection* WindowsContext::sessionBus() {
 }
 
 SessionRunningWindows::SessionRunningWindows(EventLoop& loop, InstalledApplications& installed,
-                                             std::filesystem::path kwinScript)
-    : context_(loop, installed, std::move(kwinScript)), kept_(kMechanisms.size()) {}
+                                             std::filesystem::path kwinScript,
+                                             std::span<const WindowsCandidate> mechanisms)
+    : context_(loop, installed, std::move(kwinScript)),
+      mechanisms_(mechanisms),
+      kept_(mechanisms.size()) {}
 
 SessionRunningWindows::~SessionRunningWindows() {
   // The ports go before the context whose bus and loop they may use.
@@ -38,7 +34,7 @@ SessionRunningWindows::~SessionRunningWindows() {
 }
 
 std::optional<std::vector<desktop::RunningWindow>> SessionRunningWindows::list() {
-  for (std::size_t row = 0; row < kMechanisms.size(); ++row) {
+  for (std::size_t row = 0; row < mechanisms_.size(); ++row) {
     std::unique_ptr<RunningWindows>& port = kept_[row];
     if (port) {
       if (auto windows = port->list()) {
@@ -49,7 +45,7 @@ std::optional<std::vector<desktop::RunningWindow>> SessionRunningWindows::list()
       if (lister_ == port.get()) lister_ = nullptr;
       port.reset();
     }
-    auto made = kMechanisms[row].make(context_);
+    auto made = mechanisms_[row].make(context_);
     if (!made) continue;
     if (auto windows = (*made)->list()) {
       port = std::move(*made);

@@ -1,6 +1,5 @@
 // The idle time from GNOME's idle monitor on the session bus (Mutter), asked on each reading.
-#include <chrono>
-
+#include "core/monotonic_clock.h"
 #include "platform/linux/session_candidates.h"
 #include "platform/linux/wayland/wayland_link.h"
 
@@ -10,10 +9,6 @@ namespace {
 constexpr char kGnomeIdleMonitor[] = "org.gnome.Mutter.IdleMonitor";
 // Reuse a reading this fresh instead of another round trip (one flush asks twice).
 constexpr double kIdleReuseSeconds = 0.1;
-
-double monotonicSeconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 class GnomeIdle final : public IdleSource {
  public:

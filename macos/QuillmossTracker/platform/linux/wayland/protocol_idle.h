@@ -4,9 +4,9 @@
 
 #include <wayland-client.h>
 
-#include <chrono>
 #include <memory>
 
+#include "core/monotonic_clock.h"
 #include "platform/idle.h"
 #include "platform/linux/wayland/idle_estimate.h"
 #include "platform/linux/wayland/wayland_link.h"
@@ -31,10 +31,7 @@ class ProtocolIdle : public IdleSource {
   double secondsSinceLastInput() override { return estimate_.secondsSinceLastInput(now()); }
 
  protected:
-  static double now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-  }
+  static double now() { return monotonicSeconds(); }
 
   std::shared_ptr<WaylandLink> link_;
   wl_seat* seat_;  // null when the compositor has none

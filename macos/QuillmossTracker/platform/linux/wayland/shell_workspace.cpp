@@ -50,7 +50,9 @@ class ShellWorkspace final : public WaylandWorkspace {
     };
     if (shell == Shell::kwin) {
       shell_ = startKWinFocus(bus, kwinScript(), handler);
-      if (!shell_) return desktop::cannotServe("KWin is not on the session bus");
+      if (!shell_) {
+        return desktop::cannotServe("KWin is not on the session bus or refused the script");
+      }
       link_->glib().runUntil([this] { return startReported_; }, kFirstReportTimeoutMs);
     } else {
       shell_ = startGnomeFocus(bus, startFocus_, handler);
@@ -61,8 +63,9 @@ class ShellWorkspace final : public WaylandWorkspace {
     }
     link_->endWithSessionBus();
     std::optional<std::string> front;
-    if (!startFocus_.none())
+    if (!startFocus_.none()) {
       front = identityOf(startFocus_.appId, startFocus_.wmClass, startFocus_.pid);
+    }
     pid_ = startFocus_.pid;
     auto begun = begin(std::move(front));
     started_ = true;

@@ -3,8 +3,7 @@
 #include <xcb/screensaver.h>
 #include <xcb/xcbext.h>
 
-#include <chrono>
-
+#include "core/monotonic_clock.h"
 #include "platform/linux/session_candidates.h"
 #include "platform/linux/x11/x11_link.h"
 
@@ -18,10 +17,6 @@ using desktop::XcbReply;
 constexpr double kIdleReuseSeconds = 0.1;
 // A server that has not answered the idle query by then is taken as stopped for this reading.
 constexpr double kIdleReplyTimeout = 0.5;
-
-double monotonicSeconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 class X11Idle final : public IdleSource {
  public:
