@@ -27,6 +27,15 @@ bool sessionBusExpected() {
 
 }  // namespace
 
+std::optional<std::string> sessionBusAddress() {
+  if (!sessionBusExpected()) return std::nullopt;
+  gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+  if (address == nullptr) return std::nullopt;
+  std::string text(address);
+  g_free(address);
+  return text;
+}
+
 Expected<BusPtr> openBus(GBusType type) {
   if (type == G_BUS_TYPE_SESSION && !sessionBusExpected()) {
     return Error{kDBusErrorDomain, 0, "no session bus"};

@@ -37,6 +37,8 @@ inline constexpr int kDBusCallTimeoutMs = 1000;
 // session bus address in the environment or a bus socket in the runtime folder, GLib would
 // start a bus of its own (dbus-launch) that outlives us: then there is no session bus.
 Expected<BusPtr> openBus(GBusType type);
+// The session bus's address by the same rule; nullopt when there is no session bus.
+std::optional<std::string> sessionBusAddress();
 bool nameHasOwner(GDBusConnection* bus, const char* name);
 // The unique name of the connection that owns `name`; nullopt when none does.
 std::optional<std::string> nameOwner(GDBusConnection* bus, const char* name);
