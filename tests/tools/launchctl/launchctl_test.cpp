@@ -169,17 +169,25 @@ void fakeUserManager(const fs::path& runtime) {
   ::close(fd);
 }
 
+// The entry, and with a user manager the unit and its link, written at load through links
+// planted at their paths (never followed), kept by the host's reload, gone after "unload -w".
 TEST_F(LaunchctlTest, ARunAtLoadJobIsLoadedAgainAtTheNextLoginUntilUnloadW) {
   const fs::path entry = config / "autostart" / (std::string(kLabel) + ".desktop");
   const fs::path unit = config / "systemd/user" / (std::string(kLabel) + ".service");
   const fs::path wants = config / "systemd/user/graphical-session.target.wants" / unit.filename();
+  const fs::path victim = temp.path() / "victim", reloads = temp.path() / "reloads";
   const std::string dir = (temp.path() / "My ").string(), self = QM_LAUNCHCTL;
+  writeBytes(victim, "precious");
   for (const bool manager : {false, true}) {
     SCOPED_TRACE(manager ? "systemd user manager" : "no user manager");
-    if (manager) fakeUserManager(runtime);
     EXPECT_EQ(load(writePlist("<string>/bin/true</string>", false)).status, 0);
     EXPECT_FALSE(fs::exists(entry)) << "not run at load: not at login either";
     EXPECT_EQ(unload(writePlist("<string>/bin/true</string>")).status, 0);
+    if (manager) fakeUserManager(runtime);
+    for (const fs::path& path : {entry, unit, wants}) {
+      fs::create_directories(path.parent_path());
+      fs::create_symlink(victim, path);
+    }
 
     const fs::path plist = writePlist("<string>/bin/true</string>");
     ASSERT_EQ(load(plist).status, 0);
@@ -189,7 +197,7 @@ TEST_F(LaunchctlTest, ARunAtLoadJobIsLoadedAgainAtTheNextLoginUntilUnloadW) {
               std::string::npos)
         << text;
     EXPECT_EQ(text.find("X-systemd-skip=true\n") != std::string::npos, manager) << text;
-    EXPECT_EQ(fs::exists(unit), manager);
+    EXPECT_EQ(!fs::is_symlink(unit) && fs::exists(unit), manager);
     if (manager) {
       EXPECT_NE(readBytes(unit).find("\nExecStart=-\"" + self + "\" load -w \"" + dir +
                                      "\\\"Agents\\\" $$HOME 100%%/job.plist\"\n"),
@@ -201,38 +209,17 @@ TEST_F(LaunchctlTest, ARunAtLoadJobIsLoadedAgainAtTheNextLoginUntilUnloadW) {
     EXPECT_EQ(unload(plist).status, 0);
     EXPECT_TRUE(fs::exists(entry));
     ASSERT_EQ(load(plist).status, 0);
-    EXPECT_EQ(readBytes(temp.path() / "reloads"),
-              manager ? "--user --no-ask-password daemon-reload\n" : "");
+    EXPECT_EQ(readBytes(reloads), manager ? "--user --no-ask-password daemon-reload\n" : "");
 
+    fs::remove(entry);
+    fs::create_symlink(victim, entry);
     EXPECT_EQ(launchctl("unload -w '" + plist.string() + "'").status, 0);
-    for (const fs::path& gone : {entry, unit, wants})
-      EXPECT_FALSE(fs::is_symlink(gone) || fs::exists(gone)) << gone;
-    EXPECT_EQ(readBytes(temp.path() / "reloads").size(), manager ? 2 * 39u : 0u);
+    for (const fs::path& gone : {entry, unit, wants}) EXPECT_FALSE(fs::is_symlink(gone)) << gone;
+    EXPECT_FALSE(fs::exists(entry) || fs::exists(unit));
+    EXPECT_EQ(readBytes(reloads).size(), manager ? 2 * 39u : 0u);
+    EXPECT_EQ(readBytes(victim), "precious");
+    fs::remove(unit);
   }
-}
-
-TEST_F(LaunchctlTest, LinksPlantedAtTheLoginPathsAreReplacedNeverFollowed) {
-  fakeUserManager(runtime);
-  const fs::path victim = temp.path() / "victim";
-  writeBytes(victim, "precious");
-  const fs::path entry = config / "autostart" / (std::string(kLabel) + ".desktop");
-  const fs::path unit = config / "systemd/user" / (std::string(kLabel) + ".service");
-  const fs::path wants = config / "systemd/user/graphical-session.target.wants" / unit.filename();
-  for (const fs::path& path : {entry, unit, wants}) {
-    fs::create_directories(path.parent_path());
-    fs::create_symlink(victim, path);
-  }
-  const fs::path plist = writePlist("<string>/bin/true</string>");
-  ASSERT_EQ(load(plist).status, 0);
-  EXPECT_EQ(readBytes(victim), "precious");
-  EXPECT_FALSE(fs::is_symlink(entry) || fs::is_symlink(unit));
-  EXPECT_EQ(fs::read_symlink(wants), "../" + unit.filename().string());
-
-  fs::remove(entry);
-  fs::create_symlink(victim, entry);
-  EXPECT_EQ(launchctl("unload -w '" + plist.string() + "'").status, 0);
-  EXPECT_FALSE(fs::is_symlink(entry));
-  EXPECT_EQ(readBytes(victim), "precious");
 }
 
 TEST_F(LaunchctlTest, AJobWhoseProcessIsGoneIsLoadedAfreshAsAtANewLogin) {
