@@ -17,8 +17,6 @@ namespace quillmoss::host {
 
 namespace {
 
-constexpr int kReportWritten = 0;
-
 int reap(pid_t pid) {
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -91,7 +89,7 @@ void TodayReport::reportEnded() {
   reportLimit_ = 0;
   const int status = reap(report_->pid);
   report_.reset();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != kReportWritten) return;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return;  // no page to open
   auto opener = spawn({"xdg-open", page_.string()});
   if (!opener) return;
   const pid_t pid = opener->pid;
