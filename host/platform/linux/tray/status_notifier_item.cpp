@@ -67,8 +67,7 @@ void onRegistered(GObject* bus, GAsyncResult* result, gpointer) {
   g_clear_error(&error);
 }
 
-}  // namespace
-
+// The widest text of the title's shape, for panels that keep the label's width steady.
 std::string labelGuide(const std::string& title) {
   std::string guide = title;
   for (char& c : guide) {
@@ -76,6 +75,8 @@ std::string labelGuide(const std::string& title) {
   }
   return guide;
 }
+
+}  // namespace
 
 StatusNotifierItem::StatusNotifierItem(EventLoop& loop, desktop::GlibContext& glib,
                                        const StatusNotifierOptions& options,

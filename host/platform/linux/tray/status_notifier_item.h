@@ -25,9 +25,6 @@ struct StatusNotifierOptions {
   std::string description;  // the tooltip's line under the title
 };
 
-// The longest text of the title's shape, for panels that keep the label's width steady.
-std::string labelGuide(const std::string& title);
-
 class StatusNotifierItem {
  public:
   // Connects without waiting; the bus's work runs on glib's context. Without a session bus the
@@ -42,9 +39,6 @@ class StatusNotifierItem {
 
   // The title, the tooltip's title and the label beside the icon; panels are told at once.
   void setTitle(const std::string& title);
-
-  // "org.kde.StatusNotifierItem-<pid>-<n>", unique in the process.
-  const std::string& busName() const { return busName_; }
 
  private:
   struct Handle {
@@ -66,7 +60,7 @@ class StatusNotifierItem {
   desktop::GlibContext& glib_;
   const StatusNotifierOptions& options_;
   std::function<void()> activated_;
-  std::string busName_;
+  std::string busName_;  // "org.kde.StatusNotifierItem-<pid>-<n>", unique in the process
   std::string title_;
   GCancellable* cancellable_;
   desktop::BusPtr bus_;
