@@ -134,7 +134,7 @@ std::optional<std::string> ownFileText(const fs::path& path) {
 // True when the file had to be written.
 Expected<bool> writeIfChanged(const fs::path& path, const std::string& text) {
   if (ownFileText(path) == text) return false;
-  if (!daily::writeFileAtomically(path, text)) return fileError("cannot write", path, errno);
+  if (Status written = daily::writeFileAtomically(path, text); !written) return written.error();
   return true;
 }
 
