@@ -49,6 +49,10 @@ std::filesystem::path appFolderIn(const std::filesystem::path& userDataFolder);
 std::filesystem::path dataDirectoryIn(const std::filesystem::path& userDataFolder);
 // dataDirectoryIn(userDataFolder()): the tracker's kDataDir and the host's dataDir.
 std::optional<std::filesystem::path> dataDirectory();
+// On Linux, the XDG rule for any base folder: the variable when absolute, else inHome in the home
+// folder; userFolder("XDG_CONFIG_HOME", ".config"), userFolder("XDG_CACHE_HOME", ".cache").
+std::optional<std::filesystem::path> userFolder(const char* variable,
+                                                const std::filesystem::path& inHome);
 
 // "usage_" + day + ".json", "activity_" + day + ".json", "segments_" + day + ".json".
 std::string fileName(FileKind kind, std::string_view day);

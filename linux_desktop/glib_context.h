@@ -46,4 +46,19 @@ class GlibContext {
   gint nextTimeoutMs_ = -1;
 };
 
+// Makes a context the thread-default one for a scope: GDBus work started inside reports to it
+// even when another context was pushed since.
+class ThreadDefaultScope {
+ public:
+  explicit ThreadDefaultScope(GMainContext* context) : context_(context) {
+    g_main_context_push_thread_default(context_);
+  }
+  ~ThreadDefaultScope() { g_main_context_pop_thread_default(context_); }
+  ThreadDefaultScope(const ThreadDefaultScope&) = delete;
+  ThreadDefaultScope& operator=(const ThreadDefaultScope&) = delete;
+
+ private:
+  GMainContext* context_;
+};
+
 }  // namespace quillmoss::desktop

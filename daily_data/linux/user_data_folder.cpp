@@ -1,4 +1,4 @@
-// The user's data folder by the XDG base directory rule.
+// The user's base folders (data, config, cache) by the XDG base directory rule.
 #include <cstdlib>
 
 #include "daily_data/daily_data.h"
@@ -6,12 +6,17 @@
 
 namespace quillmoss::daily {
 
-std::optional<std::filesystem::path> userDataFolder() {
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
+std::optional<std::filesystem::path> userFolder(const char* variable,
+                                                const std::filesystem::path& inHome) {
+  if (const char* xdg = std::getenv(variable); xdg != nullptr && xdg[0] == '/') {
     return std::filesystem::path(xdg);
   }
-  if (auto home = posix::homeFolder()) return *home / ".local" / "share";
+  if (auto home = posix::homeFolder()) return *home / inHome;
   return std::nullopt;
+}
+
+std::optional<std::filesystem::path> userDataFolder() {
+  return userFolder("XDG_DATA_HOME", ".local/share");
 }
 
 }  // namespace quillmoss::daily

@@ -1,5 +1,6 @@
 // launchctl: a stand-in for launchd's command-line tool with the commands the host uses:
-// "load [-w] PLIST", "unload [-w] PLIST" and "list [LABEL]".
+// "load [-w] PLIST", "unload [-w] PLIST" and "list [LABEL]". A job loaded to run at load is
+// also loaded again at the next login (login_start.h) until "unload -w".
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include "job_plist.h"
 #include "job_process.h"
 #include "job_store.h"
+#include "login_start.h"
 
 namespace {
 
@@ -45,6 +47,13 @@ std::string plistQuoted(const std::string& text) {
     out += c;
   }
   return out + "\"";
+}
+
+// This program's own file, which the login runs again.
+std::string selfPath() {
+  std::error_code ec;
+  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string("launchctl") : self.string();
 }
 
 std::optional<JobStore> openStore() {
@@ -92,7 +101,11 @@ int load(const std::vector<std::string>& args) {
   }
   auto store = openStore();
   if (!store) return kExitFailure;
-  if (store->find(job->label)) {
+  // A job whose process is gone is loaded afresh: without a launchd that lives across logins,
+  // the record of the last login (a job table that outlived it) must not stop this one.
+  if (auto loaded = store->find(job->label);
+      loaded && loaded->pid > 0 &&
+      processAlive(static_cast<pid_t>(loaded->pid), loaded->startTime)) {
     std::fprintf(stderr, "%s: service already loaded\n", plist.c_str());
     return kExitFailure;
   }
@@ -113,6 +126,13 @@ int load(const std::vector<std::string>& args) {
     std::fprintf(stderr, "%s: could not record the job\n", plist.c_str());
     return kExitFailure;
   }
+  if (job->runAtLoad) {
+    const LoginStart login{job->label, job->program, selfPath(), plist};
+    if (quillmoss::Status registered = registerLoginStart(login); !registered) {
+      std::fprintf(stderr, "%s: not started at login: %s\n", plist.c_str(),
+                   registered.error().message.c_str());
+    }
+  }
   return 0;
 }
 
@@ -127,8 +147,19 @@ int unload(const std::vector<std::string>& args) {
   // The label comes from the file; a file that is gone or damaged is matched by its path.
   std::optional<JobRecord> record;
   std::string reason;
-  if (auto job = readJobPlist(plist, reason)) record = store->find(job->label);
+  std::string label;
+  if (auto job = readJobPlist(plist, reason)) {
+    label = job->label;
+    record = store->find(label);
+  }
   if (!record) record = store->findByPlist(plist);
+  if (record) label = record->label;
+  // -w: not at the next login either, whether or not the job is loaded now.
+  if (force && JobStore::usableLabel(label)) {
+    if (quillmoss::Status removed = unregisterLoginStart(label); !removed) {
+      std::fprintf(stderr, "%s: %s\n", plist.c_str(), removed.error().message.c_str());
+    }
+  }
   if (!record) {
     std::fprintf(stderr, "Unload failed: %d: Could not find specified service\n", kExitNotFound);
     return kExitFailure;

@@ -7,10 +7,11 @@
 #include <memory>
 
 #include "core/event_loop.h"
+#include "daily_data/daily_data.h"
 #include "engine/socket_messenger.h"
+#include "linux_desktop/glib_context.h"
 #include "names/app_names_and_icons.h"
 #include "platform/linux/app_model/model_application.h"
-#include "platform/linux/app_model/model_status_bar.h"
 #include "platform/linux/background_queue.h"
 #include "platform/linux/icon_theme.h"
 #include "platform/linux/installed_applications.h"
@@ -18,12 +19,20 @@
 #include "platform/linux/linux_process_runner.h"
 #include "platform/linux/linux_workspace.h"
 #include "platform/linux/session_running_windows.h"
+#include "platform/linux/today_report.h"
+#include "platform/linux/tray/status_notifier_bar.h"
 #include "platform/wall_clock.h"
 #include "shell/application_main.h"
 
 using namespace quillmoss;
 
 namespace {
+
+// Today's page, made again on each click on the tray item; nothing to keep.
+std::filesystem::path todayReportPage() {
+  const auto cache = daily::userFolder("XDG_CACHE_HOME", ".cache");
+  return cache ? *cache / "com.velbrook.quillmoss" / "today.html" : std::filesystem::path();
+}
 
 // Replies far above a heavy day's (a few hundred KB).
 constexpr std::size_t kLargeReplyBytes = 2u << 20;
@@ -87,7 +96,21 @@ int main() {
 
   host::MainQueue mainQueue(*loop);
   host::BackgroundQueue background;
-  appkit_model::ModelStatusBar statusBar;
+  const auto bundle =
+      std::make_shared<host::LinuxBundle>(host::LinuxBundle::ofRunningExecutable().value_or(
+          host::LinuxBundle(std::filesystem::path())));
+  // The focus timer shows in the panels' trays; a click on it opens the day, since there is
+  // no window to bring back here. GDBus's work runs on the loop through this context, which
+  // outlives every other user of GLib's contexts.
+  desktop::GlibContext glib(*loop);
+  host::TodayReport todayReport(*loop, todayReportPage());
+  host::StatusNotifierBar statusBar(
+      *loop, glib,
+      {"com.velbrook.quillmoss",
+       host::trayIconFromTheme(bundle->contents() / "Resources" / "icons",
+                               "com.velbrook.quillmoss"),
+       "Click for today's report"},
+      [&todayReport] { todayReport.open(); });
   host::SystemWallClock clock;
   appkit_model::ModelApplication application(*loop);
   loop->onTerminationSignal([&application](int) { application.terminate(); });
@@ -97,9 +120,6 @@ int main() {
   usage.backgroundQueue = &background;
   const auto processes = std::make_shared<host::LinuxProcessRunner>();
   usage.processes = processes;
-  const auto bundle =
-      std::make_shared<host::LinuxBundle>(host::LinuxBundle::ofRunningExecutable().value_or(
-          host::LinuxBundle(std::filesystem::path())));
   usage.bundle = bundle;
   usage.catalog = std::make_shared<DesktopCatalog>(*loop, bundle->contents());
 

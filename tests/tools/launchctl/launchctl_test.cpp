@@ -3,6 +3,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <chrono>
 #include <regex>
 
@@ -30,7 +32,10 @@ class LaunchctlTest : public ::testing::Test {
  protected:
   Outcome launchctl(const std::string& args) {
     const fs::path out = temp.path() / "out", err = temp.path() / "err";
-    const std::string command = "XDG_RUNTIME_DIR='" + runtime.string() + "' '" QM_LAUNCHCTL "' " +
+    // Registrations for the next login go to a private config folder, and "systemctl" is ours.
+    const std::string command = "env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR='" +
+                                runtime.string() + "' XDG_CONFIG_HOME='" + config.string() +
+                                "' PATH='" + bin.string() + ":/usr/bin:/bin' '" QM_LAUNCHCTL "' " +
                                 args + " >'" + out.string() + "' 2>'" + err.string() + "'";
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readBytes(out), readBytes(err)};
@@ -41,7 +46,8 @@ class LaunchctlTest : public ::testing::Test {
 
   fs::path writePlist(const std::string& programArguments, bool runAtLoad = true,
                       const std::string& label = kLabel) {
-    const fs::path file = temp.path() / "job.plist";
+    // A folder name that needs quoting wherever a login runs the job again.
+    const fs::path file = temp.path() / "My \"Agents\" $HOME 100%" / "job.plist";
     writeBytes(file,
                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
                "\t<key>Label</key>\n\t<string>" +
@@ -67,6 +73,13 @@ class LaunchctlTest : public ::testing::Test {
     fs::path folder = temp.path() / "runtime";
     fs::create_directories(folder);
     fs::permissions(folder, fs::perms::owner_all);
+    return folder;
+  }();
+  fs::path config = temp.path() / "config";
+  fs::path bin = [this] {
+    const fs::path folder = temp.path() / "bin", reloads = temp.path() / "reloads";
+    writeBytes(folder / "systemctl", "#!/bin/sh\necho \"$*\" >> '" + reloads.string() + "'\n");
+    fs::permissions(folder / "systemctl", fs::perms::owner_all);
     return folder;
   }();
   long started = 0;  // the job a test left running, if any
@@ -142,6 +155,87 @@ TEST_F(LaunchctlTest, AReusedPidIsNeverTakenForTheJob) {
   EXPECT_EQ(listedPid(list().out), 0);
   EXPECT_EQ(unload(plist).status, 0);  // and we are still here
   EXPECT_EQ(list().status, 113);
+}
+
+// A user manager as launchctl sees one: its private socket in the runtime folder.
+void fakeUserManager(const fs::path& runtime) {
+  fs::create_directories(runtime / "systemd");
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string path = (runtime / "systemd" / "private").string();
+  path.copy(address.sun_path, sizeof address.sun_path - 1);
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ::close(fd);
+}
+
+// The entry, and with a user manager the unit and its link, written at load through links
+// planted at their paths (never followed), kept by the host's reload, gone after "unload -w".
+TEST_F(LaunchctlTest, ARunAtLoadJobIsLoadedAgainAtTheNextLoginUntilUnloadW) {
+  const fs::path entry = config / "autostart" / (std::string(kLabel) + ".desktop");
+  const fs::path unit = config / "systemd/user" / (std::string(kLabel) + ".service");
+  const fs::path wants = config / "systemd/user/graphical-session.target.wants" / unit.filename();
+  const fs::path victim = temp.path() / "victim", reloads = temp.path() / "reloads";
+  const std::string dir = (temp.path() / "My ").string(), self = QM_LAUNCHCTL;
+  writeBytes(victim, "precious");
+  for (const bool manager : {false, true}) {
+    SCOPED_TRACE(manager ? "systemd user manager" : "no user manager");
+    EXPECT_EQ(load(writePlist("<string>/bin/true</string>", false)).status, 0);
+    EXPECT_FALSE(fs::exists(entry)) << "not run at load: not at login either";
+    EXPECT_EQ(unload(writePlist("<string>/bin/true</string>")).status, 0);
+    if (manager) fakeUserManager(runtime);
+    for (const fs::path& path : {entry, unit, wants}) {
+      fs::create_directories(path.parent_path());
+      fs::create_symlink(victim, path);
+    }
+
+    const fs::path plist = writePlist("<string>/bin/true</string>");
+    ASSERT_EQ(load(plist).status, 0);
+    const std::string text = readBytes(entry);
+    EXPECT_NE(text.find("\nExec=\"" + self + "\" load -w \"" + dir +
+                        "\\\\\"Agents\\\\\" \\\\$HOME 100%%/job.plist\"\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("X-systemd-skip=true\n") != std::string::npos, manager) << text;
+    EXPECT_EQ(!fs::is_symlink(unit) && fs::exists(unit), manager);
+    if (manager) {
+      EXPECT_NE(readBytes(unit).find("\nExecStart=-\"" + self + "\" load -w \"" + dir +
+                                     "\\\"Agents\\\" $$HOME 100%%/job.plist\"\n"),
+                std::string::npos)
+          << readBytes(unit);
+      EXPECT_EQ(fs::read_symlink(wants), "../" + unit.filename().string());
+    }
+    // The host's reload (a plain unload, then a load) changes nothing on disk.
+    EXPECT_EQ(unload(plist).status, 0);
+    EXPECT_TRUE(fs::exists(entry));
+    ASSERT_EQ(load(plist).status, 0);
+    EXPECT_EQ(readBytes(reloads), manager ? "--user --no-ask-password daemon-reload\n" : "");
+
+    fs::remove(entry);
+    fs::create_symlink(victim, entry);
+    EXPECT_EQ(launchctl("unload -w '" + plist.string() + "'").status, 0);
+    for (const fs::path& gone : {entry, unit, wants}) EXPECT_FALSE(fs::is_symlink(gone)) << gone;
+    EXPECT_FALSE(fs::exists(entry) || fs::exists(unit));
+    EXPECT_EQ(readBytes(reloads).size(), manager ? 2 * 39u : 0u);
+    EXPECT_EQ(readBytes(victim), "precious");
+    fs::remove(unit);
+  }
+}
+
+TEST_F(LaunchctlTest, AJobWhoseProcessIsGoneIsLoadedAfreshAsAtANewLogin) {
+  // The record of a login that ended: its process (here a pid that is not the job's) is gone.
+  const fs::path plist = writePlist("<string>/bin/sleep</string><string>300</string>");
+  writeBytes(runtime / "quillmoss-launchd" / (std::string(kLabel) + ".job"),
+             std::string("label=") + kLabel + "\nplist=" + plist.string() +
+                 "\nprogram=/bin/sleep\npid=" + std::to_string(::getpid()) + "\nstart=1\nexit=0\n");
+  fs::permissions(runtime / "quillmoss-launchd", fs::perms::owner_all);
+  Outcome loaded = load(plist);
+  EXPECT_EQ(loaded.status, 0) << loaded.err;
+  started = listedPid(list().out);
+  EXPECT_GT(started, 0);
+  EXPECT_NE(started, ::getpid());
+  EXPECT_NE(load(plist).status, 0) << "its process runs: already loaded";
+  EXPECT_EQ(unload(plist).status, 0);
 }
 
 }  // namespace
