@@ -11,16 +11,16 @@ import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path[:0] = [HERE, os.path.join(HERE, "..", "..", "support")]
+sys.path[:0] = [HERE, os.path.join(HERE, "..", "..", "support"),
+                os.path.join(HERE, "..", "..", "..", "scripts")]
 from png_image import pixels  # noqa: E402
+from private_session import private_folders  # noqa: E402
 from report_page_reader import Page  # noqa: E402
 
 
 def chromium(page, root, *args):
     """One headless run in a fresh profile and private folders."""
-    env = dict(os.environ, HOME=os.path.join(root, "home"),
-               XDG_CACHE_HOME=os.path.join(root, "cache"),
-               XDG_CONFIG_HOME=os.path.join(root, "config"))
+    env = dict(os.environ, **private_folders(root))
     profile = tempfile.mkdtemp(dir=root, prefix="profile-")
     result = subprocess.run(
         ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",

@@ -9,7 +9,6 @@ a second bus. no-session: no display, one that cannot be reached, one without a 
 
 import glob
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -83,9 +82,8 @@ class ShellSession(PrivateSession):
     second private bus with a stand-in logind, as the current user."""
 
     def __init__(self, bare, kind=None, first=()):
-        self.root = tempfile.mkdtemp(prefix="qm-wayland-")  # private (0700): the runtime folder
-        super().__init__({"PATH": os.environ.get("PATH", "/usr/bin:/bin"),
-                          "XDG_RUNTIME_DIR": self.root})
+        super().__init__({"PATH": os.environ.get("PATH", "/usr/bin:/bin")})
+        self.env["XDG_RUNTIME_DIR"] = self.root  # private (0700)
         self.bare, self.kind, self.first = bare, kind, first
 
     def _start(self):
@@ -104,10 +102,6 @@ class ShellSession(PrivateSession):
 
     def spawn(self, args, **kwargs):
         return super().spawn(args, **{"stdout": subprocess.PIPE, "text": True, **kwargs})
-
-    def close(self):
-        super().close()
-        shutil.rmtree(self.root, ignore_errors=True)
 
 
 def no_session(tracker, bare, _):
