@@ -34,7 +34,7 @@ class PrivateSway(PrivateSession):
     def __init__(self, with_bus=False):
         for tool in ("sway", "swaymsg", "foot", "dbus-daemon"):
             if shutil.which(tool) is None:
-                raise SessionError(f"{tool} is not installed (scripts/install-deps)")
+                raise SessionError(f"{tool} is not installed (scripts/install-deps --tests)")
         self.uid, self.gid = session_user()
         self.with_bus = with_bus
         self.apps = {}

@@ -22,7 +22,7 @@ def missing_tools():
 class PrivateX(PrivateSession):
     def __init__(self, client_path=None, env=None, width=1024, height=768):
         if missing_tools():
-            raise SessionError(f"{', '.join(missing_tools())} missing (scripts/install-deps)")
+            raise SessionError(f"{', '.join(missing_tools())} missing (scripts/install-deps --demo)")
         super().__init__(env)
         self.client_path = client_path
         self.size = f"{width}x{height}x24"

@@ -78,7 +78,7 @@ def main(argv):
         contents, client, demo, work = argv[2:]
         tools = ("chromium", "Xvfb", "openbox", "xdotool", "xprop", "xset")
         if any(shutil.which(t) is None for t in tools):
-            print("skipped: chromium or the X tools are missing (scripts/install-deps)")
+            print("skipped: chromium or the X tools are missing (scripts/install-deps --tests)")
             return 77
         session = subprocess.run([sys.executable, demo, contents, client, work],
                                  capture_output=True, text=True, timeout=180)
