@@ -40,7 +40,7 @@ def check_layout(tree, prefix):
         assert os.readlink(link) == os.path.join("..", CONTENTS, target), link
         assert os.access(link, os.X_OK), f"{link} does not lead to a program"
     for name in ("MacOS/QuillmossTracker", "Helpers/launchctl",
-                 f"Resources/{LABEL}.plist", "Resources/kwin/quillmoss-activations.js"):
+                 f"Resources/{LABEL}.plist", "Resources/kwin/quillmoss-windows.js"):
         assert os.path.isfile(os.path.join(tree, CONTENTS, name)), name
     for name, command in ENTRIES.items():
         entry = os.path.join(tree, "share/applications", name)

@@ -126,8 +126,9 @@ def shell_run(tracker, bare, kind):
         daemon = start_tracker(session.spawn, tracker, dict(session.env, **env))
         if kwin:
             path = expect(session.fake, "loadScript").split()[1]
-            assert path.endswith("kwin/quillmoss-activations.js") and os.path.isfile(path), \
-                f"loaded {path!r}, not the script in the bundle"
+            # The tracker's own copy of its script: "setup" copies the tracker alone.
+            assert path.endswith("kwin/quillmoss-activations.js") and os.path.isfile(path) \
+                and "/Resources/" not in path, f"loaded {path!r}, not the tracker's own copy"
             expect(session.fake, "reported")
         else:
             expect(session.fake, "GetFocus")
@@ -152,6 +153,7 @@ def shell_run(tracker, bare, kind):
         stop_silently(daemon)
         if kwin:
             expect(session.fake, "unloadScript quillmoss-activations")
+            assert not os.path.exists(os.path.dirname(path)), "the script's folder outlived it"
         check_run(data_dir, [(GAMMA, begin, t), (alpha, t, none), (GAMMA, t3, lock_start),
                              (GAMMA, lock_end, stop)], [(none, t3), (lock_start, lock_end)],
                   idle=() if kwin else (alpha,))
