@@ -1,9 +1,28 @@
 """What every private session for scripted runs shares: the processes it started, ended in
-reverse order when it closes (whatever happened), and waits on conditions, never on guesses."""
+reverse order when it closes (whatever happened), a folder of its own for their files, and waits
+on conditions, never on guesses."""
 
+import os
+import shutil
 import signal
 import subprocess
+import tempfile
 import time
+
+# Where programs keep their files, and the folder each gets under a private root.
+FOLDERS = (("HOME", "home"), ("XDG_CONFIG_HOME", "config"), ("XDG_CACHE_HOME", "cache"),
+           ("XDG_DATA_HOME", "data"), ("XDG_STATE_HOME", "state"), ("XDG_RUNTIME_DIR", "run"))
+
+
+def private_folders(root, keep=None):
+    """A home and XDG folders under root, each created (0700): the variables that name them,
+    except those keep already names."""
+    folders = {}
+    for variable, name in FOLDERS:
+        if keep is None or variable not in keep:
+            folders[variable] = os.path.join(root, name)
+            os.makedirs(folders[variable], mode=0o700, exist_ok=True)
+    return folders
 
 
 class SessionError(RuntimeError):
@@ -23,22 +42,28 @@ def wait_until(condition, timeout, interval=0.02, what="condition"):
 
 
 class PrivateSession:
-    """A context manager; subclasses start their servers in _start() and set self.env."""
+    """A context manager; subclasses start their servers in _start(). Its programs (window
+    manager, compositor, the font cache under them) keep their files under self.root, never in
+    the user's home: env gives the variables to keep, and the home and XDG folders it does not
+    name (all of them when env is None) are made there."""
 
-    def __init__(self, env):
-        self.env = env
+    def __init__(self, env=None):
+        self.root = tempfile.mkdtemp(prefix="qm-session-")
+        self.env = dict(os.environ if env is None else env)
+        self.env.update(private_folders(self.root, None if env is None else env))
         self.processes = []
 
     def __enter__(self):
         try:
             self._start()
         except BaseException:
-            self.close()
+            self.__exit__()
             raise
         return self
 
     def __exit__(self, *exc):
         self.close()
+        shutil.rmtree(self.root, ignore_errors=True)
 
     def close(self):
         # Clients first, servers last, so nothing complains about a vanished server.

@@ -9,7 +9,6 @@ import os
 import pwd
 import shutil
 import subprocess
-import tempfile
 import time
 
 from private_session import PrivateSession, SessionError, wait_until
@@ -18,38 +17,35 @@ USER = "qmwayland"
 
 
 def session_user():
-    """(uid, gid, home) to run the session as: ourselves, or under root a user of its own."""
+    """(uid, gid) to run the session as: ourselves, or under root a user of its own, without a
+    home (the session has its own folders)."""
     if os.geteuid() != 0:
-        entry = pwd.getpwuid(os.geteuid())
-        return entry.pw_uid, entry.pw_gid, entry.pw_dir
+        return os.geteuid(), os.getegid()
     try:
         entry = pwd.getpwnam(USER)
     except KeyError:
-        subprocess.run(["useradd", "--create-home", "--shell", "/usr/sbin/nologin", USER],
-                       check=True, capture_output=True)
+        subprocess.run(["useradd", "--system", "--no-create-home", "--home-dir", "/nonexistent",
+                        "--shell", "/usr/sbin/nologin", USER], check=True, capture_output=True)
         entry = pwd.getpwnam(USER)
-    return entry.pw_uid, entry.pw_gid, entry.pw_dir
+    return entry.pw_uid, entry.pw_gid
 
 
 class PrivateSway(PrivateSession):
     def __init__(self, with_bus=False):
         for tool in ("sway", "swaymsg", "foot", "dbus-daemon"):
             if shutil.which(tool) is None:
-                raise SessionError(f"{tool} is not installed (scripts/install-deps)")
-        self.uid, self.gid, self.home = session_user()
+                raise SessionError(f"{tool} is not installed (scripts/install-deps --tests)")
+        self.uid, self.gid = session_user()
         self.with_bus = with_bus
         self.apps = {}
-        # The runtime folder holds the sockets and everything the session user must read or
-        # write (the copied programs, the homes of the programs under test).
-        self.root = tempfile.mkdtemp(prefix="qm-sway-")
-        self.runtime = os.path.join(self.root, "runtime")
-        os.makedirs(self.runtime, mode=0o700)
-        os.chmod(self.root, 0o755)
-        self.give(self.runtime)
-        super().__init__({"PATH": "/usr/local/bin:/usr/bin:/bin", "HOME": self.home,
-                          "XDG_RUNTIME_DIR": self.runtime, "LANG": "C.UTF-8",
+        super().__init__({"PATH": "/usr/local/bin:/usr/bin:/bin", "LANG": "C.UTF-8",
                           "WLR_BACKENDS": "headless", "WLR_RENDERER": "pixman",
                           "WLR_LIBINPUT_NO_DEVICES": "1"})
+        # The root holds the sockets, the session's home and XDG folders, and everything the
+        # session user must read or write (the copied programs, the homes of those under test).
+        os.chmod(self.root, 0o755)
+        self.give(self.root)
+        self.runtime = self.env["XDG_RUNTIME_DIR"]
 
     def give(self, path):
         """Hands a file or folder (and what is in it) to the session user."""
@@ -70,20 +66,10 @@ class PrivateSway(PrivateSession):
         self.give(target)
         return target
 
-    def private_folder(self, name):
-        path = os.path.join(self.root, name)
-        os.makedirs(path)
-        self.give(path)
-        return path
-
     def _start(self):
         if self.with_bus:
             self._start_bus()
         self._start_sway()
-
-    def close(self):
-        super().close()
-        shutil.rmtree(self.root, ignore_errors=True)
 
     def _as_session_user(self, kwargs):
         if os.geteuid() == 0:

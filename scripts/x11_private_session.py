@@ -22,8 +22,8 @@ def missing_tools():
 class PrivateX(PrivateSession):
     def __init__(self, client_path=None, env=None, width=1024, height=768):
         if missing_tools():
-            raise SessionError(f"{', '.join(missing_tools())} missing (scripts/install-deps)")
-        super().__init__(dict(os.environ if env is None else env))
+            raise SessionError(f"{', '.join(missing_tools())} missing (scripts/install-deps --demo)")
+        super().__init__(env)
         self.client_path = client_path
         self.size = f"{width}x{height}x24"
         self.display = None
@@ -59,8 +59,11 @@ class PrivateX(PrivateSession):
         read_end, write_end = os.pipe()
         try:
             # -displayfd: the server tells us its display when ready, or exits if it is taken.
+            # Abstract sockets only: a server started by a user must not create
+            # /tmp/.X11-unix, which then belongs to that user and not to the system.
             self.server = self.spawn(["Xvfb", display, "-displayfd", str(write_end),
-                                      "-screen", "0", self.size, "-nolisten", "tcp", "-noreset"],
+                                      "-screen", "0", self.size, "-nolisten", "tcp",
+                                      "-nolisten", "unix", "-noreset"],
                                      pass_fds=(write_end,))
             os.close(write_end)
             write_end = None

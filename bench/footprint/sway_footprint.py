@@ -19,11 +19,10 @@ def main(tracker, minutes):
     apps = ("alpha", "beta", "gamma")
     with PrivateSway() as sway:
         placed = sway.place(tracker, "QuillmossTracker")
-        home = sway.private_folder("home")
         for app in apps:
             sway.open_app(app)
-        daemon = sway.spawn([placed], env=dict(sway.env, HOME=home,
-                                               XDG_DATA_HOME=os.path.join(home, "data")))
+        # The session's own home and data folders.
+        daemon = sway.spawn([placed])
         m = measure(daemon, lambda n: sway.activate(apps[n % len(apps)]), None, minutes,
                     sway.root, threads=True)
         daemon.send_signal(signal.SIGTERM)

@@ -9,6 +9,7 @@ import sys
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [HERE, os.path.join(HERE, "..", "..", "scripts")]
 import channel_client  # noqa: E402
+from private_session import private_folders  # noqa: E402
 from x11_private_session import PrivateX, missing_tools, wait_until  # noqa: E402,F401
 
 MENU_BAR = "com.velbrook.quillmoss/menu_bar"
@@ -31,15 +32,12 @@ def write(path, data):
 
 
 def private_env(root):
-    """A home, data, config, cache and runtime folder under root; no system data folders."""
+    """A home, data, config, cache, state and runtime folder under root; no system data
+    folders."""
     env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "LANG": "C",
            "XDG_DATA_DIRS": os.path.join(root, "nothing")}
     env.update((k, v) for k, v in os.environ.items() if k.endswith("SAN_OPTIONS"))
-    for variable, name in (("HOME", "home"), ("XDG_DATA_HOME", "data"),
-                           ("XDG_CONFIG_HOME", "config"), ("XDG_CACHE_HOME", "cache"),
-                           ("XDG_RUNTIME_DIR", "run")):
-        env[variable] = os.path.join(root, name)
-        os.makedirs(env[variable], mode=0o700, exist_ok=True)
+    env.update(private_folders(root))
     return env
 
 

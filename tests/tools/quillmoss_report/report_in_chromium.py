@@ -11,16 +11,16 @@ import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path[:0] = [HERE, os.path.join(HERE, "..", "..", "support")]
+sys.path[:0] = [HERE, os.path.join(HERE, "..", "..", "support"),
+                os.path.join(HERE, "..", "..", "..", "scripts")]
 from png_image import pixels  # noqa: E402
+from private_session import private_folders  # noqa: E402
 from report_page_reader import Page  # noqa: E402
 
 
 def chromium(page, root, *args):
     """One headless run in a fresh profile and private folders."""
-    env = dict(os.environ, HOME=os.path.join(root, "home"),
-               XDG_CACHE_HOME=os.path.join(root, "cache"),
-               XDG_CONFIG_HOME=os.path.join(root, "config"))
+    env = dict(os.environ, **private_folders(root))
     profile = tempfile.mkdtemp(dir=root, prefix="profile-")
     result = subprocess.run(
         ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
@@ -78,7 +78,7 @@ def main(argv):
         contents, client, demo, work = argv[2:]
         tools = ("chromium", "Xvfb", "openbox", "xdotool", "xprop", "xset")
         if any(shutil.which(t) is None for t in tools):
-            print("skipped: chromium or the X tools are missing (scripts/install-deps)")
+            print("skipped: chromium or the X tools are missing (scripts/install-deps --tests)")
             return 77
         session = subprocess.run([sys.executable, demo, contents, client, work],
                                  capture_output=True, text=True, timeout=180)

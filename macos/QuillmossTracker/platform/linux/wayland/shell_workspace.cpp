@@ -1,7 +1,7 @@
 // The window in front as a desktop shell reports it over D-Bus: KWin through the script we load
 // into it, GNOME Shell through the extension we ship.
-#include <filesystem>
-
+#include "kwin_activations_script.h"
+#include "linux_desktop/script_file.h"
 #include "platform/linux/session_candidates.h"
 #include "platform/linux/wayland/shell_focus.h"
 #include "platform/linux/wayland/wayland_workspace.h"
@@ -9,18 +9,9 @@
 namespace quillmoss::tracker {
 namespace {
 
-namespace fs = std::filesystem;
-
 // KWin reports the window in front right after the script starts; until then (or if it never
 // does) we start with none.
 constexpr int kFirstReportTimeoutMs = 1000;
-
-// The script shipped in the bundle: Contents/Resources beside Contents/MacOS.
-fs::path kwinScript() {
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  return exe.parent_path().parent_path() / "Resources" / "kwin" / "quillmoss-activations.js";
-}
 
 class ShellWorkspace final : public WaylandWorkspace {
  public:
@@ -49,7 +40,12 @@ class ShellWorkspace final : public WaylandWorkspace {
       startReported_ = true;
     };
     if (shell == Shell::kwin) {
-      shell_ = startKWinFocus(bus, kwinScript(), handler);
+      // The tracker carries its script: "setup" copies it alone out of its bundle.
+      auto script = desktop::ScriptFile::write(desktop::scriptFolderBase(), "kwin",
+                                               "quillmoss-activations.js", kKWinActivationsScript);
+      if (!script) return script.error();
+      kwinScript_ = std::move(*script);
+      shell_ = startKWinFocus(bus, kwinScript_->path(), handler);
       if (!shell_) {
         return desktop::cannotServe("KWin is not on the session bus or refused the script");
       }
@@ -83,6 +79,8 @@ class ShellWorkspace final : public WaylandWorkspace {
     filter_.frontChanged(identityOf(focus.appId, focus.wmClass, focus.pid));
   }
 
+  // The file KWin reads the script from, kept while it runs.
+  std::unique_ptr<desktop::ScriptFile> kwinScript_;
   std::unique_ptr<ShellFocus> shell_;
   bool started_ = false, startReported_ = false;
   FocusReport startFocus_;
