@@ -58,7 +58,6 @@ class BrowserSession(PrivateX):
                      "GNOME_ACCESSIBILITY", "ACCESSIBILITY_ENABLED"):
             env.pop(name, None)
         super().__init__(client_path, env)
-        self.root = root
         self.body = body  # more of each page, beyond its heading
         self.port = None
 
