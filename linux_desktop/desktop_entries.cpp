@@ -154,6 +154,7 @@ namespace {
 ExecCommand parseExecWords(const std::vector<std::string>& words, int depth) {
   std::size_t i = 0;
   auto at = [&](std::string_view word) { return i < words.size() && fileNameOf(words[i]) == word; };
+  if (depth > 0 && at("exec")) ++i;
   if (at("env")) {
     // env [-i] [-u NAME] [-C DIR] [NAME=VALUE]... PROGRAM
     for (++i; i < words.size(); ++i) {
@@ -190,10 +191,9 @@ ExecCommand parseExecWords(const std::vector<std::string>& words, int depth) {
   if (isInterpreter(rest[0]) && rest.size() > 2 && rest[1] == "-c" && depth == 0) {
     return parseExecWords(execWords(rest[2]), depth + 1);
   }
-  std::size_t programAt = 0;
-  if (isInterpreter(rest[0])) programAt = scriptAt(rest).value_or(0);
-  command.program = fileNameOf(rest[programAt]);
-  argumentsFrom(i + programAt + 1);
+  const std::optional<std::size_t> scriptIndex = scriptAt(rest);
+  command.program = scriptIndex ? scriptOf(rest).value_or("") : fileNameOf(rest[0]);
+  argumentsFrom(i + scriptIndex.value_or(0) + 1);
   return command;
 }
 

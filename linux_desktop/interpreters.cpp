@@ -59,9 +59,9 @@ std::string_view familyOf(std::string_view program) {
   constexpr std::string_view kPreloader = "-preloader";  // wine64-preloader
   if (program.ends_with(kPreloader)) program.remove_suffix(kPreloader.size());
   const std::pair<std::string_view, std::string_view> kAliases[] = {
-      {"bash", "sh"},       {"dash", "sh"},          {"zsh", "sh"},     {"ksh", "sh"},
-      {"mksh", "sh"},       {"pypy", "python"},      {"nodejs", "node"}, {"mono-sgen", "mono"},
-      {"gjs-console", "gjs"},
+      {"bash", "sh"},     {"dash", "sh"},        {"zsh", "sh"},
+      {"ksh", "sh"},      {"mksh", "sh"},        {"pypy", "python"},
+      {"nodejs", "node"}, {"mono-sgen", "mono"}, {"gjs-console", "gjs"},
   };
   for (auto [alias, family] : kAliases) {
     if (program == alias) return family;
@@ -135,8 +135,8 @@ std::optional<std::string> scriptOf(const std::vector<std::string>& argv) {
 }
 
 std::string_view withoutScriptEnding(std::string_view script) {
-  for (std::string_view ending :
-       {".py", ".pyw", ".jar", ".pl", ".rb", ".js", ".mjs", ".sh", ".tcl", ".lua", ".php", ".exe"}) {
+  for (std::string_view ending : {".py", ".pyw", ".jar", ".pl", ".rb", ".js", ".mjs", ".sh", ".tcl",
+                                  ".lua", ".php", ".exe"}) {
     if (script.size() > ending.size() && endsWithIgnoringCase(script, ending)) {
       return script.substr(0, script.size() - ending.size());
     }

@@ -45,6 +45,11 @@ TEST(DesktopEntryParse, ExecProgramIsTheFirstWordPastWrappers) {
       {"flatpak run --branch=stable --arch=x86_64 org.kde.kcalc", "org.kde.kcalc"},
       {"/usr/bin/flatpak run --command=kcalc org.kde.kcalc @@u %U @@", "kcalc"},
       {"env A=1 flatpak run --command=/app/bin/xterm org.x.XTerm", "xterm"},
+      // An interpreter's script, and a shell's command, name the program.
+      {"python3 -O /opt/tool/tool.py %F", "tool.py"},
+      {"env WINEPREFIX=/w wine C:\\windows\\notepad.exe", "notepad.exe"},
+      {"sh -c \"exec gpsprune --x\"", "gpsprune"},
+      {"python3", "python3"},
       {"  ", ""},
       {"env A=1", ""},
   };
@@ -107,6 +112,45 @@ TEST(DesktopEntryIndex, IdsComeFromPathsAndEarlierFoldersWin) {
   EXPECT_EQ(index.byStartupWmClass("Editor"), nullptr);
   ASSERT_NE(index.byStartupWmClass("Code"), nullptr);
   EXPECT_EQ(index.byStartupWmClass("Code")->id, "code");
+}
+
+TEST(DesktopEntryIndex, EntriesSharingAProgramAreRankedNotTakenInFileOrder) {
+  // Each group's files sort with the expected entry last.
+  const std::tuple<std::vector<std::pair<const char*, const char*>>, const char*, const char*>
+      cases[] = {
+          // A settings dialog, and a hidden entry, lose even when their names fit.
+          {{{"a-settings", "Name=Tool\nExec=tool\nCategories=GTK;Settings;"},
+            {"b-hidden", "Name=Tool\nExec=tool\nNoDisplay=true"},
+            {"c", "Name=C\nExec=tool --new"}},
+           "tool",
+           "c"},
+          // Then the entry named like the program, by ID, its last dotted part or Name.
+          {{{"foot-server", "Name=Foot Server\nExec=foot --server"},
+            {"foot", "Name=Foot\nExec=foot"}},
+           "foot",
+           "foot"},
+          {{{"aa", "Name=Other\nExec=prog"}, {"org.example.Prog", "Name=P\nExec=prog --x %U"}},
+           "prog",
+           "org.example.Prog"},
+          {{{"libreoffice-base", "Name=LibreOffice Base\nExec=libreoffice --base %U"},
+            {"libreoffice-startcenter", "Name=LibreOffice\nExec=libreoffice %U"}},
+           "libreoffice",
+           "libreoffice-startcenter"},
+          // Then the one that passes the program nothing but field codes.
+          {{{"x1", "Name=X1\nExec=edit --new-window"}, {"x2", "Name=X2\nExec=edit %F"}},
+           "edit",
+           "x2"},
+      };
+  for (const auto& [files, program, expected] : cases) {
+    quillmoss::testing::TempDir temp;
+    for (const auto& [id, keys] : files) {
+      writeEntry(temp.path() / "applications" / (std::string(id) + ".desktop"),
+                 keys + std::string("\n"));
+    }
+    const DesktopEntryIndex index = DesktopEntryIndex::scan({temp.path()});
+    ASSERT_NE(index.byExecProgram(program), nullptr) << program;
+    EXPECT_EQ(index.byExecProgram(program)->id, expected) << program;
+  }
 }
 
 TEST(DesktopEntryIndex, SeesEntriesInstalledInAnySubfolderWhileRunning) {
