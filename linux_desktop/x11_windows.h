@@ -39,6 +39,14 @@ class WindowIdentities {
   std::unordered_map<std::uint32_t, Known> known_;
 };
 
+// A client window as a listing found it.
+struct ClientWindow {
+  std::uint32_t window = 0;
+  std::string wmInstance, wmClass, title;
+  // The window's application; a dialog's is that of the window it is transient for.
+  std::optional<std::string> identity;
+};
+
 // What a kept connection has learnt of the client list and its windows, kept current through
 // the events a listing selects (property changes, and destruction, since a new window may take
 // a destroyed one's id): a listing then asks the server only about windows new or changed.
@@ -54,16 +62,22 @@ class WindowCache {
     WindowInfo info;
     std::string title;
   };
-  friend std::optional<std::vector<RunningWindow>> listRunningApplications(const X11Connection&,
-                                                                           const DesktopEntryIndex&,
-                                                                           const AwaitReplies&,
-                                                                           WindowCache&);
+  friend std::optional<std::vector<ClientWindow>> listClientWindows(const X11Connection&,
+                                                                    const DesktopEntryIndex&,
+                                                                    const AwaitReplies&,
+                                                                    WindowCache&);
 
   std::optional<std::vector<xcb_window_t>> clientList_;  // nullopt: to be read
   std::unordered_map<xcb_window_t, Known> known_;
   std::unordered_set<xcb_window_t> changed_;
   WindowIdentities identities_;
 };
+
+// Every client window of _NET_CLIENT_LIST in its order, asked as below.
+std::optional<std::vector<ClientWindow>> listClientWindows(const X11Connection& x,
+                                                           const DesktopEntryIndex& index,
+                                                           const AwaitReplies& await,
+                                                           WindowCache& cache);
 
 // The same over a connection the caller keeps, without icons: only identity and title are
 // asked for, and only where `cache` has no current answer. nullopt when the server does not
