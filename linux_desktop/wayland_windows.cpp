@@ -93,4 +93,11 @@ std::optional<std::vector<ShellWindow>> listWaylandToplevels() {
   return windows;
 }
 
+std::optional<std::vector<RunningWindow>> listWaylandApplications(const DesktopEntryIndex& index,
+                                                                  const XwaylandWindows& xwayland) {
+  auto windows = listWaylandToplevels();
+  if (!windows) return std::nullopt;
+  return applicationsOf(*windows, index, xwayland);
+}
+
 }  // namespace quillmoss::desktop

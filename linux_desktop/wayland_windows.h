@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "linux_desktop/client_window.h"
 #include "linux_desktop/desktop_entries.h"
 #include "linux_desktop/running_window.h"
 
@@ -19,7 +20,7 @@ struct ShellWindow {
   std::optional<int> pid;
   std::string title;
   // The index in the same list of the window this one is a dialog of, where that is reported.
-  std::optional<std::size_t> parent;
+  std::optional<std::size_t> parent = std::nullopt;
 };
 
 // The client windows of the session's X display (Xwayland); asked only when needed.
@@ -46,5 +47,8 @@ std::vector<RunningWindow> applicationsOf(const std::vector<ShellWindow>& window
 // The toplevels of the compositor named by $WAYLAND_DISPLAY in its order, with the dialogs'
 // parents it reports. nullopt when there is no such compositor or it does not list them.
 std::optional<std::vector<ShellWindow>> listWaylandToplevels();
+// Its applications, as applicationsOf() finds them.
+std::optional<std::vector<RunningWindow>> listWaylandApplications(
+    const DesktopEntryIndex& index, const XwaylandWindows& xwayland = {});
 
 }  // namespace quillmoss::desktop

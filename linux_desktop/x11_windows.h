@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "linux_desktop/client_window.h"
 #include "linux_desktop/desktop_entries.h"
 #include "linux_desktop/running_window.h"
 #include "linux_desktop/x11_window_icon.h"
@@ -37,14 +38,6 @@ class WindowIdentities {
   };
   std::uint64_t scanId_ = 0;
   std::unordered_map<std::uint32_t, Known> known_;
-};
-
-// A client window as a listing found it.
-struct ClientWindow {
-  std::uint32_t window = 0;
-  std::string wmInstance, wmClass, title;
-  // The window's application; a dialog's is that of the window it is transient for.
-  std::optional<std::string> identity;
 };
 
 // What a kept connection has learnt of the client list and its windows, kept current through
