@@ -9,7 +9,7 @@ const INTERFACE = "com.velbrook.quillmoss.Windows";
 const plasma6 = !!workspace.windowList;
 
 function text(value) {
-    return String(value ?? "").replace(/[\x00-\x1f]/g, " ");
+    return String(value === undefined || value === null ? "" : value).replace(/[\x00-\x1f]/g, " ");
 }
 
 function report(removed) {
