@@ -10,16 +10,17 @@
 namespace quillmoss::desktop {
 namespace {
 
-// Dialogs of dialogs are followed this far; a loop a compositor reports ends there.
-constexpr int kMaxParentDepth = 8;
-
 bool equalIgnoringCase(std::string_view a, std::string_view b) {
   auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
                                             [&](char x, char y) { return lower(x) == lower(y); });
 }
 
+}  // namespace
+
 std::size_t ownerOf(const std::vector<ShellWindow>& windows, std::size_t i) {
+  // Dialogs of dialogs are followed this far; a loop a compositor reports ends there.
+  constexpr int kMaxParentDepth = 8;
   for (int depth = 0; depth < kMaxParentDepth; ++depth) {
     const std::optional<std::size_t> parent = windows[i].parent;
     if (!parent || *parent >= windows.size() || *parent == i) break;
@@ -28,7 +29,14 @@ std::size_t ownerOf(const std::vector<ShellWindow>& windows, std::size_t i) {
   return i;
 }
 
-}  // namespace
+std::vector<ShellWindow> shellWindowsOf(const std::vector<WaylandToplevel>& toplevels) {
+  std::vector<ShellWindow> windows;
+  windows.reserve(toplevels.size());
+  for (const WaylandToplevel& toplevel : toplevels) {
+    windows.push_back({toplevel.appId, {}, std::nullopt, toplevel.title, toplevel.parent});
+  }
+  return windows;
+}
 
 bool namesAnEntry(std::string_view appId, const DesktopEntryIndex& index) {
   constexpr std::string_view kSuffix = ".desktop";
@@ -86,11 +94,7 @@ std::vector<RunningWindow> applicationsOf(const std::vector<ShellWindow>& window
 std::optional<std::vector<ShellWindow>> listWaylandToplevels() {
   auto display = WaylandDisplay::connect();
   if (!display || !display->watchToplevels({})) return std::nullopt;
-  std::vector<ShellWindow> windows;
-  for (const WaylandToplevel& toplevel : display->toplevels()) {
-    windows.push_back({toplevel.appId, {}, std::nullopt, toplevel.title, toplevel.parent});
-  }
-  return windows;
+  return shellWindowsOf(display->toplevels());
 }
 
 std::optional<std::vector<RunningWindow>> listWaylandApplications(const DesktopEntryIndex& index,

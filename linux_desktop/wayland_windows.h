@@ -11,6 +11,7 @@
 #include "linux_desktop/client_window.h"
 #include "linux_desktop/desktop_entries.h"
 #include "linux_desktop/running_window.h"
+#include "linux_desktop/wayland_display.h"
 
 namespace quillmoss::desktop {
 
@@ -22,6 +23,9 @@ struct ShellWindow {
   // The index in the same list of the window this one is a dialog of, where that is reported.
   std::optional<std::size_t> parent = std::nullopt;
 };
+
+// The window a dialog belongs to, following dialogs of dialogs a few steps; i for others.
+std::size_t ownerOf(const std::vector<ShellWindow>& windows, std::size_t i);
 
 // The client windows of the session's X display (Xwayland); asked only when needed.
 using XwaylandWindows = std::function<std::vector<ClientWindow>()>;
@@ -43,6 +47,9 @@ const ClientWindow* xwaylandWindowOf(const ShellWindow& window,
 std::vector<RunningWindow> applicationsOf(const std::vector<ShellWindow>& windows,
                                           const DesktopEntryIndex& index,
                                           const XwaylandWindows& xwayland = {});
+
+// A wlroots compositor's toplevels as shell windows (app_id and title, no pid).
+std::vector<ShellWindow> shellWindowsOf(const std::vector<WaylandToplevel>& toplevels);
 
 // The toplevels of the compositor named by $WAYLAND_DISPLAY in its order, with the dialogs'
 // parents it reports. nullopt when there is no such compositor or it does not list them.
