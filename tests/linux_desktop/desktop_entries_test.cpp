@@ -115,39 +115,29 @@ TEST(DesktopEntryIndex, IdsComeFromPathsAndEarlierFoldersWin) {
 }
 
 TEST(DesktopEntryIndex, EntriesSharingAProgramAreRankedNotTakenInFileOrder) {
-  // Each group's files sort with the expected entry last.
-  const std::tuple<std::vector<std::pair<const char*, const char*>>, const char*, const char*>
-      cases[] = {
-          // A settings dialog, and a hidden entry, lose even when their names fit.
-          {{{"a-settings", "Name=Tool\nExec=tool\nCategories=GTK;Settings;"},
-            {"b-hidden", "Name=Tool\nExec=tool\nNoDisplay=true"},
-            {"c", "Name=C\nExec=tool --new"}},
-           "tool",
-           "c"},
-          // Then the entry named like the program, by ID, its last dotted part or Name.
-          {{{"foot-server", "Name=Foot Server\nExec=foot --server"},
-            {"foot", "Name=Foot\nExec=foot"}},
-           "foot",
-           "foot"},
-          {{{"aa", "Name=Other\nExec=prog"}, {"org.example.Prog", "Name=P\nExec=prog --x %U"}},
-           "prog",
-           "org.example.Prog"},
-          {{{"libreoffice-base", "Name=LibreOffice Base\nExec=libreoffice --base %U"},
-            {"libreoffice-startcenter", "Name=LibreOffice\nExec=libreoffice %U"}},
-           "libreoffice",
-           "libreoffice-startcenter"},
-          // Then the one that passes the program nothing but field codes.
-          {{{"x1", "Name=X1\nExec=edit --new-window"}, {"x2", "Name=X2\nExec=edit %F"}},
-           "edit",
-           "x2"},
-      };
-  for (const auto& [files, program, expected] : cases) {
-    quillmoss::testing::TempDir temp;
-    for (const auto& [id, keys] : files) {
-      writeEntry(temp.path() / "applications" / (std::string(id) + ".desktop"),
-                 keys + std::string("\n"));
-    }
-    const DesktopEntryIndex index = DesktopEntryIndex::scan({temp.path()});
+  quillmoss::testing::TempDir temp;
+  // Of each program's entries, the one expected sorts last.
+  for (auto [id, keys] :
+       {// A settings dialog, and a hidden entry, lose even when their names fit...
+        std::pair{"a-settings", "Name=Tool\nExec=tool\nCategories=GTK;Settings;"},
+        {"b-hidden", "Name=Tool\nExec=tool\nNoDisplay=true"},
+        {"c", "Name=C\nExec=tool --new"},
+        // ...then the one named like the program by ID, its last dotted part or Name...
+        {"aa", "Name=Other\nExec=prog"},
+        {"org.example.Prog", "Name=P\nExec=prog --x %U"},
+        {"libreoffice-base", "Name=LibreOffice Base\nExec=libreoffice --base %U"},
+        {"libreoffice-startcenter", "Name=LibreOffice\nExec=libreoffice %U"},
+        // ...then the one passing the program nothing but field codes.
+        {"x1", "Name=X1\nExec=edit --new-window"},
+        {"x2", "Name=X2\nExec=edit %F"}}) {
+    writeEntry(temp.path() / "applications" / (std::string(id) + ".desktop"),
+               keys + std::string("\n"));
+  }
+  const DesktopEntryIndex index = DesktopEntryIndex::scan({temp.path()});
+  for (auto [program, expected] : {std::pair{"tool", "c"},
+                                   {"prog", "org.example.Prog"},
+                                   {"libreoffice", "libreoffice-startcenter"},
+                                   {"edit", "x2"}}) {
     ASSERT_NE(index.byExecProgram(program), nullptr) << program;
     EXPECT_EQ(index.byExecProgram(program)->id, expected) << program;
   }
