@@ -53,36 +53,26 @@ bool endsWithIgnoringCase(std::string_view text, std::string_view ending) {
   });
 }
 
-// The interpreter family a file name belongs to, past its version ("python3.11"), or empty.
-std::string_view familyOf(std::string_view program) {
+// The options of the interpreter a file name names, past its version ("python3.11"); null for
+// other programs.
+const Options* optionsOf(std::string_view program) {
   program = fileName(program);
   constexpr std::string_view kPreloader = "-preloader";  // wine64-preloader
   if (program.ends_with(kPreloader)) program.remove_suffix(kPreloader.size());
+  while (!program.empty() &&
+         ((program.back() >= '0' && program.back() <= '9') || program.back() == '.')) {
+    program.remove_suffix(1);
+  }
   const std::pair<std::string_view, std::string_view> kAliases[] = {
       {"bash", "sh"},     {"dash", "sh"},        {"zsh", "sh"},
       {"ksh", "sh"},      {"mksh", "sh"},        {"pypy", "python"},
       {"nodejs", "node"}, {"mono-sgen", "mono"}, {"gjs-console", "gjs"},
   };
   for (auto [alias, family] : kAliases) {
-    if (program == alias) return family;
-  }
-  while (!program.empty() &&
-         ((program.back() >= '0' && program.back() <= '9') || program.back() == '.')) {
-    program.remove_suffix(1);
+    if (program == alias) program = family;
   }
   for (const Options& options : optionTable()) {
-    if (program == options.family) return options.family;
-  }
-  for (auto [alias, family] : kAliases) {
-    if (program == alias) return family;
-  }
-  return {};
-}
-
-const Options* optionsOf(std::string_view program) {
-  const std::string_view family = familyOf(program);
-  for (const Options& options : optionTable()) {
-    if (!family.empty() && options.family == family) return &options;
+    if (program == options.family) return &options;
   }
   return nullptr;
 }
