@@ -30,7 +30,8 @@ using SegmentList = std::vector<Segment>;
 
 enum class FileKind { Usage, Activity, Segments };
 
-// "yyyy-MM-dd" of the local calendar day that holds the instant (seconds since 1970).
+// "yyyy-MM-dd" of the local calendar day that holds the instant (seconds since 1970), in the
+// zone as it stands now (see local_zone.h).
 std::string localDayString(double instant);
 // True exactly for four digits, '-', two digits, '-', two digits.
 bool isDayString(std::string_view text);

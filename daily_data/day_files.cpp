@@ -4,6 +4,8 @@
 
 #include "daily_data/daily_data.h"
 
+#include "daily_data/local_zone.h"
+
 namespace quillmoss::daily {
 namespace {
 
@@ -14,6 +16,7 @@ constexpr double kLastInstant = 253402214400.0;   // 9999-12-31T00:00:00Z
 }  // namespace
 
 std::string localDayString(double instant) {
+  followLocalZone();
   if (std::isnan(instant)) instant = 0.0;
   instant = std::fmin(std::fmax(instant, kFirstInstant), kLastInstant);
   auto seconds = static_cast<std::time_t>(std::floor(instant));

@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <optional>
 #include <system_error>
+#include <tuple>
 #include <unordered_set>
 
+#include "linux_desktop/interpreters.h"
 #include "linux_desktop/key_file.h"
 #include "linux_desktop/small_file.h"
 
@@ -147,10 +149,12 @@ std::vector<std::string> nameLocales() {
   return out;
 }
 
-std::string execProgram(std::string_view exec) {
-  const std::vector<std::string> words = execWords(exec);
+namespace {
+
+ExecCommand parseExecWords(const std::vector<std::string>& words, int depth) {
   std::size_t i = 0;
   auto at = [&](std::string_view word) { return i < words.size() && fileNameOf(words[i]) == word; };
+  if (depth > 0 && at("exec")) ++i;
   if (at("env")) {
     // env [-i] [-u NAME] [-C DIR] [NAME=VALUE]... PROGRAM
     for (++i; i < words.size(); ++i) {
@@ -162,13 +166,45 @@ std::string execProgram(std::string_view exec) {
       }
     }
   }
+  ExecCommand command;
+  auto argumentsFrom = [&](std::size_t from) {
+    for (std::size_t j = from; j < words.size(); ++j) {
+      const std::string& word = words[j];
+      const bool fieldCode = word.size() == 2 && word[0] == '%';
+      if (!fieldCode && !word.starts_with("@@")) command.arguments = true;
+    }
+  };
   if (at("flatpak") && i + 1 < words.size() && words[i + 1] == "run") {
+    std::string program;
     for (i += 2; i < words.size() && words[i].starts_with('-'); ++i) {
       constexpr std::string_view kCommand = "--command=";
-      if (words[i].starts_with(kCommand)) return fileNameOf(words[i].substr(kCommand.size()));
+      if (words[i].starts_with(kCommand)) program = fileNameOf(words[i].substr(kCommand.size()));
     }
+    if (i < words.size() && program.empty()) program = fileNameOf(words[i]);
+    command.program = std::move(program);
+    argumentsFrom(i + 1);
+    return command;
   }
-  return i < words.size() ? fileNameOf(words[i]) : std::string();
+  if (i >= words.size()) return command;
+  const std::vector<std::string> rest(words.begin() + static_cast<std::ptrdiff_t>(i), words.end());
+  // `sh -c "exec foo --bar"` runs foo.
+  if (isInterpreter(rest[0]) && rest.size() > 2 && rest[1] == "-c" && depth == 0) {
+    return parseExecWords(execWords(rest[2]), depth + 1);
+  }
+  const std::optional<std::size_t> scriptIndex = scriptAt(rest);
+  command.program = scriptIndex ? scriptOf(rest).value_or("") : fileNameOf(rest[0]);
+  argumentsFrom(i + scriptIndex.value_or(0) + 1);
+  return command;
+}
+
+}  // namespace
+
+ExecCommand parseExec(std::string_view exec) {
+  return parseExecWords(execWords(exec), 0);
+}
+
+std::string execProgram(std::string_view exec) {
+  return parseExec(exec).program;
 }
 
 std::vector<std::string> localeCandidates(std::string_view locale) {
@@ -233,7 +269,11 @@ bool parseDesktopEntry(std::string_view text, const std::vector<std::string>& lo
     } else if (key == "StartupWMClass") {
       entry.startupWmClass = unescape(value);
     } else if (key == "Exec") {
-      entry.execProgram = execProgram(unescape(value));
+      ExecCommand command = parseExec(unescape(value));
+      entry.execProgram = std::move(command.program);
+      entry.execArguments = command.arguments;
+    } else if (key == "Categories") {
+      entry.settingsRole = (";" + std::string(value) + ";").find(";Settings;") != std::string::npos;
     } else if (key == "NoDisplay") {
       entry.noDisplay = value == "true";
     } else if (key == "Hidden") {
@@ -307,7 +347,20 @@ void DesktopEntryIndex::pick(std::unordered_map<std::string, std::size_t>& map,
                              const std::vector<DesktopEntry>& entries) {
   if (key.empty()) return;
   auto [it, inserted] = map.emplace(key, at);
-  if (!inserted && entries[it->second].noDisplay && !entries[at].noDisplay) it->second = at;
+  if (!inserted && betterFor(entries[at], entries[it->second], key)) it->second = at;
+}
+
+bool DesktopEntryIndex::betterFor(const DesktopEntry& a, const DesktopEntry& b,
+                                  std::string_view key) {
+  const std::string lowerKey = lowerAscii(key);
+  auto rank = [&](const DesktopEntry& e) {
+    const std::string id = lowerAscii(e.id);
+    const std::string_view lastPart = std::string_view(id).substr(id.rfind('.') + 1);
+    const bool named = id == lowerKey || lastPart == lowerKey || lowerAscii(e.name) == lowerKey;
+    // Lower is better, criteria in order.
+    return std::tuple(e.noDisplay || e.settingsRole, !named, e.execArguments);
+  };
+  return rank(a) < rank(b);
 }
 
 void DesktopEntryIndex::add(DesktopEntry entry) {

@@ -24,8 +24,10 @@ struct DesktopEntry {
   std::string name;  // Name[...] for the first of nameLocales() it has, else Name
   std::string icon;
   std::string startupWmClass;
-  std::string execProgram;  // see execProgram()
+  std::string execProgram;     // see execProgram()
+  bool execArguments = false;  // Exec passes the program more than field codes
   bool noDisplay = false;
+  bool settingsRole = false;  // in the Settings category: a program's preferences, say
 };
 
 // The locale keys to try for Name[...], best first ("de_AT@euro" gives de_AT@euro, de_AT,
@@ -37,8 +39,15 @@ std::vector<std::string> nameLocales();
 
 // The file name of the program an Exec line runs: its first word, unquoted, past `env` and its
 // assignments and options and past `flatpak run` (whose --command=, else the application ID,
-// counts). Empty when there is none.
+// counts); for an interpreter the script it runs (see scriptOf()), for `sh -c` the program of
+// its command. Empty when there is none.
 std::string execProgram(std::string_view exec);
+
+struct ExecCommand {
+  std::string program;     // as execProgram()
+  bool arguments = false;  // words after the program other than field codes (%U, @@u, ...)
+};
+ExecCommand parseExec(std::string_view exec);
 
 // Parses the [Desktop Entry] group of one file's text. False when the text has no such group
 // or the entry is Hidden=true. id and path are left for the caller.
@@ -52,11 +61,15 @@ class DesktopEntryIndex {
 
   const DesktopEntry* byId(std::string_view id) const;
   const DesktopEntry* byIdIgnoringCase(std::string_view id) const;
-  // Several entries may name the same class (an application and its URL handler, say): a
-  // visible entry is preferred over a NoDisplay one, then the one found first.
+  // Several entries may name the same class (an application and its URL handler, say) or run
+  // the same program (an editor and its settings dialog): see betterFor().
   const DesktopEntry* byStartupWmClass(std::string_view wmClass) const;
-  // The entry whose Exec runs this program (a file name), chosen as for byStartupWmClass.
+  // The entry whose Exec runs this program (a file name, or a script an interpreter runs).
   const DesktopEntry* byExecProgram(std::string_view program) const;
+  // Which of two entries claiming the same class or program (`key`) stands for it: one that is
+  // shown and no settings dialog, then one whose ID (or its last dotted part) or Name is the key
+  // ignoring case, then one that runs the program without arguments; else the first found.
+  static bool betterFor(const DesktopEntry& a, const DesktopEntry& b, std::string_view key);
   const std::vector<DesktopEntry>& entries() const { return entries_; }
 
   // True when an applications/ folder, or any folder below one, has changed (an entry was

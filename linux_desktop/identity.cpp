@@ -2,10 +2,10 @@
 #include "linux_desktop/identity.h"
 
 #include <algorithm>
-#include <array>
-#include <system_error>
 
+#include "linux_desktop/interpreters.h"
 #include "linux_desktop/key_file.h"
+#include "linux_desktop/process_facts.h"
 #include "linux_desktop/small_file.h"
 
 namespace quillmoss::desktop {
@@ -13,27 +13,24 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::optional<std::string> executableName(const fs::path& procDir) {
-  std::error_code ec;
-  fs::path target = fs::read_symlink(procDir / "exe", ec);
-  if (ec) return std::nullopt;
-  std::string name = target.filename().string();
-  // The kernel marks an executable replaced on disk (an upgrade while running).
-  constexpr std::string_view kDeleted = " (deleted)";
-  if (name.ends_with(kDeleted)) name.resize(name.size() - kDeleted.size());
-  if (name.empty()) return std::nullopt;
-  return name;
+// Names a toolkit gives windows whatever the application: Tk's root and toplevel classes, the
+// threads and peers Java's AWT names its windows after, and an interpreter's own name.
+bool isGenericName(std::string_view name) {
+  std::string lower(name);
+  for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  if (lower.empty()) return true;
+  for (std::string_view generic : {"tk", "toplevel", "java-lang-thread"}) {
+    if (lower == generic) return true;
+  }
+  // Tk names unnamed widgets "!toplevel", "!toplevel2", ...
+  return lower.starts_with('!') || lower.starts_with("sun-awt-") || isInterpreter(lower);
 }
 
-// Programs that run other programs: their name says nothing about which application it is.
-bool isInterpreter(std::string_view program) {
-  constexpr std::array<std::string_view, 14> kInterpreters = {
-      "sh",   "bash", "dash", "zsh",  "python", "python2", "python3",
-      "perl", "ruby", "node", "java", "mono",   "wine",    "gjs"};
-  if (std::find(kInterpreters.begin(), kInterpreters.end(), program) != kInterpreters.end()) {
-    return true;
-  }
-  return program.starts_with("python3.") || program.starts_with("wine");
+// The entry whose Exec runs the script, as named or without its language's ending.
+const DesktopEntry* entryRunning(std::string_view script, const DesktopEntryIndex& index) {
+  if (const DesktopEntry* entry = index.byExecProgram(script)) return entry;
+  const std::string_view stem = withoutScriptEnding(script);
+  return stem.size() == script.size() ? nullptr : index.byExecProgram(stem);
 }
 
 // Usage keys split at the first "#" (what follows is a browser's domain), so an identity
@@ -43,8 +40,26 @@ std::optional<std::string> withoutNumberSign(std::optional<std::string> identity
   return identity;
 }
 
-std::optional<std::string> firstRule(const WindowFacts& facts, const DesktopEntryIndex& index,
-                                     const fs::path& procRoot) {
+// Where the X11 and Wayland rules differ: what an app_id is tried as before the class rules.
+enum class Source { X11, Wayland };
+
+std::optional<std::string> firstRule(const WindowFacts& facts, Source source,
+                                     const DesktopEntryIndex& index, const fs::path& procRoot) {
+  ProcessFacts process;
+  if (facts.pid && *facts.pid > 0) process = readProcessFacts(procRoot, *facts.pid);
+  // An interpreter's windows carry its toolkit's names (a Tk "Toplevel", a Java main class);
+  // the script it runs is the application, whatever else the window says.
+  for (const std::string& script : process.scripts) {
+    if (const DesktopEntry* entry = entryRunning(script, index)) return entry->id;
+  }
+  const std::string& appId = facts.wmClass;
+  if (source == Source::Wayland && !appId.empty()) {
+    // An app_id is meant to be an entry's ID; GTK 3 gives the program's name instead.
+    if (const DesktopEntry* entry = index.byIdIgnoringCase(appId)) return entry->id;
+    if (!isInterpreter(appId)) {
+      if (const DesktopEntry* entry = index.byExecProgram(appId)) return entry->id;
+    }
+  }
   for (const std::string* name : {&facts.wmInstance, &facts.wmClass}) {
     if (name->empty()) continue;
     if (const DesktopEntry* entry = index.byStartupWmClass(*name)) return entry->id;
@@ -53,25 +68,26 @@ std::optional<std::string> firstRule(const WindowFacts& facts, const DesktopEntr
     if (name->empty()) continue;
     if (const DesktopEntry* entry = index.byIdIgnoringCase(*name)) return entry->id;
   }
-  std::optional<fs::path> procDir;
-  if (facts.pid && *facts.pid > 0) procDir = procRoot / std::to_string(*facts.pid);
-  if (procDir) {
+  if (facts.pid && *facts.pid > 0) {
     constexpr std::size_t kMaxInfoSize = 64 * 1024;
-    if (auto info = readSmallFile(*procDir / "root/.flatpak-info", kMaxInfoSize)) {
-      if (auto id = flatpakAppId(*info)) return id;
+    const fs::path info = procRoot / std::to_string(*facts.pid) / "root/.flatpak-info";
+    if (auto text = readSmallFile(info, kMaxInfoSize)) {
+      if (auto id = flatpakAppId(*text)) return id;
     }
   }
   if (!facts.gtkApplicationId.empty()) return facts.gtkApplicationId;
-  // As desktop task managers do for programs (Qt and KDE ones, most often) that name no entry.
-  std::optional<std::string> executable;
-  if (procDir) executable = executableName(*procDir);
+  // As desktop task managers do for programs (Qt and KDE ones, most often) that name no entry;
+  // an interpreter's name says nothing about which program it runs.
+  const std::optional<std::string>& executable = process.executable;
   if (executable && !isInterpreter(*executable)) {
     if (const DesktopEntry* entry = index.byExecProgram(*executable)) return entry->id;
   }
   if (!facts.wmInstance.empty() && !isInterpreter(facts.wmInstance)) {
     if (const DesktopEntry* entry = index.byExecProgram(facts.wmInstance)) return entry->id;
   }
-  if (!facts.wmClass.empty()) return facts.wmClass;
+  if (!isGenericName(facts.wmClass)) return facts.wmClass;
+  if (!process.scripts.empty()) return process.scripts.front();
+  if (!isGenericName(facts.wmInstance)) return facts.wmInstance;
   return executable;
 }
 
@@ -91,7 +107,7 @@ std::optional<std::string> flatpakAppId(std::string_view text) {
 std::optional<std::string> applicationIdentity(const WindowFacts& facts,
                                                const DesktopEntryIndex& index,
                                                const fs::path& procRoot) {
-  return withoutNumberSign(firstRule(facts, index, procRoot));
+  return withoutNumberSign(firstRule(facts, Source::X11, index, procRoot));
 }
 
 std::optional<std::string> waylandIdentity(std::string_view appId, std::string_view wmClass,
@@ -104,7 +120,7 @@ std::optional<std::string> waylandIdentity(std::string_view appId, std::string_v
   facts.wmClass = appId;
   facts.pid = pid;
   if (facts.wmClass.empty()) std::swap(facts.wmInstance, facts.wmClass);
-  return applicationIdentity(facts, index, procRoot);
+  return withoutNumberSign(firstRule(facts, Source::Wayland, index, procRoot));
 }
 
 }  // namespace quillmoss::desktop

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <unordered_map>
 
 #include "wayland_protocols/wlr_foreign_toplevel.h"
 
@@ -26,6 +27,8 @@ struct WaylandDisplay::Record {
   WaylandDisplay* owner;
   zwlr_foreign_toplevel_handle_v1* handle;
   WaylandToplevel current, pending;
+  // The parent's handle (WaylandToplevel::parent is filled in when listed).
+  zwlr_foreign_toplevel_handle_v1 *currentParent = nullptr, *pendingParent = nullptr;
 };
 
 // The protocol's callbacks; each record and the display outlive their proxies' events.
@@ -50,6 +53,7 @@ struct ToplevelEvents {
   static void done(void* data, zwlr_foreign_toplevel_handle_v1*) {
     auto* record = static_cast<Record*>(data);
     record->current = record->pending;
+    record->currentParent = record->pendingParent;
     if (record->owner->changed_) record->owner->changed_();
   }
   static void closed(void* data, zwlr_foreign_toplevel_handle_v1* handle) {
@@ -57,9 +61,17 @@ struct ToplevelEvents {
     WaylandDisplay* owner = record->owner;
     zwlr_foreign_toplevel_handle_v1_destroy(handle);
     std::erase_if(owner->toplevels_, [record](const auto& r) { return r.get() == record; });
+    // A later window may get the same address.
+    for (auto& other : owner->toplevels_) {
+      if (other->currentParent == handle) other->currentParent = nullptr;
+      if (other->pendingParent == handle) other->pendingParent = nullptr;
+    }
     if (owner->changed_) owner->changed_();
   }
-  static void parent(void*, zwlr_foreign_toplevel_handle_v1*, zwlr_foreign_toplevel_handle_v1*) {}
+  static void parent(void* data, zwlr_foreign_toplevel_handle_v1*,
+                     zwlr_foreign_toplevel_handle_v1* parent) {
+    static_cast<Record*>(data)->pendingParent = parent;
+  }
 
   static constexpr zwlr_foreign_toplevel_handle_v1_listener kHandle = {
       .title = title,
@@ -164,7 +176,14 @@ bool WaylandDisplay::watchToplevels(std::function<void()> changed) {
 std::vector<WaylandToplevel> WaylandDisplay::toplevels() const {
   std::vector<WaylandToplevel> list;
   list.reserve(toplevels_.size());
-  for (const auto& record : toplevels_) list.push_back(record->current);
+  std::unordered_map<const zwlr_foreign_toplevel_handle_v1*, std::size_t> position;
+  for (std::size_t i = 0; i < toplevels_.size(); ++i) position.emplace(toplevels_[i]->handle, i);
+  for (const auto& record : toplevels_) {
+    list.push_back(record->current);
+    if (auto it = position.find(record->currentParent); it != position.end()) {
+      list.back().parent = it->second;
+    }
+  }
   return list;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,8 @@ namespace quillmoss::desktop {
 struct WaylandToplevel {
   std::string appId, title;
   bool activated = false;
+  // The index in toplevels() of the window this one is a dialog of, as the compositor reports.
+  std::optional<std::size_t> parent;
 };
 
 class WaylandDisplay {

@@ -76,10 +76,10 @@ void WindowCache::noteEvent(const xcb_generic_event_t& event, const X11Atoms& at
   }
 }
 
-std::optional<std::vector<RunningWindow>> listRunningApplications(const X11Connection& x,
-                                                                  const DesktopEntryIndex& index,
-                                                                  const AwaitReplies& await,
-                                                                  WindowCache& cache) {
+std::optional<std::vector<ClientWindow>> listClientWindows(const X11Connection& x,
+                                                           const DesktopEntryIndex& index,
+                                                           const AwaitReplies& await,
+                                                           WindowCache& cache) {
   xcb_connection_t* c = x.c;
   // Selected before anything is read: a change after the read comes as an event.
   const std::uint32_t rootEvents = XCB_EVENT_MASK_PROPERTY_CHANGE;
@@ -152,25 +152,39 @@ std::optional<std::vector<RunningWindow>> listRunningApplications(const X11Conne
     return cache.identities_.of(windows[i], known(i)->info.facts, index);
   };
 
-  std::vector<RunningWindow> out;
-  std::unordered_map<std::string, std::size_t> seen;
+  std::vector<ClientWindow> out;
   for (std::size_t i = 0; i < windows.size(); ++i) {
     // A window destroyed while its answers were on the way is no longer known.
-    if (!known(i)) continue;
-    auto identity = identityOf(i);
-    if (!identity) continue;
-    auto [it, inserted] = seen.emplace(*identity, out.size());
+    const WindowCache::Known* window = known(i);
+    if (window == nullptr) continue;
+    out.push_back({windows[i], window->info.facts.wmInstance, window->info.facts.wmClass,
+                   window->title, identityOf(i)});
+  }
+  cache.identities_.forgetUnasked();
+  return out;
+}
+
+std::optional<std::vector<RunningWindow>> listRunningApplications(const X11Connection& x,
+                                                                  const DesktopEntryIndex& index,
+                                                                  const AwaitReplies& await,
+                                                                  WindowCache& cache) {
+  auto windows = listClientWindows(x, index, await, cache);
+  if (!windows) return std::nullopt;
+  std::vector<RunningWindow> out;
+  std::unordered_map<std::string, std::size_t> seen;
+  for (ClientWindow& client : *windows) {
+    if (!client.identity) continue;
+    auto [it, inserted] = seen.emplace(*client.identity, out.size());
     if (!inserted) {
-      out[it->second].windows.push_back(windows[i]);
+      out[it->second].windows.push_back(client.window);
       continue;
     }
     RunningWindow window;
-    window.identity = std::move(*identity);
-    window.title = known(i)->title;
-    window.windows.push_back(windows[i]);
+    window.identity = std::move(*client.identity);
+    window.title = std::move(client.title);
+    window.windows.push_back(client.window);
     out.push_back(std::move(window));
   }
-  cache.identities_.forgetUnasked();
   return out;
 }
 

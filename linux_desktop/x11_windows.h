@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "linux_desktop/client_window.h"
 #include "linux_desktop/desktop_entries.h"
 #include "linux_desktop/running_window.h"
 #include "linux_desktop/x11_window_icon.h"
@@ -54,16 +55,22 @@ class WindowCache {
     WindowInfo info;
     std::string title;
   };
-  friend std::optional<std::vector<RunningWindow>> listRunningApplications(const X11Connection&,
-                                                                           const DesktopEntryIndex&,
-                                                                           const AwaitReplies&,
-                                                                           WindowCache&);
+  friend std::optional<std::vector<ClientWindow>> listClientWindows(const X11Connection&,
+                                                                    const DesktopEntryIndex&,
+                                                                    const AwaitReplies&,
+                                                                    WindowCache&);
 
   std::optional<std::vector<xcb_window_t>> clientList_;  // nullopt: to be read
   std::unordered_map<xcb_window_t, Known> known_;
   std::unordered_set<xcb_window_t> changed_;
   WindowIdentities identities_;
 };
+
+// Every client window of _NET_CLIENT_LIST in its order, asked as below.
+std::optional<std::vector<ClientWindow>> listClientWindows(const X11Connection& x,
+                                                           const DesktopEntryIndex& index,
+                                                           const AwaitReplies& await,
+                                                           WindowCache& cache);
 
 // The same over a connection the caller keeps, without icons: only identity and title are
 // asked for, and only where `cache` has no current answer. nullopt when the server does not

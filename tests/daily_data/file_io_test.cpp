@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <functional>
@@ -57,6 +58,32 @@ TEST(DayString, LocalMidnightStartsTheDayAndAbsurdInstantsAreClamped) {
         -std::numeric_limits<double>::infinity()}) {
     EXPECT_TRUE(isDayString(localDayString(instant))) << instant;
   }
+}
+
+TEST(DayString, FollowsTheZoneChangedWhileRunning) {
+  const double instant = 1765000000.0;  // 2025-12-06 05:46 UTC
+  const ScopedEnv tz("TZ", "AAA+12");
+  EXPECT_EQ(localDayString(instant), "2025-12-05");
+  ::setenv("TZ", "BBB-14", 1);  // no tzset(): nobody tells a running program
+  EXPECT_EQ(localDayString(instant), "2025-12-06");
+
+  // The same TZ, its file rewritten (a zone's rules updated, /etc/localtime replaced).
+  const std::filesystem::path zones = "/usr/share/zoneinfo";
+  if (!std::filesystem::exists(zones / "Etc/GMT+12") ||
+      !std::filesystem::exists(zones / "Etc/GMT-14")) {
+    GTEST_SKIP() << "no time-zone data";
+  }
+  TempDir temp;
+  const std::filesystem::path zone = temp.path() / "localtime";
+  std::filesystem::copy_file(zones / "Etc/GMT+12", zone);
+  ::setenv("TZ", (":" + zone.string()).c_str(), 1);
+  EXPECT_EQ(localDayString(instant), "2025-12-05");
+  std::filesystem::copy_file(zones / "Etc/GMT-14", zone,
+                             std::filesystem::copy_options::overwrite_existing);
+  // A coarse file-system clock may not move within the test.
+  std::filesystem::last_write_time(
+      zone, std::filesystem::last_write_time(zone) + std::chrono::seconds(5));
+  EXPECT_EQ(localDayString(instant), "2025-12-06");
 }
 
 TEST(DataFolder, XdgWhenAbsoluteElseHomeElseThePasswordDatabase) {

@@ -45,6 +45,11 @@ TEST(DesktopEntryParse, ExecProgramIsTheFirstWordPastWrappers) {
       {"flatpak run --branch=stable --arch=x86_64 org.kde.kcalc", "org.kde.kcalc"},
       {"/usr/bin/flatpak run --command=kcalc org.kde.kcalc @@u %U @@", "kcalc"},
       {"env A=1 flatpak run --command=/app/bin/xterm org.x.XTerm", "xterm"},
+      // An interpreter's script, and a shell's command, name the program.
+      {"python3 -O /opt/tool/tool.py %F", "tool.py"},
+      {"env WINEPREFIX=/w wine C:\\windows\\notepad.exe", "notepad.exe"},
+      {"sh -c \"exec gpsprune --x\"", "gpsprune"},
+      {"python3", "python3"},
       {"  ", ""},
       {"env A=1", ""},
   };
@@ -107,6 +112,35 @@ TEST(DesktopEntryIndex, IdsComeFromPathsAndEarlierFoldersWin) {
   EXPECT_EQ(index.byStartupWmClass("Editor"), nullptr);
   ASSERT_NE(index.byStartupWmClass("Code"), nullptr);
   EXPECT_EQ(index.byStartupWmClass("Code")->id, "code");
+}
+
+TEST(DesktopEntryIndex, EntriesSharingAProgramAreRankedNotTakenInFileOrder) {
+  quillmoss::testing::TempDir temp;
+  // Of each program's entries, the one expected sorts last.
+  for (auto [id, keys] :
+       {// A settings dialog, and a hidden entry, lose even when their names fit...
+        std::pair{"a-settings", "Name=Tool\nExec=tool\nCategories=GTK;Settings;"},
+        {"b-hidden", "Name=Tool\nExec=tool\nNoDisplay=true"},
+        {"c", "Name=C\nExec=tool --new"},
+        // ...then the one named like the program by ID, its last dotted part or Name...
+        {"aa", "Name=Other\nExec=prog"},
+        {"org.example.Prog", "Name=P\nExec=prog --x %U"},
+        {"libreoffice-base", "Name=LibreOffice Base\nExec=libreoffice --base %U"},
+        {"libreoffice-startcenter", "Name=LibreOffice\nExec=libreoffice %U"},
+        // ...then the one passing the program nothing but field codes.
+        {"x1", "Name=X1\nExec=edit --new-window"},
+        {"x2", "Name=X2\nExec=edit %F"}}) {
+    writeEntry(temp.path() / "applications" / (std::string(id) + ".desktop"),
+               keys + std::string("\n"));
+  }
+  const DesktopEntryIndex index = DesktopEntryIndex::scan({temp.path()});
+  for (auto [program, expected] : {std::pair{"tool", "c"},
+                                   {"prog", "org.example.Prog"},
+                                   {"libreoffice", "libreoffice-startcenter"},
+                                   {"edit", "x2"}}) {
+    ASSERT_NE(index.byExecProgram(program), nullptr) << program;
+    EXPECT_EQ(index.byExecProgram(program)->id, expected) << program;
+  }
 }
 
 TEST(DesktopEntryIndex, SeesEntriesInstalledInAnySubfolderWhileRunning) {

@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "linux_desktop/x11_window_facts.h"
 #include "linux_desktop/x11_windows.h"
 #include "support/temp_dir.h"
@@ -32,6 +34,16 @@ class IdentityTest : public ::testing::Test {
              {"webapp", "Name=Web app\nExec=browser --app-id=webapp\nStartupWMClass=crx_webapp"},
              {"tool", "Name=Tool\nExec=python3 /opt/tool/tool.py"},
              {"my#app", "Name=Mine\nExec=mine"},
+             // As Debian installs them; idle runs the default Python's IDLE.
+             {"idle", "Name=IDLE\nExec=/usr/bin/idle"},
+             {"idle-python3.11", "Name=IDLE (using Python-3.11)\nExec=/usr/bin/idle-python3.11"},
+             {"gpsprune", "Name=GpsPrune\nExec=gpsprune %F"},
+             {"pyshell", "Name=Python\nExec=python3\nTerminal=true"},
+             {"myapp", "Name=My app\nExec=myapp"},
+             {"org.gnome.gedit", "Name=gedit\nExec=gedit %U"},
+             {"org.xfce.mousepad-settings",
+              "Name=Text Editor Settings\nExec=mousepad --preferences\nCategories=GTK;Settings;"},
+             {"org.xfce.mousepad", "Name=Mousepad\nExec=mousepad %U"},
          }) {
       writeBytes(temp_.path() / "data/applications" / (std::string(id) + ".desktop"),
                  std::string("[Desktop Entry]\nType=Application\n") + text + "\n");
@@ -50,6 +62,24 @@ class IdentityTest : public ::testing::Test {
                             {402, "/usr/bin/kcalc"}}) {
       fs::create_directories(proc() / std::to_string(pid));
       fs::create_symlink(exe, proc() / std::to_string(pid) / "exe");
+    }
+    // Interpreters: IDLE; GpsPrune's java under its launcher script; a Tk script of the user's
+    // own; a python started by the shell script an entry runs.
+    for (const auto& [pid, exe, argv, ppid] :
+         {std::tuple{403, "/usr/bin/python3.11", "/usr/bin/python3.11 /usr/bin/idle-python3.11", 1},
+          {404, "/usr/lib/jvm/java-17/bin/java", "java -Dp=1 -jar /usr/share/gpsprune/gpsprune.jar",
+           405},
+          {405, "/usr/bin/dash", "/bin/sh /usr/bin/gpsprune", 1},
+          {406, "/usr/bin/python3", "python3 /home/u/timer.py", 1},
+          {407, "/usr/bin/python3.11", "python3 /opt/my/main.py", 408},
+          {408, "/usr/bin/bash", "/bin/sh /usr/bin/myapp", 1}}) {
+      const fs::path dir = proc() / std::to_string(pid);
+      fs::create_directories(dir);
+      fs::create_symlink(exe, dir / "exe");
+      std::string cmdline(argv);
+      std::replace(cmdline.begin(), cmdline.end(), ' ', '\0');
+      writeBytes(dir / "cmdline", cmdline + '\0');
+      writeBytes(dir / "stat", std::to_string(pid) + " (x) S " + std::to_string(ppid) + " 0\n");
     }
   }
   fs::path proc() const { return temp_.path() / "proc"; }
@@ -80,9 +110,20 @@ TEST_F(IdentityTest, RulesApplyInOrder) {
       {{"kcalc", "kcalc", "", 402}, "org.kde.kcalc"},
       {{"kcalc", "kcalc", "", std::nullopt}, "org.kde.kcalc"},
       {{"kcalc", "Kcalc", "", 400}, "kde-org.kde.kate"},
-      // An interpreter's name says nothing about the application.
-      {{"tool.py", "Tool.py", "", 401}, "Tool.py"},
-      {{"python3", "Python3", "", std::nullopt}, "Python3"},
+      // An interpreter's name says nothing about the application; a script an entry runs does.
+      {{"tool.py", "Tool.py", "", 401}, "tool"},
+      {{"python3", "Python3", "", std::nullopt}, std::nullopt},
+      // An interpreter's script, or the launcher script above it, comes before anything else.
+      {{"idle", "Idle", "", 403}, "idle-python3.11"},
+      {{"!listedtoplevel", "Toplevel", "", 403}, "idle-python3.11"},
+      {{"sun-awt-X11-XFramePeer", "tim-prune-GpsPrune", "", 404}, "gpsprune"},
+      {{"main", "Main", "org.example.Gtk", 407}, "myapp"},
+      // Without an entry the script's name stands in for a toolkit's generic class, and the
+      // interpreter (an entry runs python3 bare) names no entry.
+      {{"timer", "Tk", "", 406}, "timer.py"},
+      {{"!toplevel2", "Toplevel", "", 406}, "timer.py"},
+      {{"timer", "Tk", "", std::nullopt}, "timer"},
+      {{"java-lang-Thread", "java-lang-Thread", "", std::nullopt}, std::nullopt},
       // Last: the executable's name, without the kernel's "(deleted)".
       {{"", "", "", 200}, "python3.11"},
       // Nothing known, or a process that is gone: no identity.
@@ -108,6 +149,10 @@ TEST_F(IdentityTest, WaylandAppIdsStandWhereTheClassDoes) {
           {"gnome-text-editor", "", std::nullopt, "org.gnome.TextEditor"},
           // GNOME's application ids end in ".desktop".
           {"org.gnome.TextEditor.desktop", "", std::nullopt, "org.gnome.TextEditor"},
+          // A bare program name (GTK 3) names the entry that runs it; of two, not its settings.
+          {"gedit", "", std::nullopt, "org.gnome.gedit"},
+          {"mousepad", "", std::nullopt, "org.xfce.mousepad"},
+          {"python3", "", std::nullopt, std::nullopt},
           // A shell's resource class is asked first for StartupWMClass, as the X11 instance is.
           {"org.kde.unknown", "gnome-text-editor", std::nullopt, "org.gnome.TextEditor"},
           // No entry: the app_id itself, else the class, else the Flatpak ID or executable.
@@ -120,6 +165,37 @@ TEST_F(IdentityTest, WaylandAppIdsStandWhereTheClassDoes) {
   for (const auto& [appId, wmClass, pid, expected] : cases) {
     EXPECT_EQ(waylandIdentity(appId, wmClass, pid, index_, proc()), expected)
         << appId << " / " << wmClass;
+  }
+}
+
+TEST_F(IdentityTest, OneApplicationHasOneKeyInEverySession) {
+  using Wayland = std::tuple<const char*, const char*, std::optional<int>>;
+  // X11 facts, then what wlroots (app_id alone), KWin (desktop file name, resource class,
+  // pid) and GNOME Shell (entry ID when matched, WM class, pid) report. Xwayland windows
+  // under wlroots are asked about on the X display, so they have X11 facts.
+  const std::tuple<WindowFacts, std::vector<Wayland>, const char*> cases[] = {
+      {{"gedit", "Gedit", "org.gnome.gedit", std::nullopt},
+       {{"gedit", "", std::nullopt}, {"org.gnome.gedit", "gedit", 9}, {"", "gedit", 9}},
+       "org.gnome.gedit"},
+      {{"mousepad", "Mousepad", "org.xfce.mousepad", std::nullopt},
+       {{"mousepad", "", std::nullopt}, {"org.xfce.mousepad.desktop", "mousepad", 9}},
+       "org.xfce.mousepad"},
+      {{"kcalc", "kcalc", "", 402},
+       {{"org.kde.kcalc", "", std::nullopt}, {"", "kcalc", 402}},
+       "org.kde.kcalc"},
+      {{"!listedtoplevel", "Toplevel", "", 403},
+       {{"", "Toplevel", 403}, {"", "idle", 403}},
+       "idle-python3.11"},
+      {{"sun-awt-X11-XFramePeer", "tim-prune-GpsPrune", "", 404},
+       {{"", "tim-prune-GpsPrune", 404}, {"", "sun-awt-X11-XDialogPeer", 404}},
+       "gpsprune"},
+      {{"timer", "Tk", "", 406}, {{"", "Tk", 406}, {"", "Toplevel", 406}}, "timer.py"},
+  };
+  for (const auto& [x11, sessions, key] : cases) {
+    EXPECT_EQ(applicationIdentity(x11, index_, proc()), key) << key;
+    for (const auto& [appId, wmClass, pid] : sessions) {
+      EXPECT_EQ(waylandIdentity(appId, wmClass, pid, index_, proc()), key) << appId << wmClass;
+    }
   }
 }
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "linux_desktop/client_window.h"
 #include "linux_desktop/running_window.h"
 #include "platform/image.h"
 
@@ -22,6 +23,18 @@ class RunningWindows {
                                                   std::shared_ptr<const Image> /*otherwise*/) {
     return nullptr;
   }
+};
+
+// The X display beside a Wayland compositor (Xwayland): what the X display knows of the windows
+// a compositor lists without an entry (their facts, their icons).
+class XwaylandDisplay {
+ public:
+  virtual ~XwaylandDisplay() = default;
+  // Its client windows; empty without an X display.
+  virtual std::vector<desktop::ClientWindow> clientWindows() = 0;
+  // As RunningWindows::windowIcon, for applications listed with X windows.
+  virtual std::shared_ptr<const Image> windowIcon(const desktop::RunningWindow& window,
+                                                  std::shared_ptr<const Image> otherwise) = 0;
 };
 
 }  // namespace quillmoss::host

@@ -21,6 +21,11 @@ GDBusConnection* WindowsContext::sessionBus() {
   return bus_.get();
 }
 
+XwaylandDisplay& WindowsContext::xwayland() {
+  if (!xwayland_) xwayland_ = xwaylandDisplay(*this);
+  return *xwayland_;
+}
+
 SessionRunningWindows::SessionRunningWindows(EventLoop& loop, InstalledApplications& installed,
                                              std::filesystem::path kwinScript,
                                              std::span<const WindowsCandidate> mechanisms)

@@ -31,9 +31,12 @@ class WindowsContext {
   // A session bus connection of our own for asking who is on the bus (opened again after it
   // closed); null when there is no session bus.
   GDBusConnection* sessionBus();
+  // The X display of a Wayland session, made on first use and kept.
+  XwaylandDisplay& xwayland();
 
  private:
   desktop::BusPtr bus_;
+  std::unique_ptr<XwaylandDisplay> xwayland_;
 };
 
 using WindowsMade = Expected<std::unique_ptr<RunningWindows>>;
@@ -42,5 +45,6 @@ WindowsMade wlrToplevelWindows(WindowsContext& context);  // wayland/wlr_windows
 WindowsMade kwinScriptWindows(WindowsContext& context);   // wayland/shell_windows.cpp
 WindowsMade gnomeExtensionWindows(WindowsContext& context);
 WindowsMade x11Windows(WindowsContext& context);  // x11/running_windows.cpp
+std::unique_ptr<XwaylandDisplay> xwaylandDisplay(WindowsContext& context);
 
 }  // namespace quillmoss::host

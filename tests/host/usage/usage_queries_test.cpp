@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace quillmoss::testing {
@@ -65,6 +66,19 @@ TEST_F(QueryTest, EachKindAnswersItsFileConvertedOrItsEmptyValue) {
   std::filesystem::create_directories(dataDir / "usage_2026-12-06.json");
   EXPECT_EQ(ask(DayQuery::Usage), emptyMap);
   EXPECT_EQ(queryDay(DayQuery::Usage, std::filesystem::path(), std::nullopt, 0.0), emptyMap);
+}
+
+// The host runs for days, as the tracker does: both must mean the same day by "today".
+TEST_F(QueryTest, NoDateMeansTheDayInTheZoneAsItStandsNow) {
+  ASSERT_TRUE(writeBytes(dataDir / "usage_2025-12-05.json", R"({"west":1})"));
+  ASSERT_TRUE(writeBytes(dataDir / "usage_2025-12-06.json", R"({"east":1})"));
+  const double instant = 1765000000.0;  // 2025-12-06 05:46 UTC
+  const ScopedEnv west("TZ", "AAA+12");
+  EXPECT_EQ(queryDay(DayQuery::Usage, dataDir, std::nullopt, instant),
+            (EncodableMap{{"west", 1.0}}));
+  ::setenv("TZ", "BBB-14", 1);  // changed under the running host, as a desktop's settings do
+  EXPECT_EQ(queryDay(DayQuery::Usage, dataDir, std::nullopt, instant),
+            (EncodableMap{{"east", 1.0}}));
 }
 
 // With a folder "usage_.." in the data folder, "../../../secret" would name a file above it.

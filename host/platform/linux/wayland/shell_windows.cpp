@@ -1,6 +1,8 @@
 // KWin's and GNOME Shell's window lists; see shell_windows.h.
 #include "platform/linux/wayland/shell_windows.h"
 
+#include <charconv>
+
 #include <cstdlib>
 
 #include "linux_desktop/candidates.h"
@@ -93,17 +95,23 @@ class GnomeWindows final : public ShellWindows {
 // A shell's windows as the host lists running ones.
 class ShellRunningWindows final : public RunningWindows {
  public:
-  ShellRunningWindows(std::unique_ptr<ShellWindows> shell, InstalledApplications& installed)
-      : shell_(std::move(shell)), installed_(installed) {}
+  ShellRunningWindows(std::unique_ptr<ShellWindows> shell, WindowsContext& context)
+      : shell_(std::move(shell)), context_(context) {}
   std::optional<std::vector<desktop::RunningWindow>> list() override {
     auto windows = shell_->windows();
     if (!windows) return std::nullopt;
-    return desktop::applicationsOf(*windows, installed_.index());
+    return desktop::applicationsOf(*windows, context_.installed.index(),
+                                   [this] { return context_.xwayland().clientWindows(); });
+  }
+  // Xwayland windows have X icons.
+  std::shared_ptr<const Image> windowIcon(const desktop::RunningWindow& window,
+                                          std::shared_ptr<const Image> otherwise) override {
+    return context_.xwayland().windowIcon(window, std::move(otherwise));
   }
 
  private:
   std::unique_ptr<ShellWindows> shell_;
-  InstalledApplications& installed_;
+  WindowsContext& context_;
 };
 
 bool inWaylandSession() {
@@ -124,7 +132,7 @@ WindowsMade kwinScriptWindows(WindowsContext& context) {
   auto kwin = std::make_unique<KWinWindows>(context.loop, std::move(*bus));
   if (!kwin->start(context.kwinScript)) return desktop::cannotServe("KWin refused the script");
   return std::unique_ptr<RunningWindows>(
-      std::make_unique<ShellRunningWindows>(std::move(kwin), context.installed));
+      std::make_unique<ShellRunningWindows>(std::move(kwin), context));
 }
 
 WindowsMade gnomeExtensionWindows(WindowsContext& context) {
@@ -136,7 +144,7 @@ WindowsMade gnomeExtensionWindows(WindowsContext& context) {
   auto bus = desktop::openBus(G_BUS_TYPE_SESSION);
   if (!bus) return bus.error();
   return std::unique_ptr<RunningWindows>(std::make_unique<ShellRunningWindows>(
-      std::make_unique<GnomeWindows>(std::move(*bus)), context.installed));
+      std::make_unique<GnomeWindows>(std::move(*bus)), context));
 }
 
 std::vector<ShellWindow> parseKWinWindows(std::string_view report) {
@@ -145,14 +153,21 @@ std::vector<ShellWindow> parseKWinWindows(std::string_view report) {
     const std::size_t end = std::min(report.find('\n'), report.size());
     std::string_view line = report.substr(0, end);
     report.remove_prefix(std::min(end + 1, report.size()));
-    std::string_view fields[4];
+    std::string_view fields[5];
     for (std::string_view& f : fields) {
       const std::size_t tab = std::min(line.find('\t'), line.size());
       f = line.substr(0, tab);
       line.remove_prefix(std::min(tab + 1, line.size()));
     }
-    windows.push_back(
-        {field(fields[0]), field(fields[1]), desktop::shellPid(fields[2]), field(fields[3])});
+    std::optional<std::size_t> parent;
+    std::size_t index = 0;
+    const char* end5 = fields[4].data() + fields[4].size();
+    if (auto [at, ec] = std::from_chars(fields[4].data(), end5, index);
+        ec == std::errc() && at == end5 && !fields[4].empty()) {
+      parent = index;
+    }
+    windows.push_back({field(fields[0]), field(fields[1]), desktop::shellPid(fields[2]),
+                       field(fields[3]), parent});
   }
   return windows;
 }

@@ -26,7 +26,8 @@ class ShellWindows {
 };
 
 // The text KWin's script reports: one window a line, its desktop file name, resource class,
-// pid and caption split by tabs. At most kMaxShellWindows windows; fields are cut short.
+// pid, caption and the line (from 0) of the window a dialog belongs to, split by tabs. At most
+// kMaxShellWindows windows; fields are cut short.
 std::vector<desktop::ShellWindow> parseKWinWindows(std::string_view report);
 
 }  // namespace quillmoss::host

@@ -11,13 +11,19 @@ namespace {
 
 class WlrWindows final : public RunningWindows {
  public:
-  explicit WlrWindows(InstalledApplications& installed) : installed_(installed) {}
+  explicit WlrWindows(WindowsContext& context) : context_(context) {}
   std::optional<std::vector<desktop::RunningWindow>> list() override {
-    return desktop::listWaylandApplications(installed_.index());
+    return desktop::listWaylandApplications(context_.installed.index(),
+                                            [this] { return context_.xwayland().clientWindows(); });
+  }
+  // Xwayland windows have X icons.
+  std::shared_ptr<const Image> windowIcon(const desktop::RunningWindow& window,
+                                          std::shared_ptr<const Image> otherwise) override {
+    return context_.xwayland().windowIcon(window, std::move(otherwise));
   }
 
  private:
-  InstalledApplications& installed_;
+  WindowsContext& context_;
 };
 
 }  // namespace
@@ -28,7 +34,7 @@ WindowsMade wlrToplevelWindows(WindowsContext& context) {
   if ((display == nullptr || *display == '\0') && socket == nullptr) {
     return desktop::cannotServe("$WAYLAND_DISPLAY is not set");
   }
-  return std::unique_ptr<RunningWindows>(std::make_unique<WlrWindows>(context.installed));
+  return std::unique_ptr<RunningWindows>(std::make_unique<WlrWindows>(context));
 }
 
 }  // namespace quillmoss::host

@@ -49,6 +49,14 @@ std::optional<std::vector<desktop::RunningWindow>> X11RunningWindows::list() {
   return windows ? std::move(*windows) : std::vector<desktop::RunningWindow>{};
 }
 
+std::vector<desktop::ClientWindow> X11RunningWindows::clientWindows() {
+  const desktop::X11Connection* x = display_->connection();
+  if (x == nullptr) return {};
+  auto windows = desktop::listClientWindows(
+      *x, installed_.index(), [this] { return display_->awaitReplies(); }, display_->windowCache());
+  return windows ? std::move(*windows) : std::vector<desktop::ClientWindow>{};
+}
+
 std::shared_ptr<const Image> X11RunningWindows::windowIcon(const desktop::RunningWindow& window,
                                                            std::shared_ptr<const Image> otherwise) {
   if (window.windows.empty()) return nullptr;
@@ -59,6 +67,10 @@ std::shared_ptr<const Image> X11RunningWindows::windowIcon(const desktop::Runnin
 WindowsMade x11Windows(WindowsContext& context) {
   return std::unique_ptr<RunningWindows>(
       std::make_unique<X11RunningWindows>(context.installed, &context.loop));
+}
+
+std::unique_ptr<XwaylandDisplay> xwaylandDisplay(WindowsContext& context) {
+  return std::make_unique<X11RunningWindows>(context.installed, &context.loop);
 }
 
 }  // namespace quillmoss::host

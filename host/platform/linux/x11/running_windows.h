@@ -13,13 +13,14 @@ namespace quillmoss::host {
 
 // The windows of the X server named by $DISPLAY in its client-list order, over one kept
 // connection; empty without a display. Listing asks for no icons.
-class X11RunningWindows : public RunningWindows {
+class X11RunningWindows : public RunningWindows, public XwaylandDisplay {
  public:
   // The installed applications and the loop (which reads the display's events as they come)
   // must outlive this object.
   explicit X11RunningWindows(InstalledApplications& installed, EventLoop* loop = nullptr)
       : installed_(installed), display_(std::make_shared<X11Display>(loop)) {}
   std::optional<std::vector<desktop::RunningWindow>> list() override;
+  std::vector<desktop::ClientWindow> clientWindows() override;
   std::shared_ptr<const Image> windowIcon(const desktop::RunningWindow& window,
                                           std::shared_ptr<const Image> otherwise) override;
 

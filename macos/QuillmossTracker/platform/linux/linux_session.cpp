@@ -42,7 +42,7 @@ constexpr std::array<Candidate<IdleSource, SessionContext>, 5> kIdleSources{{
 }  // namespace
 
 Expected<LinuxSession> connectLinuxSession(EventLoop& loop) {
-  SessionContext context(loop);
+  SessionContext context(loop, xwaylandClientWindows);
   auto workspace = desktop::firstServing(kWorkspaces, context, "no desktop session to watch");
   if (!workspace) return workspace.error();
   context.settle();

@@ -25,4 +25,8 @@ IdleMade kdeKwinIdle(SessionContext& context);         // wayland/kde_idle.cpp
 IdleMade gnomeIdleMonitor(SessionContext& context);    // wayland/gnome_idle.cpp
 IdleMade x11ScreenSaverIdle(SessionContext& context);  // x11/x11_idle.cpp
 
+// The Xwayland windows of a Wayland session, over a connection of its own each time.
+std::vector<desktop::ClientWindow> xwaylandClientWindows(  // x11/xwayland_windows.cpp
+    const desktop::DesktopEntryIndex& index);
+
 }  // namespace quillmoss::tracker

@@ -5,10 +5,13 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "core/error.h"
 #include "core/event_loop.h"
 #include "linux_desktop/candidates.h"
+#include "linux_desktop/client_window.h"
+#include "linux_desktop/desktop_entries.h"
 #include "platform/frontmost_app.h"
 #include "platform/linux/front_window.h"
 
@@ -54,10 +57,17 @@ class SharedLink {
   std::optional<Error> failure_;
 };
 
+// The client windows of the X display beside a Wayland compositor (Xwayland), asked when the
+// compositor's window in front names no entry.
+using XwaylandLookup =
+    std::function<std::vector<desktop::ClientWindow>(const desktop::DesktopEntryIndex&)>;
+
 struct SessionContext {
-  explicit SessionContext(EventLoop& loop) : loop(loop) {}
+  explicit SessionContext(EventLoop& loop, XwaylandLookup xwayland = {})
+      : loop(loop), xwayland(std::move(xwayland)) {}
 
   EventLoop& loop;
+  XwaylandLookup xwayland;
   SharedLink<WaylandLink> wayland;
   SharedLink<X11Link> x11;
   bool settled = false;

@@ -15,9 +15,14 @@ TEST(KWinWindows, ReadsEachLineAndBoundsWhatItKeeps) {
   };
   const Case cases[] = {
       {"", 0, {}},
-      {"org.kde.konsole\tkonsole\t42\tShell\nfirefox\tfirefox\t7\tNews",
+      {"org.kde.konsole\tkonsole\t42\tShell\t\nfirefox\tfirefox\t7\tNews",
        2,
        {"org.kde.konsole", "konsole", 42, "Shell"}},
+      // A dialog names the line of the window it belongs to.
+      {"\tgedit\t5\tSave As\t0\norg.gnome.gedit\tgedit\t5\tDoc\t",
+       2,
+       {"", "gedit", 5, "Save As", 0}},
+      {"a\tb\t1\tt\t-1", 1, {"a", "b", 1, "t"}},
       {"\tfoot\tnot a pid\t", 1, {"", "foot", std::nullopt, ""}},
       {"only-an-id", 1, {"only-an-id", "", std::nullopt, ""}},
       {"a\tb\t-3\t" + longTitle, 1, {"a", "b", std::nullopt, longTitle.substr(0, 1024)}},
@@ -30,6 +35,7 @@ TEST(KWinWindows, ReadsEachLineAndBoundsWhatItKeeps) {
     EXPECT_EQ(windows[0].wmClass, c.first.wmClass);
     EXPECT_EQ(windows[0].pid, c.first.pid);
     EXPECT_EQ(windows[0].title, c.first.title);
+    EXPECT_EQ(windows[0].parent, c.first.parent);
   }
   std::string many;
   for (int i = 0; i < 1000; ++i) many += "a\tb\t1\tt\n";

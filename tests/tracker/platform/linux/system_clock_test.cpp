@@ -3,15 +3,12 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
 
 #include "accounting.h"
 #include "tracker_fixture.h"
 
 namespace quillmoss::tracker::testing {
 namespace {
-
-namespace fs = std::filesystem;
 
 class ZoneChangeTest : public TrackerTest {
  protected:
@@ -31,22 +28,6 @@ TEST_F(ZoneChangeTest, TheDayFollowsAZoneChangedUnderARunningState) {
   rollDayIfNeeded(s);
   EXPECT_NE(s.currentDay, before);
   EXPECT_EQ(s.currentDay, system.dayString(system.now()));
-}
-
-TEST_F(ZoneChangeTest, AZoneFileReplacedInPlaceIsReadAgain) {
-  const fs::path zones = "/usr/share/zoneinfo";
-  if (!fs::exists(zones / "Etc/GMT+12") || !fs::exists(zones / "Etc/GMT-14")) {
-    GTEST_SKIP() << "no time-zone data";
-  }
-  const fs::path zone = root.path() / "localtime";
-  fs::copy_file(zones / "Etc/GMT+12", zone);
-  ::setenv("TZ", (":" + zone.string()).c_str(), 1);
-  SystemClock system;
-  EXPECT_EQ(system.dayString(kMorning), "2026-12-05");
-  fs::copy_file(zones / "Etc/GMT-14", zone, fs::copy_options::overwrite_existing);
-  // A coarse file-system clock may not move within the test.
-  fs::last_write_time(zone, fs::last_write_time(zone) + std::chrono::seconds(5));
-  EXPECT_EQ(system.dayString(kMorning), "2026-12-07");
 }
 
 }  // namespace

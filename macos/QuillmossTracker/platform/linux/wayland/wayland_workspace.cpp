@@ -2,11 +2,15 @@
 #include "platform/linux/wayland/wayland_workspace.h"
 
 #include "linux_desktop/identity.h"
+#include "linux_desktop/wayland_windows.h"
 
 namespace quillmoss::tracker {
 
-WaylandWorkspace::WaylandWorkspace(std::shared_ptr<WaylandLink> link)
-    : link_(std::move(link)), filter_(link_->loop()), index_(desktop::DesktopEntryIndex::scan()) {
+WaylandWorkspace::WaylandWorkspace(std::shared_ptr<WaylandLink> link, XwaylandLookup xwayland)
+    : link_(std::move(link)),
+      filter_(link_->loop()),
+      index_(desktop::DesktopEntryIndex::scan()),
+      xwayland_(std::move(xwayland)) {
   link_->onLost([this] {
     filter_.stop();
     if (lostHandler_) lostHandler_();
@@ -32,6 +36,19 @@ std::optional<std::string> WaylandWorkspace::identityOf(const std::string& appId
   // of the window in front and read again only when they changed.
   if (index_.changedSinceScan()) index_ = index_.rescan();
   return desktop::waylandIdentity(appId, wmClass, pid, index_);
+}
+
+std::optional<std::string> WaylandWorkspace::identityOfToplevel(const std::string& appId,
+                                                                const std::string& title) {
+  if (index_.changedSinceScan()) index_ = index_.rescan();
+  if (xwayland_ && !appId.empty() && !desktop::namesAnEntry(appId, index_)) {
+    const desktop::ShellWindow window{appId, {}, std::nullopt, title};
+    const std::vector<desktop::ClientWindow> xWindows = xwayland_(index_);
+    if (const desktop::ClientWindow* x = desktop::xwaylandWindowOf(window, xWindows)) {
+      return x->identity;
+    }
+  }
+  return desktop::waylandIdentity(appId, {}, std::nullopt, index_);
 }
 
 }  // namespace quillmoss::tracker

@@ -18,7 +18,7 @@ namespace quillmoss::tracker {
 // Its lock subscriptions and the link's lost handler capture `this`; the destructor ends them.
 class WaylandWorkspace : public SessionWorkspace {
  public:
-  explicit WaylandWorkspace(std::shared_ptr<WaylandLink> link);
+  explicit WaylandWorkspace(std::shared_ptr<WaylandLink> link, XwaylandLookup xwayland = {});
   ~WaylandWorkspace() override;
 
   std::optional<std::string> frontmostBundleId() override { return filter_.frontmost(); }
@@ -33,12 +33,16 @@ class WaylandWorkspace : public SessionWorkspace {
   Status begin(std::optional<std::string> front);
   std::optional<std::string> identityOf(const std::string& appId, const std::string& wmClass,
                                         std::optional<int> pid);
+  // Of a window known by its app_id and title alone (wlroots): one whose app_id names no entry
+  // may be an Xwayland window, which the X display tells more about (as in an X11 session).
+  std::optional<std::string> identityOfToplevel(const std::string& appId, const std::string& title);
 
   std::shared_ptr<WaylandLink> link_;
   ActivationFilter filter_;
 
  private:
   desktop::DesktopEntryIndex index_;
+  XwaylandLookup xwayland_;
   std::unique_ptr<ScreenLock> lock_;
   std::function<void()> lostHandler_;
 };

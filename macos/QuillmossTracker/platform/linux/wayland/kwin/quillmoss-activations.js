@@ -5,7 +5,16 @@ const SERVICE = "com.velbrook.quillmoss.Tracker";
 const PATH = "/com/velbrook/quillmoss/Tracker";
 const INTERFACE = "com.velbrook.quillmoss.Tracker";
 
+// A dialog counts for the window it belongs to, as on X11.
+function owner(window) {
+    for (let depth = 0; depth < 8 && window.transient && window.transientFor; ++depth)
+        window = window.transientFor;
+    return window;
+}
+
 function report(window) {
+    if (window)
+        window = owner(window);
     if (!window) {
         callDBus(SERVICE, PATH, INTERFACE, "WindowActivated", "", "", "");
         return;

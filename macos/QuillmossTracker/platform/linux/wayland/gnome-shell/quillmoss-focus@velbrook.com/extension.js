@@ -64,6 +64,9 @@ export default class QuillmossFocusExtension extends Extension {
     }
 
     _describe(window) {
+        // A dialog counts for the window it belongs to, as on X11.
+        for (let depth = 0; depth < 8 && window.get_transient_for(); ++depth)
+            window = window.get_transient_for();
         // A window the shell matched to no desktop entry gets a made-up id ("window:N"); the
         // programs then go by its WM class and pid instead.
         const app = this._windows.get_window_app(window);

@@ -1,0 +1,13 @@
+// The local time zone as it stands now: both programs run for days, and a user who travels or
+// picks another zone expects the day to end at the new midnight, as a program started later
+// would see it.
+#pragma once
+
+namespace quillmoss::daily {
+
+// Makes the C library read the zone again when where it comes from (TZ, the file TZ names,
+// else /etc/localtime) changed since the last call. A getenv and a stat when nothing changed;
+// safe from any thread.
+void followLocalZone();
+
+}  // namespace quillmoss::daily
