@@ -54,8 +54,9 @@ class BrowserSession(PrivateX):
         os.makedirs(home, exist_ok=True)
         env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
                    XDG_CACHE_HOME=os.path.join(home, ".cache"), LC_ALL="C.UTF-8")
+        # The runtime folder is the session's own: the accessibility bus and dconf write there.
         for name in ("DBUS_SESSION_BUS_ADDRESS", "AT_SPI_BUS_ADDRESS", "WAYLAND_DISPLAY",
-                     "GNOME_ACCESSIBILITY", "ACCESSIBILITY_ENABLED"):
+                     "GNOME_ACCESSIBILITY", "ACCESSIBILITY_ENABLED", "XDG_RUNTIME_DIR"):
             env.pop(name, None)
         super().__init__(client_path, env)
         self.body = body  # more of each page, beyond its heading
