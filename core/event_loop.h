@@ -11,7 +11,9 @@
 // ready in this order: termination signals, timers in the order they fell due, posted tasks
 // (those queued when the turn began), readable/writable descriptors; timers run on the boot-time
 // clock, which goes on while the machine sleeps. The macOS backend runs the main run loop:
-// timers and descriptor sources as they fire, posted tasks through the main dispatch queue.
+// timers and descriptor sources as they fire, posted tasks from a queue of its own, taken one at
+// a time from the main dispatch queue (which would run all it holds at once), so that quit()
+// stops it between two tasks; what comes due after quit() waits for the next run().
 // Every backend guarantees: each callback on the loop's thread, one at a time; a source
 // cancelled or unwatched from a callback does not fire after it; periods and delays held to the
 // bounds below (the test double, core/fake/, too).

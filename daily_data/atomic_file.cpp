@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "daily_data/daily_data.h"
+#include "posix/sync_to_disk.h"
 
 namespace quillmoss::daily {
 namespace {
@@ -39,20 +40,12 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
-bool fsyncRetrying(int fd) {
-  int rc;
-  do {
-    rc = ::fsync(fd);
-  } while (rc != 0 && errno == EINTR);
-  return rc == 0;
-}
-
 // Makes a rename in the folder durable. File systems that cannot sync a folder say EINVAL;
 // there is nothing more to do on them.
 bool syncFolder(const std::filesystem::path& folder) {
   posix::UniqueFd fd = openRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (!fd) return false;
-  return fsyncRetrying(fd.get()) || errno == EINVAL;
+  return posix::syncToDisk(fd.get()) || errno == EINVAL;
 }
 
 std::filesystem::path folderOf(const std::filesystem::path& file) {
@@ -67,6 +60,9 @@ bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::p
     return true;
   }
   if (errno != EINVAL && errno != ENOSYS) return false;
+#elif defined(__APPLE__)
+  if (::renamex_np(from.c_str(), to.c_str(), RENAME_EXCL) == 0) return true;
+  if (errno != ENOTSUP && errno != EINVAL) return false;
 #endif
   // Without kernel support: check, then rename. Only the lock holder moves day files aside.
   struct stat info {};
@@ -113,7 +109,7 @@ Status writeFileAtomically(const std::filesystem::path& file, std::string_view b
   };
   if (!writeAll(fd.get(), bytes)) {
     fail("cannot write " + temp.string());
-  } else if (!fsyncRetrying(fd.get())) {
+  } else if (!posix::syncToDisk(fd.get())) {
     fail("cannot sync " + temp.string());
   }
   if (::close(fd.release()) != 0) fail("cannot close " + temp.string());

@@ -98,7 +98,7 @@ std::optional<std::string> serializeSegments(const SegmentList& segments);
 
 // Creates the folder (with parents), then writes the bytes durably and atomically: a fixed
 // temporary name beside the target (".<name>.tmp", created afresh and never through a link),
-// write all, fsync, rename, fsync the folder.
+// write all, sync to the disk (posix/sync_to_disk.h), rename, sync the folder.
 // On failure the error (POSIX domain, the errno as code) says which step failed and why: a full
 // disk (ENOSPC) or a folder we may not write (EACCES) among others. The previous file is then
 // untouched, unless only the final folder sync failed (the new file is in place but not known

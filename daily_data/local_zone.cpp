@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "posix/stat_times.h"
+
 namespace quillmoss::daily {
 namespace {
 
@@ -47,11 +49,7 @@ ZoneSource currentZoneSource() {
   if (::stat(file.c_str(), &info) == 0) {  // through links: a new target is a change
     source.device = info.st_dev;
     source.inode = info.st_ino;
-#ifdef __APPLE__
-    source.modified = info.st_mtimespec;
-#else
-    source.modified = info.st_mtim;
-#endif
+    source.modified = posix::modificationTime(info);
     source.size = info.st_size;
   }
   return source;

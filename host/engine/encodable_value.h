@@ -1,7 +1,6 @@
 // The values that cross a method channel, mirroring the engine's standard codec types.
 #pragma once
 
-#include <algorithm>
 #include <compare>
 #include <cstdint>
 #include <map>
@@ -11,6 +10,28 @@
 #include <vector>
 
 namespace quillmoss::engine {
+
+namespace detail {
+
+template <typename T>
+inline constexpr bool kIsVector = false;
+template <typename T>
+inline constexpr bool kIsVector<std::vector<T>> = true;
+
+// What std::lexicographical_compare_three_way and vector's <=> do; the libc++ of Xcode 15 has
+// neither.
+template <typename Range, typename CompareItems>
+std::partial_ordering compareRanges(const Range& x, const Range& y, CompareItems compareItems) {
+  auto i = x.begin();
+  auto j = y.begin();
+  for (; i != x.end() && j != y.end(); ++i, ++j) {
+    const std::partial_ordering order = compareItems(*i, *j);
+    if (order != 0) return order;
+  }
+  return x.size() <=> y.size();
+}
+
+}  // namespace detail
 
 class EncodableValue;
 using EncodableList = std::vector<EncodableValue>;
@@ -63,14 +84,17 @@ class EncodableValue : public EncodableVariant {
           using T = std::decay_t<decltype(x)>;
           const T& y = *std::get_if<T>(&b);
           if constexpr (std::is_same_v<T, EncodableList>) {
-            return std::lexicographical_compare_three_way(x.begin(), x.end(), y.begin(), y.end(),
-                                                          compare);
+            return detail::compareRanges(x, y, compare);
           } else if constexpr (std::is_same_v<T, EncodableMap>) {
-            return std::lexicographical_compare_three_way(
-                x.begin(), x.end(), y.begin(), y.end(), [](const auto& p, const auto& q) {
-                  const auto order = compare(p.first, q.first);
-                  return order != 0 ? order : compare(p.second, q.second);
-                });
+            return detail::compareRanges(x, y, [](const auto& p, const auto& q) {
+              const auto order = compare(p.first, q.first);
+              return order != 0 ? order : compare(p.second, q.second);
+            });
+          } else if constexpr (std::is_same_v<T, std::string>) {
+            return x.compare(y) <=> 0;
+          } else if constexpr (detail::kIsVector<T>) {
+            return detail::compareRanges(
+                x, y, [](auto p, auto q) -> std::partial_ordering { return p <=> q; });
           } else {
             return x <=> y;
           }

@@ -13,6 +13,7 @@
 #include "daily_data/daily_data.h"
 #include "daily_data/json_text.h"
 #include "posix/stat_times.h"
+#include "posix/sync_to_disk.h"
 #include "posix/unique_fd.h"
 
 namespace quillmoss::host {
@@ -88,7 +89,7 @@ Status copyKeepingTimes(const fs::path& source, const fs::path& target) {
   const struct timespec times[2] = {posix::accessTime(sourceStat),
                                     posix::modificationTime(sourceStat)};
   if (::fchmod(out.get(), 0755) != 0 || ::futimens(out.get(), times) != 0 ||
-      ::fsync(out.get()) != 0 || ::close(out.release()) != 0 ||
+      !posix::syncToDisk(out.get()) || ::close(out.release()) != 0 ||
       ::rename(temporary.c_str(), target.c_str()) != 0) {
     int error = errno;
     ::unlink(temporary.c_str());

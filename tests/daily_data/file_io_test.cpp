@@ -1,9 +1,7 @@
 // Day names, the data folder, durable atomic writes, moving damaged files aside, the lock.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sched.h>
 #include <sys/file.h>
-#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +18,11 @@
 #include "posix/unique_fd.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
+
+#ifdef __linux__
+#include <sched.h>
+#include <sys/mount.h>
+#endif
 
 namespace quillmoss::daily {
 namespace {
@@ -86,6 +89,7 @@ TEST(DayString, FollowsTheZoneChangedWhileRunning) {
   EXPECT_EQ(localDayString(instant), "2025-12-06");
 }
 
+#ifdef __linux__
 TEST(DataFolder, XdgWhenAbsoluteElseHomeElseThePasswordDatabase) {
   ScopedEnv home("HOME", "/home/someone");
   for (const char* xdgValue : {static_cast<const char*>(nullptr), "", "relative/data"}) {
@@ -105,6 +109,14 @@ TEST(DataFolder, XdgWhenAbsoluteElseHomeElseThePasswordDatabase) {
   EXPECT_EQ(folder->filename(), "share");
   EXPECT_EQ(dataDirectory(), *folder / "com.velbrook.quillmoss" / "usage");
 }
+#else
+TEST(DataFolder, TheApplicationSupportFolder) {
+  auto folder = userDataFolder();
+  ASSERT_TRUE(folder);
+  EXPECT_EQ(folder->filename(), "Application Support");
+  EXPECT_EQ(dataDirectory(), *folder / "com.velbrook.quillmoss" / "usage");
+}
+#endif
 
 TEST(DataFolder, APasswordEntryLargerThanTheFirstBufferIsReadWhole) {
   const auto home = posix::passwdHomeFolder();
@@ -148,21 +160,24 @@ int inChild(const std::function<int()>& child) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-bool writeText(const char* path, const std::string& text) {
-  posix::UniqueFd fd(::open(path, O_WRONLY | O_CLOEXEC));
-  return fd && ::write(fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size());
-}
-
 constexpr int kCannotSetUp = 254;
 
-// A 16 KiB file system of our own on `folder`, in user and mount namespaces of our own.
-bool mountTinyFileSystem(const std::filesystem::path& folder) {
+// A 16 KiB file system of our own on `folder`, in user and mount namespaces of our own (Linux).
+bool mountTinyFileSystem([[maybe_unused]] const std::filesystem::path& folder) {
+#ifndef __linux__
+  return false;
+#else
+  const auto writeText = [](const char* path, const std::string& text) {
+    posix::UniqueFd fd(::open(path, O_WRONLY | O_CLOEXEC));
+    return fd && ::write(fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  };
   const std::string uid = std::to_string(::getuid()), gid = std::to_string(::getgid());
   return ::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0 && writeText("/proc/self/setgroups", "deny") &&
          writeText("/proc/self/uid_map", "0 " + uid + " 1") &&
          writeText("/proc/self/gid_map", "0 " + gid + " 1") &&
          ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
          ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=16k") == 0;
+#endif
 }
 
 TEST(AtomicWrite, AFullDiskAndAFolderWeMayNotWriteToSayWhich) {

@@ -13,18 +13,34 @@ class MacosImage final : public Image {
   explicit MacosImage(NSImage* _Nonnull image) : image_(image) {}
 
   std::optional<std::vector<std::uint8_t>> pngDrawnAtSize(int width, int height) const override {
+    if (width <= 0 || height <= 0) return std::nullopt;
+    // A bitmap of exactly that many pixels: an image of that many points, drawn through
+    // lockFocus, has twice as many on a Retina screen.
+    NSBitmapImageRep* bitmap =
+        [[NSBitmapImageRep alloc] initWithBitmapDataPlanes:nullptr
+                                                pixelsWide:width
+                                                pixelsHigh:height
+                                             bitsPerSample:8
+                                           samplesPerPixel:4
+                                                  hasAlpha:YES
+                                                  isPlanar:NO
+                                            colorSpaceName:NSDeviceRGBColorSpace
+                                               bytesPerRow:0
+                                              bitsPerPixel:0];
+    if (bitmap == nil) return std::nullopt;
+    bitmap.size = NSMakeSize(width, height);
+    NSGraphicsContext* context = [NSGraphicsContext graphicsContextWithBitmapImageRep:bitmap];
+    if (context == nil) return std::nullopt;
     const NSSize source = image_.size;
-    NSImage* drawn = [[NSImage alloc] initWithSize:NSMakeSize(width, height)];
-    [drawn lockFocus];
+    [NSGraphicsContext saveGraphicsState];
+    NSGraphicsContext.currentContext = context;
+    context.imageInterpolation = NSImageInterpolationHigh;
     [image_ drawInRect:NSMakeRect(0, 0, width, height)
               fromRect:NSMakeRect(0, 0, source.width, source.height)
              operation:NSCompositingOperationCopy
               fraction:1.0];
-    [drawn unlockFocus];
-    NSData* tiff = drawn.TIFFRepresentation;
-    if (tiff == nil) return std::nullopt;
-    NSBitmapImageRep* bitmap = [[NSBitmapImageRep alloc] initWithData:tiff];
-    if (bitmap == nil) return std::nullopt;
+    [context flushGraphics];
+    [NSGraphicsContext restoreGraphicsState];
     NSData* png = [bitmap representationUsingType:NSBitmapImageFileTypePNG properties:@{}];
     if (png == nil) return std::nullopt;
     const auto* bytes = static_cast<const std::uint8_t*>(png.bytes);

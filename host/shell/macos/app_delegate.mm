@@ -90,7 +90,11 @@ struct HostPlatform {
                                         platform.clock, platform.timerRunning},
           std::move(usage)});
 
-  [super applicationDidFinishLaunching:notification];
+  // The engine's FlutterAppDelegate has no launch step of its own (only the protocol declares
+  // it); sending it one it lacks would raise at every launch.
+  if ([FlutterAppDelegate instancesRespondToSelector:_cmd]) {
+    [super applicationDidFinishLaunching:notification];
+  }
 }
 
 - (BOOL)applicationShouldTerminateAfterLastWindowClosed:(NSApplication*)sender {

@@ -22,6 +22,11 @@ class MacosClock final : public Clock {
   double now() override { return [NSDate date].timeIntervalSince1970; }
 
   std::string dayString(double instant) override {
+    // Foundation keeps the zone it first read; a user who travels or picks another zone
+    // expects the day to end at the new midnight.
+    [NSTimeZone resetSystemTimeZone];
+    NSTimeZone* zone = NSTimeZone.systemTimeZone;
+    if (![zone isEqualToTimeZone:formatter_.timeZone]) formatter_.timeZone = zone;
     NSString* day = [formatter_ stringFromDate:[NSDate dateWithTimeIntervalSince1970:instant]];
     const char* text = day.UTF8String;
     return text ? std::string(text) : std::string();

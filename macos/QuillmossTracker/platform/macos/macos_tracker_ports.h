@@ -11,8 +11,9 @@
 
 namespace quillmoss::tracker {
 
-// Wall time, the day through a "yyyy-MM-dd" date formatter, and the time asleep as the
-// continuous clock (counts sleep) minus the absolute clock (does not).
+// Wall time, the day through a "yyyy-MM-dd" date formatter in the system's zone as it is at each
+// call, and the time asleep as the continuous clock (counts sleep) minus the absolute clock
+// (does not).
 std::unique_ptr<Clock> makeMacosClock();
 // CGEventSourceSecondsSinceLastEventType over the HID system state and any input event.
 std::unique_ptr<IdleSource> makeMacosIdleSource();

@@ -1,7 +1,9 @@
-// Stands for the AppKit framework, <AppKit/AppKit.h>. Only what the adapters and the shell use;
-// each group names the AppKit header it comes from.
+// Stands for the AppKit framework, <AppKit/AppKit.h>. Only what the adapters and the shell use,
+// with the availability Apple gives it; each group names the AppKit header it comes from.
+// Like the real one it brings Foundation and (through ApplicationServices) all of CoreGraphics.
 #pragma once
 
+#include <CoreGraphics/CoreGraphics.h>
 #include <Foundation/Foundation.h>
 
 NS_ASSUME_NONNULL_BEGIN
@@ -19,15 +21,17 @@ NS_ASSUME_NONNULL_BEGIN
 
 // <AppKit/NSFontDescriptor.h>
 typedef CGFloat NSFontWeight;
-extern "C" const NSFontWeight NSFontWeightRegular;
-extern "C" const NSFontWeight NSFontWeightMedium;
-extern "C" const NSFontWeight NSFontWeightSemibold;
-extern "C" const NSFontWeight NSFontWeightBold;
+extern "C" const NSFontWeight NSFontWeightRegular API_AVAILABLE(macos(10.11));
+extern "C" const NSFontWeight NSFontWeightMedium API_AVAILABLE(macos(10.11));
+extern "C" const NSFontWeight NSFontWeightSemibold API_AVAILABLE(macos(10.11));
+extern "C" const NSFontWeight NSFontWeightBold API_AVAILABLE(macos(10.11));
 
 // <AppKit/NSFont.h>
 @interface NSFont : NSObject
-+ (NSFont*)systemFontOfSize:(CGFloat)fontSize weight:(NSFontWeight)weight;
-+ (NSFont*)monospacedDigitSystemFontOfSize:(CGFloat)fontSize weight:(NSFontWeight)weight;
++ (NSFont*)systemFontOfSize:(CGFloat)fontSize
+                     weight:(NSFontWeight)weight API_AVAILABLE(macos(10.11));
++ (NSFont*)monospacedDigitSystemFontOfSize:(CGFloat)fontSize
+                                    weight:(NSFontWeight)weight API_AVAILABLE(macos(10.11));
 @end
 
 // <AppKit/NSView.h>, <AppKit/NSControl.h>, <AppKit/NSButton.h>
@@ -45,12 +49,13 @@ extern "C" const NSFontWeight NSFontWeightBold;
 @end
 
 // <AppKit/NSStatusBarButton.h>
+API_AVAILABLE(macos(10.10))
 @interface NSStatusBarButton : NSButton
 @end
 
 // <AppKit/NSStatusItem.h>
 @interface NSStatusItem : NSObject
-@property(readonly, strong, nullable) NSStatusBarButton* button;
+@property(readonly, strong, nullable) NSStatusBarButton* button API_AVAILABLE(macos(10.10));
 @end
 
 // <AppKit/NSStatusBar.h>
@@ -82,7 +87,7 @@ typedef NS_OPTIONS(NSUInteger, NSWindowStyleMask) {
                               defer:(BOOL)flag;
 @property(readonly) NSRect frame;
 - (void)setFrame:(NSRect)frameRect display:(BOOL)flag;
-@property(nullable, strong) NSViewController* contentViewController;
+@property(nullable, strong) NSViewController* contentViewController API_AVAILABLE(macos(10.10));
 @property(getter=isReleasedWhenClosed) BOOL releasedWhenClosed;
 @property(readonly, getter=isVisible) BOOL visible;
 - (void)makeKeyAndOrderFront:(nullable id)sender;
@@ -95,6 +100,7 @@ typedef NS_ENUM(NSInteger, NSApplicationActivationPolicy) {
   NSApplicationActivationPolicyProhibited = 2,
 };
 
+API_AVAILABLE(macos(10.6))
 @interface NSRunningApplication : NSObject
 @property(nullable, readonly, copy) NSString* bundleIdentifier;
 @property(nullable, readonly, copy) NSString* localizedName;
@@ -114,8 +120,9 @@ typedef NS_ENUM(NSInteger, NSApplicationActivationPolicy) {
 
 @interface NSApplication : NSResponder
 @property(class, readonly, strong) NSApplication* sharedApplication;
-- (NSApplicationActivationPolicy)activationPolicy;
-- (BOOL)setActivationPolicy:(NSApplicationActivationPolicy)activationPolicy;
+- (NSApplicationActivationPolicy)activationPolicy API_AVAILABLE(macos(10.6));
+- (BOOL)setActivationPolicy:(NSApplicationActivationPolicy)activationPolicy
+    API_AVAILABLE(macos(10.6));
 @property(readonly, copy) NSArray<NSWindow*>* windows;
 - (void)activateIgnoringOtherApps:(BOOL)flag;
 - (void)terminate:(nullable id)sender;
@@ -128,22 +135,21 @@ typedef NS_ENUM(NSUInteger, NSCompositingOperation) {
   NSCompositingOperationClear = 0,
   NSCompositingOperationCopy = 1,
 };
+typedef NSString* NSColorSpaceName;
+extern "C" NSColorSpaceName NSDeviceRGBColorSpace;
 
 // <AppKit/NSImage.h>
 @interface NSImage : NSObject
-- (instancetype)initWithSize:(NSSize)size;
 @property NSSize size;
-- (void)lockFocus;
-- (void)unlockFocus;
 - (void)drawInRect:(NSRect)dstSpacePortionRect
           fromRect:(NSRect)srcSpacePortionRect
          operation:(NSCompositingOperation)op
           fraction:(CGFloat)requestedAlpha;
-@property(nullable, readonly, strong) NSData* TIFFRepresentation;
 @end
 
 // <AppKit/NSImageRep.h>, <AppKit/NSBitmapImageRep.h>
 @interface NSImageRep : NSObject
+@property NSSize size;
 @end
 
 typedef NS_ENUM(NSUInteger, NSBitmapImageFileType) {
@@ -153,22 +159,53 @@ typedef NS_ENUM(NSUInteger, NSBitmapImageFileType) {
 typedef NSString* NSBitmapImageRepPropertyKey;
 
 @interface NSBitmapImageRep : NSImageRep
-- (nullable instancetype)initWithData:(NSData*)data;
+- (nullable instancetype)initWithBitmapDataPlanes:(unsigned char* _Nullable* _Nullable)planes
+                                       pixelsWide:(NSInteger)width
+                                       pixelsHigh:(NSInteger)height
+                                    bitsPerSample:(NSInteger)bps
+                                  samplesPerPixel:(NSInteger)spp
+                                         hasAlpha:(BOOL)alpha
+                                         isPlanar:(BOOL)isPlanar
+                                   colorSpaceName:(NSColorSpaceName)colorSpaceName
+                                      bytesPerRow:(NSInteger)rBytes
+                                     bitsPerPixel:(NSInteger)pBits;
 - (nullable NSData*)representationUsingType:(NSBitmapImageFileType)storageType
                                  properties:
                                      (NSDictionary<NSBitmapImageRepPropertyKey, id>*)properties;
 @end
 
+// <AppKit/NSGraphicsContext.h>
+typedef NS_ENUM(NSUInteger, NSImageInterpolation) {
+  NSImageInterpolationDefault = 0,
+  NSImageInterpolationNone = 1,
+  NSImageInterpolationLow = 2,
+  NSImageInterpolationMedium API_AVAILABLE(macos(10.6)) = 4,
+  NSImageInterpolationHigh = 3,
+};
+
+@interface NSGraphicsContext : NSObject
++ (nullable NSGraphicsContext*)graphicsContextWithBitmapImageRep:(NSBitmapImageRep*)bitmapRep;
+@property(class, nullable, strong) NSGraphicsContext* currentContext;
++ (void)saveGraphicsState;
++ (void)restoreGraphicsState;
+- (void)flushGraphics;
+@property NSImageInterpolation imageInterpolation;
+@end
+
 // <AppKit/NSWorkspace.h>
-extern "C" NSNotificationName const NSWorkspaceDidActivateApplicationNotification;
-extern "C" NSString* const NSWorkspaceApplicationKey;
+extern "C" NSNotificationName const NSWorkspaceDidActivateApplicationNotification
+    API_AVAILABLE(macos(10.6));
+extern "C" NSString* const NSWorkspaceApplicationKey API_AVAILABLE(macos(10.6));
 
 @interface NSWorkspace : NSObject
 @property(class, readonly, strong) NSWorkspace* sharedWorkspace;
 @property(readonly, strong) NSNotificationCenter* notificationCenter;
-@property(nullable, readonly, strong) NSRunningApplication* frontmostApplication;
-@property(readonly, copy) NSArray<NSRunningApplication*>* runningApplications;
-- (nullable NSURL*)URLForApplicationWithBundleIdentifier:(NSString*)bundleIdentifier;
+@property(nullable, readonly, strong)
+    NSRunningApplication* frontmostApplication API_AVAILABLE(macos(10.7));
+@property(readonly, copy)
+    NSArray<NSRunningApplication*>* runningApplications API_AVAILABLE(macos(10.6));
+- (nullable NSURL*)URLForApplicationWithBundleIdentifier:(NSString*)bundleIdentifier
+    API_AVAILABLE(macos(10.6));
 - (NSImage*)iconForFile:(NSString*)fullPath;
 @end
 

@@ -1,14 +1,18 @@
 // Stands for libdispatch, <dispatch/dispatch.h>: queues, asynchronous submission, time, and
-// dispatch sources. Under ARC dispatch objects are Objective-C objects (<os/object.h>).
+// dispatch sources. In Objective-C dispatch objects are Objective-C objects (<os/object.h>),
+// elsewhere opaque pointers.
 #pragma once
 
 #include <stdint.h>
 
-#include <objc/objc.h>
+#ifdef __OBJC__
+#include <objc/NSObject.h>
+#endif
 
-NS_ASSUME_NONNULL_BEGIN
+#pragma clang assume_nonnull begin
 
-// <os/object.h>: OS_OBJECT_DECL_CLASS(name) under ARC.
+#ifdef __OBJC__
+// <os/object.h>: OS_OBJECT_DECL_CLASS(name).
 @protocol OS_dispatch_object <NSObject>
 @end
 @protocol OS_dispatch_queue <OS_dispatch_object>
@@ -18,6 +22,11 @@ NS_ASSUME_NONNULL_BEGIN
 typedef NSObject<OS_dispatch_object>* dispatch_object_t;
 typedef NSObject<OS_dispatch_queue>* dispatch_queue_t;
 typedef NSObject<OS_dispatch_source>* dispatch_source_t;
+#else
+typedef struct dispatch_object_s* dispatch_object_t;
+typedef struct dispatch_queue_s* dispatch_queue_t;
+typedef struct dispatch_source_s* dispatch_source_t;
+#endif
 
 // <dispatch/base.h>
 typedef void (^dispatch_block_t)(void);
@@ -67,4 +76,4 @@ void dispatch_source_set_event_handler(dispatch_source_t source,
 void dispatch_source_cancel(dispatch_source_t source);
 }
 
-NS_ASSUME_NONNULL_END
+#pragma clang assume_nonnull end

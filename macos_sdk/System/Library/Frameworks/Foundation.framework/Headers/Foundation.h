@@ -1,16 +1,33 @@
-// Stands for the Foundation framework, <Foundation/Foundation.h>. Only what the adapters use;
-// each group names the Foundation header it comes from.
+// Stands for the Foundation framework, <Foundation/Foundation.h>. Only what the adapters use,
+// with the availability Apple gives it; each group names the Foundation header it comes from.
+// Like the real one it brings the Objective-C runtime, CoreFoundation (with the C library
+// headers and libdispatch) and CoreGraphics's base and geometry headers, nothing more.
 #pragma once
 
-#include <stdint.h>
-
-#include <CoreGraphics/CoreGraphics.h>
+#include <CoreFoundation/CoreFoundation.h>
+#include <CoreGraphics/CGBase.h>
+#include <CoreGraphics/CGGeometry.h>
+#include <objc/NSObjCRuntime.h>
+#include <objc/NSObject.h>
 #include <objc/objc.h>
+#include <os/availability.h>
+
+// <Foundation/NSObjCRuntime.h>
+#define NS_ASSUME_NONNULL_BEGIN _Pragma("clang assume_nonnull begin")
+#define NS_ASSUME_NONNULL_END _Pragma("clang assume_nonnull end")
+#define NS_ENUM(type, name) \
+  enum name : type name;    \
+  enum name : type
+#define NS_OPTIONS(type, name) \
+  enum name : type name;       \
+  enum name : type
+#define NS_SWIFT_NAME(name)
+#define NS_DESIGNATED_INITIALIZER __attribute__((objc_designated_initializer))
 
 NS_ASSUME_NONNULL_BEGIN
 
 @class NSArray<ObjectType>, NSData, NSDate, NSDictionary<KeyType, ObjectType>, NSError,
-    NSNotification, NSOperationQueue, NSString, NSURL;
+    NSNotification, NSOperationQueue, NSString, NSTimer, NSTimeZone, NSURL;
 
 // <Foundation/NSObjCRuntime.h>
 typedef double NSTimeInterval;
@@ -104,6 +121,7 @@ enum : NSStringEncoding {
 // <Foundation/NSDate.h>
 @interface NSDate : NSObject
 + (instancetype)date;
++ (instancetype)dateWithTimeIntervalSinceNow:(NSTimeInterval)secs;
 + (instancetype)dateWithTimeIntervalSince1970:(NSTimeInterval)secs;
 @property(class, readonly, copy) NSDate* distantFuture;
 @property(readonly) NSTimeInterval timeIntervalSince1970;
@@ -111,15 +129,23 @@ enum : NSStringEncoding {
 
 // <Foundation/NSLocale.h>
 @interface NSLocale : NSObject
-+ (instancetype)localeWithLocaleIdentifier:(NSString*)ident;
++ (instancetype)localeWithLocaleIdentifier:(NSString*)ident API_AVAILABLE(macos(10.6));
 @end
 
 // <Foundation/NSCalendar.h>
 typedef NSString* NSCalendarIdentifier;
-extern "C" NSCalendarIdentifier const NSCalendarIdentifierGregorian;
+extern "C" NSCalendarIdentifier const NSCalendarIdentifierGregorian API_AVAILABLE(macos(10.6));
 
 @interface NSCalendar : NSObject
-+ (nullable NSCalendar*)calendarWithIdentifier:(NSCalendarIdentifier)calendarIdentifierConstant;
++ (nullable NSCalendar*)calendarWithIdentifier:(NSCalendarIdentifier)calendarIdentifierConstant
+    API_AVAILABLE(macos(10.9));
+@end
+
+// <Foundation/NSTimeZone.h>
+@interface NSTimeZone : NSObject
+@property(class, readonly, copy) NSTimeZone* systemTimeZone;
++ (void)resetSystemTimeZone;
+- (BOOL)isEqualToTimeZone:(NSTimeZone*)aTimeZone;
 @end
 
 // <Foundation/NSFormatter.h>, <Foundation/NSDateFormatter.h>
@@ -131,6 +157,7 @@ extern "C" NSCalendarIdentifier const NSCalendarIdentifierGregorian;
 @property(null_resettable, copy) NSString* dateFormat;
 @property(null_resettable, copy) NSLocale* locale;
 @property(null_resettable, copy) NSCalendar* calendar;
+@property(null_resettable, copy) NSTimeZone* timeZone;
 @end
 
 // <Foundation/NSURL.h>
@@ -140,7 +167,7 @@ extern "C" NSCalendarIdentifier const NSCalendarIdentifierGregorian;
 @property(nullable, readonly, copy) NSString* lastPathComponent;
 @property(readonly, getter=isFileURL) BOOL fileURL;
 @property(readonly) const char* fileSystemRepresentation __attribute__((objc_returns_inner_pointer))
-;
+API_AVAILABLE(macos(10.9));
 @end
 
 // <Foundation/NSPathUtilities.h>
@@ -155,8 +182,8 @@ typedef NS_OPTIONS(NSUInteger, NSSearchPathDomainMask) {
 @interface NSFileManager : NSObject
 @property(class, readonly, strong) NSFileManager* defaultManager;
 - (NSArray<NSURL*>*)URLsForDirectory:(NSSearchPathDirectory)directory
-                           inDomains:(NSSearchPathDomainMask)domainMask;
-@property(readonly, copy) NSURL* homeDirectoryForCurrentUser;
+                           inDomains:(NSSearchPathDomainMask)domainMask API_AVAILABLE(macos(10.6));
+@property(readonly, copy) NSURL* homeDirectoryForCurrentUser API_AVAILABLE(macos(10.12));
 @end
 
 // <Foundation/NSNotification.h>
@@ -170,18 +197,19 @@ typedef NSString* NSNotificationName;
 - (id<NSObject>)addObserverForName:(nullable NSNotificationName)name
                             object:(nullable id)obj
                              queue:(nullable NSOperationQueue*)queue
-                        usingBlock:(void (^)(NSNotification* notification))block;
+                        usingBlock:(void (^)(NSNotification* notification))block
+    API_AVAILABLE(macos(10.6));
 - (void)removeObserver:(id)observer;
 @end
 
 // <Foundation/NSOperation.h>
 @interface NSOperationQueue : NSObject
-@property(class, readonly, strong) NSOperationQueue* mainQueue;
+@property(class, readonly, strong) NSOperationQueue* mainQueue API_AVAILABLE(macos(10.6));
 @end
 
 // <Foundation/NSThread.h>
 @interface NSThread : NSObject
-@property(class, readonly) BOOL isMainThread;
+@property(class, readonly) BOOL isMainThread API_AVAILABLE(macos(10.5));
 @end
 
 // <Foundation/NSPort.h>
@@ -197,7 +225,8 @@ typedef NSString* NSRunLoopMode;
 extern "C" NSRunLoopMode const NSDefaultRunLoopMode;
 
 @interface NSRunLoop : NSObject
-@property(class, readonly, strong) NSRunLoop* mainRunLoop;
+@property(class, readonly, strong) NSRunLoop* mainRunLoop API_AVAILABLE(macos(10.5));
+- (void)addTimer:(NSTimer*)timer forMode:(NSRunLoopMode)mode;
 - (void)addPort:(NSPort*)aPort forMode:(NSRunLoopMode)mode;
 - (BOOL)runMode:(NSRunLoopMode)mode beforeDate:(NSDate*)limitDate;
 @end
@@ -206,7 +235,13 @@ extern "C" NSRunLoopMode const NSDefaultRunLoopMode;
 @interface NSTimer : NSObject
 + (NSTimer*)scheduledTimerWithTimeInterval:(NSTimeInterval)interval
                                    repeats:(BOOL)repeats
-                                     block:(void (^)(NSTimer* timer))block;
+                                     block:(void (^)(NSTimer* timer))block
+    API_AVAILABLE(macos(10.12));
+- (instancetype)initWithFireDate:(NSDate*)date
+                        interval:(NSTimeInterval)interval
+                         repeats:(BOOL)repeats
+                           block:(void (^)(NSTimer* timer))block API_AVAILABLE(macos(10.12));
+@property(copy) NSDate* fireDate;
 - (void)invalidate;
 @end
 
@@ -226,7 +261,8 @@ extern "C" NSString* const NSAppleScriptErrorNumber;
 
 // <Foundation/NSFileHandle.h>
 @interface NSFileHandle : NSObject
-- (nullable NSData*)readDataUpToLength:(NSUInteger)length error:(out NSError** _Nullable)error;
+- (nullable NSData*)readDataUpToLength:(NSUInteger)length
+                                 error:(out NSError** _Nullable)error API_AVAILABLE(macos(10.15));
 @end
 
 @interface NSPipe : NSObject
@@ -237,11 +273,11 @@ extern "C" NSString* const NSAppleScriptErrorNumber;
 // <Foundation/NSTask.h>
 @interface NSTask : NSObject
 - (instancetype)init NS_DESIGNATED_INITIALIZER;
-@property(nullable, copy) NSURL* executableURL;
+@property(nullable, copy) NSURL* executableURL API_AVAILABLE(macos(10.13));
 @property(nullable, copy) NSArray<NSString*>* arguments;
 @property(nullable, retain) id standardOutput;
 @property(nullable, retain) id standardError;
-- (BOOL)launchAndReturnError:(out NSError** _Nullable)error;
+- (BOOL)launchAndReturnError:(out NSError** _Nullable)error API_AVAILABLE(macos(10.13));
 - (void)terminate;
 - (void)waitUntilExit;
 @property(readonly, getter=isRunning) BOOL running;
@@ -251,7 +287,8 @@ extern "C" NSString* const NSAppleScriptErrorNumber;
 @interface NSBundle : NSObject
 @property(class, readonly, strong) NSBundle* mainBundle;
 - (nullable NSString*)pathForAuxiliaryExecutable:(NSString*)executableName;
-- (nullable NSURL*)URLForResource:(nullable NSString*)name withExtension:(nullable NSString*)ext;
+- (nullable NSURL*)URLForResource:(nullable NSString*)name
+                    withExtension:(nullable NSString*)ext API_AVAILABLE(macos(10.6));
 @end
 
 NS_ASSUME_NONNULL_END

@@ -1,0 +1,7 @@
+// Stands for <AvailabilityMacros.h>: the deployment target as MAC_OS_X_VERSION_MIN_REQUIRED.
+#pragma once
+
+#define MAC_OS_X_VERSION_10_15 101500
+#define MAC_OS_VERSION_13_0 130000
+#define MAC_OS_VERSION_14_0 140000
+#define MAC_OS_X_VERSION_MIN_REQUIRED __ENVIRONMENT_MAC_OS_X_VERSION_MIN_REQUIRED__
