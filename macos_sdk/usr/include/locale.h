@@ -49,7 +49,7 @@ struct lconv {
 #define LC_MONETARY_MASK (1 << 3)
 #define LC_NUMERIC_MASK (1 << 4)
 #define LC_TIME_MASK (1 << 5)
-#define LC_ALL_MASK                                                                  \
+#define LC_ALL_MASK                                                                          \
   (LC_COLLATE_MASK | LC_CTYPE_MASK | LC_MESSAGES_MASK | LC_MONETARY_MASK | LC_NUMERIC_MASK | \
    LC_TIME_MASK)
 

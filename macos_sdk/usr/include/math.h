@@ -23,8 +23,7 @@ typedef double double_t;
 #define INFINITY __builtin_inff()
 #define NAN __builtin_nanf("0x7fc00000")
 
-#define fpclassify(x) \
-  __builtin_fpclassify(FP_NAN, FP_INFINITE, FP_NORMAL, FP_SUBNORMAL, FP_ZERO, x)
+#define fpclassify(x) __builtin_fpclassify(FP_NAN, FP_INFINITE, FP_NORMAL, FP_SUBNORMAL, FP_ZERO, x)
 #define isfinite(x) __builtin_isfinite(x)
 #define isinf(x) __builtin_isinf_sign(x)
 #define isnan(x) __builtin_isnan(x)

@@ -6,10 +6,12 @@
 #include <sys/types.h>
 #include <time.h>
 
+// clang-format off
 #define PTHREAD_MUTEX_INITIALIZER {0x32AAABA7, {0}}
 #define PTHREAD_COND_INITIALIZER {0x3CB0B1BB, {0}}
 #define PTHREAD_ONCE_INIT {0x30B1BCBA, {0}}
 #define PTHREAD_RWLOCK_INITIALIZER {0x2DA8B3B4, {0}}
+// clang-format on
 #define PTHREAD_MUTEX_NORMAL 0
 #define PTHREAD_MUTEX_ERRORCHECK 1
 #define PTHREAD_MUTEX_RECURSIVE 2

@@ -1,1 +1,4 @@
-string.h
+// Stands for <strings.h>: declared with <string.h> here.
+#pragma once
+
+#include <string.h>

@@ -53,5 +53,6 @@ time_t timegm(struct tm* tm);
 int nanosleep(const struct timespec* request, struct timespec* remaining);
 int clock_gettime(clockid_t clock, struct timespec* now)
     __attribute__((availability(macos, introduced = 10.12)));
-int timespec_get(struct timespec* ts, int base) __attribute__((availability(macos, introduced = 10.15)));
+int timespec_get(struct timespec* ts, int base)
+    __attribute__((availability(macos, introduced = 10.15)));
 __END_DECLS

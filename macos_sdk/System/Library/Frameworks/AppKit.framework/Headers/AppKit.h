@@ -200,10 +200,10 @@ extern "C" NSString* const NSWorkspaceApplicationKey API_AVAILABLE(macos(10.6));
 @interface NSWorkspace : NSObject
 @property(class, readonly, strong) NSWorkspace* sharedWorkspace;
 @property(readonly, strong) NSNotificationCenter* notificationCenter;
-@property(nullable, readonly, strong) NSRunningApplication* frontmostApplication
-    API_AVAILABLE(macos(10.7));
-@property(readonly, copy) NSArray<NSRunningApplication*>* runningApplications
-    API_AVAILABLE(macos(10.6));
+@property(nullable, readonly, strong)
+    NSRunningApplication* frontmostApplication API_AVAILABLE(macos(10.7));
+@property(readonly, copy)
+    NSArray<NSRunningApplication*>* runningApplications API_AVAILABLE(macos(10.6));
 - (nullable NSURL*)URLForApplicationWithBundleIdentifier:(NSString*)bundleIdentifier
     API_AVAILABLE(macos(10.6));
 - (NSImage*)iconForFile:(NSString*)fullPath;
