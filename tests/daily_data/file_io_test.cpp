@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -209,6 +210,42 @@ TEST(AtomicWrite, AFullDiskAndAFolderWeMayNotWriteToSayWhich) {
   EXPECT_EQ(readBytes(file), "{}");
 }
 
+mode_t modeOf(const std::filesystem::path& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// Whatever the umask lets through, day files and their folders are the user's alone; those
+// made before are tightened, and nothing is changed through a link.
+TEST(PrivateModes, NewFoldersAndFilesArePrivateAndOldOnesAreTightened) {
+  TempDir root;
+  const mode_t umask = ::umask(022);
+  const auto dataDir = root.path() / "share" / "com.velbrook.quillmoss" / "usage";
+  ASSERT_TRUE(writeFileAtomically(dataDir / "usage_2026-12-06.json", "{}"));
+  ASSERT_TRUE(DayLock::tryAcquire(root.path() / "other"));
+  for (const auto& made :
+       {root.path() / "share", dataDir.parent_path(), dataDir, root.path() / "other"})
+    EXPECT_EQ(modeOf(made), 0700u) << made;
+  EXPECT_EQ(modeOf(dataDir / "usage_2026-12-06.json"), 0600u);
+  EXPECT_EQ(modeOf(root.path() / "other" / ".tracker.lock"), 0600u);
+
+  const auto outside = root.path() / "outside";
+  writeBytes(outside, "not ours to change");
+  writeBytes(dataDir / "usage_2026-01-01.json", "{}");
+  std::filesystem::create_symlink(outside, dataDir / "link");
+  for (const auto& path : {root.path() / "share", dataDir.parent_path(), dataDir}) {
+    ::chmod(path.c_str(), 0755);
+  }
+  for (const auto& path : {outside, dataDir / "usage_2026-01-01.json"}) ::chmod(path.c_str(), 0644);
+  makeDataFolderPrivate(dataDir);
+  ::umask(umask);
+  EXPECT_EQ(modeOf(dataDir.parent_path()), 0700u);
+  EXPECT_EQ(modeOf(dataDir), 0700u);
+  EXPECT_EQ(modeOf(dataDir / "usage_2026-01-01.json"), 0600u);
+  EXPECT_EQ(modeOf(outside), 0644u);
+  EXPECT_EQ(modeOf(root.path() / "share"), 0755u);  // the user's own folder, left alone
+}
+
 TEST(AtomicWrite, BlockedPathsFailAndKeepWhatWasThere) {
   TempDir folder;
   const auto file = folder.path() / "usage_2026-12-06.json";
@@ -264,6 +301,25 @@ TEST(MoveAside, RenamesToFreeDamagedNamesAndAbsentFilesCountAsMoved) {
   EXPECT_TRUE(moveAside(folder.path() / "usage_2026-12-06.json", 1));
   EXPECT_TRUE(moveAside(file / "usage_2026-12-06.json", 1));
   EXPECT_EQ(readBytes(file), "[]");
+}
+
+// A second tracker is told at once that the lock is taken; the holder learns when the file it
+// locked is no longer the one at the lock's name.
+TEST(DayLockTest, TryingFailsWhileHeldAndAHolderNoticesItsFileGone) {
+  TempDir folder;
+  const auto dir = folder.path() / "usage";
+  const DayLock held = DayLock::acquire(dir).value();
+  EXPECT_TRUE(held.inPlace());
+  const auto second = DayLock::tryAcquire(dir);
+  ASSERT_FALSE(second);
+  EXPECT_EQ(second.error().code, EWOULDBLOCK);
+  std::filesystem::remove_all(dir);
+  EXPECT_FALSE(held.inPlace());
+  const DayLock fresh = DayLock::tryAcquire(dir).value();  // on the folder made anew
+  EXPECT_TRUE(fresh.inPlace());
+  std::filesystem::remove(dir / ".tracker.lock");
+  writeBytes(dir / ".tracker.lock", "");
+  EXPECT_FALSE(fresh.inPlace());
 }
 
 TEST(DayLockTest, ExcludesOthersUntilDestroyedAndSurvivesMoves) {

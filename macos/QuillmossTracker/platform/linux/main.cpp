@@ -63,5 +63,9 @@ int main() {
   }
   scheduleCallbacks(state);
   session.workspace->onSessionLost([&state] { onTerminationSignal(state, 0); });
-  return loop->run();
+  const int status = loop->run();
+  if (state.gaveWay) {
+    std::fprintf(stderr, "QuillmossTracker: another tracker took over %s\n", dataDir->c_str());
+  }
+  return status;
 }
