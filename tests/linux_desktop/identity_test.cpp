@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "linux_desktop/shell_scripts.h"
 #include "linux_desktop/x11_window_facts.h"
 #include "linux_desktop/x11_windows.h"
 #include "support/temp_dir.h"
@@ -223,6 +224,14 @@ TEST(ChoosePid, TheServersPidBeatsWhatTheClientClaims) {
   EXPECT_EQ(choosePid(0, std::nullopt, "host", std::nullopt), std::nullopt);
   EXPECT_EQ(choosePid(0xFFFFFFFFu, std::nullopt, "host", std::nullopt), std::nullopt);
   EXPECT_EQ(choosePid(std::nullopt, std::nullopt, "host", std::nullopt), std::nullopt);
+}
+
+// A shell's script sends the pid as text; only the whole text as a positive number is one.
+TEST(ShellPid, OnlyWholePositiveDecimals) {
+  const std::pair<const char*, std::optional<int>> cases[] = {
+      {"42", 42},          {"42x", std::nullopt}, {" 42", std::nullopt},        {"", std::nullopt},
+      {"0", std::nullopt}, {"-7", std::nullopt},  {"99999999999", std::nullopt}};
+  for (const auto& [text, pid] : cases) EXPECT_EQ(shellPid(text), pid) << text;
 }
 
 TEST(LargestIcon, PicksTheBiggestWholeImageAndStopsAtBadData) {
