@@ -41,6 +41,9 @@ def sway_session(tracker, *_):
                                    stdout=subprocess.PIPE, text=True), "the stand-in screen saver")
         env, data_dir = write_home(sway.root)
         sway.give(sway.root)
+        sway.workspace("3", None)
+        sway.open_app("delta")  # alone on its workspace
+        sway.workspace("1", None)
         for app in ("beta", "gamma-app", "alpha"):
             sway.open_app(app)
         daemon = start_tracker(sway.spawn, tracker, dict(sway.env, **env))
@@ -54,11 +57,15 @@ def sway_session(tracker, *_):
         lock_start = after(1.5, say, saver, "lock", "lock")[0]
         after(1.0, sway.activate, "alpha")
         lock_end = after(1.0, say, saver, "unlock", "unlock")[0]
+        # The last window of a workspace closes: from then on no application is in front.
+        t5 = after(1.5, sway.workspace, "3", "delta")
+        closed = after(1.5, sway.close_app, "delta") + NONE_DEBOUNCE
         stop = after(1.5, time.time)
         stop_silently(daemon)
         check_run(data_dir, [("alpha", begin, t), (GAMMA, t, none), (GAMMA, t3, t4),
-                             ("beta", t4, lock_start), ("alpha", lock_end, stop)],
-                  [(none, t3), (lock_start, lock_end)])
+                             ("beta", t4, lock_start), ("alpha", lock_end, t5),
+                             ("delta", t5, closed)],
+                  [(none, t3), (lock_start, lock_end), (closed, stop)])
 
 
 def running_apps(probe, *_):

@@ -96,10 +96,13 @@ def session(tracker, client, _):
         bare = x.open_window("", "", "Bare", "--no-pid")
         dialog = x.open_window("dialog", "Dialogish", "Alpha's", "--transient-for", str(alpha))
         x.activate(alpha)
+        # Locked when the tracker starts: nothing is credited until the unlock.
+        x.lock()
         daemon = start_tracker(x.spawn, tracker, dict(env, DISPLAY=x.display))
-        begin = time.time()
+        started = time.time()
+        begin = after(1.5, x.unlock)
 
-        # Alpha at start-up, then Gamma (named by its entry's ID, not its WM_CLASS), the dialog
+        # Alpha after the unlock, then Gamma (named by its entry's ID, not its WM_CLASS), the dialog
         # (Alpha's), the bare client, Alpha again.
         stretches, key, start = [], ALPHA, begin
         for window, next_key, seconds in ((gamma, GAMMA, 2.0), (dialog, ALPHA, 2.0),
@@ -125,7 +128,7 @@ def session(tracker, client, _):
 
     activity = check_run(data_dir, stretches, [(lock_start, lock_end)])
     # The user was active at every tick: one interval from the first tick on.
-    assert len(activity) == 1 and begin + FLUSH - 1 <= activity[0][0] <= activity[0][1] <= stop, \
+    assert len(activity) == 1 and started + FLUSH - 1 <= activity[0][0] <= activity[0][1] <= stop, \
         f"activity {activity}, expected one interval within the run"
 
 
