@@ -203,10 +203,7 @@ TEST(FakeEventLoop, NothingElseRunsAfterQuit) {
   testing::FakeEventLoop loop;
   std::string events;
   loop.onTerminationSignal([&](int) { events += 's'; });
-  loop.post([&] {
-    events += 'a';
-    loop.quit(0);
-  });
+  loop.post([&] { events += 'a', loop.quit(0); });
   loop.post([&] { events += 'b'; });
   loop.scheduleOnce(1.0, [&] { events += 't'; });
   loop.runPending();

@@ -216,34 +216,26 @@ mode_t modeOf(const std::filesystem::path& path) {
 }
 
 // Whatever the umask lets through, day files and their folders are the user's alone; those
-// made before are tightened, and nothing is changed through a link.
+// made before are tightened, the user's own folder above and anything behind a link are not.
 TEST(PrivateModes, NewFoldersAndFilesArePrivateAndOldOnesAreTightened) {
   TempDir root;
   const mode_t umask = ::umask(022);
-  const auto dataDir = root.path() / "share" / "com.velbrook.quillmoss" / "usage";
-  ASSERT_TRUE(writeFileAtomically(dataDir / "usage_2026-12-06.json", "{}"));
-  ASSERT_TRUE(DayLock::tryAcquire(root.path() / "other"));
-  for (const auto& made :
-       {root.path() / "share", dataDir.parent_path(), dataDir, root.path() / "other"})
-    EXPECT_EQ(modeOf(made), 0700u) << made;
-  EXPECT_EQ(modeOf(dataDir / "usage_2026-12-06.json"), 0600u);
-  EXPECT_EQ(modeOf(root.path() / "other" / ".tracker.lock"), 0600u);
-
-  const auto outside = root.path() / "outside";
+  const auto share = root.path() / "share", outside = root.path() / "outside";
+  const auto dataDir = share / "com.velbrook.quillmoss" / "usage", old = dataDir / "usage_old.json";
+  ASSERT_TRUE(writeFileAtomically(dataDir / "usage_new.json", "{}"));
+  for (const auto& path : {share, dataDir.parent_path(), dataDir}) EXPECT_EQ(modeOf(path), 0700u);
+  EXPECT_EQ(modeOf(dataDir / "usage_new.json"), 0600u);
   writeBytes(outside, "not ours to change");
-  writeBytes(dataDir / "usage_2026-01-01.json", "{}");
+  writeBytes(old, "{}");
   std::filesystem::create_symlink(outside, dataDir / "link");
-  for (const auto& path : {root.path() / "share", dataDir.parent_path(), dataDir}) {
+  for (const auto& path : {share, dataDir.parent_path(), dataDir, outside, old}) {
     ::chmod(path.c_str(), 0755);
   }
-  for (const auto& path : {outside, dataDir / "usage_2026-01-01.json"}) ::chmod(path.c_str(), 0644);
   makeDataFolderPrivate(dataDir);
   ::umask(umask);
-  EXPECT_EQ(modeOf(dataDir.parent_path()), 0700u);
-  EXPECT_EQ(modeOf(dataDir), 0700u);
-  EXPECT_EQ(modeOf(dataDir / "usage_2026-01-01.json"), 0600u);
-  EXPECT_EQ(modeOf(outside), 0644u);
-  EXPECT_EQ(modeOf(root.path() / "share"), 0755u);  // the user's own folder, left alone
+  for (const auto& path : {dataDir.parent_path(), dataDir, old}) EXPECT_EQ(modeOf(path) & 077, 0u);
+  EXPECT_EQ(modeOf(outside), 0755u);
+  EXPECT_EQ(modeOf(share), 0755u);
 }
 
 TEST(AtomicWrite, BlockedPathsFailAndKeepWhatWasThere) {

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <map>
 #include <tuple>
 
 #include "linux_desktop/shell_scripts.h"
@@ -236,14 +235,18 @@ TEST(ShellPid, OnlyWholePositiveDecimals) {
   for (const auto& [text, pid] : cases) EXPECT_EQ(shellPid(text), pid) << text;
 }
 
-// A dialog counts for its owner: none, itself, the root or a chain long enough end the chain.
+// A dialog counts for its owner; none, itself, the root or a chain long enough end the chain.
 TEST(TransientOwner, FollowsOnlyARealOwnerAFewStepsFar) {
-  constexpr xcb_window_t kRoot = 1, kWindow = 5, kOwner = 7;
-  EXPECT_EQ(transientOwner(kWindow, kOwner, kRoot, 0), kOwner);
-  EXPECT_EQ(transientOwner(kWindow, kOwner, kRoot, kMaxTransientDepth - 1), kOwner);
-  EXPECT_EQ(transientOwner(kWindow, kOwner, kRoot, kMaxTransientDepth), std::nullopt);
-  for (xcb_window_t owner : {xcb_window_t(XCB_WINDOW_NONE), kWindow, kRoot}) {
-    EXPECT_EQ(transientOwner(kWindow, owner, kRoot, 0), std::nullopt) << owner;
+  constexpr xcb_window_t kRoot = 1, kWindow = 5;
+  const std::tuple<xcb_window_t, int, std::optional<xcb_window_t>> cases[] = {
+      {7, 0, 7},
+      {7, kMaxTransientDepth - 1, 7},
+      {7, kMaxTransientDepth, std::nullopt},
+      {XCB_WINDOW_NONE, 0, std::nullopt},
+      {kWindow, 0, std::nullopt},
+      {kRoot, 0, std::nullopt}};
+  for (const auto& [owner, depth, followed] : cases) {
+    EXPECT_EQ(transientOwner(kWindow, owner, kRoot, depth), followed) << owner << " " << depth;
   }
 }
 

@@ -46,24 +46,20 @@ class LoopThread {
 
 // A host that never accepts, its listening backlog full: a blocking connect there waits.
 struct FullBacklog {
-  explicit FullBacklog(const std::string& path) {
-    const auto address = engine::socketAddress(path);
+  explicit FullBacklog(const std::string& path) : address(engine::socketAddress(path)) {
     if (!address || ::bind(listener.get(), address->get(), address->size()) != 0 ||
         ::listen(listener.get(), 0) != 0) {
       return;
     }
-    for (;;) {
-      posix::UniqueFd waiting(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0));
-      if (::connect(waiting.get(), address->get(), address->size()) != 0) break;
-      waiting_.push_back(std::move(waiting));
-    }
+    do {
+      waiting.emplace_back(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0));
+    } while (::connect(waiting.back().get(), address->get(), address->size()) == 0);
   }
-  bool full() const { return !waiting_.empty(); }
+  bool full() const { return waiting.size() > 1; }
 
+  Expected<engine::SocketAddress> address;
   posix::UniqueFd listener{::socket(AF_UNIX, SOCK_STREAM, 0)};
-
- private:
-  std::vector<posix::UniqueFd> waiting_;
+  std::vector<posix::UniqueFd> waiting;
 };
 
 }  // namespace quillmoss::testing
