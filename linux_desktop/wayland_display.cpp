@@ -3,16 +3,25 @@
 
 #include <wayland-client.h>
 
+#include <poll.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <unordered_map>
 
+#include "linux_desktop/timed_open.h"
 #include "wayland_protocols/wlr_foreign_toplevel.h"
 
 namespace quillmoss::desktop {
 
 namespace {
+void syncDone(void* data, wl_callback*, std::uint32_t) {
+  *static_cast<bool*>(data) = true;
+}
+
 // A compositor that sends more than this is not trusted with our memory.
 constexpr std::size_t kMaxGlobals = 4096;
 constexpr std::size_t kMaxNameBytes = 4096;
@@ -160,7 +169,29 @@ bool WaylandDisplay::dispatch() {
 }
 
 bool WaylandDisplay::roundtrip() {
-  return wl_display_roundtrip(display_) >= 0;
+  // wl_display_roundtrip() waits as long as the compositor takes: a stopped one, for ever.
+  bool done = false;
+  wl_callback* sync = wl_display_sync(display_);
+  static constexpr wl_callback_listener kDone = {.done = syncDone};
+  wl_callback_add_listener(sync, &kDone, &done);
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::duration<double>(kOpenSeconds);
+  bool ok = true;
+  while (ok && !done) {
+    if (wl_display_dispatch_pending(display_) < 0) ok = false;
+    if (!ok || done || wl_display_prepare_read(display_) != 0) continue;
+    const double left = std::chrono::duration<double>(deadline - Clock::now()).count();
+    pollfd readable{fd(), POLLIN, 0};
+    if (!flush() || left <= 0.0 ||
+        ::poll(&readable, 1, static_cast<int>(std::ceil(left * 1000.0))) == 0) {
+      wl_display_cancel_read(display_);
+      ok = left > 0.0 && flush();  // timed out or broken, else read again
+      continue;
+    }
+    ok = wl_display_read_events(display_) >= 0;
+  }
+  wl_callback_destroy(sync);
+  return ok && done;
 }
 
 bool WaylandDisplay::flush() {

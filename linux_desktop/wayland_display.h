@@ -44,7 +44,8 @@ class WaylandDisplay {
   // Reads and handles what the compositor sent; call when fd() is readable. False once the
   // connection is broken.
   bool dispatch();
-  // Waits for the compositor to handle every request so far and handles its answers.
+  // Waits for the compositor to handle every request so far and handles its answers; false
+  // when it has not within kOpenSeconds (timed_open.h) or the connection broke.
   bool roundtrip();
   bool flush();
 

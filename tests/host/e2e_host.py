@@ -178,7 +178,18 @@ def running_applications(contents, root, test_client):
             finally:
                 x.server.send_signal(signal.SIGCONT)
             wait_until(lambda: host.call(USAGE, "getAppName", {"bundleId": "Second"}), 10)
-            host.stop()
+
+            # A server stopped before the host could connect to it: the connection is given up
+            # after a bounded wait, and SIGTERM still ends the host at once.
+            x.restart_server()
+            x.server.send_signal(signal.SIGSTOP)
+            try:
+                start = time.monotonic()
+                assert host.call(USAGE, "getAppName", {"bundleId": "Second"}) is None
+                assert time.monotonic() - start < 5, "the connection was waited for too long"
+                host.stop(timeout=2)
+            finally:
+                x.server.send_signal(signal.SIGCONT)
 
 
 def process_lives(pid):

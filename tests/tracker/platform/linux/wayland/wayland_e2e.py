@@ -9,6 +9,7 @@ a second bus. no-session: no display, one that cannot be reached, one without a 
 
 import glob
 import os
+import signal
 import subprocess
 import sys
 import tempfile
@@ -94,7 +95,7 @@ class ShellSession(PrivateSession):
         self.bare, self.kind, self.first = bare, kind, first
 
     def _start(self):
-        started(self.spawn([self.bare, "wayland-qm"]), "the bare compositor")
+        self.compositor = started(self.spawn([self.bare, "wayland-qm"]), "the bare compositor")
         if self.kind is None:
             return
         self.env["WAYLAND_DISPLAY"] = "wayland-qm"
@@ -118,6 +119,20 @@ def no_session(tracker, bare, _):
                               ({"WAYLAND_DISPLAY": "wayland-nowhere"}, "cannot be reached"),
                               ({"WAYLAND_DISPLAY": "wayland-qm"}, "wlr-foreign-toplevel")):
             refuses_to_start(tracker, dict(session.env, **env, **display), says, "$DISPLAY")
+        # A compositor, then a session bus, that stopped answering are given up after a bounded
+        # wait each.
+        bus = session.spawn(["dbus-daemon", "--session", "--nofork", "--print-address"])
+        address = bus.stdout.readline().strip()
+        for stopped, display in ((session.compositor, {}),
+                                 (bus, {"DBUS_SESSION_BUS_ADDRESS": address})):
+            stopped.send_signal(signal.SIGSTOP)
+            try:
+                begin = time.monotonic()
+                refuses_to_start(tracker, dict(session.env, **env, WAYLAND_DISPLAY="wayland-qm",
+                                               **display), "$DISPLAY")
+                assert time.monotonic() - begin < 10, f"{stopped.args[0]} was waited for too long"
+            finally:
+                stopped.send_signal(signal.SIGCONT)
         assert not glob.glob(os.path.join(data_dir, "*.json")), "day files without a session"
 
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The real QuillmossTracker on a private X display with openbox and bare test clients.
-    tracker_e2e.py TRACKER CLIENT [session|no-display|display-lost|frozen-server]
+    tracker_e2e.py TRACKER CLIENT [session|no-display|display-lost|frozen-server|stopped-server]
     tracker_e2e.py PROBE CLIENT running-apps     (the host's list of running applications)"""
 
 import atexit
@@ -64,6 +64,25 @@ def ends_saved(tracker, client, case):
             after(2.0, x.end_server)
             stop_silently(daemon, term=False)
     check_run(data_dir, [(key, begin, end)], tolerance=1.0)
+
+
+def stopped_server(tracker, client, _):
+    """An X server stopped before the tracker connects: the tracker gives up after a bounded
+    wait with one line, and SIGTERM meanwhile ends it at once."""
+    env, data_dir = temporary_home()
+    with PrivateX(client) as x:
+        x.server.send_signal(signal.SIGSTOP)
+        try:
+            begin = time.monotonic()
+            refuses_to_start(tracker, dict(env, DISPLAY=x.display), "did not answer")
+            assert time.monotonic() - begin < 10, "the connection was waited for too long"
+            daemon = x.spawn([tracker], env=dict(env, DISPLAY=x.display))
+            time.sleep(0.5)
+            daemon.send_signal(signal.SIGTERM)
+            daemon.wait(1.0)
+        finally:
+            x.server.send_signal(signal.SIGCONT)
+    assert not glob.glob(os.path.join(data_dir, "*.json")), "day files written without a session"
 
 
 def running_apps(probe, client, _):
@@ -135,5 +154,6 @@ def session(tracker, client, _):
 if __name__ == "__main__":
     case = (sys.argv[3:] or ["session"])[0]
     {"session": session, "running-apps": running_apps, "no-display": no_display,
-     "display-lost": ends_saved, "frozen-server": ends_saved}[case](
+     "display-lost": ends_saved, "frozen-server": ends_saved,
+     "stopped-server": stopped_server}[case](
         os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), case)
