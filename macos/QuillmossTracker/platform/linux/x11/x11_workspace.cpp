@@ -11,7 +11,7 @@
 #include "linux_desktop/x11_window_facts.h"
 #include "platform/linux/activation_filter.h"
 #include "platform/linux/session_candidates.h"
-#include "platform/linux/x11/front_window.h"
+#include "platform/linux/x11/active_window.h"
 #include "platform/linux/x11/x11_link.h"
 
 namespace quillmoss::tracker {
@@ -65,7 +65,7 @@ class X11Workspace final : public SessionWorkspace {
   ActivationFilter filter_;
   desktop::DesktopEntryIndex index_;
   std::function<void()> lostHandler_;
-  FrontWindow front_;
+  ActiveWindow active_;
   std::unordered_map<xcb_window_t, std::string> identities_;
 };
 
@@ -89,7 +89,7 @@ bool X11Workspace::start() {
     screenSaverOn = reply && reply->state == XCB_SCREENSAVER_STATE_ON;
   }
   xcb_window_t window = desktop::propertyCard32(activeReply.get()).value_or(XCB_WINDOW_NONE);
-  front_.activeIs(front_.generation(), window);
+  active_.activeIs(active_.generation(), window);
   std::optional<std::string> front;
   if (window != XCB_WINDOW_NONE) front = resolveNow(window);
   if (xcb_connection_has_error(c_)) return false;
@@ -136,19 +136,19 @@ void X11Workspace::handleEvent(const xcb_generic_event_t* event) {
 }
 
 void X11Workspace::queryActiveWindow() {
-  const std::uint64_t generation = front_.activeChanged();
+  const std::uint64_t generation = active_.activeChanged();
   auto cookie = xcb_get_property(c_, 0, root_, atoms_.netActiveWindow, XCB_ATOM_WINDOW, 0, 1);
   link_->track([this, cookie, generation] {
     XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c_, cookie, nullptr));
     xcb_window_t window = desktop::propertyCard32(reply.get()).value_or(XCB_WINDOW_NONE);
-    if (!front_.activeIs(generation, window)) return;  // a newer change is on its way
+    if (!active_.activeIs(generation, window)) return;  // a newer change is on its way
     if (window == XCB_WINDOW_NONE) {
       filter_.noActiveWindow();
       return;
     }
     filter_.windowActivated();
     resolveWindow(window, 0, [this, generation](const std::optional<std::string>& identity) {
-      if (front_.current(generation)) filter_.frontChanged(identity);
+      if (active_.current(generation)) filter_.frontChanged(identity);
     });
   });
 }
@@ -176,10 +176,11 @@ void X11Workspace::resolveWindow(xcb_window_t window, int depth, IdentityCallbac
 }
 
 void X11Workspace::frontWindow(std::function<void(const FrontWindow&)> done) {
-  if (link_->lost() || activeWindow_ == XCB_WINDOW_NONE) return done({});
+  if (link_->lost() || active_.window() == XCB_WINDOW_NONE) return done({});
   // The title is asked afresh: a browser's changes with its tab.
-  auto facts = desktop::requestWindowFacts(c_, atoms_, activeWindow_, link_->withClientPids());
-  auto title = xcb_get_property(c_, 0, activeWindow_, atoms_.netWmName, atoms_.utf8String, 0, 1024);
+  auto facts = desktop::requestWindowFacts(c_, atoms_, active_.window(), link_->withClientPids());
+  auto title =
+      xcb_get_property(c_, 0, active_.window(), atoms_.netWmName, atoms_.utf8String, 0, 1024);
   link_->track([this, facts, title, done = std::move(done)] {
     const desktop::WindowInfo info = desktop::collectWindowFacts(c_, facts);
     XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c_, title, nullptr));
@@ -189,7 +190,7 @@ void X11Workspace::frontWindow(std::function<void(const FrontWindow&)> done) {
 
 void X11Workspace::queryClientList() {
   auto cookie = xcb_get_property(c_, 0, root_, atoms_.netClientList, XCB_ATOM_WINDOW, 0, 1 << 16);
-  const std::uint64_t generation = front_.generation();
+  const std::uint64_t generation = active_.generation();
   link_->track([this, cookie, generation] {
     XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c_, cookie, nullptr));
     if (!reply || reply->format != 32) return;
@@ -199,7 +200,7 @@ void X11Workspace::queryClientList() {
     std::unordered_set<xcb_window_t> live(windows,
                                           windows + xcb_get_property_value_length(reply.get()) / 4);
     std::erase_if(identities_, [&](const auto& item) { return !live.contains(item.first); });
-    if (front_.closedByList(generation, live)) filter_.noActiveWindow();
+    if (active_.closedByList(generation, live)) filter_.noActiveWindow();
   });
 }
 

@@ -9,13 +9,15 @@
 
 namespace quillmoss::tracker {
 
-class FrontWindow {
+class ActiveWindow {
  public:
   // _NET_ACTIVE_WINDOW changed: the query about to go out, and earlier ones, are this old.
   std::uint64_t activeChanged() { return ++generation_; }
   // The change queries are tagged with now.
   std::uint64_t generation() const { return generation_; }
   bool current(std::uint64_t generation) const { return generation == generation_; }
+  // The window named in front last; XCB_WINDOW_NONE when none is.
+  xcb_window_t window() const { return active_; }
 
   // The answer to the query of `generation`; false when a newer one is on its way.
   bool activeIs(std::uint64_t generation, xcb_window_t window);

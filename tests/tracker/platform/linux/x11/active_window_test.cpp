@@ -1,13 +1,13 @@
 // The window in front from the window manager's answers, in the order they come.
-#include "platform/linux/x11/front_window.h"
+#include "platform/linux/x11/active_window.h"
 
 #include <gtest/gtest.h>
 
 namespace quillmoss::tracker {
 namespace {
 
-TEST(FrontWindow, AClosedWindowStillNamedActiveLeavesTheFrontUnlessANewerOneComes) {
-  FrontWindow front;
+TEST(ActiveWindow, AClosedWindowStillNamedActiveLeavesTheFrontUnlessANewerOneComes) {
+  ActiveWindow front;
   const auto first = front.activeChanged();
   EXPECT_TRUE(front.activeIs(first, 7));
   EXPECT_FALSE(front.closedByList(first, {7, 8}));
