@@ -1,5 +1,4 @@
 // Folders and files of the user's alone.
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,18 +42,14 @@ void makeDataFolderPrivate(const std::filesystem::path& dataDir) {
   posix::UniqueFd folder(::open(dataDir.c_str(), kFolderFlags));
   if (!folder) return;
   tighten(folder.get());
-  DIR* entries = ::fdopendir(::dup(folder.get()));
-  if (entries == nullptr) return;
-  while (const dirent* entry = ::readdir(entries)) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(dataDir, error)) {
     // Non-blocking, so that a FIFO planted there cannot hold us; only regular files are changed.
-    const posix::UniqueFd file(
-        ::openat(folder.get(), entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const posix::UniqueFd file(::openat(folder.get(), entry.path().filename().c_str(),
+                                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat info {};
-    if (file && ::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode)) {
-      tighten(file.get());
-    }
+    if (file && ::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode)) tighten(file.get());
   }
-  ::closedir(entries);
 }
 
 }  // namespace quillmoss::daily
