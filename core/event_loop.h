@@ -80,7 +80,9 @@ class EventLoop {
   virtual void onTerminationSignal(std::function<void(int signal)> handler) = 0;
 
   // Runs until quit(); returns the status given to quit(). Thread-safe quit; a quit before
-  // run() makes the next run() return at once.
+  // run() makes the next run() return at once. Once quit() is called no further callback
+  // runs in that run(), not even one ready in the same turn: after a final save nothing else
+  // touches the state. What was ready waits for the next run().
   virtual int run() = 0;
   virtual void quit(int status) = 0;
 };

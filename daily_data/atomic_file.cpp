@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <system_error>
 
 #include "daily_data/daily_data.h"
 #include "posix/sync_to_disk.h"
@@ -79,8 +78,7 @@ bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::p
 Status writeFileAtomically(const std::filesystem::path& file, std::string_view bytes) {
   if (file.filename().empty()) return posixError("no file name in " + file.string(), EISDIR);
   const std::filesystem::path folder = folderOf(file);
-  std::error_code ignored;
-  std::filesystem::create_directories(folder, ignored);
+  createPrivateFolders(folder);
 
   // A fixed name per target: a leftover from a crash is removed and the name reused, so they
   // never pile up. The file is created afresh (O_EXCL, O_NOFOLLOW): whatever was planted there,
@@ -95,7 +93,7 @@ Status writeFileAtomically(const std::filesystem::path& file, std::string_view b
     if (::unlink(temp.c_str()) != 0 && errno != ENOENT) {
       return posixError("cannot remove " + temp.string(), errno);
     }
-    fd = openRetrying(temp.c_str(), kCreateFresh, 0644);
+    fd = openRetrying(temp.c_str(), kCreateFresh, kPrivateFileMode);
     if (!fd && errno != EEXIST) return posixError("cannot create " + temp.string(), errno);
   }
   if (!fd) return posixError("cannot create " + temp.string(), EEXIST);

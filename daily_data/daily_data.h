@@ -2,6 +2,8 @@
 // day strings, the data folder, file names, shape-checked loading and durable writing.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
@@ -96,9 +98,23 @@ std::optional<std::string> serializeUsage(const UsageMap& usage);
 std::optional<std::string> serializeActivity(const ActivityList& activity);
 std::optional<std::string> serializeSegments(const SegmentList& segments);
 
+// Day files tell what the user did and when: folders this library makes are the user's alone
+// (0700, as the base-directory rules ask of data folders) and so are the files it writes (0600).
+inline constexpr mode_t kPrivateFolderMode = 0700;
+inline constexpr mode_t kPrivateFileMode = 0600;
+
+// Makes the folder and any missing folder above it, each kPrivateFolderMode. False when the
+// folder is not there afterwards.
+bool createPrivateFolders(const std::filesystem::path& folder);
+
+// Takes group and other access away from the data folder, the application's folder above it
+// and the regular files in the data folder, where they are this user's: for what was made
+// before these modes were used. Links are never followed.
+void makeDataFolderPrivate(const std::filesystem::path& dataDir);
+
 // Creates the folder (with parents), then writes the bytes durably and atomically: a fixed
-// temporary name beside the target (".<name>.tmp", created afresh and never through a link),
-// write all, sync to the disk (posix/sync_to_disk.h), rename, sync the folder.
+// temporary name beside the target (".<name>.tmp", kPrivateFileMode, created afresh and never
+// through a link), write all, sync to the disk (posix/sync_to_disk.h), rename, sync the folder.
 // On failure the error (POSIX domain, the errno as code) says which step failed and why: a full
 // disk (ENOSPC) or a folder we may not write (EACCES) among others. The previous file is then
 // untouched, unless only the final folder sync failed (the new file is in place but not known
@@ -112,14 +128,22 @@ Status moveAside(const std::filesystem::path& file, std::time_t now);
 
 // An exclusive flock on "<dir>/.tracker.lock", held for the object's life (closing the
 // descriptor releases it). acquire() creates the folder and the file, then waits until the lock
-// is granted; an error names the file (a symbolic link at the lock's name is one).
+// is granted; tryAcquire() fails with EWOULDBLOCK instead of waiting. An error names the file;
+// anything but a regular file at the lock's name (a symbolic link above all) fails with ELOOP.
 class DayLock {
  public:
   static Expected<DayLock> acquire(const std::filesystem::path& dir);
+  static Expected<DayLock> tryAcquire(const std::filesystem::path& dir);
+
+  // False once the file locked is no longer the one at the lock's name: the folder or the
+  // file was deleted (or replaced), and a second tracker could lock a new one.
+  bool inPlace() const;
 
  private:
-  explicit DayLock(posix::UniqueFd fd) : fd_(std::move(fd)) {}
+  DayLock(posix::UniqueFd fd, std::filesystem::path file) : fd_(std::move(fd)), file_(file) {}
+  static Expected<DayLock> take(const std::filesystem::path& dir, bool wait);
   posix::UniqueFd fd_;
+  std::filesystem::path file_;
 };
 
 }  // namespace quillmoss::daily

@@ -1,9 +1,12 @@
 // GDBus helpers; see dbus.h.
 #include "linux_desktop/dbus.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <utility>
+
+#include "linux_desktop/timed_open.h"
 
 namespace quillmoss::desktop {
 namespace {
@@ -39,18 +42,36 @@ Expected<std::string> busAddress(GBusType type) {
   return text;
 }
 
-Expected<BusPtr> openBus(GBusType type) {
-  auto address = busAddress(type);
-  if (!address) return address.error();
+namespace {
+
+Expected<BusPtr> openBusNow(const std::string& address) {
   GError* error = nullptr;
   GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
-      address->c_str(),
+      address.c_str(),
       static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                         G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
       nullptr, nullptr, &error);
   if (bus == nullptr) return fromGError(error);
   g_dbus_connection_set_exit_on_close(bus, FALSE);
   return BusPtr(bus);
+}
+
+}  // namespace
+
+Expected<BusPtr> openBus(GBusType type) {
+  auto address = busAddress(type);
+  if (!address) return address.error();
+  static TimedOpen<Expected<BusPtr>> session([] {
+    auto now = busAddress(G_BUS_TYPE_SESSION);
+    return now ? openBusNow(*now) : Expected<BusPtr>(now.error());
+  });
+  static TimedOpen<Expected<BusPtr>> system([] {
+    auto now = busAddress(G_BUS_TYPE_SYSTEM);
+    return now ? openBusNow(*now) : Expected<BusPtr>(now.error());
+  });
+  auto opened = (type == G_BUS_TYPE_SYSTEM ? system : session)(kOpenSeconds);
+  if (opened) return std::move(*opened);
+  return Error{kDBusErrorDomain, ETIMEDOUT, "the bus at " + *address + " did not answer in time"};
 }
 
 Expected<VariantPtr> callSync(GDBusConnection* bus, const char* name, const char* path,

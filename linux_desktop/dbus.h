@@ -34,9 +34,10 @@ inline constexpr char kDBusErrorDomain[] = "org.freedesktop.DBus";
 // Calls at start-up and the idle-time query wait at most this long for a reply.
 inline constexpr int kDBusCallTimeoutMs = 1000;
 
-// A private connection to the session or system bus; closed when the pointer goes. Without a
-// session bus address in the environment or a bus socket in the runtime folder, GLib would
-// start a bus of its own (dbus-launch) that outlives us: then there is no session bus.
+// A private connection to the session or system bus, made within kOpenSeconds (timed_open.h);
+// closed when the pointer goes. Without a session bus address in the environment or a bus
+// socket in the runtime folder, GLib would start a bus of its own (dbus-launch) that outlives
+// us: then there is no session bus.
 Expected<BusPtr> openBus(GBusType type);
 // The address openBus connects to, for a connection made without waiting.
 Expected<std::string> busAddress(GBusType type);

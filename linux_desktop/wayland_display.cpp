@@ -3,74 +3,63 @@
 
 #include <wayland-client.h>
 
+#include <poll.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <unordered_map>
 
+#include "linux_desktop/timed_open.h"
 #include "wayland_protocols/wlr_foreign_toplevel.h"
 
 namespace quillmoss::desktop {
 
 namespace {
-// A compositor that sends more than this is not trusted with our memory.
-constexpr std::size_t kMaxTextBytes = 4096;
-constexpr std::size_t kMaxToplevels = 4096;
+void syncDone(void* data, wl_callback*, std::uint32_t) {
+  *static_cast<bool*>(data) = true;
+}
 
-std::string bounded(const char* text) {
-  std::string_view view(text != nullptr ? text : "");
-  return std::string(view.substr(0, kMaxTextBytes));
+// A compositor that sends more than this is not trusted with our memory.
+constexpr std::size_t kMaxGlobals = 4096;
+constexpr std::size_t kMaxNameBytes = 4096;
+
+std::string_view text(const char* text) {
+  return text != nullptr ? std::string_view(text) : std::string_view();
 }
 }  // namespace
 
-struct WaylandDisplay::Record {
-  WaylandDisplay* owner;
-  zwlr_foreign_toplevel_handle_v1* handle;
-  WaylandToplevel current, pending;
-  // The parent's handle (WaylandToplevel::parent is filled in when listed).
-  zwlr_foreign_toplevel_handle_v1 *currentParent = nullptr, *pendingParent = nullptr;
-};
-
-// The protocol's callbacks; each record and the display outlive their proxies' events.
+// The protocol's callbacks; the display outlives its proxies' events.
 struct ToplevelEvents {
-  using Record = WaylandDisplay::Record;
+  static ToplevelList& list(void* data) { return static_cast<WaylandDisplay*>(data)->toplevels_; }
 
-  static void title(void* data, zwlr_foreign_toplevel_handle_v1*, const char* text) {
-    static_cast<Record*>(data)->pending.title = bounded(text);
+  static void title(void* data, zwlr_foreign_toplevel_handle_v1* handle, const char* title) {
+    list(data).setTitle(handle, text(title));
   }
-  static void appId(void* data, zwlr_foreign_toplevel_handle_v1*, const char* text) {
-    static_cast<Record*>(data)->pending.appId = bounded(text);
+  static void appId(void* data, zwlr_foreign_toplevel_handle_v1* handle, const char* appId) {
+    list(data).setAppId(handle, text(appId));
   }
   static void output(void*, zwlr_foreign_toplevel_handle_v1*, wl_output*) {}
-  static void state(void* data, zwlr_foreign_toplevel_handle_v1*, wl_array* states) {
+  static void state(void* data, zwlr_foreign_toplevel_handle_v1* handle, wl_array* states) {
     bool activated = false;
     const auto* values = static_cast<const std::uint32_t*>(states->data);
     for (std::size_t i = 0; i < states->size / sizeof(std::uint32_t); ++i) {
       if (values[i] == ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_ACTIVATED) activated = true;
     }
-    static_cast<Record*>(data)->pending.activated = activated;
+    list(data).setActivated(handle, activated);
   }
-  static void done(void* data, zwlr_foreign_toplevel_handle_v1*) {
-    auto* record = static_cast<Record*>(data);
-    record->current = record->pending;
-    record->currentParent = record->pendingParent;
-    if (record->owner->changed_) record->owner->changed_();
-  }
+  static void done(void* data, zwlr_foreign_toplevel_handle_v1* handle) { list(data).done(handle); }
   static void closed(void* data, zwlr_foreign_toplevel_handle_v1* handle) {
-    auto* record = static_cast<Record*>(data);
-    WaylandDisplay* owner = record->owner;
+    auto* owner = static_cast<WaylandDisplay*>(data);
+    std::erase(owner->handles_, handle);
     zwlr_foreign_toplevel_handle_v1_destroy(handle);
-    std::erase_if(owner->toplevels_, [record](const auto& r) { return r.get() == record; });
-    // A later window may get the same address.
-    for (auto& other : owner->toplevels_) {
-      if (other->currentParent == handle) other->currentParent = nullptr;
-      if (other->pendingParent == handle) other->pendingParent = nullptr;
-    }
-    if (owner->changed_) owner->changed_();
+    owner->toplevels_.closed(handle);
   }
-  static void parent(void* data, zwlr_foreign_toplevel_handle_v1*,
+  static void parent(void* data, zwlr_foreign_toplevel_handle_v1* handle,
                      zwlr_foreign_toplevel_handle_v1* parent) {
-    static_cast<Record*>(data)->pendingParent = parent;
+    list(data).setParent(handle, parent);
   }
 
   static constexpr zwlr_foreign_toplevel_handle_v1_listener kHandle = {
@@ -87,13 +76,12 @@ struct ToplevelEvents {
   static void toplevel(void* data, zwlr_foreign_toplevel_manager_v1*,
                        zwlr_foreign_toplevel_handle_v1* handle) {
     auto* owner = static_cast<WaylandDisplay*>(data);
-    if (owner->toplevels_.size() >= kMaxToplevels) {
+    if (!owner->toplevels_.add(handle)) {
       zwlr_foreign_toplevel_handle_v1_destroy(handle);
       return;
     }
-    auto record = std::make_unique<Record>(Record{owner, handle, {}, {}});
-    zwlr_foreign_toplevel_handle_v1_add_listener(handle, &kHandle, record.get());
-    owner->toplevels_.push_back(std::move(record));
+    owner->handles_.push_back(handle);
+    zwlr_foreign_toplevel_handle_v1_add_listener(handle, &kHandle, owner);
   }
   static void finished(void* data, zwlr_foreign_toplevel_manager_v1* manager) {
     auto* owner = static_cast<WaylandDisplay*>(data);
@@ -108,8 +96,9 @@ struct ToplevelEvents {
   static void global(void* data, wl_registry*, std::uint32_t name, const char* interface,
                      std::uint32_t version) {
     auto* owner = static_cast<WaylandDisplay*>(data);
-    if (owner->globals_.size() < kMaxToplevels) {
-      owner->globals_.push_back({bounded(interface), name, version});
+    if (owner->globals_.size() < kMaxGlobals) {
+      owner->globals_.push_back(
+          {std::string(text(interface).substr(0, kMaxNameBytes)), name, version});
     }
   }
   static void globalRemove(void* data, wl_registry*, std::uint32_t name) {
@@ -137,7 +126,7 @@ std::unique_ptr<WaylandDisplay> WaylandDisplay::connect() {
 WaylandDisplay::WaylandDisplay(wl_display* display) : display_(display) {}
 
 WaylandDisplay::~WaylandDisplay() {
-  for (auto& record : toplevels_) zwlr_foreign_toplevel_handle_v1_destroy(record->handle);
+  for (auto* handle : handles_) zwlr_foreign_toplevel_handle_v1_destroy(handle);
   if (manager_ != nullptr) zwlr_foreign_toplevel_manager_v1_destroy(manager_);
   if (registry_ != nullptr) wl_registry_destroy(registry_);
   wl_display_disconnect(display_);
@@ -169,22 +158,8 @@ bool WaylandDisplay::watchToplevels(std::function<void()> changed) {
   zwlr_foreign_toplevel_manager_v1_add_listener(manager_, &ToplevelEvents::kManager, this);
   // The first round trip announces the windows, the second brings each one's state.
   if (!roundtrip() || !roundtrip()) return false;
-  changed_ = std::move(changed);
+  toplevels_.onChanged(std::move(changed));
   return true;
-}
-
-std::vector<WaylandToplevel> WaylandDisplay::toplevels() const {
-  std::vector<WaylandToplevel> list;
-  list.reserve(toplevels_.size());
-  std::unordered_map<const zwlr_foreign_toplevel_handle_v1*, std::size_t> position;
-  for (std::size_t i = 0; i < toplevels_.size(); ++i) position.emplace(toplevels_[i]->handle, i);
-  for (const auto& record : toplevels_) {
-    list.push_back(record->current);
-    if (auto it = position.find(record->currentParent); it != position.end()) {
-      list.back().parent = it->second;
-    }
-  }
-  return list;
 }
 
 bool WaylandDisplay::dispatch() {
@@ -194,7 +169,29 @@ bool WaylandDisplay::dispatch() {
 }
 
 bool WaylandDisplay::roundtrip() {
-  return wl_display_roundtrip(display_) >= 0;
+  // wl_display_roundtrip() waits as long as the compositor takes: a stopped one, for ever.
+  bool done = false;
+  wl_callback* sync = wl_display_sync(display_);
+  static constexpr wl_callback_listener kDone = {.done = syncDone};
+  wl_callback_add_listener(sync, &kDone, &done);
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::duration<double>(kOpenSeconds);
+  bool ok = true;
+  while (ok && !done) {
+    if (wl_display_dispatch_pending(display_) < 0) ok = false;
+    if (!ok || done || wl_display_prepare_read(display_) != 0) continue;
+    const double left = std::chrono::duration<double>(deadline - Clock::now()).count();
+    pollfd readable{fd(), POLLIN, 0};
+    if (!flush() || left <= 0.0 ||
+        ::poll(&readable, 1, static_cast<int>(std::ceil(left * 1000.0))) == 0) {
+      wl_display_cancel_read(display_);
+      ok = left > 0.0 && flush();  // timed out or broken, else read again
+      continue;
+    }
+    ok = wl_display_read_events(display_) >= 0;
+  }
+  wl_callback_destroy(sync);
+  return ok && done;
 }
 
 bool WaylandDisplay::flush() {

@@ -11,19 +11,15 @@
 #include <string_view>
 #include <vector>
 
+#include "linux_desktop/wayland_toplevels.h"
+
 struct wl_display;
 struct wl_interface;
 struct wl_registry;
+struct zwlr_foreign_toplevel_handle_v1;
 struct zwlr_foreign_toplevel_manager_v1;
 
 namespace quillmoss::desktop {
-
-struct WaylandToplevel {
-  std::string appId, title;
-  bool activated = false;
-  // The index in toplevels() of the window this one is a dialog of, as the compositor reports.
-  std::optional<std::size_t> parent;
-};
 
 class WaylandDisplay {
  public:
@@ -43,16 +39,15 @@ class WaylandDisplay {
   // compositor does not offer it. `changed` runs after each change the compositor completes.
   bool watchToplevels(std::function<void()> changed);
   // In the order the compositor announced them.
-  std::vector<WaylandToplevel> toplevels() const;
+  std::vector<WaylandToplevel> toplevels() const { return toplevels_.toplevels(); }
 
   // Reads and handles what the compositor sent; call when fd() is readable. False once the
   // connection is broken.
   bool dispatch();
-  // Waits for the compositor to handle every request so far and handles its answers.
+  // Waits for the compositor to handle every request so far and handles its answers; false
+  // when it has not within kOpenSeconds (timed_open.h) or the connection broke.
   bool roundtrip();
   bool flush();
-
-  struct Record;
 
  private:
   struct Global {
@@ -65,8 +60,8 @@ class WaylandDisplay {
   wl_registry* registry_ = nullptr;
   std::vector<Global> globals_;
   zwlr_foreign_toplevel_manager_v1* manager_ = nullptr;
-  std::vector<std::unique_ptr<Record>> toplevels_;
-  std::function<void()> changed_;
+  std::vector<zwlr_foreign_toplevel_handle_v1*> handles_;
+  ToplevelList toplevels_;
   friend struct ToplevelEvents;
 };
 

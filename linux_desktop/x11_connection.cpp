@@ -11,6 +11,7 @@
 
 #include "core/monotonic_clock.h"
 #include "linux_desktop/candidates.h"
+#include "linux_desktop/timed_open.h"
 
 namespace quillmoss::desktop {
 namespace {
@@ -55,9 +56,7 @@ bool hasClientPids(xcb_connection_t* c) {
          (version->server_major > 1 || (version->server_major == 1 && version->server_minor >= 2));
 }
 
-}  // namespace
-
-Expected<OpenedDisplay> openDisplay() {
+Expected<OpenedDisplay> openDisplayNow() {
   int screenNumber = 0;
   XcbConnection c(xcb_connect(nullptr, &screenNumber));
   if (!c || xcb_connection_has_error(c.get())) {
@@ -70,6 +69,15 @@ Expected<OpenedDisplay> openDisplay() {
   if (!atoms) return cannotServe("the X display ($DISPLAY) does not answer");
   X11Connection x{c.get(), screens.data->root, *atoms, hasClientPids(c.get())};
   return OpenedDisplay{std::move(c), x};
+}
+
+}  // namespace
+
+Expected<OpenedDisplay> openDisplay() {
+  static TimedOpen<Expected<OpenedDisplay>> opening(openDisplayNow);
+  if (auto opened = opening(kOpenSeconds)) return std::move(*opened);
+  return cannotServe("the X display ($DISPLAY) did not answer within " +
+                     std::to_string(static_cast<int>(kOpenSeconds)) + " s");
 }
 
 std::optional<XcbReply<void>> awaitReply(xcb_connection_t* c, unsigned int sequence,

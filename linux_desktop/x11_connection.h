@@ -47,8 +47,9 @@ struct OpenedDisplay {
   X11Connection x;  // on `owned`
 };
 
-// Connects to $DISPLAY and asks the atoms (one round trip) and X-Resource's version. The error,
-// for the "no desktop session" line, says what failed.
+// Connects to $DISPLAY and asks the atoms (one round trip) and X-Resource's version, within
+// kOpenSeconds (timed_open.h): a stopped server holds neither program. The error, for the
+// "no desktop session" line, says what failed.
 Expected<OpenedDisplay> openDisplay();
 
 // Waits at most `seconds` for the reply (or error) to the request numbered `sequence`:

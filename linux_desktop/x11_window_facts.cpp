@@ -25,6 +25,13 @@ XcbReply<xcb_get_property_reply_t> propertyReply(xcb_connection_t* c,
 
 }  // namespace
 
+std::optional<xcb_window_t> transientOwner(xcb_window_t window, xcb_window_t owner,
+                                           xcb_window_t root, int depth) {
+  if (owner == XCB_WINDOW_NONE || owner == window || owner == root) return std::nullopt;
+  if (depth >= kMaxTransientDepth) return std::nullopt;
+  return owner;
+}
+
 std::optional<int> choosePid(std::optional<std::uint32_t> netWmPid,
                              std::optional<std::string_view> clientMachine,
                              std::string_view localHost, std::optional<std::uint32_t> serverPid) {

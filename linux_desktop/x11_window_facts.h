@@ -35,6 +35,15 @@ std::optional<int> choosePid(std::optional<std::uint32_t> netWmPid,
                              std::optional<std::string_view> clientMachine,
                              std::string_view localHost, std::optional<std::uint32_t> serverPid);
 
+// A dialog counts for the application of the window it is transient for; a chain of dialogs is
+// followed this far, so a loop of WM_TRANSIENT_FOR ends.
+inline constexpr int kMaxTransientDepth = 8;
+
+// The window `window` counts for next, at `depth` steps along a chain: its WM_TRANSIENT_FOR
+// owner, unless it names none, the window itself or the root, or the chain is long enough.
+std::optional<xcb_window_t> transientOwner(xcb_window_t window, xcb_window_t owner,
+                                           xcb_window_t root, int depth);
+
 // This machine's host name, as clients write it into WM_CLIENT_MACHINE.
 const std::string& localHostName();
 

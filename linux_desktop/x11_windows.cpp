@@ -1,6 +1,7 @@
 // Running applications from the window manager's client list; see x11_windows.h.
 #include "linux_desktop/x11_windows.h"
 
+#include <algorithm>
 #include <climits>
 #include <unordered_map>
 
@@ -25,6 +26,38 @@ void discard(xcb_connection_t* c, const Request& request) {
 }
 
 }  // namespace
+
+std::size_t listedOwner(const std::vector<ListedWindow>& windows, std::size_t i,
+                        xcb_window_t root) {
+  // As for the tracker, a dialog counts for its owner, but only for one that is listed.
+  for (int depth = 0;; ++depth) {
+    const auto owner = transientOwner(windows[i].window, windows[i].transientFor, root, depth);
+    const auto listed = std::find_if(windows.begin(), windows.end(), [&](const ListedWindow& w) {
+      return owner && w.window == *owner;
+    });
+    if (listed == windows.end()) return i;
+    i = static_cast<std::size_t>(listed - windows.begin());
+  }
+}
+
+std::vector<RunningWindow> groupByApplication(std::vector<ClientWindow> windows) {
+  std::vector<RunningWindow> out;
+  std::unordered_map<std::string, std::size_t> seen;
+  for (ClientWindow& client : windows) {
+    if (!client.identity) continue;
+    auto [it, inserted] = seen.emplace(*client.identity, out.size());
+    if (!inserted) {
+      out[it->second].windows.push_back(client.window);
+      continue;
+    }
+    RunningWindow window;
+    window.identity = std::move(*client.identity);
+    window.title = std::move(client.title);
+    window.windows.push_back(client.window);
+    out.push_back(std::move(window));
+  }
+  return out;
+}
 
 bool largestIcon(const std::uint32_t* data, std::size_t count, RunningWindow& window) {
   auto icon = pickIcon(data, count, INT_MAX);
@@ -131,34 +164,22 @@ std::optional<std::vector<ClientWindow>> listClientWindows(const X11Connection& 
   const std::unordered_set<xcb_window_t> listed(windows.begin(), windows.end());
   std::erase_if(cache.known_, [&](const auto& known) { return !listed.contains(known.first); });
 
-  std::unordered_map<xcb_window_t, std::size_t> position;
-  for (std::size_t i = 0; i < windows.size(); ++i) position.emplace(windows[i], i);
-  auto known = [&](std::size_t i) -> const WindowCache::Known* {
-    auto it = cache.known_.find(windows[i]);
-    return it == cache.known_.end() ? nullptr : &it->second;
-  };
-  auto identityOf = [&](std::size_t i) -> std::optional<std::string> {
-    // A dialog belongs to the application of the window it is transient for, as it does for
-    // the tracker; a chain of dialogs is followed a few steps.
-    for (int depth = 0; depth < 8; ++depth) {
-      const xcb_window_t owner = known(i)->info.transientFor;
-      auto it = position.find(owner);
-      if (owner == XCB_WINDOW_NONE || it == position.end() || it->second == i ||
-          !known(it->second)) {
-        break;
-      }
-      i = it->second;
-    }
-    return cache.identities_.of(windows[i], known(i)->info.facts, index);
-  };
-
+  // A window destroyed while its answers were on the way is no longer known.
+  std::vector<ListedWindow> listedWindows;
+  std::vector<const WindowCache::Known*> facts;
+  for (xcb_window_t w : windows) {
+    auto it = cache.known_.find(w);
+    if (it == cache.known_.end()) continue;
+    listedWindows.push_back({w, it->second.info.transientFor});
+    facts.push_back(&it->second);
+  }
   std::vector<ClientWindow> out;
-  for (std::size_t i = 0; i < windows.size(); ++i) {
-    // A window destroyed while its answers were on the way is no longer known.
-    const WindowCache::Known* window = known(i);
-    if (window == nullptr) continue;
-    out.push_back({windows[i], window->info.facts.wmInstance, window->info.facts.wmClass,
-                   window->title, identityOf(i)});
+  for (std::size_t i = 0; i < listedWindows.size(); ++i) {
+    const std::size_t owner = listedOwner(listedWindows, i, x.root);
+    out.push_back(
+        {listedWindows[i].window, facts[i]->info.facts.wmInstance, facts[i]->info.facts.wmClass,
+         facts[i]->title,
+         cache.identities_.of(listedWindows[owner].window, facts[owner]->info.facts, index)});
   }
   cache.identities_.forgetUnasked();
   return out;
@@ -170,22 +191,7 @@ std::optional<std::vector<RunningWindow>> listRunningApplications(const X11Conne
                                                                   WindowCache& cache) {
   auto windows = listClientWindows(x, index, await, cache);
   if (!windows) return std::nullopt;
-  std::vector<RunningWindow> out;
-  std::unordered_map<std::string, std::size_t> seen;
-  for (ClientWindow& client : *windows) {
-    if (!client.identity) continue;
-    auto [it, inserted] = seen.emplace(*client.identity, out.size());
-    if (!inserted) {
-      out[it->second].windows.push_back(client.window);
-      continue;
-    }
-    RunningWindow window;
-    window.identity = std::move(*client.identity);
-    window.title = std::move(client.title);
-    window.windows.push_back(client.window);
-    out.push_back(std::move(window));
-  }
-  return out;
+  return groupByApplication(std::move(*windows));
 }
 
 std::vector<RunningWindow> listRunningApplications(const DesktopEntryIndex& index) {

@@ -80,6 +80,20 @@ std::optional<std::vector<RunningWindow>> listRunningApplications(const X11Conne
                                                                   const AwaitReplies& await,
                                                                   WindowCache& cache);
 
+// A window of the client list and the window it says it is transient for.
+struct ListedWindow {
+  xcb_window_t window = XCB_WINDOW_NONE;
+  xcb_window_t transientFor = XCB_WINDOW_NONE;
+};
+
+// The index of the window whose application the window at `i` counts for: a dialog's owner
+// (along a chain of them, see transientOwner()) when that one is listed too; else `i`.
+std::size_t listedOwner(const std::vector<ListedWindow>& windows, std::size_t i, xcb_window_t root);
+
+// One row per application identity, in the windows' order: the first window's title and every
+// window of it (a later one may have the icon). Windows without an identity are left out.
+std::vector<RunningWindow> groupByApplication(std::vector<ClientWindow> windows);
+
 // Picks the largest image of a _NET_WM_ICON value (width, height, then width*height pixels,
 // repeated). Malformed trailing data is ignored. False when there is no whole image.
 bool largestIcon(const std::uint32_t* data, std::size_t count, RunningWindow& window);

@@ -8,7 +8,6 @@ report made through it (a text summary, and an HTML page in WORK_DIR).
 import os
 import shutil
 import signal
-import socket
 import struct
 import subprocess
 import sys
@@ -16,6 +15,7 @@ import time
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from host_socket import answers, first_line, socket_path  # noqa: E402
 from usage_report import days_in  # noqa: E402
 from x11_private_session import PrivateX, wait_until  # noqa: E402
 
@@ -69,26 +69,20 @@ def private_folders(work):
     return env
 
 
-def host_answers(path):
-    with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as probe:
-        try:
-            probe.connect(path)
-            return True
-        except OSError:
-            return False
-
-
 def make_report(x, contents, env, day, page):
     """Starts the host on the session's display, has quillmoss-report draw the day through
     it, then ends the host. Returns the report's exit status."""
-    host = x.spawn([os.path.join(contents, "MacOS", "quillmoss")],
-                   env=dict(env, DISPLAY=x.display), stdin=subprocess.DEVNULL)
+    output = os.path.join(os.path.dirname(page), "host-output")
+    with open(output, "wb") as out:
+        host = x.spawn([os.path.join(contents, "MacOS", "quillmoss")],
+                       env=dict(env, DISPLAY=x.display), stdin=subprocess.DEVNULL, stderr=out)
     print(f"The host quillmoss (PID {host.pid}) serves the day on display {x.display}.",
           flush=True)
-    sock = os.path.join(env["XDG_RUNTIME_DIR"], "quillmoss", "engine.sock")
-    wait_until(lambda: host.poll() is not None or host_answers(sock), 30, 0.05, "the host")
+    sock = socket_path(env)
+    wait_until(lambda: host.poll() is not None or answers(sock), 30, 0.05, "the host")
     if host.poll() is not None:
-        print(f"The host ended at start with status {host.returncode}.", file=sys.stderr)
+        print(f"The host ended at start with status {host.returncode}: {first_line(output)}",
+              file=sys.stderr)
         return 1
     report = subprocess.run([os.path.join(contents, "Helpers", "quillmoss-report"), day,
                              "--out", page], env=env, stdin=subprocess.DEVNULL, timeout=120)
@@ -119,7 +113,9 @@ def main(contents, client, work):
             "Notes": x.open_window("notes", "Notes", "Notes"),
         }
         x.activate(windows["Editor"])
-        daemon = x.spawn([tracker], env=dict(env, DISPLAY=x.display))
+        tracker_output = os.path.join(work, "tracker-output")
+        with open(tracker_output, "wb") as out:
+            daemon = x.spawn([tracker], env=dict(env, DISPLAY=x.display), stderr=out)
         start = time.monotonic()
         print(f"QuillmossTracker (PID {daemon.pid}) records display {x.display}:", flush=True)
         say("Editor in front")
@@ -139,7 +135,12 @@ def main(contents, client, work):
         x.unlock()
         say("screen unlocked, Notes in front")
         # Activity is sampled at the flush tick, 30 s after the tracker started.
-        wait_until(lambda: days_in(data_dir), 40, 0.1, "the first flush tick")
+        wait_until(lambda: daemon.poll() is not None or days_in(data_dir), 40, 0.1,
+                   "the first flush tick")
+        if daemon.poll() is not None:
+            print(f"The tracker ended with status {daemon.returncode}: "
+                  f"{first_line(tracker_output)}", file=sys.stderr)
+            return 1
         say("first flush tick: the three day files are written")
         time.sleep(1)
         x.activate(windows["Terminal"])
@@ -149,7 +150,8 @@ def main(contents, client, work):
         daemon.send_signal(signal.SIGTERM)
         status = daemon.wait(10)
         if status != 0:
-            print(f"The tracker ended with status {status}.", file=sys.stderr)
+            print(f"The tracker ended with status {status}: {first_line(tracker_output)}",
+                  file=sys.stderr)
             return 1
         print()
         status = make_report(x, contents, env, days_in(data_dir)[-1],

@@ -95,7 +95,7 @@ void roundTrip(benchmark::State& state, const char* method) {
       result->success(call.methodName() == "getSegments" ? heavySegments() : usageMap());
     });
     std::thread loopThread([&] { loop.run(); });
-    auto connected = EngineClient::connect(path);
+    auto connected = EngineClient::connect(path, -1);
     auto client = connected ? std::move(*connected) : nullptr;
     const auto message = encodeMethodCall(MethodCall(method, EncodableMap{{"date", "2024-06-01"}}));
     std::uint32_t id = 0;

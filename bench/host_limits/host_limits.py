@@ -7,6 +7,11 @@ Starts the given host with private folders, one fresh host per case, and reports
   frame_of_nulls        one 16 MiB frame holding a list of 16.7 million nulls: peak memory
                         and time to the reply;
   large_reply           a 16 MiB day file asked for once: the idle host's memory 2 s later;
+  stalled_partial_frames  64, then 128 clients that each send all but the last byte of the
+                        largest call frame the host takes (16 MiB before a client's budget
+                        bounded it, 1 MiB since) and stall: memory then, and after they left;
+  idle_clients          128 clients that connect and say nothing: how long a fresh client
+                        waits for its reply;
 and for each, how long the host takes to end after SIGTERM.
     host_limits.py HOST_EXECUTABLE [CASE...]   (all cases by default)"""
 
@@ -57,10 +62,19 @@ def frame(request_id, message):
 
 
 def connect(path, timeout=60):
-    sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-    sock.settimeout(timeout)
-    sock.connect(path)
-    return sock
+    """Waits while the host's listening backlog is full (a Unix socket answers EAGAIN)."""
+    deadline = time.monotonic() + timeout
+    while True:
+        sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        sock.settimeout(timeout)
+        try:
+            sock.connect(path)
+            return sock
+        except BlockingIOError:
+            sock.close()
+            if time.monotonic() > deadline:
+                raise
+            time.sleep(0.01)
 
 
 def timed_call(path, method, date=None, timeout=30):
@@ -106,16 +120,22 @@ def never_reading_client(pid, path):
 
 
 def frame_of_nulls(pid, path):
-    print(f"16 MiB frame of nulls; start {memory(pid)}")
-    count = (16 << 20) - 100  # The frame just under the transport's largest.
-    message = string("getUsage") + b"\x0c\xff" + struct.pack("<I", count) + bytes(count)
-    sock = connect(path, 600)
-    start = time.monotonic()
-    sock.sendall(frame(1, message))
-    reply = read_reply(sock)
-    took = time.monotonic() - start
-    sock.close()
-    print(f"  reply of {len(reply)} bytes after {took * 1000:.0f} ms; {memory(pid)}")
+    # Just under the transport's largest frame, then under a client's budget (1 MiB).
+    for size in (16 << 20, 1 << 20):
+        print(f"{size >> 20} MiB frame of nulls; start {memory(pid)}")
+        count = size - 100
+        message = string("getUsage") + b"\x0c\xff" + struct.pack("<I", count) + bytes(count)
+        sock = connect(path, 600)
+        start = time.monotonic()
+        try:
+            sock.sendall(frame(1, message))
+            reply = read_reply(sock)
+            outcome = f"reply of {len(reply)} bytes"
+        except (ConnectionError, BrokenPipeError):
+            outcome = "refused (the host closed the connection)"
+        took = time.monotonic() - start
+        sock.close()
+        print(f"  {outcome} after {took * 1000:.0f} ms; {memory(pid)}")
 
 
 def large_reply(pid, path):
@@ -123,6 +143,54 @@ def large_reply(pid, path):
     took = timed_call(path, "getSegments", BIG_DAY, timeout=600)
     time.sleep(2)
     print(f"  answered in {took * 1000:.0f} ms; idle two seconds later {memory(pid)}")
+
+
+def stalled_partial_frames(pid, path):
+    print(f"stalled partial frames; start {memory(pid)}")
+    for clients in (64, 128):
+        for announced in (16 << 20, (1 << 20) - 4):
+            head = struct.pack("<IIH", announced, 1, len(CHANNEL)) + CHANNEL
+            body = head + bytes(announced + 4 - len(head) - 1)
+            stalled = []
+            for _ in range(clients):
+                sock = connect(path, 60)
+                sock.setblocking(False)
+                stalled.append([sock, 0])
+            # Round-robin, so that the host reads from all of them while they send.
+            deadline = time.monotonic() + 120
+            while stalled and time.monotonic() < deadline:
+                progress = False
+                for entry in stalled:
+                    sock, sent = entry
+                    if sent < len(body):
+                        try:
+                            entry[1] += sock.send(body[sent:sent + (1 << 20)])
+                            progress = True
+                        except BlockingIOError:
+                            pass
+                        except OSError:
+                            entry[1] = len(body)  # closed by the host
+                if all(sent >= len(body) for _, sent in stalled):
+                    break
+                if not progress:
+                    time.sleep(0.01)
+            time.sleep(1)
+            print(f"  {clients} clients, {announced >> 10} KiB frames one byte short: "
+                  f"{memory(pid)}")
+            for sock, _ in stalled:
+                sock.close()
+            time.sleep(2)
+            print(f"    two seconds after they left: {memory(pid)}")
+
+
+def idle_clients(pid, path):
+    print(f"128 idle clients; start {memory(pid)}")
+    idle = [connect(path, 60) for _ in range(128)]
+    time.sleep(0.5)
+    took = timed_call(path, "getUsage", DAY, timeout=120)
+    print(f"  a fresh client's getUsage answered after {took:.1f} s; {memory(pid)}")
+    for sock in idle:
+        sock.close()
 
 
 def with_host(host, env, path, case):
@@ -149,7 +217,8 @@ def with_host(host, env, path, case):
 
 def main():
     host = os.path.abspath(sys.argv[1])
-    cases = [never_reading_client, frame_of_nulls, large_reply]
+    cases = [never_reading_client, frame_of_nulls, large_reply, stalled_partial_frames,
+             idle_clients]
     if sys.argv[2:]:
         cases = [case for case in cases if case.__name__ in sys.argv[2:]]
     root = tempfile.mkdtemp(prefix="qm-limits-")

@@ -67,7 +67,8 @@ void startHost(HostUnderTest& h) {
   const std::string socket = (h.root / "run" / "quillmoss" / "engine.sock").string();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (!h.client && std::chrono::steady_clock::now() < deadline) {
-    if (auto connected = engine::EngineClient::connect(socket)) h.client = std::move(*connected);
+    if (auto connected = engine::EngineClient::connect(socket, -1))
+      h.client = std::move(*connected);
     if (!h.client) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   if (!h.client) h.problem = "no host answered on " + socket;

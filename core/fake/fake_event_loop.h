@@ -47,9 +47,9 @@ class FakeEventLoop : public EventLoop {
     if (!quitStatus) quitStatus = status;
   }
 
-  // Runs posted tasks, and those they post, until none is left.
+  // Runs posted tasks, and those they post, until none is left or quit() was called.
   void runPending() {
-    while (!tasks.empty()) {
+    while (!tasks.empty() && !quitStatus) {
       Callback task = std::move(tasks.front());
       tasks.pop_front();
       task();
@@ -79,7 +79,7 @@ class FakeEventLoop : public EventLoop {
     runPending();
   }
   void raise(int signal) {
-    if (signalHandler_) signalHandler_(signal);
+    if (signalHandler_ && !quitStatus) signalHandler_(signal);
   }
 
   double time = 1'700'000'000.0;

@@ -293,6 +293,7 @@ void LinuxEventLoop::dispatchWatch(const Source& source) {
     const auto callback = it->second.onReadable;  // survives an unwatch inside the call
     (*callback)();
   }
+  if (quitting_) return;
   it = watches_.find(source.fd);
   if (it == watches_.end() || it->second.serial != source.key) return;
   if ((source.revents & (POLLOUT | POLLHUP | POLLERR)) && it->second.onWritable) {

@@ -17,6 +17,13 @@ void blockTerminationSignals() {
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
+bool terminationPending() {
+  sigset_t pending;
+  sigemptyset(&pending);
+  return sigpending(&pending) == 0 &&
+         (sigismember(&pending, SIGTERM) == 1 || sigismember(&pending, SIGINT) == 1);
+}
+
 DefaultTerminationSignals::DefaultTerminationSignals() {
   const sigset_t set = terminationSignals();
   pthread_sigmask(SIG_UNBLOCK, &set, nullptr);

@@ -11,6 +11,9 @@ sigset_t terminationSignals();
 // Blocks both signals on the calling thread; threads started later inherit the mask.
 void blockTerminationSignals();
 
+// True when either signal waits, blocked, for the loop to take it.
+bool terminationPending();
+
 // While alive, both signals have their default effect on the calling thread (they end the
 // process, nothing is saved); blocked again afterwards.
 class DefaultTerminationSignals {

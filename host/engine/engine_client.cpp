@@ -14,15 +14,28 @@
 
 namespace quillmoss::engine {
 
-Expected<std::unique_ptr<EngineClient>> EngineClient::connect(const std::string& socketPath) {
+Expected<std::unique_ptr<EngineClient>> EngineClient::connect(const std::string& socketPath,
+                                                              int timeoutMs) {
   const auto address = socketAddress(socketPath);
   if (!address) return address.error();
   posix::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
   if (!fd) return posixError("cannot create a socket", errno);
+  // A host whose listening backlog is full keeps a blocking connect waiting; on Linux the
+  // send time-out bounds that wait (and ends it with EAGAIN).
+  // (A zero time-out would mean none at all.)
+  const timeval limit{timeoutMs / 1000, timeoutMs > 0 ? timeoutMs % 1000 * 1000 : 1};
+  if (timeoutMs >= 0 &&
+      ::setsockopt(fd.get(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0) {
+    return posixError("cannot bound the wait for " + socketPath, errno);
+  }
   int status = 0;
   do {
-    status = ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof *address);
+    status = ::connect(fd.get(), address->get(), address->size());
   } while (status != 0 && errno == EINTR);
+  if (status != 0 && errno == EAGAIN) {
+    return Error{kEngineErrorDomain, ETIMEDOUT,
+                 "the host at " + socketPath + " did not take the connection in time"};
+  }
   if (status != 0) return posixError("cannot connect to " + socketPath, errno);
   return std::unique_ptr<EngineClient>(new EngineClient(std::move(fd)));
 }

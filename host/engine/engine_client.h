@@ -26,8 +26,10 @@ class EngineClient {
 
   enum class ReceiveStatus { kOk, kTimeout, kClosed, kMalformed };
 
-  // An error when nothing accepts at the path.
-  static Expected<std::unique_ptr<EngineClient>> connect(const std::string& socketPath);
+  // An error when nothing accepts at the path, or the host has not taken the connection
+  // within timeoutMs (negative: waits as long as it takes); ETIMEDOUT is the code then.
+  static Expected<std::unique_ptr<EngineClient>> connect(const std::string& socketPath,
+                                                         int timeoutMs);
 
   bool sendRequest(std::uint32_t requestId, std::string_view channel, const std::uint8_t* message,
                    std::size_t size);

@@ -14,14 +14,29 @@
 
 namespace quillmoss::engine {
 
-Expected<sockaddr_un> socketAddress(const std::string& path) {
-  sockaddr_un address{};
+Expected<SocketAddress> socketAddress(const std::string& path) {
+  SocketAddress result;
+  sockaddr_un& address = result.address_;
   address.sun_family = AF_UNIX;
-  if (path.empty() || path.size() >= sizeof address.sun_path) {
-    return Error{kEngineErrorDomain, ENAMETOOLONG, "socket path is empty or too long: " + path};
+  if (path.empty()) return Error{kEngineErrorDomain, EINVAL, "the socket path is empty"};
+  std::string reached = path;
+  if (reached.size() >= sizeof address.sun_path) {
+    // The kernel resolves the descriptor's link to the folder itself, so the socket is made
+    // (or found) at the long path, not in /proc.
+    const auto slash = path.find_last_of('/');
+    const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
+    if (slash == std::string::npos || slash + 1 == path.size()) {
+      return Error{kEngineErrorDomain, ENAMETOOLONG, "socket path too long: " + path};
+    }
+    result.folder_.reset(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!result.folder_) return posixError("cannot open the socket's folder " + folder, errno);
+    reached = "/proc/self/fd/" + std::to_string(result.folder_.get()) + path.substr(slash);
+    if (reached.size() >= sizeof address.sun_path) {
+      return Error{kEngineErrorDomain, ENAMETOOLONG, "socket name too long: " + path};
+    }
   }
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  return address;
+  std::memcpy(address.sun_path, reached.c_str(), reached.size() + 1);
+  return result;
 }
 
 std::string defaultEngineSocketPath() {

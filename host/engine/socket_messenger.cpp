@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <map>
 #include <vector>
 
@@ -35,6 +36,10 @@ constexpr int kAcceptsPerWakeup = 64;
 // While out of descriptors, accepting is retried after this long (or when a client leaves).
 constexpr double kAcceptRetrySeconds = 0.25;
 
+double monotonicSeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 struct Request {
   std::uint32_t id;
   std::string channel;
@@ -56,6 +61,7 @@ struct SocketMessenger::Core : std::enable_shared_from_this<SocketMessenger::Cor
     bool peerDone = false;           // The client shut its sending side.
     bool peerGone = false;           // The client hung up entirely.
     bool dispatching = false;        // Inside dispatchWaiting(), which a reply can re-enter.
+    double lastActive = 0;           // When bytes last came from or went to the client.
   };
 
   enum class Frame { kComplete, kIncomplete, kBad };
@@ -71,7 +77,7 @@ struct SocketMessenger::Core : std::enable_shared_from_this<SocketMessenger::Cor
   void onWritable(std::uint64_t id);
   bool hasRoom(const Connection& connection) const;
   // The frame at the front of the unread input; its whole length when complete.
-  static Frame peekFrame(const Connection& connection, std::size_t& length);
+  Frame peekFrame(const Connection& connection, std::size_t& length) const;
   // Dispatches the waiting calls while the client has room, then settles the connection.
   void dispatchWaiting(std::uint64_t id);
   void dispatch(std::uint64_t connectionId, Request request);
@@ -83,20 +89,26 @@ struct SocketMessenger::Core : std::enable_shared_from_this<SocketMessenger::Cor
   void settle(std::uint64_t id, Connection& connection);
   void updateWatches(std::uint64_t id, Connection& connection);
   void close(std::uint64_t id);
+  // At the client limit: closes the idle clients, and looks again when the next could be.
+  void closeIdleClients();
+  // Counts buffer memory let go; past the threshold the program is told to give it back.
+  void released(std::size_t bytes);
 
   EventLoop& loop;
   const Limits limits;
   UniqueFd listener;
   bool listenerWatched = false;
   EventLoop::TimerId acceptRetry = 0;
+  EventLoop::TimerId idleCheck = 0;
   std::string path;
   dev_t socketDevice = 0;
   ino_t socketInode = 0;
   std::map<std::string, std::shared_ptr<BinaryMessageHandler>> handlers;
   std::map<std::uint64_t, Connection> connections;
   std::uint64_t nextConnectionId = 1;
-  std::size_t largeReplyBytes = 0;
-  std::function<void()> largeReplyHandler;
+  std::size_t releaseThreshold = 0;
+  std::size_t releasedBytes = 0;
+  std::function<void()> releaseHandler;
 };
 
 namespace {
@@ -146,6 +158,8 @@ void SocketMessenger::Core::stop() {
   connections.clear();
   if (acceptRetry != 0) loop.cancel(acceptRetry);
   acceptRetry = 0;
+  if (idleCheck != 0) loop.cancel(idleCheck);
+  idleCheck = 0;
   if (listener) {
     watchListener(false);
     listener.reset();
@@ -162,14 +176,14 @@ Status SocketMessenger::Core::listen(const std::string& socketPath) {
   if (listener) {
     return Error{kEngineErrorDomain, EALREADY, "already listening at " + path};
   }
-  const auto address = socketAddress(socketPath);
-  if (!address) return address.error();
   const auto slash = socketPath.find_last_of('/');
   if (slash != std::string::npos && slash != 0) {
     if (auto prepared = preparePrivateFolder(socketPath.substr(0, slash)); !prepared) {
       return prepared;
     }
   }
+  const auto address = socketAddress(socketPath);  // Once its folder is there.
+  if (!address) return address.error();
 
   struct stat existing {};
   if (::lstat(socketPath.c_str(), &existing) == 0) {
@@ -178,9 +192,8 @@ Status SocketMessenger::Core::listen(const std::string& socketPath) {
     }
     // Non-blocking: a live host with a full backlog answers EAGAIN instead of stalling us.
     UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (probe && (::connect(probe.get(), reinterpret_cast<const sockaddr*>(&*address),
-                            sizeof *address) == 0 ||
-                  errno == EAGAIN)) {
+    if (probe &&
+        (::connect(probe.get(), address->get(), address->size()) == 0 || errno == EAGAIN)) {
       return Error{kEngineErrorDomain, EADDRINUSE,
                    "another quillmoss host is serving at " + socketPath};
     }
@@ -194,7 +207,7 @@ Status SocketMessenger::Core::listen(const std::string& socketPath) {
   if (!fd) {
     return posixError("cannot create socket", errno);
   }
-  if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0) {
+  if (::bind(fd.get(), address->get(), address->size()) != 0) {
     return posixError("cannot bind " + socketPath, errno);
   }
   struct stat bound {};
@@ -230,6 +243,7 @@ void SocketMessenger::Core::acceptClients() {
   for (int i = 0; i < kAcceptsPerWakeup; ++i) {
     if (connections.size() >= limits.maxClients) {
       watchListener(false);  // Until a client leaves; the rest wait in the backlog.
+      if (idleCheck == 0) closeIdleClients();
       return;
     }
     UniqueFd client(::accept4(listener.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
@@ -259,22 +273,24 @@ void SocketMessenger::Core::acceptClients() {
     const std::uint64_t id = nextConnectionId++;
     Connection& connection = connections[id];
     connection.fd = std::move(client);
+    connection.lastActive = monotonicSeconds();
     updateWatches(id, connection);
   }
 }
 
 bool SocketMessenger::Core::hasRoom(const Connection& connection) const {
   return connection.pendingReplies < limits.maxCallsInFlight &&
-         connection.output.size() - connection.outputStart < limits.maxUnwrittenReplyBytes;
+         connection.output.size() - connection.outputStart < limits.maxHeldBytes;
 }
 
 SocketMessenger::Core::Frame SocketMessenger::Core::peekFrame(const Connection& connection,
-                                                              std::size_t& length) {
+                                                              std::size_t& length) const {
   const std::uint8_t* data = connection.input.data() + connection.inputStart;
   const std::size_t size = connection.input.size() - connection.inputStart;
   if (size < kLengthBytes) return Frame::kIncomplete;
   const std::size_t rest = readU32(data);
-  if (rest > kMaxFrameBytes || rest < kRequestHeaderBytes) return Frame::kBad;
+  const std::size_t longest = std::min(kMaxFrameBytes, limits.maxHeldBytes - kLengthBytes);
+  if (rest > longest || rest < kRequestHeaderBytes) return Frame::kBad;
   // The header alone shows an inconsistent name length early.
   if (size - kLengthBytes >= kRequestHeaderBytes &&
       kRequestHeaderBytes + readU16(data + kLengthBytes + 4) > rest) {
@@ -317,7 +333,10 @@ void SocketMessenger::Core::dispatchWaiting(std::uint64_t id) {
   connection.dispatching = false;
   if (connection.inputStart == connection.input.size()) {
     connection.input.clear();
-    if (connection.input.capacity() > kKeptBufferBytes) connection.input.shrink_to_fit();
+    if (connection.input.capacity() > kKeptBufferBytes) {
+      released(connection.input.capacity());
+      connection.input.shrink_to_fit();
+    }
     connection.inputStart = 0;
   } else if (connection.inputStart > 0) {
     connection.input.erase(
@@ -386,8 +405,43 @@ void SocketMessenger::Core::close(std::uint64_t id) {
   if (it == connections.end()) return;
   loop.unwatchReadable(it->second.fd.get());
   loop.unwatchWritable(it->second.fd.get());
+  released(it->second.input.capacity() + it->second.output.capacity());
   connections.erase(it);
   watchListener(true);
+}
+
+void SocketMessenger::Core::closeIdleClients() {
+  idleCheck = 0;
+  if (connections.size() < limits.maxClients) return;
+  const double now = monotonicSeconds();
+  double nextCheck = limits.idleSeconds;
+  std::vector<std::uint64_t> idle;
+  for (const auto& [id, connection] : connections) {
+    if (connection.pendingReplies > 0) continue;  // The host is working for it.
+    const double quiet = now - connection.lastActive;
+    if (quiet >= limits.idleSeconds) {
+      idle.push_back(id);
+    } else {
+      nextCheck = std::min(nextCheck, limits.idleSeconds - quiet);
+    }
+  }
+  for (const std::uint64_t id : idle) close(id);
+  if (connections.size() < limits.maxClients) return;
+  std::weak_ptr<Core> weak = weak_from_this();
+  idleCheck = loop.scheduleOnce(nextCheck, [weak] {
+    if (auto core = weak.lock()) core->closeIdleClients();
+  });
+}
+
+void SocketMessenger::Core::released(std::size_t bytes) {
+  if (!releaseHandler) return;
+  releasedBytes += bytes;
+  if (releasedBytes < releaseThreshold) return;
+  releasedBytes = 0;
+  // Posted, so that it runs after whatever held the memory has let go of it.
+  loop.post([weak = weak_from_this()] {
+    if (auto core = weak.lock(); core && core->releaseHandler) core->releaseHandler();
+  });
 }
 
 void SocketMessenger::Core::onReadable(std::uint64_t id) {
@@ -396,14 +450,23 @@ void SocketMessenger::Core::onReadable(std::uint64_t id) {
   Connection& connection = it->second;
   std::size_t budget = kReadBudgetBytes;
   while (budget > 0) {
+    // Never more unread input than the client may hold; a frame that fits is whole by then.
+    const std::size_t held = connection.input.size() - connection.inputStart;
+    if (held >= limits.maxHeldBytes) break;
+    std::size_t length = 0;
+    if (peekFrame(connection, length) == Frame::kIncomplete && held >= kLengthBytes) {
+      // Room for exactly the frame announced, rather than doubling on the way.
+      connection.input.reserve(connection.inputStart + length);
+    }
+    const std::size_t chunk = std::min(kReadChunkBytes, limits.maxHeldBytes - held);
     const std::size_t old = connection.input.size();
-    connection.input.resize(old + kReadChunkBytes);
-    const ssize_t got =
-        ::recv(connection.fd.get(), connection.input.data() + old, kReadChunkBytes, 0);
+    connection.input.resize(old + chunk);
+    const ssize_t got = ::recv(connection.fd.get(), connection.input.data() + old, chunk, 0);
     connection.input.resize(old + (got > 0 ? static_cast<std::size_t>(got) : 0));
     if (got > 0) {
+      connection.lastActive = monotonicSeconds();
       budget -= std::min(budget, static_cast<std::size_t>(got));
-      if (static_cast<std::size_t>(got) < kReadChunkBytes) break;
+      if (static_cast<std::size_t>(got) < chunk) break;
       continue;
     }
     if (got == 0) {
@@ -448,12 +511,8 @@ void SocketMessenger::Core::deliver(std::uint64_t connectionId, std::uint32_t re
     return;
   }
   appendResponseFrame(connection.output, requestId, reply, size);
-  if (largeReplyHandler && size >= largeReplyBytes) {
-    // Posted, so that it runs after whatever built the reply has let go of it.
-    loop.post([weak = weak_from_this()] {
-      if (auto core = weak.lock(); core && core->largeReplyHandler) core->largeReplyHandler();
-    });
-  }
+  // Whatever built a large reply lets go of it once it is handed over.
+  if (size >= releaseThreshold) released(size);
   flush(connection);
   dispatchWaiting(connectionId);  // The answer may have made room for waiting calls.
 }
@@ -465,6 +524,7 @@ void SocketMessenger::Core::flush(Connection& connection) {
                connection.output.size() - connection.outputStart, MSG_NOSIGNAL);
     if (sent > 0) {
       connection.outputStart += static_cast<std::size_t>(sent);
+      connection.lastActive = monotonicSeconds();
       continue;
     }
     if (sent < 0 && errno == EINTR) continue;
@@ -478,7 +538,10 @@ void SocketMessenger::Core::flush(Connection& connection) {
   }
   if (connection.outputStart == connection.output.size()) {
     connection.output.clear();
-    if (connection.output.capacity() > kKeptBufferBytes) connection.output.shrink_to_fit();
+    if (connection.output.capacity() > kKeptBufferBytes) {
+      released(connection.output.capacity());
+      connection.output.shrink_to_fit();
+    }
     connection.outputStart = 0;
   } else if (connection.outputStart > connection.output.size() / 2) {
     connection.output.erase(
@@ -519,9 +582,10 @@ void SocketMessenger::setMessageHandler(const std::string& channel, BinaryMessag
   }
 }
 
-void SocketMessenger::onLargeReply(std::size_t bytes, std::function<void()> handler) {
-  core_->largeReplyBytes = bytes;
-  core_->largeReplyHandler = std::move(handler);
+void SocketMessenger::onMemoryReleased(std::size_t bytes, std::function<void()> handler) {
+  core_->releaseThreshold = bytes;
+  core_->releasedBytes = 0;
+  core_->releaseHandler = std::move(handler);
 }
 
 const std::string& SocketMessenger::socketPath() const {

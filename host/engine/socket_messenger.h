@@ -24,10 +24,15 @@ class SocketMessenger final : public BinaryMessenger {
     // the background queue's width of three, so that one busy client always leaves a worker
     // free for the others instead of queueing ahead of their calls.
     std::size_t maxCallsInFlight = 2;
-    // Replies not yet taken by the client. Above this no further call is dispatched to it.
-    std::size_t maxUnwrittenReplyBytes = 1u << 20;
+    // What the host holds for one client in each direction. Replies not yet taken: above this
+    // no further call is dispatched to it. Calls not yet whole: a call frame longer than this
+    // closes the client, so a client that sends part of a frame and stalls holds at most this.
+    std::size_t maxHeldBytes = 1u << 20;
     // Connections served at once; further clients wait in the listening backlog.
     std::size_t maxClients = 128;
+    // While the host is at maxClients, a client with no call in flight that has sent or taken
+    // nothing for this long is closed, so that idle clients cannot lock the others out.
+    double idleSeconds = 30.0;
   };
 
   // The loop must outlive the messenger and every reply handed out by it.
@@ -47,9 +52,10 @@ class SocketMessenger final : public BinaryMessenger {
   // Main thread only.
   void setMessageHandler(const std::string& channel, BinaryMessageHandler handler) override;
 
-  // Main thread only. Called on the loop soon after a reply of at least `bytes` was handed to
-  // a client; lets the program give memory back after rare large replies.
-  void onLargeReply(std::size_t bytes, std::function<void()> handler);
+  // Main thread only. Called on the loop soon after at least `bytes` of replies or of client
+  // buffers were let go (a large reply handed out, clients with large partial calls gone);
+  // lets the program give that memory back.
+  void onMemoryReleased(std::size_t bytes, std::function<void()> handler);
 
   const std::string& socketPath() const;
   std::size_t connectionCount() const;

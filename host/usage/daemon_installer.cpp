@@ -129,9 +129,10 @@ Status installDaemon(Bundle* bundle, const fs::path& appSupportDir, const fs::pa
     return Error{kPosixErrorDomain, ENOENT, "The user's data folder could not be found"};
   }
 
-  std::error_code ec;
-  fs::create_directories(appSupportDir, ec);
-  if (ec) return fileSystemError(ec, "Could not create the folder " + quoted(appSupportDir));
+  // The application's folder also holds the data folder: the user's alone.
+  if (!daily::createPrivateFolders(appSupportDir)) {
+    return posixError("Could not create the folder " + quoted(appSupportDir), errno);
+  }
 
   // The install path is looked at, never through: a link there is replaced by the bundle's
   // daemon whatever it points at, and a folder there is the user's and is left alone.

@@ -1,6 +1,7 @@
 // The tracker's side of the day files.
 #include "day_files.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstddef>
 #include <ctime>
@@ -9,9 +10,31 @@
 namespace quillmoss::tracker {
 namespace {
 
+constexpr char kGaveWay[] = "another tracker took over the data folder";
+
 std::filesystem::path dayFile(const TrackerState& state, daily::FileKind kind,
                               const std::string& day) {
   return state.kDataDir / daily::fileName(kind, day);
+}
+
+// Only the holder of the folder's lock writes. A lock whose file was deleted with its folder
+// is taken again at once; if another daemon was quicker, the days are its own from now on.
+Status holdDayLock(TrackerState& state) {
+  if (state.gaveWay) return Error{daily::kDayFilesErrorDomain, EWOULDBLOCK, kGaveWay};
+  if (state.dayLock && state.dayLock->inPlace()) return {};
+  auto locked = daily::DayLock::tryAcquire(state.kDataDir);
+  if (locked) {
+    state.dayLock.emplace(std::move(*locked));
+    daily::makeDataFolderPrivate(state.kDataDir);
+    return {};
+  }
+  if (locked.error().code == EWOULDBLOCK) {
+    state.gaveWay = true;
+    state.dayLock.reset();
+    state.loop.quit(1);
+    return Error{daily::kDayFilesErrorDomain, EWOULDBLOCK, kGaveWay};
+  }
+  return locked.error();
 }
 
 Status writeDayFile(TrackerState& state, const std::filesystem::path& file,
@@ -20,6 +43,7 @@ Status writeDayFile(TrackerState& state, const std::filesystem::path& file,
     return Error{daily::kDayFilesErrorDomain, 1,
                  "the day holds a number JSON cannot hold: " + file.string()};
   }
+  if (auto held = holdDayLock(state); !held) return held;
   if (state.damagedFiles.contains(file)) {
     const double now = state.clock.now();
     const auto stamp = static_cast<std::time_t>(std::isfinite(now) ? std::floor(now) : 0.0);

@@ -7,7 +7,8 @@
 namespace quillmoss::tracker {
 
 // Waits for the data folder's lock, sets currentDay, loads that day, times the frontmost
-// application from now. Fails, with nothing started, when the lock cannot be had.
+// application from now. Fails, with nothing started, when something other than a file sits at
+// the lock's name; a folder that cannot be made yet is only retried at each write.
 Status startTracker(TrackerState& state);
 
 // Schedules the flush and tab timers, observes activations and takes termination signals.

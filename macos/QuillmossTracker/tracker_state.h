@@ -86,8 +86,12 @@ struct TrackerState {
   std::set<std::filesystem::path> damagedFiles{};
   // Finished days still waiting to be written, oldest first.
   std::vector<PendingDay> pendingDays{};
-  // Held for the life of the process so that a second daemon cannot write the same days.
+  // Held for the life of the process so that a second daemon cannot write the same days;
+  // taken again before a write when the folder was made or deleted after start-up.
   std::optional<daily::DayLock> dayLock{};
+  // Another daemon took the folder's lock while ours was gone; this one writes no more and
+  // its run loop ends with status 1.
+  bool gaveWay = false;
   // Set once the final saves are made; later termination requests are ignored.
   bool terminated = false;
 };

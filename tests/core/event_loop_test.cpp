@@ -166,6 +166,52 @@ TEST(EventLoop, TasksRunLaterNotInsidePostAndThoseLeftAtQuitRunOnTheNextRun) {
   EXPECT_EQ(order.size(), 2u);
 }
 
+// After a final save nothing may touch the state: whatever else is ready in the turn waits
+// for the next run().
+TEST(EventLoop, NothingElseOfTheTurnRunsAfterQuit) {
+  auto loop = guardedLoop();
+  int fds[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+  UniqueFd a(fds[0]), b(fds[1]);
+  ASSERT_EQ(::write(b.get(), "x", 1), 1);  // `a` is readable and writable from the start.
+  std::string events;
+  const auto quitAfter = [&](char event) {
+    events += event;
+    loop->quit(0);
+  };
+  loop->scheduleOnce(0.0, [&] { quitAfter('t'); });
+  loop->scheduleOnce(0.0, [&] { quitAfter('u'); });
+  loop->post([&] { quitAfter('p'); });
+  loop->watchReadable(a.get(), [&] {
+    loop->unwatchReadable(a.get());
+    quitAfter('r');
+  });
+  loop->watchWritable(a.get(), [&] {
+    loop->unwatchWritable(a.get());
+    quitAfter('w');
+  });
+  for (std::size_t run = 1; run <= 5; ++run) {
+    EXPECT_EQ(loop->run(), 0);
+    EXPECT_EQ(events.size(), run) << events;
+  }
+  std::sort(events.begin(), events.end());
+  EXPECT_EQ(events, "prtuw");
+}
+
+// The tests' loop keeps the same promise.
+TEST(FakeEventLoop, NothingElseRunsAfterQuit) {
+  testing::FakeEventLoop loop;
+  std::string events;
+  loop.onTerminationSignal([&](int) { events += 's'; });
+  loop.post([&] { events += 'a', loop.quit(0); });
+  loop.post([&] { events += 'b'; });
+  loop.scheduleOnce(1.0, [&] { events += 't'; });
+  loop.runPending();
+  loop.advance(2.0);
+  loop.raise(SIGTERM);
+  EXPECT_EQ(events, "a");
+}
+
 TEST(EventLoop, QuitFromAnotherThreadAndBeforeRun) {
   auto loop = guardedLoop();
   std::atomic<bool> running{false};

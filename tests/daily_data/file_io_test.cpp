@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -209,6 +210,34 @@ TEST(AtomicWrite, AFullDiskAndAFolderWeMayNotWriteToSayWhich) {
   EXPECT_EQ(readBytes(file), "{}");
 }
 
+mode_t modeOf(const std::filesystem::path& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// Whatever the umask lets through, day files and their folders are the user's alone; those
+// made before are tightened, the user's own folder above and anything behind a link are not.
+TEST(PrivateModes, NewFoldersAndFilesArePrivateAndOldOnesAreTightened) {
+  TempDir root;
+  const mode_t umask = ::umask(022);
+  const auto share = root.path() / "share", outside = root.path() / "outside";
+  const auto dataDir = share / "com.velbrook.quillmoss" / "usage", old = dataDir / "usage_old.json";
+  ASSERT_TRUE(writeFileAtomically(dataDir / "usage_new.json", "{}"));
+  for (const auto& path : {share, dataDir.parent_path(), dataDir}) EXPECT_EQ(modeOf(path), 0700u);
+  EXPECT_EQ(modeOf(dataDir / "usage_new.json"), 0600u);
+  writeBytes(outside, "not ours to change");
+  writeBytes(old, "{}");
+  std::filesystem::create_symlink(outside, dataDir / "link");
+  for (const auto& path : {share, dataDir.parent_path(), dataDir, outside, old}) {
+    ::chmod(path.c_str(), 0755);
+  }
+  makeDataFolderPrivate(dataDir);
+  ::umask(umask);
+  for (const auto& path : {dataDir.parent_path(), dataDir, old}) EXPECT_EQ(modeOf(path) & 077, 0u);
+  EXPECT_EQ(modeOf(outside), 0755u);
+  EXPECT_EQ(modeOf(share), 0755u);
+}
+
 TEST(AtomicWrite, BlockedPathsFailAndKeepWhatWasThere) {
   TempDir folder;
   const auto file = folder.path() / "usage_2026-12-06.json";
@@ -264,6 +293,25 @@ TEST(MoveAside, RenamesToFreeDamagedNamesAndAbsentFilesCountAsMoved) {
   EXPECT_TRUE(moveAside(folder.path() / "usage_2026-12-06.json", 1));
   EXPECT_TRUE(moveAside(file / "usage_2026-12-06.json", 1));
   EXPECT_EQ(readBytes(file), "[]");
+}
+
+// A second tracker is told at once that the lock is taken; the holder learns when the file it
+// locked is no longer the one at the lock's name.
+TEST(DayLockTest, TryingFailsWhileHeldAndAHolderNoticesItsFileGone) {
+  TempDir folder;
+  const auto dir = folder.path() / "usage";
+  const DayLock held = DayLock::acquire(dir).value();
+  EXPECT_TRUE(held.inPlace());
+  const auto second = DayLock::tryAcquire(dir);
+  ASSERT_FALSE(second);
+  EXPECT_EQ(second.error().code, EWOULDBLOCK);
+  std::filesystem::remove_all(dir);
+  EXPECT_FALSE(held.inPlace());
+  const DayLock fresh = DayLock::tryAcquire(dir).value();  // on the folder made anew
+  EXPECT_TRUE(fresh.inPlace());
+  std::filesystem::remove(dir / ".tracker.lock");
+  writeBytes(dir / ".tracker.lock", "");
+  EXPECT_FALSE(fresh.inPlace());
 }
 
 TEST(DayLockTest, ExcludesOthersUntilDestroyedAndSurvivesMoves) {

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """The real quillmoss from the bundle, through its socket.
-menu-bar-and-names: the menu bar channel, names and icons of installed applications, and a
-client that sends a heap of heavy calls and never reads its replies: it costs the host a bounded
-amount of memory while another client is answered within a second. SIGTERM then ends the host
-promptly with status 0 and no output.
+menu-bar-and-names: under a runtime folder deeper than a socket address holds, the menu bar
+channel, names and icons of installed applications, and a client that sends a heap of heavy
+calls and never reads its replies: it costs the host a bounded amount of memory while another
+client is answered within a second. SIGTERM then ends the host promptly with status 0 and no
+output.
 running-applications: on a private X display, a running application without a desktop entry is
 named by its window's title and shows the window's icon, also when the window gives it only as
 a WM_HINTS pixmap; installed entries still win. Names keep coming after the X server is
@@ -28,6 +29,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import channel_client  # noqa: E402
+import host_socket  # noqa: E402
 from host_run import (MENU_BAR, USAGE, Host, PrivateX, private_env, skip_unless,  # noqa: E402
                       wait_until, write)
 from png_image import png_bytes, pixels  # noqa: E402
@@ -71,7 +73,7 @@ def check_png_32(data, what):
 
 def check_hostile_client(host, quillmoss):
     hostile = socket.socket(socket.AF_UNIX)
-    hostile.connect(host.socket_path)
+    host_socket.connect(hostile, host.socket_path)
     hostile.setblocking(False)
     pending = b"".join(channel_client.frame(i, USAGE, "getSegments", {"date": DAY})
                        for i in range(1, 2001))
@@ -98,6 +100,9 @@ def check_hostile_client(host, quillmoss):
 
 def menu_bar_and_names(contents, root):
     quillmoss, env = os.path.join(contents, "MacOS", "quillmoss"), private_env(root)
+    # A runtime folder deeper than a socket address holds (a deep checkout's, say).
+    env["XDG_RUNTIME_DIR"] = os.path.join(env["XDG_RUNTIME_DIR"], "d" * 120)
+    os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700)
     make_world(env["XDG_DATA_HOME"])
     with Host(quillmoss, env) as host:
         for method, arguments, reply in (
@@ -173,7 +178,18 @@ def running_applications(contents, root, test_client):
             finally:
                 x.server.send_signal(signal.SIGCONT)
             wait_until(lambda: host.call(USAGE, "getAppName", {"bundleId": "Second"}), 10)
-            host.stop()
+
+            # A server stopped before the host could connect to it: the connection is given up
+            # after a bounded wait, and SIGTERM still ends the host at once.
+            x.restart_server()
+            x.server.send_signal(signal.SIGSTOP)
+            try:
+                start = time.monotonic()
+                assert host.call(USAGE, "getAppName", {"bundleId": "Second"}) is None
+                assert time.monotonic() - start < 5, "the connection was waited for too long"
+                host.stop(timeout=2)
+            finally:
+                x.server.send_signal(signal.SIGCONT)
 
 
 def process_lives(pid):

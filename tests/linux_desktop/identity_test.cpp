@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <tuple>
 
+#include "linux_desktop/shell_scripts.h"
 #include "linux_desktop/x11_window_facts.h"
 #include "linux_desktop/x11_windows.h"
 #include "support/temp_dir.h"
@@ -223,6 +225,53 @@ TEST(ChoosePid, TheServersPidBeatsWhatTheClientClaims) {
   EXPECT_EQ(choosePid(0, std::nullopt, "host", std::nullopt), std::nullopt);
   EXPECT_EQ(choosePid(0xFFFFFFFFu, std::nullopt, "host", std::nullopt), std::nullopt);
   EXPECT_EQ(choosePid(std::nullopt, std::nullopt, "host", std::nullopt), std::nullopt);
+}
+
+// A shell's script sends the pid as text; only the whole text as a positive number is one.
+TEST(ShellPid, OnlyWholePositiveDecimals) {
+  const std::pair<const char*, std::optional<int>> cases[] = {
+      {"42", 42},          {"42x", std::nullopt}, {" 42", std::nullopt},        {"", std::nullopt},
+      {"0", std::nullopt}, {"-7", std::nullopt},  {"99999999999", std::nullopt}};
+  for (const auto& [text, pid] : cases) EXPECT_EQ(shellPid(text), pid) << text;
+}
+
+// A dialog counts for its owner; none, itself, the root or a chain long enough end the chain.
+TEST(TransientOwner, FollowsOnlyARealOwnerAFewStepsFar) {
+  constexpr xcb_window_t kRoot = 1, kWindow = 5;
+  const std::tuple<xcb_window_t, int, std::optional<xcb_window_t>> cases[] = {
+      {7, 0, 7},
+      {7, kMaxTransientDepth - 1, 7},
+      {7, kMaxTransientDepth, std::nullopt},
+      {XCB_WINDOW_NONE, 0, std::nullopt},
+      {kWindow, 0, std::nullopt},
+      {kRoot, 0, std::nullopt}};
+  for (const auto& [owner, depth, followed] : cases) {
+    EXPECT_EQ(transientOwner(kWindow, owner, kRoot, depth), followed) << owner << " " << depth;
+  }
+}
+
+// A dialog counts for its listed owner, along chains; a loop or an owner not listed ends there.
+TEST(ListedOwner, DialogsCountForTheListedWindowTheyBelongTo) {
+  const std::vector<ListedWindow> windows = {{10, 0},  {30, 10}, {31, 30}, {40, 41},
+                                             {41, 40}, {50, 99}, {60, 1}};
+  const std::size_t owners[] = {0, 0, 0, 3, 4, 5, 6};
+  for (std::size_t i = 0; i < windows.size(); ++i)
+    EXPECT_EQ(listedOwner(windows, i, 1), owners[i]) << i;
+}
+
+// One row per application in the client list's order, with its first window's title.
+TEST(GroupByApplication, OneRowPerIdentityWithTheFirstWindowsTitle) {
+  using Row = std::tuple<std::string, std::string, std::vector<std::uint32_t>>;
+  std::vector<Row> rows;
+  for (const RunningWindow& row : groupByApplication({{10, "", "", "Alpha one", "alpha"},
+                                                      {20, "", "", "Gamma", "gamma"},
+                                                      {11, "", "", "Alpha two", "alpha"},
+                                                      {30, "", "", "Dialog", "alpha"},
+                                                      {70, "", "", "Nobody", std::nullopt}})) {
+    rows.emplace_back(row.identity, row.title, row.windows);
+  }
+  EXPECT_EQ(rows,
+            (std::vector<Row>{{"alpha", "Alpha one", {10, 11, 30}}, {"gamma", "Gamma", {20}}}));
 }
 
 TEST(LargestIcon, PicksTheBiggestWholeImageAndStopsAtBadData) {

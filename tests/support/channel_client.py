@@ -1,8 +1,13 @@
 """A client of the host's socket: its frames and the standard method codec, as far as the
 end-to-end tests send and read them."""
 
+import os
 import socket
 import struct
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from host_socket import connect  # noqa: E402
 
 
 def write_value(out, value):
@@ -75,7 +80,7 @@ class Client:
     def __init__(self, path, timeout=60.0):
         self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         self.sock.settimeout(timeout)
-        self.sock.connect(path)
+        connect(self.sock, path)
         self.replies = self.sock.makefile("rb")
         self.next_id = 1
 

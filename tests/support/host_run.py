@@ -10,6 +10,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [HERE, os.path.join(HERE, "..", "..", "scripts")]
 import channel_client  # noqa: E402
 from private_session import private_folders  # noqa: E402
+from host_socket import socket_path  # noqa: E402
 from x11_private_session import PrivateX, missing_tools, wait_until  # noqa: E402,F401
 
 MENU_BAR = "com.velbrook.quillmoss/menu_bar"
@@ -50,11 +51,14 @@ class Host(contextlib.AbstractContextManager):
         self.output = open(os.path.join(env["HOME"], "host-output"), "w+b")
         self.process = subprocess.Popen([binary], env=env, stdin=subprocess.DEVNULL,
                                         stdout=self.output, stderr=self.output)
-        self.socket_path = os.path.join(env["XDG_RUNTIME_DIR"], "quillmoss", "engine.sock")
+        self.socket_path = socket_path(env)
 
         def connected():
             if self.process.poll() is not None:
-                raise AssertionError("the host exited with %s" % self.process.returncode)
+                self.output.seek(0)
+                reason = self.output.readline().decode(errors="replace").strip()
+                raise AssertionError("the host exited with %s: %s" % (self.process.returncode,
+                                                                      reason))
             try:
                 return channel_client.Client(self.socket_path)
             except OSError:

@@ -90,13 +90,58 @@ TEST_F(FaultsTest, StartupWaitsForTheLockLoadsWhatTheHolderSavedAndHoldsIt) {
   EXPECT_EQ(::flock(fd.get(), LOCK_EX | LOCK_NB), 0);
 }
 
-// Without the lock a second daemon could overwrite this one's totals.
-TEST_F(FaultsTest, TrackerThatCannotLockItsFolderDoesNotStart) {
+// Whatever sits at the lock's name in place of a file is never written through.
+TEST_F(FaultsTest, TrackerWithALinkPlantedAtItsLockDoesNotStart) {
   std::filesystem::create_directories(dataDir);
   std::filesystem::create_symlink(dataDir / "elsewhere", dataDir / ".tracker.lock");
   const Status started = startTracker(makeState());
   ASSERT_FALSE(started);
   EXPECT_NE(started.error().message.find(".tracker.lock"), std::string::npos);
+}
+
+// A folder made open by an older version is made private at start-up. Deleted under a running
+// tracker, it is made again at the next flush with the lock on a new file, and the day written.
+TEST_F(FaultsTest, FolderDeletedWhileRunningIsMadeAgainWithTheLock) {
+  namespace fs = std::filesystem;
+  writeBytes(file("usage_", "2026-12-01"), "{}");
+  for (const auto& path : {dataDir, file("usage_", "2026-12-01")})
+    fs::permissions(path, fs::perms(0755));
+  TrackerState& s = makeRunning();
+  for (const auto& path : {dataDir, file("usage_", "2026-12-01")}) {
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms(077), fs::perms::none);
+  }
+  fs::remove_all(dataDir);
+  clock.wall += 30;
+  onFlushTimer(s);
+  EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value.at(kEditor), 30.0);
+  EXPECT_EQ(daily::DayLock::tryAcquire(dataDir).error().code, EWOULDBLOCK);
+}
+
+// A second tracker that took the new lock first owns the days: this one writes no more.
+TEST_F(FaultsTest, TrackerWhoseLockWasTakenOverGivesWayWithoutWriting) {
+  TrackerState& s = makeRunning();
+  std::filesystem::remove(dataDir / ".tracker.lock");
+  const daily::DayLock second = daily::DayLock::acquire(dataDir).value();
+  clock.wall += 30;
+  onFlushTimer(s);
+  onTerminationSignal(s, 15);
+  EXPECT_TRUE(folderEntries().empty());
+  EXPECT_EQ(loop.quitStatus, 1);
+}
+
+// Nothing can be written yet (a file stands where a folder goes): the tracker starts anyway,
+// keeps the day in memory and writes it, under the lock, once the folder can be made.
+TEST_F(FaultsTest, FolderThatCannotBeMadeYetKeepsTheDayInMemoryUntilItCan) {
+  writeBytes(dataDir.parent_path(), "in the way");
+  TrackerState& s = makeRunning();
+  clock.wall += 30;
+  onFlushTimer(s);
+  EXPECT_FALSE(s.dayLock);
+  std::filesystem::remove(dataDir.parent_path());
+  clock.wall += 30;
+  onFlushTimer(s);
+  EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value.at(kEditor), 60.0);
+  EXPECT_EQ(daily::DayLock::tryAcquire(dataDir).error().code, EWOULDBLOCK);
 }
 
 TEST_F(FaultsTest, OldDayThatFailsToSaveStaysInMemoryUntilWrittenAtATickOrTheEnd) {

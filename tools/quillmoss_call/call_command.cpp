@@ -97,7 +97,12 @@ int runCallCommand(const std::vector<std::string>& arguments, std::string& out, 
 
   const std::string socketPath =
       options.socketPath.empty() ? engine::defaultEngineSocketPath() : options.socketPath;
-  auto connected = engine::EngineClient::connect(socketPath);
+  auto connected = engine::EngineClient::connect(socketPath, options.timeoutSeconds * 1000);
+  if (!connected && connected.error().code == ETIMEDOUT) {
+    err += "quillmoss-call: " + connected.error().message + " (" +
+           std::to_string(options.timeoutSeconds) + " s)\n";
+    return kCallTransportFailed;
+  }
   if (!connected) {
     err += "quillmoss-call: no quillmoss host is running (" + connected.error().message + ")\n";
     return kCallNoHost;

@@ -158,7 +158,7 @@ DayReport buildDayReport(const std::string& day, const EncodableValue& usage,
     }
   }
   if (first <= last) report.axis = {first, last};
-  const double tolerance = (report.axis.end - report.axis.start) * kTimelineResolution;
+  const double span = report.axis.end - report.axis.start;
 
   for (auto& [key, app] : applications) {
     Row row;
@@ -181,9 +181,19 @@ DayReport buildDayReport(const std::string& day, const EncodableValue& usage,
   const bool shares = std::isfinite(report.total) && report.total > 0;
   for (Row* row : allRows(report)) {
     row->share = shares ? std::clamp(row->seconds / report.total, 0.0, 1.0) : 0.0;
-    mergeInto(row->lane, tolerance);
   }
-  mergeInto(report.activity, tolerance);
+  // Coarser steps until the pieces fit (eleven at most: a step as long as the span leaves one
+  // piece per lane).
+  for (double tolerance = span * kTimelineResolution;; tolerance *= 2) {
+    std::size_t pieces = 0;
+    for (Row* row : allRows(report)) {
+      mergeInto(row->lane, tolerance);
+      pieces += row->lane.size();
+    }
+    mergeInto(report.activity, tolerance);
+    pieces += report.activity.size();
+    if (pieces <= kMaxTimelinePieces || !(tolerance < span)) break;
+  }
 
   if (report.applications.empty() && report.activity.empty()) {
     report.notice = "Nothing recorded for " + day +

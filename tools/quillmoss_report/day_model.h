@@ -17,6 +17,9 @@ inline constexpr std::size_t kMaxApplications = 60;
 inline constexpr std::size_t kMaxDomainsPerApplication = 25;
 // Timeline pieces closer than this share of the axis are drawn as one.
 inline constexpr double kTimelineResolution = 1.0 / 2000;
+// Pieces drawn in all lanes together; past it pieces are merged at coarser steps, so the page
+// stays bounded however the day's segments are spread.
+inline constexpr std::size_t kMaxTimelinePieces = 20'000;
 
 struct Interval {
   double start = 0;

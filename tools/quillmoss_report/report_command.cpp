@@ -8,6 +8,7 @@
 #include "daily_data/daily_data.h"
 #include "day_model.h"
 #include "engine/engine_socket_path.h"
+#include "report_format.h"
 #include "report_page.h"
 #include "report_summary.h"
 #include "usage_channel.h"
@@ -117,7 +118,7 @@ int runReportCommand(const std::vector<std::string>& arguments, double now, std:
   auto channel = UsageChannel::connect(engine::defaultEngineSocketPath());
   if (!channel) {
     err += "quillmoss-report: " + channel.error().message + "\n";
-    return kReportNoHost;
+    return channel.error().code == kNoHost ? kReportNoHost : kReportTransportFailed;
   }
   DayReport report;
   if (isDay) {
@@ -128,11 +129,8 @@ int runReportCommand(const std::vector<std::string>& arguments, double now, std:
     }
     report = std::move(*asked);
   } else {
-    std::string shown = day;  // kept on one line wherever it is printed
-    for (char& c : shown) {
-      if (static_cast<unsigned char>(c) < 0x20) c = '?';
-    }
-    report = emptyDayReport(day, "\u201c" + shown + "\u201d is not a day; give one as yyyy-MM-dd.");
+    report = emptyDayReport(
+        day, "\u201c" + printable(day) + "\u201d is not a day; give one as yyyy-MM-dd.");
   }
 
   std::error_code ignored;

@@ -49,6 +49,35 @@ std::string formatNumber(double value) {
   return std::string(text, result.ptr);
 }
 
+std::string printable(std::string_view text, std::size_t maxBytes) {
+  static constexpr char kReplacement[] = "\xEF\xBF\xBD";
+  static constexpr char kEllipsis[] = "\xE2\x80\xA6";
+  const std::string valid = daily::withValidUtf8(text);
+  std::string out;
+  out.reserve(std::min(valid.size(), maxBytes));
+  for (std::size_t i = 0; i < valid.size();) {
+    const auto byte = static_cast<unsigned char>(valid[i]);
+    const std::size_t length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+    const bool control =
+        byte < 0x20 || byte == 0x7f ||
+        (byte == 0xC2 && static_cast<unsigned char>(valid[i + 1]) < 0xA0);  // U+0080..U+009F
+    const std::string_view shown =
+        control ? std::string_view(kReplacement) : std::string_view(valid).substr(i, length);
+    if (out.size() + shown.size() > maxBytes) {
+      // Back to the last whole character that leaves room for the ellipsis.
+      std::size_t end = std::min(out.size(), maxBytes - (sizeof kEllipsis - 1));
+      while (end > 0 && end < out.size() && (static_cast<unsigned char>(out[end]) & 0xC0) == 0x80) {
+        --end;
+      }
+      out.resize(end);
+      return out + kEllipsis;
+    }
+    out += shown;
+    i += length;
+  }
+  return out;
+}
+
 std::string knownName(const Row& row) {
   return row.name && !row.name->empty() ? *row.name : std::string();
 }
@@ -56,7 +85,7 @@ std::string knownName(const Row& row) {
 std::string displayName(const Row& row) {
   if (row.foldedKeys > 0) return std::to_string(row.foldedKeys) + " more";
   std::string name = knownName(row);
-  return name.empty() ? row.key : name;
+  return printable(name.empty() ? row.key : name);
 }
 
 std::string escapeHtml(std::string_view text) {

@@ -16,6 +16,8 @@ namespace quillmoss::report {
 namespace {
 
 constexpr std::size_t kMaxIconBytes = 64 * 1024;
+// Our own sentences, with at most a shown day in them.
+constexpr std::size_t kMaxNoticeBytes = 4 * kMaxShownTextBytes;
 constexpr int kMaxTicks = 8;
 
 constexpr char kStyle[] = R"css(
@@ -114,17 +116,18 @@ class Page {
     out_ += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n";
     out_ += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
     out_ += "<meta name=\"color-scheme\" content=\"light dark\">\n";
-    out_ += "<title>Screen time on " + escapeHtml(report_.day) + "</title>\n<style>";
+    out_ += "<title>Screen time on " + escapeHtml(printable(report_.day)) + "</title>\n<style>";
     out_ += kStyle;
     out_ += "</style></head>\n<body>\n<header><h1>Screen time on <span class=\"day\">" +
-            escapeHtml(report_.day) + "</span></h1>\n";
+            escapeHtml(printable(report_.day)) + "</span></h1>\n";
     out_ += "<p class=\"total\" data-seconds=\"" + formatNumber(report_.total) +
             "\">Total <strong>" + formatDuration(report_.total) + "</strong> in " +
             std::to_string(report_.applications.size()) +
             (report_.applications.size() == 1 ? " application" : " applications") +
             "</p></header>\n";
     if (!report_.notice.empty()) {
-      out_ += "<p class=\"notice\">" + escapeHtml(report_.notice) + "</p>\n";
+      out_ += "<p class=\"notice\">" + escapeHtml(printable(report_.notice, kMaxNoticeBytes)) +
+              "</p>\n";
     }
     applications();
     timeline();
@@ -157,8 +160,9 @@ class Page {
   }
 
   void row(const Row& row, bool withIcon) {
-    out_ += "<div class=\"row\" data-key=\"" + escapeHtml(row.key) + "\" data-seconds=\"" +
-            formatNumber(row.seconds) + "\" data-share=\"" + formatNumber(row.share) + "\">";
+    out_ += "<div class=\"row\" data-key=\"" + escapeHtml(printable(row.key)) +
+            "\" data-seconds=\"" + formatNumber(row.seconds) + "\" data-share=\"" +
+            formatNumber(row.share) + "\">";
     if (withIcon) icon(row);
     out_ += "<span class=\"name\">" + name(row) + "</span>";
     out_ += "<span class=\"bar\"><span class=\"fill\" style=\"width:" + percent(row.share) +
@@ -193,8 +197,8 @@ class Page {
   // The host's name, or the key itself set apart as a key; "N more" for folded rows.
   static std::string name(const Row& row) {
     if (row.foldedKeys > 0 || !knownName(row).empty()) return escapeHtml(displayName(row));
-    return "<code class=\"key\" title=\"no name known for this key\">" + escapeHtml(row.key) +
-           "</code>";
+    return "<code class=\"key\" title=\"no name known for this key\">" +
+           escapeHtml(displayName(row)) + "</code>";
   }
 
   void timeline() {
@@ -216,26 +220,27 @@ class Page {
       const Row& app = report_.applications[i];
       out_ += "<span class=\"lane-name\">" + name(app) +
               "</span><div class=\"track lane\" style=\"--h:" + std::to_string(hueOf(i)) +
-              "\" data-key=\"" + escapeHtml(app.key) + "\">";
-      pieces(axis, app.lane, escapeHtml(displayName(app)));
+              "\" data-key=\"" + escapeHtml(printable(app.key)) + "\">";
+      pieces(axis, app.lane);
       out_ += "</div>\n";
     }
     out_ +=
         "<span class=\"lane-name activity-name\">At the machine</span>"
         "<div class=\"activity\"><div class=\"track\">";
-    pieces(axis, report_.activity, "active");
+    pieces(axis, report_.activity);
     out_ +=
         "</div></div>\n</div>\n<p class=\"legend\">Each lane shows when the application was "
         "in front. The band below shows when someone was at the machine; stripes are time "
         "away, asleep or locked.</p></section>\n";
   }
 
-  void pieces(const Axis& axis, const std::vector<Interval>& intervals, const std::string& label) {
+  // The lane's name stands beside it, so a piece's title holds only its times.
+  void pieces(const Axis& axis, const std::vector<Interval>& intervals) {
     for (const Interval& piece : intervals) {
       out_ += "<i data-s=\"" + formatNumber(piece.start) + "\" data-e=\"" +
               formatNumber(piece.end) + "\" style=\"left:" + percent(axis.position(piece.start)) +
               ";width:" + percent(axis.position(piece.end) - axis.position(piece.start)) +
-              "\" title=\"" + label + " " + formatClock(piece.start, true) + "\u2013" +
+              "\" title=\"" + formatClock(piece.start, true) + "\u2013" +
               formatClock(piece.end, true) + " (" + formatDuration(piece.end - piece.start) +
               ")\"></i>";
     }

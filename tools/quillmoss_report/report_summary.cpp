@@ -31,10 +31,11 @@ std::string cut(std::string text) {
 }  // namespace
 
 std::string renderSummary(const DayReport& report, const std::string& pagePath) {
-  std::string out = "Screen time on " + report.day + ": " + formatDuration(report.total) + " in " +
+  std::string out = "Screen time on " + printable(report.day) + ": " +
+                    formatDuration(report.total) + " in " +
                     std::to_string(report.applications.size()) +
                     (report.applications.size() == 1 ? " application\n" : " applications\n");
-  if (!report.notice.empty()) out += "  " + report.notice + "\n";
+  if (!report.notice.empty()) out += "  " + printable(report.notice, std::string::npos) + "\n";
   const auto line = [&out](const Row& row, std::size_t indent) {
     std::string name = std::string(indent, ' ') + cut(displayName(row));
     if (row.foldedKeys == 0 && knownName(row).empty()) name += " (no name)";
@@ -49,7 +50,7 @@ std::string renderSummary(const DayReport& report, const std::string& pagePath) 
     line(app, 0);
     for (const Row& domain : app.domains) line(domain, 2);
   }
-  out += "Report: " + pagePath + "\n";
+  out += "Report: " + printable(pagePath, std::string::npos) + "\n";
   return out;
 }
 

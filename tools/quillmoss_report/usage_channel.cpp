@@ -1,6 +1,8 @@
 // Pipelined calls on the usage channel, replies matched to calls by request id.
 #include "usage_channel.h"
 
+#include <cerrno>
+
 #include "engine/standard_method_codec.h"
 
 namespace quillmoss::report {
@@ -14,7 +16,8 @@ Error transportError(const std::string& message) {
 }  // namespace
 
 Expected<UsageChannel> UsageChannel::connect(const std::string& socketPath) {
-  auto client = engine::EngineClient::connect(socketPath);
+  auto client = engine::EngineClient::connect(socketPath, kConnectTimeoutMs);
+  if (!client && client.error().code == ETIMEDOUT) return transportError(client.error().message);
   if (!client) {
     return Error{kReportErrorDomain, kNoHost,
                  "no quillmoss host is running (" + client.error().message + ")"};

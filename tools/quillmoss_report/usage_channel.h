@@ -19,7 +19,8 @@ enum ReportErrorCode { kNoHost = 1, kTransportFailed = 2 };
 
 class UsageChannel {
  public:
-  // kNoHost when nothing accepts at the socket.
+  // kNoHost when nothing accepts at the socket, kTransportFailed when the host does not take
+  // the connection within kConnectTimeoutMs.
   static Expected<UsageChannel> connect(const std::string& socketPath);
 
   // The calls' values in the calls' order; an error or not-implemented reply gives null.
@@ -29,6 +30,8 @@ class UsageChannel {
 
  private:
   static constexpr std::size_t kInFlight = 16;
+  // A host that has not taken the connection by then (its backlog full) counts as stuck.
+  static constexpr int kConnectTimeoutMs = 10'000;
   static constexpr int kReplyTimeoutMs = 60'000;
 
   explicit UsageChannel(std::unique_ptr<engine::EngineClient> client)

@@ -84,9 +84,9 @@ int main() {
     return 1;
   }
 
-  // After a large reply, and a moment without another, the heap is trimmed; every arena,
-  // since the workers build the replies.
-  messenger.onLargeReply(kLargeReplyBytes, [&loop = *loop, &trimTimer] {
+  // After a large reply or large client buffers, and a moment without more, the heap is
+  // trimmed; every arena, since the workers build the replies.
+  messenger.onMemoryReleased(kLargeReplyBytes, [&loop = *loop, &trimTimer] {
     loop.cancel(trimTimer);
     trimTimer = loop.scheduleOnce(kTrimDelaySeconds, [&trimTimer] {
       trimTimer = 0;

@@ -84,7 +84,7 @@ class SocketMessengerTest : public ::testing::Test {
 
   // A connected client; the exception fails the test when there is none.
   std::unique_ptr<EngineClient> connect() {
-    auto client = EngineClient::connect(socketPath_);
+    auto client = EngineClient::connect(socketPath_, kWaitMs);
     if (!client) throw std::runtime_error("cannot connect: " + client.error().message);
     return std::move(*client);
   }
@@ -110,7 +110,11 @@ class SocketMessengerTest : public ::testing::Test {
 
   TempDir dir_;
   LoopThread loop_;
-  std::string socketPath_ = dir_.string() + "/quillmoss/engine.sock";
+  // Deeper than a socket address holds (a deep checkout's runtime folder, say): host and
+  // client still meet at the socket's own path.
+  std::string runtime_ = dir_.string() + "/" + std::string(100, 'd');
+  bool made_ = fs::create_directory(runtime_);
+  std::string socketPath_ = runtime_ + "/quillmoss/engine.sock";
   std::unique_ptr<SocketMessenger> messenger_;
   // Touched by handlers on the loop's thread; members so they outlive the loop in every case.
   std::vector<BinaryReply> held_;
@@ -190,7 +194,7 @@ TEST_F(SocketMessengerTest, ClientGoneWithCallsAndRepliesPendingHarmsNothing) {
 
 // Past its bound a client's calls wait unread until it has answers; others are served meanwhile.
 TEST_F(SocketMessengerTest, CallsInFlightPerClientAreBoundedAndOthersAreServedMeanwhile) {
-  listen({.maxCallsInFlight = 4, .maxUnwrittenReplyBytes = 1 << 20, .maxClients = 8});
+  listen({.maxCallsInFlight = 4, .maxHeldBytes = 1 << 20, .maxClients = 8});
   loop_.start();
   auto greedy = connect();
   auto other = connect();
@@ -209,7 +213,7 @@ TEST_F(SocketMessengerTest, CallsInFlightPerClientAreBoundedAndOthersAreServedMe
 
 // A client not reading its replies is served again only as it reads them; others meanwhile.
 TEST_F(SocketMessengerTest, UnreadRepliesAreBoundedAndArriveWholeAsTheClientReads) {
-  listen({.maxCallsInFlight = 64, .maxUnwrittenReplyBytes = 256 * 1024, .maxClients = 8});
+  listen({.maxCallsInFlight = 64, .maxHeldBytes = 256 * 1024, .maxClients = 8});
   big_ = Bytes(256 * 1024, 0x5a);  // More than the socket buffers: written in parts.
   loop_.start();
   auto reader = connect();
@@ -229,7 +233,7 @@ TEST_F(SocketMessengerTest, UnreadRepliesAreBoundedAndArriveWholeAsTheClientRead
 
 // Past the limit the listener is left alone (no spinning on a full descriptor table either).
 TEST_F(SocketMessengerTest, ClientsBeyondTheLimitWaitUntilOneLeaves) {
-  listen({.maxCallsInFlight = 4, .maxUnwrittenReplyBytes = 1 << 20, .maxClients = 2});
+  listen({.maxCallsInFlight = 4, .maxHeldBytes = 1 << 20, .maxClients = 2});
   auto first = connect();
   auto second = connect();
   auto third = connect();  // Accepted by the kernel's backlog, not yet by the host.
@@ -243,8 +247,42 @@ TEST_F(SocketMessengerTest, ClientsBeyondTheLimitWaitUntilOneLeaves) {
   expectReply(*third, 3, bytesOf("echo:waited"));
 }
 
+// A call longer than a client may hold closes it on its header; one that fits is served, and
+// its buffers are reported let go when the client leaves.
+TEST_F(SocketMessengerTest, CallFramesAreBoundedByTheClientsBudget) {
+  listen({.maxCallsInFlight = 2, .maxHeldBytes = 64 * 1024, .maxClients = 8});
+  int releases = 0;
+  messenger_->onMemoryReleased(100 * 1024, [&] { ++releases; });
+  loop_.start();
+  auto fits = connect();
+  expectEcho(*fits, 1, std::string(60 * 1024, 'f'));
+  fits.reset();
+  EXPECT_TRUE(waitOnLoop([&] { return releases == 1; }));
+  auto over = connect();
+  const Bytes header = {0x00, 0x00, 0x01, 0x00};  // 64 KiB still to come: 4 bytes too many.
+  ASSERT_TRUE(over->sendRaw(header.data(), header.size()));
+  EngineResponse response;
+  EXPECT_EQ(over->receive(response, kWaitMs), Status::kClosed);
+}
+
+// At the client limit, clients quiet for the idle time make room; a busy one stays.
+TEST_F(SocketMessengerTest, IdleClientsAreClosedWhenTheHostIsFull) {
+  listen({.maxCallsInFlight = 2, .maxHeldBytes = 1 << 20, .maxClients = 2, .idleSeconds = 0.05});
+  auto busy = connect();
+  auto idle = connect();
+  ASSERT_TRUE(busy->sendRequest(1, "work", nullptr, 0));
+  loop_.start();
+  ASSERT_TRUE(waitOnLoop([&] { return handled_ == 1; }));
+  auto waiting = connect();  // In the backlog until the idle client is closed.
+  expectEcho(*waiting, 2, "room");
+  EngineResponse response;
+  EXPECT_EQ(idle->receive(response, kWaitMs), Status::kClosed);
+  loop_.onLoop([&] { answerHeld(); });
+  expectReply(*busy, 1, {});
+}
+
 TEST_F(SocketMessengerTest, SocketAndFolderArePrivateAndTheFileGoesWithTheMessenger) {
-  EXPECT_EQ(fs::status(dir_.path() / "quillmoss").permissions(), fs::perms(0700));
+  EXPECT_EQ(fs::status(runtime_ + "/quillmoss").permissions(), fs::perms(0700));
   EXPECT_EQ(fs::symlink_status(socketPath_).type(), fs::file_type::socket);
   EXPECT_EQ(fs::symlink_status(socketPath_).permissions(), fs::perms(0600));
 
@@ -262,8 +300,9 @@ TEST_F(SocketMessengerTest, PeerOfAnotherUserIsRefused) {
   if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
   loop_.start();
   // Open the way so that only the credential check stands between the peer and the host.
-  ASSERT_EQ(::chmod(dir_.string().c_str(), 0755), 0);
-  ASSERT_EQ(::chmod((dir_.string() + "/quillmoss").c_str(), 0755), 0);
+  for (const std::string& folder : {dir_.string(), runtime_, runtime_ + "/quillmoss"}) {
+    ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+  }
   ASSERT_EQ(::chmod(socketPath_.c_str(), 0777), 0);
   const Bytes frame = calls("echo", 1);
   const pid_t child = ::fork();
@@ -272,8 +311,8 @@ TEST_F(SocketMessengerTest, PeerOfAnotherUserIsRefused) {
     // Exit 0: refused; 1: answered; 2: cannot act as another user; 3: could not connect.
     if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    const sockaddr_un address = *socketAddress(socketPath_);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) ::_exit(3);
+    const auto address = socketAddress(socketPath_);
+    if (::connect(fd, address->get(), address->size()) != 0) ::_exit(3);
     (void)::send(fd, frame.data(), frame.size(), MSG_NOSIGNAL);
     char buffer[64];
     ::_exit(::recv(fd, buffer, sizeof buffer, 0) > 0 ? 1 : 0);
@@ -300,10 +339,10 @@ TEST(SocketPlace, StaleSocketIsReplacedOpenFolderMadePrivateAndAnythingElseInThe
   fs::create_directory(root + "/elsewhere");
   fs::create_directory_symlink(root + "/elsewhere", root + "/link");
   std::ofstream(root + "/file") << "x";
-  // A file where the socket goes, a symlink or a file as the folder, a path too long.
+  // A file where the socket goes, a symlink or a file as the folder, a name too long.
   for (const std::string& path :
        {folder + "/file.sock", root + "/link/engine.sock", root + "/file/engine.sock",
-        root + "/" + std::string(200, 'a') + "/engine.sock"}) {
+        folder + "/" + std::string(200, 'a')}) {
     EXPECT_FALSE(messenger.listen(path)) << path;
   }
   EXPECT_TRUE(fs::is_regular_file(folder + "/file.sock"));
@@ -311,8 +350,8 @@ TEST(SocketPlace, StaleSocketIsReplacedOpenFolderMadePrivateAndAnythingElseInThe
   const std::string path = folder + "/engine.sock";
   {
     posix::UniqueFd dead(::socket(AF_UNIX, SOCK_STREAM, 0));
-    const sockaddr_un address = *socketAddress(path);
-    ASSERT_EQ(::bind(dead.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const auto address = socketAddress(path);
+    ASSERT_EQ(::bind(dead.get(), address->get(), address->size()), 0);
   }  // Bound, never listening, now closed: what a crashed host leaves.
   EXPECT_TRUE(messenger.listen(path));
 

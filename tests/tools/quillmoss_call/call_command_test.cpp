@@ -90,6 +90,15 @@ TEST_F(CallCommandTest, EachFailureHasItsOwnExitStatusAndSaysWhy) {
             kCallNoHost);
   EXPECT_NE(err.find(missing), std::string::npos) << err;
 
+  // A host too busy to take the connection is given the time-out, not waited for.
+  const std::string stuck = dir_.string() + "/stuck.sock";
+  testing::FullBacklog backlog(stuck);
+  ASSERT_TRUE(backlog.full());
+  EXPECT_EQ(
+      runCallCommand({"--socket", stuck, "--timeout", "1", "usage_tracker", "isRunning"}, out, err),
+      kCallTransportFailed);
+  EXPECT_NE(err.find("did not take the connection"), std::string::npos) << err;
+
   EXPECT_EQ(runCallCommand({"--help"}, out, err), kCallSucceeded);
   for (const std::vector<std::string>& bad :
        std::vector<std::vector<std::string>>{{"usage_tracker"},

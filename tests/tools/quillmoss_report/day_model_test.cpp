@@ -7,6 +7,7 @@
 #include "day_model.h"
 #include "report_format.h"
 #include "report_page.h"
+#include "report_summary.h"
 
 namespace quillmoss::report {
 namespace {
@@ -92,12 +93,53 @@ TEST(ReportFormat, TextFromTheHostCannotBecomeMarkup) {
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(escapeHtml(in), out);
 
-  DayReport report =
-      buildDayReport("2026-01-02", usageOf({{"<img src=x>", 1}}), EncodableList{}, EncodableList{});
-  report.applications[0].name = "</span><b>";
+  // Any X client can name its window: no terminal control reaches the summary either.
+  const std::string controls =
+      "\x1b]0;t\x07\x1b[2J\xc2\x9b"
+      "31m\x7f";
+  DayReport report = buildDayReport("2026-01-02", usageOf({{"<img src=x>" + controls, 1}}),
+                                    EncodableList{}, EncodableList{});
+  report.applications[0].name = "</span><b>" + controls;
   const std::string page = renderPage(report);
   EXPECT_EQ(page.find("<img src=x>"), std::string::npos);
   EXPECT_EQ(page.find("</span><b>"), std::string::npos);
+  const std::string summary = renderSummary(report, "page.html");
+  report.applications[0].name.reset();
+  for (const std::string& text : {summary, renderSummary(report, "page.html")}) {
+    EXPECT_EQ(std::count_if(text.begin(), text.end(),
+                            [](char c) { return (c >= 0 && c < 0x20 && c != '\n') || c == 0x7f; }),
+              0);
+    EXPECT_EQ(text.find("\xc2\x9b"), std::string::npos);
+  }
+}
+
+// Rows, names, keys, icons and pieces past their bounds, every key and name escape-heavy.
+TEST(ReportPage, PageStaysWithinItsBoundWhateverTheKeys) {
+  const std::string heavy(3 * kMaxShownTextBytes, '"');
+  EncodableMap usage;
+  EncodableList segments;
+  for (std::size_t app = 0; app <= kMaxApplications; ++app) {
+    const std::string browser = std::to_string(app) + heavy;
+    for (std::size_t domain = 0; domain <= kMaxDomainsPerApplication; ++domain) {
+      usage[EncodableValue(browser + "#" + std::to_string(domain) + heavy)] = 1.0;
+    }
+    for (int piece = 0; piece < 400; ++piece) {
+      segments.push_back(EncodableList{browser, piece * 100.0 + app, piece * 100.0 + app + 1});
+    }
+  }
+  EncodableList activity;
+  for (int piece = 0; piece < 2000; ++piece)
+    activity.push_back(std::vector<double>{piece * 50.0, piece * 50.0 + 1});
+  DayReport report = buildDayReport("2026-01-02", usage, activity, segments);
+  std::vector<std::uint8_t> icon(64 * 1024, 0);
+  const std::uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  std::copy(std::begin(signature), std::end(signature), icon.begin());
+  for (Row* row : allRows(report)) row->name = heavy;
+  for (Row& app : report.applications) app.iconPng = icon;
+  std::size_t pieces = report.activity.size();
+  for (const Row& app : report.applications) pieces += app.lane.size();
+  EXPECT_LE(pieces, kMaxTimelinePieces);
+  EXPECT_LE(renderPage(report).size(), kMaxPageBytes);
 }
 
 TEST(ReportFormat, DurationsNeverNegative) {

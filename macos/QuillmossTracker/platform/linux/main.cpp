@@ -28,7 +28,12 @@ int main() {
   // Browser pages are read over the accessibility bus on a GLib context of their own; made
   // before the session's, so that the session's D-Bus work stays on its context.
   quillmoss::desktop::GlibContext glib(*loop);
+  // Each connection is made within a bounded time and given up at once for a termination
+  // signal, which then ends us here: nothing is timed yet.
   auto connected = connectLinuxSession(*loop);
+  if (!connected && quillmoss::terminationPending()) {
+    const quillmoss::DefaultTerminationSignals endNow;
+  }
   if (!connected) {
     std::fprintf(stderr, "QuillmossTracker: %s\n", connected.error().message.c_str());
     return 1;
@@ -63,5 +68,9 @@ int main() {
   }
   scheduleCallbacks(state);
   session.workspace->onSessionLost([&state] { onTerminationSignal(state, 0); });
-  return loop->run();
+  const int status = loop->run();
+  if (state.gaveWay) {
+    std::fprintf(stderr, "QuillmossTracker: another tracker took over %s\n", dataDir->c_str());
+  }
+  return status;
 }

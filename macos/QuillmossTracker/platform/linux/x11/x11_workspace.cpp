@@ -11,15 +11,13 @@
 #include "linux_desktop/x11_window_facts.h"
 #include "platform/linux/activation_filter.h"
 #include "platform/linux/session_candidates.h"
+#include "platform/linux/x11/active_window.h"
 #include "platform/linux/x11/x11_link.h"
 
 namespace quillmoss::tracker {
 namespace {
 
 using desktop::XcbReply;
-
-// Dialogs of dialogs are followed this far; a loop of WM_TRANSIENT_FOR ends here.
-constexpr int kMaxTransientDepth = 8;
 
 // The link's event handler and lost handler capture `this`; the destructor ends them.
 class X11Workspace final : public SessionWorkspace {
@@ -67,9 +65,7 @@ class X11Workspace final : public SessionWorkspace {
   ActivationFilter filter_;
   desktop::DesktopEntryIndex index_;
   std::function<void()> lostHandler_;
-  std::uint64_t generation_ = 0;
-  // The window _NET_ACTIVE_WINDOW named last; some managers leave it there after it closed.
-  xcb_window_t activeWindow_ = XCB_WINDOW_NONE;
+  ActiveWindow active_;
   std::unordered_map<xcb_window_t, std::string> identities_;
 };
 
@@ -93,7 +89,7 @@ bool X11Workspace::start() {
     screenSaverOn = reply && reply->state == XCB_SCREENSAVER_STATE_ON;
   }
   xcb_window_t window = desktop::propertyCard32(activeReply.get()).value_or(XCB_WINDOW_NONE);
-  activeWindow_ = window;
+  active_.activeIs(active_.generation(), window);
   std::optional<std::string> front;
   if (window != XCB_WINDOW_NONE) front = resolveNow(window);
   if (xcb_connection_has_error(c_)) return false;
@@ -111,19 +107,18 @@ std::optional<std::string> X11Workspace::identityOf(const desktop::WindowInfo& i
 }
 
 std::optional<std::string> X11Workspace::resolveNow(xcb_window_t window) {
-  for (int depth = 0; depth <= kMaxTransientDepth; ++depth) {
+  for (int depth = 0;; ++depth) {
     if (auto it = identities_.find(window); it != identities_.end()) return it->second;
     auto request = desktop::requestWindowFacts(c_, atoms_, window, link_->withClientPids());
     desktop::WindowInfo info = desktop::collectWindowFacts(c_, request);
-    if (info.transientFor == XCB_WINDOW_NONE || info.transientFor == window ||
-        info.transientFor == root_ || depth == kMaxTransientDepth) {
+    const auto owner = desktop::transientOwner(window, info.transientFor, root_, depth);
+    if (!owner) {
       auto identity = identityOf(info);
       if (identity) identities_[window] = *identity;
       return identity;
     }
-    window = info.transientFor;
+    window = *owner;
   }
-  return std::nullopt;
 }
 
 void X11Workspace::handleEvent(const xcb_generic_event_t* event) {
@@ -141,20 +136,19 @@ void X11Workspace::handleEvent(const xcb_generic_event_t* event) {
 }
 
 void X11Workspace::queryActiveWindow() {
-  const std::uint64_t generation = ++generation_;
+  const std::uint64_t generation = active_.activeChanged();
   auto cookie = xcb_get_property(c_, 0, root_, atoms_.netActiveWindow, XCB_ATOM_WINDOW, 0, 1);
   link_->track([this, cookie, generation] {
     XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c_, cookie, nullptr));
-    if (generation != generation_) return;  // a newer change is on its way
     xcb_window_t window = desktop::propertyCard32(reply.get()).value_or(XCB_WINDOW_NONE);
-    activeWindow_ = window;
+    if (!active_.activeIs(generation, window)) return;  // a newer change is on its way
     if (window == XCB_WINDOW_NONE) {
       filter_.noActiveWindow();
       return;
     }
     filter_.windowActivated();
     resolveWindow(window, 0, [this, generation](const std::optional<std::string>& identity) {
-      if (generation == generation_) filter_.frontChanged(identity);
+      if (active_.current(generation)) filter_.frontChanged(identity);
     });
   });
 }
@@ -167,11 +161,8 @@ void X11Workspace::resolveWindow(xcb_window_t window, int depth, IdentityCallbac
   auto request = desktop::requestWindowFacts(c_, atoms_, window, link_->withClientPids());
   link_->track([this, window, depth, request, done = std::move(done)] {
     desktop::WindowInfo info = desktop::collectWindowFacts(c_, request);
-    const xcb_window_t owner = info.transientFor;
-    if (owner != XCB_WINDOW_NONE && owner != window && owner != root_ &&
-        depth < kMaxTransientDepth) {
-      // A dialog counts for the window it belongs to.
-      resolveWindow(owner, depth + 1, [this, window, done](const std::optional<std::string>& id) {
+    if (const auto owner = desktop::transientOwner(window, info.transientFor, root_, depth)) {
+      resolveWindow(*owner, depth + 1, [this, window, done](const std::optional<std::string>& id) {
         if (id) identities_[window] = *id;
         done(id);
       });
@@ -185,10 +176,11 @@ void X11Workspace::resolveWindow(xcb_window_t window, int depth, IdentityCallbac
 }
 
 void X11Workspace::frontWindow(std::function<void(const FrontWindow&)> done) {
-  if (link_->lost() || activeWindow_ == XCB_WINDOW_NONE) return done({});
+  if (link_->lost() || active_.window() == XCB_WINDOW_NONE) return done({});
   // The title is asked afresh: a browser's changes with its tab.
-  auto facts = desktop::requestWindowFacts(c_, atoms_, activeWindow_, link_->withClientPids());
-  auto title = xcb_get_property(c_, 0, activeWindow_, atoms_.netWmName, atoms_.utf8String, 0, 1024);
+  auto facts = desktop::requestWindowFacts(c_, atoms_, active_.window(), link_->withClientPids());
+  auto title =
+      xcb_get_property(c_, 0, active_.window(), atoms_.netWmName, atoms_.utf8String, 0, 1024);
   link_->track([this, facts, title, done = std::move(done)] {
     const desktop::WindowInfo info = desktop::collectWindowFacts(c_, facts);
     XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c_, title, nullptr));
@@ -198,7 +190,7 @@ void X11Workspace::frontWindow(std::function<void(const FrontWindow&)> done) {
 
 void X11Workspace::queryClientList() {
   auto cookie = xcb_get_property(c_, 0, root_, atoms_.netClientList, XCB_ATOM_WINDOW, 0, 1 << 16);
-  const std::uint64_t generation = generation_;
+  const std::uint64_t generation = active_.generation();
   link_->track([this, cookie, generation] {
     XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c_, cookie, nullptr));
     if (!reply || reply->format != 32) return;
@@ -208,14 +200,7 @@ void X11Workspace::queryClientList() {
     std::unordered_set<xcb_window_t> live(windows,
                                           windows + xcb_get_property_value_length(reply.get()) / 4);
     std::erase_if(identities_, [&](const auto& item) { return !live.contains(item.first); });
-    // Openbox, for one, leaves _NET_ACTIVE_WINDOW naming the last window after it closed when
-    // nothing else takes the focus: that application is no longer in front. (Unless a newer
-    // active window is on its way, which says more than this list does.)
-    if (generation == generation_ && activeWindow_ != XCB_WINDOW_NONE &&
-        !live.contains(activeWindow_)) {
-      activeWindow_ = XCB_WINDOW_NONE;
-      filter_.noActiveWindow();
-    }
+    if (active_.closedByList(generation, live)) filter_.noActiveWindow();
   });
 }
 

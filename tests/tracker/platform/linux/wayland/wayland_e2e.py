@@ -9,6 +9,7 @@ a second bus. no-session: no display, one that cannot be reached, one without a 
 
 import glob
 import os
+import signal
 import subprocess
 import sys
 import tempfile
@@ -41,6 +42,9 @@ def sway_session(tracker, *_):
                                    stdout=subprocess.PIPE, text=True), "the stand-in screen saver")
         env, data_dir = write_home(sway.root)
         sway.give(sway.root)
+        sway.workspace("3", None)
+        sway.open_app("delta")  # alone on its workspace
+        sway.workspace("1", None)
         for app in ("beta", "gamma-app", "alpha"):
             sway.open_app(app)
         daemon = start_tracker(sway.spawn, tracker, dict(sway.env, **env))
@@ -54,11 +58,15 @@ def sway_session(tracker, *_):
         lock_start = after(1.5, say, saver, "lock", "lock")[0]
         after(1.0, sway.activate, "alpha")
         lock_end = after(1.0, say, saver, "unlock", "unlock")[0]
+        # The last window of a workspace closes: from then on no application is in front.
+        t5 = after(1.5, sway.workspace, "3", "delta")
+        closed = after(1.5, sway.close_app, "delta") + NONE_DEBOUNCE
         stop = after(1.5, time.time)
         stop_silently(daemon)
         check_run(data_dir, [("alpha", begin, t), (GAMMA, t, none), (GAMMA, t3, t4),
-                             ("beta", t4, lock_start), ("alpha", lock_end, stop)],
-                  [(none, t3), (lock_start, lock_end)])
+                             ("beta", t4, lock_start), ("alpha", lock_end, t5),
+                             ("delta", t5, closed)],
+                  [(none, t3), (lock_start, lock_end), (closed, stop)])
 
 
 def running_apps(probe, *_):
@@ -87,7 +95,7 @@ class ShellSession(PrivateSession):
         self.bare, self.kind, self.first = bare, kind, first
 
     def _start(self):
-        started(self.spawn([self.bare, "wayland-qm"]), "the bare compositor")
+        self.compositor = started(self.spawn([self.bare, "wayland-qm"]), "the bare compositor")
         if self.kind is None:
             return
         self.env["WAYLAND_DISPLAY"] = "wayland-qm"
@@ -111,6 +119,20 @@ def no_session(tracker, bare, _):
                               ({"WAYLAND_DISPLAY": "wayland-nowhere"}, "cannot be reached"),
                               ({"WAYLAND_DISPLAY": "wayland-qm"}, "wlr-foreign-toplevel")):
             refuses_to_start(tracker, dict(session.env, **env, **display), says, "$DISPLAY")
+        # A compositor, then a session bus, that stopped answering are given up after a bounded
+        # wait each.
+        bus = session.spawn(["dbus-daemon", "--session", "--nofork", "--print-address"])
+        address = bus.stdout.readline().strip()
+        for stopped, display in ((session.compositor, {}),
+                                 (bus, {"DBUS_SESSION_BUS_ADDRESS": address})):
+            stopped.send_signal(signal.SIGSTOP)
+            try:
+                begin = time.monotonic()
+                refuses_to_start(tracker, dict(session.env, **env, WAYLAND_DISPLAY="wayland-qm",
+                                               **display), "$DISPLAY")
+                assert time.monotonic() - begin < 10, f"{stopped.args[0]} was waited for too long"
+            finally:
+                stopped.send_signal(signal.SIGCONT)
         assert not glob.glob(os.path.join(data_dir, "*.json")), "day files without a session"
 
 

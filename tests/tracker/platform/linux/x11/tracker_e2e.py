@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The real QuillmossTracker on a private X display with openbox and bare test clients.
-    tracker_e2e.py TRACKER CLIENT [session|no-display|display-lost|frozen-server]
+    tracker_e2e.py TRACKER CLIENT [session|no-display|display-lost|frozen-server|stopped-server]
     tracker_e2e.py PROBE CLIENT running-apps     (the host's list of running applications)"""
 
 import atexit
@@ -66,6 +66,25 @@ def ends_saved(tracker, client, case):
     check_run(data_dir, [(key, begin, end)], tolerance=1.0)
 
 
+def stopped_server(tracker, client, _):
+    """An X server stopped before the tracker connects: the tracker gives up after a bounded
+    wait with one line, and SIGTERM meanwhile ends it at once."""
+    env, data_dir = temporary_home()
+    with PrivateX(client) as x:
+        x.server.send_signal(signal.SIGSTOP)
+        try:
+            begin = time.monotonic()
+            refuses_to_start(tracker, dict(env, DISPLAY=x.display), "did not answer")
+            assert time.monotonic() - begin < 10, "the connection was waited for too long"
+            daemon = x.spawn([tracker], env=dict(env, DISPLAY=x.display))
+            time.sleep(0.5)
+            daemon.send_signal(signal.SIGTERM)
+            daemon.wait(1.0)
+        finally:
+            x.server.send_signal(signal.SIGCONT)
+    assert not glob.glob(os.path.join(data_dir, "*.json")), "day files written without a session"
+
+
 def running_apps(probe, client, _):
     """The host's list of running applications: one line per identity, in client-list order,
     with the largest icon and the first window's title."""
@@ -96,10 +115,13 @@ def session(tracker, client, _):
         bare = x.open_window("", "", "Bare", "--no-pid")
         dialog = x.open_window("dialog", "Dialogish", "Alpha's", "--transient-for", str(alpha))
         x.activate(alpha)
+        # Locked when the tracker starts: nothing is credited until the unlock.
+        x.lock()
         daemon = start_tracker(x.spawn, tracker, dict(env, DISPLAY=x.display))
-        begin = time.time()
+        started = time.time()
+        begin = after(1.5, x.unlock)
 
-        # Alpha at start-up, then Gamma (named by its entry's ID, not its WM_CLASS), the dialog
+        # Alpha after the unlock, then Gamma (named by its entry's ID, not its WM_CLASS), the dialog
         # (Alpha's), the bare client, Alpha again.
         stretches, key, start = [], ALPHA, begin
         for window, next_key, seconds in ((gamma, GAMMA, 2.0), (dialog, ALPHA, 2.0),
@@ -125,12 +147,13 @@ def session(tracker, client, _):
 
     activity = check_run(data_dir, stretches, [(lock_start, lock_end)])
     # The user was active at every tick: one interval from the first tick on.
-    assert len(activity) == 1 and begin + FLUSH - 1 <= activity[0][0] <= activity[0][1] <= stop, \
+    assert len(activity) == 1 and started + FLUSH - 1 <= activity[0][0] <= activity[0][1] <= stop, \
         f"activity {activity}, expected one interval within the run"
 
 
 if __name__ == "__main__":
     case = (sys.argv[3:] or ["session"])[0]
     {"session": session, "running-apps": running_apps, "no-display": no_display,
-     "display-lost": ends_saved, "frozen-server": ends_saved}[case](
+     "display-lost": ends_saved, "frozen-server": ends_saved,
+     "stopped-server": stopped_server}[case](
         os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), case)
