@@ -16,12 +16,11 @@ constexpr double kLastInstant = 253402214400.0;   // 9999-12-31T00:00:00Z
 }  // namespace
 
 std::string localDayString(double instant) {
-  followLocalZone();
   if (std::isnan(instant)) instant = 0.0;
   instant = std::fmin(std::fmax(instant, kFirstInstant), kLastInstant);
   auto seconds = static_cast<std::time_t>(std::floor(instant));
   std::tm local{};
-  if (localtime_r(&seconds, &local) == nullptr) return "1970-01-01";
+  if (!localTimeNow(seconds, local)) return "1970-01-01";
   char text[32];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1,
                 local.tm_mday);

@@ -57,22 +57,25 @@ ZoneSource currentZoneSource() {
 
 }  // namespace
 
-void followLocalZone() {
-  // The zone is the process's, so what it was read from is too.
+bool localTimeNow(std::time_t seconds, std::tm& local) {
+  // The zone is the process's, so what it was read from is too. Conversions hold the same lock,
+  // so none of ours sees the zone while it is being read again.
   static std::mutex mutex;
   static std::optional<ZoneSource> zone;
   ZoneSource source = currentZoneSource();
   std::lock_guard lock(mutex);
-  if (zone == source) return;
-  // Under an unchanged TZ the C library keeps its copy of a rewritten file: another value in
-  // between makes it read the file again (TZ reads "UTC0" only between these two calls).
-  if (zone && source.tz && zone->tz == source.tz) {
-    ::setenv("TZ", "UTC0", 1);
+  if (!(zone == source)) {
+    // Under an unchanged TZ the C library keeps its copy of a rewritten file: another value in
+    // between makes it read the file again.
+    if (zone && source.tz && zone->tz == source.tz) {
+      ::setenv("TZ", "UTC0", 1);
+      ::tzset();
+      ::setenv("TZ", source.tz->c_str(), 1);
+    }
     ::tzset();
-    ::setenv("TZ", source.tz->c_str(), 1);
+    zone = std::move(source);
   }
-  ::tzset();
-  zone = std::move(source);
+  return localtime_r(&seconds, &local) != nullptr;
 }
 
 }  // namespace quillmoss::daily

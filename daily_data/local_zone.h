@@ -3,11 +3,14 @@
 // would see it.
 #pragma once
 
+#include <ctime>
+
 namespace quillmoss::daily {
 
-// Makes the C library read the zone again when where it comes from (TZ, the file TZ names,
-// else /etc/localtime) changed since the last call. A getenv and a stat when nothing changed;
-// safe from any thread.
-void followLocalZone();
+// The local time of `seconds` in the zone as it stands now: the C library reads the zone again
+// when where it comes from (TZ, the file TZ names, else /etc/localtime) changed since the last
+// call. A getenv and a stat when nothing changed; safe from any thread. False when the instant
+// has no local time.
+bool localTimeNow(std::time_t seconds, std::tm& local);
 
 }  // namespace quillmoss::daily
