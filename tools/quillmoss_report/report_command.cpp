@@ -1,10 +1,12 @@
 // quillmoss-report: options, the calls to the host, the page and the summary.
 #include "report_command.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
+#include "core/error.h"
 #include "daily_data/daily_data.h"
 #include "day_model.h"
 #include "engine/engine_socket_path.h"
@@ -135,8 +137,11 @@ int runReportCommand(const std::vector<std::string>& arguments, double now, std:
 
   std::error_code ignored;
   const std::filesystem::path absolute = std::filesystem::absolute(outPath, ignored);
-  if (absolute.empty() || !daily::writeFileAtomically(absolute, renderPage(report))) {
-    err += "quillmoss-report: cannot write " + outPath + "\n";
+  const Status written = absolute.empty()
+                             ? Status(posixError("cannot write " + outPath, ENOENT))
+                             : daily::writeFileAtomically(absolute, renderPage(report));
+  if (!written) {
+    err += "quillmoss-report: " + written.error().message + "\n";
     return kReportNotWritten;
   }
   out += renderSummary(report, absolute.string());
