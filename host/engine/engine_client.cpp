@@ -40,6 +40,15 @@ Expected<std::unique_ptr<EngineClient>> EngineClient::connect(const std::string&
   return std::unique_ptr<EngineClient>(new EngineClient(std::move(fd)));
 }
 
+Expected<int> EngineClient::hostPid() const {
+  ucred credentials{};
+  socklen_t length = sizeof credentials;
+  if (::getsockopt(fd_.get(), SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0) {
+    return posixError("cannot ask the host who it is", errno);
+  }
+  return static_cast<int>(credentials.pid);
+}
+
 bool EngineClient::sendRaw(const std::uint8_t* bytes, std::size_t size) {
   std::size_t done = 0;
   while (done < size) {

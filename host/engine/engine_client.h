@@ -39,6 +39,9 @@ class EngineClient {
   ReceiveStatus receive(EngineResponse& response, int timeoutMs);
 
   int fd() const { return fd_.get(); }
+  // The process serving the socket, as the kernel recorded it when that process listened: the
+  // one way to name it whatever the socket's path (a long one is bound under /proc).
+  Expected<int> hostPid() const;
 
  private:
   explicit EngineClient(posix::UniqueFd fd) : fd_(std::move(fd)) {}

@@ -66,6 +66,10 @@ def installed_product(build, root):
     os.chmod(os.path.join(stubs, "xdg-open"), 0o755)
     with PrivateX() as x:
         env = dict(private_env(root), DISPLAY=x.display, PATH=f"{prefix}/bin:{stubs}:/usr/bin:/bin")
+        # A runtime folder as deep as a deep home gives: the socket's path passes what an address
+        # holds, and the host must still be found, reported and stopped.
+        env["XDG_RUNTIME_DIR"] = os.path.join(env["XDG_RUNTIME_DIR"], "r" * 100)
+        os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700)
         data = os.path.join(env["XDG_DATA_HOME"], "com.velbrook.quillmoss")
         stopped = "tracker: not running\nhost:    not running\n"
         try:

@@ -22,7 +22,9 @@ constexpr std::uint32_t kRequestId = 1;
 const char kUsage[] =
     "usage: quillmoss-call [--socket PATH] [--timeout SECONDS] [--bytes-out FILE]\n"
     "                      CHANNEL METHOD [ARGUMENTS_JSON]\n"
+    "       quillmoss-call [--socket PATH] [--timeout SECONDS] --host-pid\n"
     "  CHANNEL is a full channel name or the part after \"com.velbrook.quillmoss/\".\n"
+    "  --host-pid prints the process ID of the host serving the socket.\n"
     "  Exit status: 0 reply printed, 1 channel error, 2 not implemented, 3 no host running,\n"
     "  4 transport failure, 64 usage.\n";
 
@@ -30,6 +32,7 @@ struct Options {
   std::string socketPath;
   std::string bytesOut;
   int timeoutSeconds = kDefaultTimeoutSeconds;
+  bool hostPid = false;
   std::vector<std::string> positional;
 };
 
@@ -57,6 +60,8 @@ bool parseOptions(const std::vector<std::string>& arguments, Options& options, s
         }
         options.timeoutSeconds = static_cast<int>(seconds);
       }
+    } else if (argument == "--host-pid") {
+      options.hostPid = true;
     } else if (argument == "--help" || argument == "-h") {
       return false;
     } else if (argument.size() > 1 && argument[0] == '-' && argument != "-") {
@@ -66,7 +71,20 @@ bool parseOptions(const std::vector<std::string>& arguments, Options& options, s
       options.positional.push_back(argument);
     }
   }
+  if (options.hostPid) return options.positional.empty() && options.bytesOut.empty();
   return options.positional.size() == 2 || options.positional.size() == 3;
+}
+
+// Scripts find the host's process through its socket: its bound name is no guide when the
+// path is too long for an address.
+int printHostPid(const engine::EngineClient& client, std::string& out, std::string& err) {
+  const auto pid = client.hostPid();
+  if (!pid) {
+    err += "quillmoss-call: " + pid.error().message + "\n";
+    return kCallTransportFailed;
+  }
+  out += std::to_string(*pid) + "\n";
+  return kCallSucceeded;
 }
 
 }  // namespace
@@ -81,19 +99,23 @@ int runCallCommand(const std::vector<std::string>& arguments, std::string& out, 
     err += kUsage;
     return kCallUsage;
   }
-  std::string channel = options.positional[0];
-  if (channel.find('/') == std::string::npos) channel = kChannelPrefix + channel;
-  engine::EncodableValue callArguments;
-  if (options.positional.size() == 3) {
-    auto parsed = jsonToValue(options.positional[2]);
-    if (!parsed) {
-      err += "quillmoss-call: ARGUMENTS_JSON is not usable JSON: " + parsed.error().message + "\n";
-      return kCallUsage;
+  std::string channel;
+  std::vector<std::uint8_t> message;
+  if (!options.hostPid) {
+    channel = options.positional[0];
+    if (channel.find('/') == std::string::npos) channel = kChannelPrefix + channel;
+    engine::EncodableValue callArguments;
+    if (options.positional.size() == 3) {
+      auto parsed = jsonToValue(options.positional[2]);
+      if (!parsed) {
+        err +=
+            "quillmoss-call: ARGUMENTS_JSON is not usable JSON: " + parsed.error().message + "\n";
+        return kCallUsage;
+      }
+      callArguments = std::move(*parsed);
     }
-    callArguments = std::move(*parsed);
+    message = engine::encodeMethodCall(engine::MethodCall(options.positional[1], callArguments));
   }
-  const auto message =
-      engine::encodeMethodCall(engine::MethodCall(options.positional[1], callArguments));
 
   const std::string socketPath =
       options.socketPath.empty() ? engine::defaultEngineSocketPath() : options.socketPath;
@@ -108,6 +130,7 @@ int runCallCommand(const std::vector<std::string>& arguments, std::string& out, 
     return kCallNoHost;
   }
   auto client = std::move(*connected);
+  if (options.hostPid) return printHostPid(*client, out, err);
   if (!client->sendRequest(kRequestId, channel, message.data(), message.size())) {
     err += "quillmoss-call: the host closed the connection before the call was sent\n";
     return kCallTransportFailed;

@@ -1,6 +1,9 @@
 // quillmoss-call against a host served in this process, and its JSON in and out.
 #include <gtest/gtest.h>
 
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <limits>
 
 #include "call_command.h"
@@ -51,7 +54,8 @@ class CallCommandTest : public ::testing::Test {
 
   testing::TempDir dir_;
   testing::LoopThread loop_;
-  std::string socketPath_ = dir_.string() + "/q/engine.sock";
+  // Longer than a socket address holds, as under a deep runtime folder.
+  std::string socketPath_ = dir_.string() + "/" + std::string(110, 'q') + "/engine.sock";
   std::unique_ptr<engine::SocketMessenger> messenger_;
   std::unique_ptr<engine::MethodChannel> channel_;
   std::string out_, err_;
@@ -107,6 +111,13 @@ TEST_F(CallCommandTest, EachFailureHasItsOwnExitStatusAndSaysWhy) {
                                              {"--frobnicate", "usage_tracker", "echo"}}) {
     EXPECT_EQ(call(bad), kCallUsage) << bad[0];
   }
+}
+
+TEST_F(CallCommandTest, NamesTheProcessServingTheSocket) {
+  ASSERT_GT(socketPath_.size(), sizeof(sockaddr_un{}.sun_path));
+  EXPECT_EQ(call({"--host-pid"}), kCallSucceeded) << err_;
+  EXPECT_EQ(out_, std::to_string(::getpid()) + "\n");
+  EXPECT_EQ(call({"--host-pid", "usage_tracker", "echo"}), kCallUsage);
 }
 
 TEST(JsonToValue, KeepsIntegerWidthsFloatsAndStructure) {
