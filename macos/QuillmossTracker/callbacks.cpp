@@ -75,10 +75,12 @@ void onTerminationSignal(TrackerState& state, int /*signal*/) {
   }
   flushCurrentApp(state);
   retryPendingDays(state);
-  // The last chance: what cannot be written now is lost, silently, as the daemon must be.
-  (void)save(state, state.usageData, state.currentDay);
-  (void)saveActivity(state, state.activityIntervals, state.currentDay);
-  (void)saveSegments(state, state.segmentSpans, state.currentDay);
+  // The last chance: what cannot be written now is lost.
+  for (const Status& saved : {save(state, state.usageData, state.currentDay),
+                              saveActivity(state, state.activityIntervals, state.currentDay),
+                              saveSegments(state, state.segmentSpans, state.currentDay)}) {
+    if (!saved && !state.gaveWay && !state.unsavedAtExit) state.unsavedAtExit = saved.error();
+  }
   state.loop.quit(0);
 }
 

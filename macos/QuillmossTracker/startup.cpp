@@ -39,4 +39,11 @@ void scheduleCallbacks(TrackerState& state) {
   state.loop.onTerminationSignal([&state](int signal) { onTerminationSignal(state, signal); });
 }
 
+std::optional<std::string> exitNote(const TrackerState& state) {
+  if (state.gaveWay) return "another tracker took over " + state.kDataDir.string();
+  if (state.unsavedAtExit)
+    return "the day's last time was not saved: " + state.unsavedAtExit->message;
+  return std::nullopt;
+}
+
 }  // namespace quillmoss::tracker

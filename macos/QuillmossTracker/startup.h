@@ -2,6 +2,9 @@
 // simply end the process while the day is still being loaded.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "tracker_state.h"
 
 namespace quillmoss::tracker {
@@ -13,5 +16,9 @@ Status startTracker(TrackerState& state);
 
 // Schedules the flush and tab timers, observes activations and takes termination signals.
 void scheduleCallbacks(TrackerState& state);
+
+// The one line to leave on stderr when the run loop has ended: another tracker took over, or the
+// final saves failed. None after a clean end.
+std::optional<std::string> exitNote(const TrackerState& state);
 
 }  // namespace quillmoss::tracker

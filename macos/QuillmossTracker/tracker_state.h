@@ -92,6 +92,8 @@ struct TrackerState {
   // Another daemon took the folder's lock while ours was gone; this one writes no more and
   // its run loop ends with status 1.
   bool gaveWay = false;
+  // Why the final saves could not be made, told on the way out: the status stays 0 for launchd.
+  std::optional<Error> unsavedAtExit{};
   // Set once the final saves are made; later termination requests are ignored.
   bool terminated = false;
 };

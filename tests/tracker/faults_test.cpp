@@ -12,6 +12,7 @@
 #include "callbacks.h"
 #include "day_files.h"
 #include "posix/unique_fd.h"
+#include "startup.h"
 #include "tracker_fixture.h"
 
 namespace quillmoss::tracker::testing {
@@ -127,6 +128,7 @@ TEST_F(FaultsTest, TrackerWhoseLockWasTakenOverGivesWayWithoutWriting) {
   onTerminationSignal(s, 15);
   EXPECT_TRUE(folderEntries().empty());
   EXPECT_EQ(loop.quitStatus, 1);
+  EXPECT_EQ(exitNote(s), "another tracker took over " + dataDir.string());
 }
 
 // Nothing can be written yet (a file stands where a folder goes): the tracker starts anyway,
@@ -142,6 +144,18 @@ TEST_F(FaultsTest, FolderThatCannotBeMadeYetKeepsTheDayInMemoryUntilItCan) {
   onFlushTimer(s);
   EXPECT_EQ(daily::loadUsage(file("usage_", kToday)).value.at(kEditor), 60.0);
   EXPECT_EQ(daily::DayLock::tryAcquire(dataDir).error().code, EWOULDBLOCK);
+  EXPECT_EQ(exitNote(s), std::nullopt);
+}
+
+// The end comes while nothing can be written: the time is lost, and the way out says so.
+TEST_F(FaultsTest, FinalSavesThatFailAreToldOnTheWayOut) {
+  writeBytes(dataDir.parent_path(), "in the way");
+  TrackerState& s = makeRunning();
+  clock.wall += 30;
+  onTerminationSignal(s, 15);
+  EXPECT_EQ(loop.quitStatus, 0);
+  ASSERT_TRUE(exitNote(s));
+  EXPECT_TRUE(exitNote(s)->starts_with("the day's last time was not saved: ")) << *exitNote(s);
 }
 
 TEST_F(FaultsTest, OldDayThatFailsToSaveStaysInMemoryUntilWrittenAtATickOrTheEnd) {

@@ -69,8 +69,6 @@ int main() {
   scheduleCallbacks(state);
   session.workspace->onSessionLost([&state] { onTerminationSignal(state, 0); });
   const int status = loop->run();
-  if (state.gaveWay) {
-    std::fprintf(stderr, "QuillmossTracker: another tracker took over %s\n", dataDir->c_str());
-  }
+  if (auto note = exitNote(state)) std::fprintf(stderr, "QuillmossTracker: %s\n", note->c_str());
   return status;
 }

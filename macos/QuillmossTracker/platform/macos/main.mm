@@ -47,6 +47,8 @@ int main() {
     ::signal(SIGTERM, SIG_IGN);
     ::signal(SIGINT, SIG_IGN);
     scheduleCallbacks(state);
-    return loop->run();
+    const int status = loop->run();
+    if (auto note = exitNote(state)) std::fprintf(stderr, "QuillmossTracker: %s\n", note->c_str());
+    return status;
   }
 }
