@@ -4,7 +4,7 @@ seconds, idle, lock, name, a clean exit): GNOME Shell headless, with our extensi
 the bundle's helper in the form it loads, and KWin on its virtual output, loading the tracker's
 script. Each runs as an unprivileged user on a private session bus, with native Wayland windows
 of our own.
-    real_desktop_e2e.py BUNDLE XDG_CLIENT gnome-shell|kwin
+    real_desktop_e2e.py CONTENTS XDG_CLIENT gnome-shell|kwin   (CONTENTS: the bundle's)
 Skips (77) only when the desktop's program is not installed."""
 
 import os
@@ -57,11 +57,11 @@ class Desktop(UserSession):
     """A session bus and a stand-in system bus (logind) with the desktop shell on them; the
     bundle, the window program and a home with Gamma's desktop entry, all the session user's."""
 
-    def __init__(self, bundle, client, shell):
+    def __init__(self, contents, client, shell):
         super().__init__({"PATH": "/usr/local/bin:/usr/bin:/bin", "LANG": "C.UTF-8",
                           "XDG_SESSION_ID": "1"})
         self.shell = shell
-        self.contents = os.path.join(self.place(bundle, "quillmoss.app"), "Contents")
+        self.contents = self.place(contents, os.path.join("quillmoss.app", "Contents"))
         self.client = self.place(client, "xdg_client")
         # The tracker's and the host's folders; the shell shares the home and its data folder
         # (extensions, desktop entries) but keeps the system's data folders for its own files.
@@ -131,18 +131,28 @@ class Desktop(UserSession):
         return found
 
 
+def heard(condition, what):
+    """The instant of the first asking whose answer meets the condition."""
+    def asked():
+        at = time.time()
+        return condition() and at
+    return wait_until(asked, 10, 0.02, what)
+
+
 def enable_extension(desktop):
     """Enabled as gnome-extensions does; it must load, and the overview that GNOME Shell opens at
     start must close, so that windows take the focus."""
     shell = ("org.gnome.Shell", "/org/gnome/Shell")
     desktop.call(*shell, "org.gnome.Shell.Extensions.EnableExtension", UUID)
 
-    def state():
+    info = ""
+    for _ in range(150):
         info = desktop.call(*shell, "org.gnome.Shell.Extensions.GetExtensionInfo", UUID)
-        found = re.search(r"'state': <([0-9.]+)>", info)
-        return found and float(found.group(1)) == 1.0 and info  # 1: enabled
-    info = wait_until(state, 15, 0.1, "the extension to load")
-    assert "'error': <''>" in info, info
+        if re.search(r"'state': <1\.0>", info):  # enabled
+            break
+        time.sleep(0.1)
+    assert re.search(r"'state': <1\.0>", info) and "'error': <''>" in info, \
+        f"the extension did not load: {info}"
     desktop.call(*shell, "org.freedesktop.DBus.Properties.Set", "org.gnome.Shell",
                  "OverviewActive", "<false>")
     wait_until(lambda: "false" in desktop.call(*shell, "org.freedesktop.DBus.Properties.Get",
@@ -187,10 +197,10 @@ def gnome_shell_run(desktop):
     desktop.call(*saver, "org.gnome.ScreenSaver.Lock")
     lock_start = time.time()
     time.sleep(PAUSE)
-    lock_end = time.time()
+    # It says so once the lock screen is gone: the first asking that hears it.
     desktop.call(*saver, "org.gnome.ScreenSaver.SetActive", "false")
-    wait_until(lambda: "false" in desktop.call(*saver, "org.gnome.ScreenSaver.GetActive"), 10,
-               0.05, "the screen to unlock")
+    lock_end = heard(lambda: "false" in desktop.call(*saver, "org.gnome.ScreenSaver.GetActive"),
+                     "the screen to unlock")
     time.sleep(PAUSE)
     t4 = time.time()
     desktop.stop(gamma.process)
@@ -269,12 +279,12 @@ def host_names(desktop, names):
         assert not kwin_loaded(desktop, "quillmoss-windows"), "the host left its script"
 
 
-def main(bundle, client, shell):
+def main(contents, client, shell):
     if shutil.which("kwin_wayland" if shell == "kwin" else "gnome-shell") is None:
         print(f"skipped: {shell} is not installed (scripts/install-deps --tests)")
         sys.exit(77)
     began = time.monotonic()
-    with Desktop(bundle, client, shell) as desktop:
+    with Desktop(contents, client, shell) as desktop:
         try:
             names = (gnome_shell_run if shell == "gnome-shell" else kwin_run)(desktop)
             host_names(desktop, names)
