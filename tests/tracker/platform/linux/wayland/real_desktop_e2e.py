@@ -83,9 +83,9 @@ class Desktop(UserSession):
                               "--print-address"], stdout=subprocess.PIPE, text=True)
             self.env[variable] = bus.stdout.readline().strip()
         fakes = self.place(FAKES, "fake_services.py")
-        self.logind = self.spawn([SYSTEM_PYTHON, fakes, "logind"], stdin=subprocess.PIPE,
-                                 stdout=subprocess.PIPE, text=True)
-        assert self.logind.stdout.readline().strip() == "ready", "the stand-in logind"
+        logind = self.spawn([SYSTEM_PYTHON, fakes, "logind"], stdin=subprocess.PIPE,
+                            stdout=subprocess.PIPE, text=True)
+        assert logind.stdout.readline().strip() == "ready", "the stand-in logind"
         if self.shell == "gnome-shell":
             # Installed before the shell starts, which reads its extension folders then.
             self.run([os.path.join(self.contents, "Helpers", "quillmoss-gnome-extension")])
@@ -193,6 +193,7 @@ def gnome_shell_run(desktop):
     # Locked through GNOME Shell's own screen shield: nothing is credited until it lifts. It
     # says so once the lock screen is shown, as the call returns.
     saver = ("org.gnome.Shell.ScreenShield", "/org/gnome/ScreenSaver")
+    assert desktop.owned(saver[0]), "GNOME Shell has no screen lock without /run/systemd/seats"
     time.sleep(PAUSE)
     desktop.call(*saver, "org.gnome.ScreenSaver.Lock")
     lock_start = time.time()
