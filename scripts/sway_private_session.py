@@ -6,76 +6,29 @@ on guesses; every process it starts is ended when the session closes."""
 
 import json
 import os
-import pwd
 import shutil
 import subprocess
 import time
 
-from private_session import PrivateSession, SessionError, wait_until
-
-USER = "qmwayland"
-
-
-def session_user():
-    """(uid, gid) to run the session as: ourselves, or under root a user of its own, without a
-    home (the session has its own folders)."""
-    if os.geteuid() != 0:
-        return os.geteuid(), os.getegid()
-    try:
-        entry = pwd.getpwnam(USER)
-    except KeyError:
-        subprocess.run(["useradd", "--system", "--no-create-home", "--home-dir", "/nonexistent",
-                        "--shell", "/usr/sbin/nologin", USER], check=True, capture_output=True)
-        entry = pwd.getpwnam(USER)
-    return entry.pw_uid, entry.pw_gid
+from private_session import SessionError, wait_until
+from user_session import UserSession
 
 
-class PrivateSway(PrivateSession):
+class PrivateSway(UserSession):
     def __init__(self, with_bus=False):
         for tool in ("sway", "swaymsg", "foot", "dbus-daemon"):
             if shutil.which(tool) is None:
                 raise SessionError(f"{tool} is not installed (scripts/install-deps --tests)")
-        self.uid, self.gid = session_user()
         self.with_bus = with_bus
         self.apps = {}
         super().__init__({"PATH": "/usr/local/bin:/usr/bin:/bin", "LANG": "C.UTF-8",
                           "WLR_BACKENDS": "headless", "WLR_RENDERER": "pixman",
                           "WLR_LIBINPUT_NO_DEVICES": "1"})
-        # The root holds the sockets, the session's home and XDG folders, and everything the
-        # session user must read or write (the copied programs, the homes of those under test).
-        os.chmod(self.root, 0o755)
-        self.give(self.root)
-        self.runtime = self.env["XDG_RUNTIME_DIR"]
-
-    def give(self, path):
-        """Hands a file or folder (and what is in it) to the session user."""
-        if os.geteuid() != 0:
-            return
-        for folder, dirs, files in os.walk(path):
-            for name in [folder] + [os.path.join(folder, n) for n in dirs + files]:
-                os.chown(name, self.uid, self.gid)
-
-    def place(self, source, name, mode=0o755):
-        """A copy the session user can read and run, wherever the build tree lives."""
-        target = os.path.join(self.root, name)
-        if os.path.isdir(source):
-            shutil.copytree(source, target)
-        else:
-            shutil.copy(source, target)
-            os.chmod(target, mode)
-        self.give(target)
-        return target
 
     def _start(self):
         if self.with_bus:
             self._start_bus()
         self._start_sway()
-
-    def _as_session_user(self, kwargs):
-        if os.geteuid() == 0:
-            kwargs.update(user=self.uid, group=self.gid, extra_groups=[])
-        kwargs.setdefault("cwd", self.runtime)
-        return kwargs
 
     def _start_bus(self):
         bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile",

@@ -2,7 +2,8 @@
 """Stand-ins for the desktop's D-Bus services on a private bus, for the tracker's and the host's
 tests. Each takes commands on stdin:
     screensaver            org.freedesktop.ScreenSaver: lock | unlock
-    logind                 logind's manager and session on DBUS_SYSTEM_BUS_ADDRESS: lock | unlock
+    logind                 logind's manager and session (and GDM's version) on
+                           DBUS_SYSTEM_BUS_ADDRESS: lock | unlock
     kwin FILE CLASS PID    KWin's scripting; the tracker's script reports the window in front as
                            it starts: activate FILE CLASS PID | none | spoof FILE CLASS PID
     gnome APPID CLASS PID  the GNOME Shell extension and Mutter's idle monitor:
@@ -55,7 +56,12 @@ EXPORTS = {
                      member("GetSession", "s", "o"))),
                ("org.freedesktop.login1", SESSION_PATH, node(
                    "org.freedesktop.login1.Session",
-                   '<property name="LockedHint" type="b" access="read"/>'))],
+                   '<property name="LockedHint" type="b" access="read"/>' +
+                   member("SetLockedHint", "b"))),
+               # GNOME Shell locks the screen only where GDM runs.
+               ("org.gnome.DisplayManager", "/org/gnome/DisplayManager/Manager", node(
+                   "org.gnome.DisplayManager.Manager",
+                   '<property name="Version" type="s" access="read"/>'))],
     "kwin": [("org.kde.KWin", "/Scripting", node(
         "org.kde.kwin.Scripting", member("loadScript", "s s", "i") + member("start") +
         member("unloadScript", "s", "b")))],
@@ -93,7 +99,7 @@ class Fake:
 
     def get_property(self, bus, sender, path, interface, name):
         say("Get", name)
-        return GLib.Variant("b", self.active)
+        return GLib.Variant("s", "43.0") if name == "Version" else GLib.Variant("b", self.active)
 
     def call(self, bus, sender, path, interface, method, args, invocation):
         say(method, *args.unpack())

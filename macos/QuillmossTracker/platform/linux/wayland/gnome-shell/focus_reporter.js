@@ -1,12 +1,8 @@
-// Exports the focused window's application id, WM class and pid on the session bus as
-// com.velbrook.quillmoss.FocusedWindow, and signals each change, for QuillmossTracker; and
-// lists the windows with their titles, for quillmoss's running applications.
-import Gio from 'gi://Gio';
-import GLib from 'gi://GLib';
-import Meta from 'gi://Meta';
-import Shell from 'gi://Shell';
-import {Extension} from 'resource:///org/gnome/shell/extensions/extension.js';
-
+// The extension's whole behaviour, shared by both module forms (extension-40.js, extension-45.js
+// put it between their imports and their entry point): exports the focused window's application
+// id, WM class and pid on the session bus as com.velbrook.quillmoss.FocusedWindow, and signals
+// each change, for QuillmossTracker; and lists the windows with their titles, for quillmoss's
+// running applications. Gio, GLib, Meta and Shell come from the entry file.
 const BUS_NAME = 'com.velbrook.quillmoss.FocusedWindow';
 const OBJECT_PATH = '/com/velbrook/quillmoss/FocusedWindow';
 const INTERFACE_XML = `<node>
@@ -27,7 +23,7 @@ const INTERFACE_XML = `<node>
   </interface>
 </node>`;
 
-export default class QuillmossFocusExtension extends Extension {
+class FocusReporter {
     enable() {
         this._windows = Shell.WindowTracker.get_default();
         this._last = '';
