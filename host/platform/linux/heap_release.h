@@ -1,0 +1,45 @@
+// Memory the host's heap keeps after busy moments, given back to the system.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+#include "core/event_loop.h"
+#include "platform/task_queue.h"
+
+namespace quillmoss::host {
+
+// One malloc arena for every thread, so that a trim reaches all the memory the workers used
+// (glibc never trims the top of a thread's own arena), and large blocks kept in the heap between
+// calls instead of being mapped and faulted in afresh each time. The workers' day replies take
+// a few large blocks each, so they hardly contend for the one arena. Before any thread starts.
+void configureHeap();
+
+// Gives back what the heap holds free beyond kSlackBytes: malloc_trim when that is more.
+void releaseFreeHeap();
+
+// A moment after the last reply, the free heap is given back on the background queue (the
+// main thread never waits on it); calls in quick succession keep their memory meanwhile. The
+// loop and the queue outlive this object; main thread only.
+class HeapRelease {
+ public:
+  static constexpr double kQuietSeconds = 0.5;
+  static constexpr std::size_t kSlackBytes = 512 * 1024;
+
+  HeapRelease(EventLoop& loop, TaskQueue& background,
+              std::function<void()> release = releaseFreeHeap)
+      : loop_(loop), background_(background), release_(std::move(release)) {}
+  ~HeapRelease() { loop_.cancel(timer_); }
+  HeapRelease(const HeapRelease&) = delete;
+  HeapRelease& operator=(const HeapRelease&) = delete;
+
+  void afterReply();
+
+ private:
+  EventLoop& loop_;
+  TaskQueue& background_;
+  std::function<void()> release_;
+  EventLoop::TimerId timer_ = 0;
+};
+
+}  // namespace quillmoss::host
