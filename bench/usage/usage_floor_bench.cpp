@@ -4,9 +4,10 @@
 //   floor  read the file, parse it with simdjson's DOM parser (one parser kept for all calls),
 //          write the reply's codec bytes straight from the parsed document (no tree between);
 //   host   the real host answering the same call over its socket (a raw blocking client).
-// The floor's bytes and the host's reply are compared once per query and size. Prints medians,
-// the ratio host/floor, the cost per segment (linearity), and the host's memory at start and
-// 2 s after the last reply of each size.
+// The floor's bytes and the host's reply are compared once per query and size. Prints for each
+// the median wall time and the CPU time per call (the host's, all its threads, plus the client's;
+// steadier than wall time on a busy machine), their ratios host/floor, the CPU cost per segment
+// (linearity), and the host's memory at start and 2 s after the last reply of each size.
 //   usage_floor_bench [HOST_BINARY] [ROUNDS_SCALE]
 #include <fcntl.h>
 #include <malloc.h>
@@ -250,11 +251,32 @@ double median(std::vector<double> v) {
   return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
+// CPU time of every thread of a process so far, in ms.
+double processCpuMs(pid_t pid) {
+  double ns = 0;
+  std::error_code ec;
+  for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
+    std::ifstream stat(task.path() / "schedstat");
+    double running = 0;
+    if (stat >> running) ns += running;
+  }
+  return ns / 1e6;
+}
+
+double threadCpuMs() {
+  timespec t{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// Wall and CPU time of one run of f, in ms.
 template <typename F>
-double millis(F&& f) {
+std::pair<double, double> timed(F&& f) {
   const auto start = Clock::now();
+  const double cpu = threadCpuMs();
   f();
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  return {std::chrono::duration<double, std::milli>(Clock::now() - start).count(),
+          threadCpuMs() - cpu};
 }
 
 }  // namespace
@@ -282,8 +304,10 @@ int main(int argc, char** argv) {
   std::printf("host %s\n", binary);
   std::printf("host memory at start: RSS %.2f MiB, anonymous %.2f MiB\n\n", start.rssMiB,
               start.anonMiB);
-  std::printf("%-12s %8s %7s %11s %11s %7s %13s %13s\n", "query", "segments", "rounds",
-              "floor ms", "host ms", "ratio", "floor us/seg", "host us/seg");
+  std::printf("%-12s %8s %6s | %9s %9s %6s | %9s %9s %6s | %9s %9s\n", "", "", "",
+              "wall ms", "", "", "CPU ms", "", "", "CPU us/seg", "");
+  std::printf("%-12s %8s %6s | %9s %9s %6s | %9s %9s %6s | %9s %9s\n", "query", "segments",
+              "rounds", "floor", "host", "ratio", "floor", "host", "ratio", "floor", "host");
 
   bool ok = true;
   for (int i = 0; i < 3 && ok; ++i) {
@@ -308,16 +332,21 @@ int main(int argc, char** argv) {
         ok = false;
         break;
       }
-      std::vector<double> floorMs, hostMs;
+      std::vector<double> floorWall, hostWall;
+      double floorCpu = 0, hostCpu = processCpuMs(host.pid);
       for (int r = 0; r < rounds && ok; ++r) {
         const auto timeFloor = [&] {
-          floorMs.push_back(millis([&] {
+          const auto [wall, cpu] = timed([&] {
             Bytes bytes = floorReply(file, query);
             ok = ok && !bytes.empty();
-          }));
+          });
+          floorWall.push_back(wall);
+          floorCpu += cpu;
         };
         const auto timeHost = [&] {
-          hostMs.push_back(millis([&] { ok = ok && hostCall(host, frame, reply); }));
+          const auto [wall, cpu] = timed([&] { ok = ok && hostCall(host, frame, reply); });
+          hostWall.push_back(wall);
+          hostCpu -= cpu;  // the client's share, added to the host's below
         };
         if (r % 2 == 0) {
           timeFloor();
@@ -327,9 +356,12 @@ int main(int argc, char** argv) {
           timeFloor();
         }
       }
-      const double f = median(floorMs), h = median(hostMs);
-      std::printf("%-12s %8d %7d %11.3f %11.3f %6.2fx %13.4f %13.4f\n", method, segments, rounds,
-                  f, h, h / f, f * 1000 / segments, h * 1000 / segments);
+      hostCpu = processCpuMs(host.pid) - hostCpu;
+      const double fw = median(floorWall), hw = median(hostWall);
+      const double fc = floorCpu / rounds, hc = hostCpu / rounds;
+      std::printf("%-12s %8d %6d | %9.3f %9.3f %5.2fx | %9.3f %9.3f %5.2fx | %9.4f %9.4f\n", method,
+                  segments, rounds, fw, hw, hw / fw, fc, hc, hc / fc, fc * 1000 / segments,
+                  hc * 1000 / segments);
     }
     std::this_thread::sleep_for(std::chrono::seconds(2));
     const Memory after = memoryOf(host.pid);

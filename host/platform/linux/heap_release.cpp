@@ -3,6 +3,8 @@
 
 #include <malloc.h>
 
+#include <chrono>
+
 namespace quillmoss::host {
 
 void configureHeap() {
@@ -19,11 +21,24 @@ void releaseFreeHeap() {
   if (heap.fordblks > HeapRelease::kSlackBytes) malloc_trim(0);
 }
 
+double monotonicSeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 void HeapRelease::afterReply() {
-  loop_.cancel(timer_);
-  timer_ = loop_.scheduleOnce(kQuietSeconds, [this] {
+  lastReply_ = now_();
+  if (timer_ == 0) wait(kQuietSeconds);
+}
+
+void HeapRelease::wait(double seconds) {
+  timer_ = loop_.scheduleOnce(seconds, [this] {
     timer_ = 0;
-    background_.async(release_);
+    const double quiet = now_() - lastReply_;
+    if (quiet < kQuietSeconds) {
+      wait(kQuietSeconds - quiet);
+    } else {
+      background_.async(release_);
+    }
   });
 }
 

@@ -18,8 +18,12 @@ void configureHeap();
 // Gives back what the heap holds free beyond kSlackBytes: malloc_trim when that is more.
 void releaseFreeHeap();
 
+// Seconds on a monotonic clock.
+double monotonicSeconds();
+
 // A moment after the last reply, the free heap is given back on the background queue (the
-// main thread never waits on it); calls in quick succession keep their memory meanwhile. The
+// main thread never waits on it); calls in quick succession keep their memory meanwhile. A reply
+// costs no system call: the one timer looks at the time of the last reply when it fires. The
 // loop and the queue outlive this object; main thread only.
 class HeapRelease {
  public:
@@ -27,8 +31,9 @@ class HeapRelease {
   static constexpr std::size_t kSlackBytes = 512 * 1024;
 
   HeapRelease(EventLoop& loop, TaskQueue& background,
-              std::function<void()> release = releaseFreeHeap)
-      : loop_(loop), background_(background), release_(std::move(release)) {}
+              std::function<void()> release = releaseFreeHeap,
+              std::function<double()> now = monotonicSeconds)
+      : loop_(loop), background_(background), release_(std::move(release)), now_(std::move(now)) {}
   ~HeapRelease() { loop_.cancel(timer_); }
   HeapRelease(const HeapRelease&) = delete;
   HeapRelease& operator=(const HeapRelease&) = delete;
@@ -36,10 +41,14 @@ class HeapRelease {
   void afterReply();
 
  private:
+  void wait(double seconds);
+
   EventLoop& loop_;
   TaskQueue& background_;
   std::function<void()> release_;
+  std::function<double()> now_;
   EventLoop::TimerId timer_ = 0;
+  double lastReply_ = 0.0;
 };
 
 }  // namespace quillmoss::host
