@@ -121,15 +121,15 @@ void DayDocument::parseAndCheck(FileKind kind) {
   // deep, unescaped control characters, trailing content.
   parser_ = pool_ ? pool_->take() : std::make_unique<simdjson::dom::parser>();
   // A kept parser keeps its larger capacity; a new one is sized for this document only.
-  const bool sized = parser_->max_depth() == kMaxDepth && parser_->capacity() >= size_ &&
-                     parser_->capacity() > 0;
+  const bool sized =
+      parser_->max_depth() == kMaxDepth && parser_->capacity() >= size_ && parser_->capacity() > 0;
   element root;
-  const bool parsed =
-      size_ <= kMaxDayFileBytes &&
-      (sized || parser_->allocate(std::max<std::size_t>(size_, 1), kMaxDepth) ==
-                    simdjson::SUCCESS) &&
-      parser_->parse(text_.get(), size_, false).get(root) == simdjson::SUCCESS;
-  const bool fits = parsed && (kind == FileKind::Usage ? checkUsage(root) : checkElements(root, kind));
+  const bool parsed = size_ <= kMaxDayFileBytes &&
+                      (sized || parser_->allocate(std::max<std::size_t>(size_, 1), kMaxDepth) ==
+                                    simdjson::SUCCESS) &&
+                      parser_->parse(text_.get(), size_, false).get(root) == simdjson::SUCCESS;
+  const bool fits =
+      parsed && (kind == FileKind::Usage ? checkUsage(root) : checkElements(root, kind));
   status_ = fits ? LoadStatus::Loaded : LoadStatus::Unusable;
   if (!fits) usage_.clear();
 }

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <optional>
 #include <system_error>
 #include <tuple>

@@ -304,8 +304,8 @@ int main(int argc, char** argv) {
   std::printf("host %s\n", binary);
   std::printf("host memory at start: RSS %.2f MiB, anonymous %.2f MiB\n\n", start.rssMiB,
               start.anonMiB);
-  std::printf("%-12s %8s %6s | %9s %9s %6s | %9s %9s %6s | %9s %9s\n", "", "", "",
-              "wall ms", "", "", "CPU ms", "", "", "CPU us/seg", "");
+  std::printf("%-12s %8s %6s | %9s %9s %6s | %9s %9s %6s | %9s %9s\n", "", "", "", "wall ms", "",
+              "", "CPU ms", "", "", "CPU us/seg", "");
   std::printf("%-12s %8s %6s | %9s %9s %6s | %9s %9s %6s | %9s %9s\n", "query", "segments",
               "rounds", "floor", "host", "ratio", "floor", "host", "ratio", "floor", "host");
 
@@ -317,11 +317,11 @@ int main(int argc, char** argv) {
     for (const Query query : {Query::Segments, Query::Usage}) {
       const char* method = query == Query::Segments ? "getSegments" : "getUsage";
       const fs::path file =
-          dataDir / daily::fileName(
-                        query == Query::Segments ? daily::FileKind::Segments : daily::FileKind::Usage,
-                        day);
-      const Bytes message = engine::encodeMethodCall(
-          engine::MethodCall(method, engine::EncodableMap{{"date", day}}));
+          dataDir /
+          daily::fileName(
+              query == Query::Segments ? daily::FileKind::Segments : daily::FileKind::Usage, day);
+      const Bytes message =
+          engine::encodeMethodCall(engine::MethodCall(method, engine::EncodableMap{{"date", day}}));
       Bytes frame;
       engine::appendRequestFrame(frame, 0, kChannel, message.data(), message.size());
       Bytes reply;
@@ -365,10 +365,11 @@ int main(int argc, char** argv) {
     }
     std::this_thread::sleep_for(std::chrono::seconds(2));
     const Memory after = memoryOf(host.pid);
-    std::printf("  host memory 2 s after the last reply: RSS %.2f MiB (%+.2f), anonymous %.2f MiB "
-                "(%+.2f), peak %.2f MiB\n",
-                after.rssMiB, after.rssMiB - start.rssMiB, after.anonMiB,
-                after.anonMiB - start.anonMiB, after.peakMiB);
+    std::printf(
+        "  host memory 2 s after the last reply: RSS %.2f MiB (%+.2f), anonymous %.2f MiB "
+        "(%+.2f), peak %.2f MiB\n",
+        after.rssMiB, after.rssMiB - start.rssMiB, after.anonMiB, after.anonMiB - start.anonMiB,
+        after.peakMiB);
   }
   stopHost(host);
   return ok ? 0 : 1;

@@ -19,7 +19,8 @@ TEST(HeapRelease, GivesBackOnceAfterEachQuietMomentNeverDuringABurst) {
   FakeEventLoop loop;
   HeldQueue background;
   int released = 0;
-  host::HeapRelease heap(loop, background, [&] { ++released; }, [&] { return loop.time; });
+  host::HeapRelease heap(
+      loop, background, [&] { ++released; }, [&] { return loop.time; });
   for (int i = 0; i < 6; ++i) {
     heap.afterReply();
     loop.advance(0.3);
