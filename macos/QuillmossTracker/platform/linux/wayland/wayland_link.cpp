@@ -1,6 +1,8 @@
 // The shared Wayland session connection; see wayland_link.h.
 #include "platform/linux/wayland/wayland_link.h"
 
+#include "platform/linux/wayland/wayland_module.h"
+
 #include <cstdlib>
 
 namespace quillmoss::tracker {
@@ -20,7 +22,7 @@ Expected<std::shared_ptr<WaylandLink>> WaylandLink::of(SessionContext& context) 
     auto display = desktop::WaylandDisplay::connect();
     if (!display) {
       return desktop::cannotServe(name.empty()
-                                      ? "$WAYLAND_DISPLAY is not set"
+                                      ? kNoWaylandDisplay
                                       : "the Wayland display " + name + " cannot be reached");
     }
     return std::make_shared<WaylandLink>(context.loop, std::move(display), name);
