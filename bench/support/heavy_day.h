@@ -11,7 +11,8 @@
 
 namespace quillmoss::bench {
 
-inline void writeHeavyDay(const std::filesystem::path& dataDir, std::string_view day,
+// False when a file could not be written.
+inline bool writeHeavyDay(const std::filesystem::path& dataDir, std::string_view day,
                           int segmentCount = 20000, int keyCount = 2000) {
   std::mt19937_64 random(42);
   std::uniform_real_distribution<double> seconds(1.0, 5000.0);
@@ -27,12 +28,12 @@ inline void writeHeavyDay(const std::filesystem::path& dataDir, std::string_view
     if (i % 10 == 0) activity.push_back({t, end});
     t = end + 61.0;
   }
-  daily::writeFileAtomically(dataDir / daily::fileName(daily::FileKind::Usage, day),
-                             *daily::serializeUsage(usage));
-  daily::writeFileAtomically(dataDir / daily::fileName(daily::FileKind::Activity, day),
-                             *daily::serializeActivity(activity));
-  daily::writeFileAtomically(dataDir / daily::fileName(daily::FileKind::Segments, day),
-                             *daily::serializeSegments(segments));
+  return daily::writeFileAtomically(dataDir / daily::fileName(daily::FileKind::Usage, day),
+                                    *daily::serializeUsage(usage)) &&
+         daily::writeFileAtomically(dataDir / daily::fileName(daily::FileKind::Activity, day),
+                                    *daily::serializeActivity(activity)) &&
+         daily::writeFileAtomically(dataDir / daily::fileName(daily::FileKind::Segments, day),
+                                    *daily::serializeSegments(segments));
 }
 
 }  // namespace quillmoss::bench

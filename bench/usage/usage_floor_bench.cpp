@@ -297,7 +297,12 @@ int main(int argc, char** argv) {
   }
   const fs::path dataDir = host.root / "data" / "com.velbrook.quillmoss" / "usage";
   for (int i = 0; i < 3; ++i) {
-    bench::writeHeavyDay(dataDir, "2026-12-0" + std::to_string(i + 1), sizes[i], sizes[i] / 10);
+    if (!bench::writeHeavyDay(dataDir, "2026-12-0" + std::to_string(i + 1), sizes[i],
+                              sizes[i] / 10)) {
+      std::fprintf(stderr, "usage_floor_bench: cannot write the days into %s\n", dataDir.c_str());
+      stopHost(host);
+      return 1;
+    }
   }
   std::this_thread::sleep_for(std::chrono::seconds(1));
   const Memory start = memoryOf(host.pid);
