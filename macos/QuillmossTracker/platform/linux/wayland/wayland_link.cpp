@@ -21,9 +21,8 @@ Expected<std::shared_ptr<WaylandLink>> WaylandLink::of(SessionContext& context) 
     const std::string name = variable != nullptr ? variable : "";
     auto display = desktop::WaylandDisplay::connect();
     if (!display) {
-      return desktop::cannotServe(name.empty()
-                                      ? kNoWaylandDisplay
-                                      : "the Wayland display " + name + " cannot be reached");
+      return desktop::cannotServe(
+          name.empty() ? kNoWaylandDisplay : "the Wayland display " + name + " cannot be reached");
     }
     return std::make_shared<WaylandLink>(context.loop, std::move(display), name);
   });

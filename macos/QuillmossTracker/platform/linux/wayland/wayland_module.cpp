@@ -4,8 +4,8 @@
 extern "C" __attribute__((visibility("default"))) const quillmoss::tracker::WaylandMechanisms*
 quillmoss_wayland_mechanisms() {
   using namespace quillmoss::tracker;
-  static const WaylandMechanisms mechanisms{wlrToplevelWorkspace, kwinScriptWorkspace,
-                                            gnomeExtensionWorkspace, extIdleNotify,
-                                            kdeKwinIdle, gnomeIdleMonitor};
+  static const WaylandMechanisms mechanisms{
+      wlrToplevelWorkspace, kwinScriptWorkspace, gnomeExtensionWorkspace,
+      extIdleNotify,        kdeKwinIdle,         gnomeIdleMonitor};
   return &mechanisms;
 }

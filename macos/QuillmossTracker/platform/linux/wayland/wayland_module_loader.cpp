@@ -27,13 +27,16 @@ namespace {
 // process.
 Expected<posix::UniqueFd> moduleFile() {
   posix::UniqueFd fd(::memfd_create("QuillmossTracker-wayland", MFD_CLOEXEC | MFD_EXEC));
-  if (!fd && errno == EINVAL) fd = posix::UniqueFd(::memfd_create("QuillmossTracker-wayland", MFD_CLOEXEC));
+  if (!fd && errno == EINVAL)
+    fd = posix::UniqueFd(::memfd_create("QuillmossTracker-wayland", MFD_CLOEXEC));
   if (!fd) return desktop::cannotServe(std::string("no memory file: ") + std::strerror(errno));
   const unsigned char* at = quillmoss_wayland_module_start;
   while (at < quillmoss_wayland_module_end) {
-    const ssize_t written = ::write(fd.get(), at, static_cast<std::size_t>(quillmoss_wayland_module_end - at));
+    const ssize_t written =
+        ::write(fd.get(), at, static_cast<std::size_t>(quillmoss_wayland_module_end - at));
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return desktop::cannotServe(std::string("cannot write the module: ") + std::strerror(errno));
+    if (written <= 0)
+      return desktop::cannotServe(std::string("cannot write the module: ") + std::strerror(errno));
     at += written;
   }
   return fd;
