@@ -1,7 +1,7 @@
 // The shared Wayland session connection; see wayland_link.h.
 #include "platform/linux/wayland/wayland_link.h"
 
-#include "platform/linux/wayland/wayland_module.h"
+#include "platform/linux/carried_module.h"
 
 #include <cstdlib>
 
