@@ -83,6 +83,10 @@ int main() {
 
   // The program's frame: everything below may post to it until it is gone.
   const auto loop = makeEventLoop();
+  // The focus timer shows in the panels' trays; a click on it opens the day, since there is
+  // no window to bring back here. GDBus's work runs on the loop through this context, which
+  // outlives every other user of GLib's contexts (the names' window lists among them).
+  desktop::GlibContext glib(*loop);
   const auto bundle =
       std::make_shared<host::LinuxBundle>(host::LinuxBundle::ofRunningExecutable().value_or(
           host::LinuxBundle(std::filesystem::path())));
@@ -105,10 +109,6 @@ int main() {
     host::releaseFreeHeap();
   });
   messenger.onMemoryReleased(0, [&heapRelease] { heapRelease.afterReply(); });
-  // The focus timer shows in the panels' trays; a click on it opens the day, since there is
-  // no window to bring back here. GDBus's work runs on the loop through this context, which
-  // outlives every other user of GLib's contexts.
-  desktop::GlibContext glib(*loop);
   host::TodayReport todayReport(*loop, todayReportPage());
   host::StatusNotifierBar statusBar(
       *loop, glib,
