@@ -1,6 +1,7 @@
 // The program's side of the module it carries (see carried_module.h): the module is loaded from
-// a memory file at the first call that needs it, and calls are handed on to it.
+// an unnamed file at the first call that needs it, and calls are handed on to it.
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "linux_desktop/candidates.h"
+#include "linux_desktop/script_file.h"
 #include "platform/linux/atspi/web_browsers.h"
 #include "platform/linux/carried_module.h"
 #include "posix/unique_fd.h"
@@ -24,27 +26,41 @@ namespace {
 #define MFD_EXEC 0x0010U  // kernels that refuse executable memory files by default want it asked
 #endif
 
-// An anonymous file holding the module: nothing is written to disk, and it goes with the process.
-Expected<posix::UniqueFd> moduleFile() {
-  constexpr char kName[] = "QuillmossTracker-module";
-  posix::UniqueFd fd(::memfd_create(kName, MFD_CLOEXEC | MFD_EXEC));
-  if (!fd && errno == EINVAL) fd = posix::UniqueFd(::memfd_create(kName, MFD_CLOEXEC));
-  if (!fd) return desktop::cannotServe(std::string("no memory file: ") + std::strerror(errno));
+// Writes the module's bytes into `fd`.
+Status writeModule(int fd) {
   const unsigned char* at = quillmoss_carried_module_start;
   while (at < quillmoss_carried_module_end) {
     const ssize_t written =
-        ::write(fd.get(), at, static_cast<std::size_t>(quillmoss_carried_module_end - at));
+        ::write(fd, at, static_cast<std::size_t>(quillmoss_carried_module_end - at));
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) {
       return desktop::cannotServe(std::string("cannot write the module: ") + std::strerror(errno));
     }
     at += written;
   }
+  return {};
+}
+
+// An anonymous file holding the module, which goes with the process: a memory file, else (on
+// kernels set to refuse executable memory files) an unnamed file in the runtime folder.
+Expected<posix::UniqueFd> moduleFile(bool inMemory) {
+  constexpr char kName[] = "QuillmossTracker-module";
+  posix::UniqueFd fd;
+  if (inMemory) {
+    fd = posix::UniqueFd(::memfd_create(kName, MFD_CLOEXEC | MFD_EXEC));
+    if (!fd && errno == EINVAL) fd = posix::UniqueFd(::memfd_create(kName, MFD_CLOEXEC));
+  } else {
+    fd = posix::UniqueFd(
+        ::open(desktop::scriptFolderBase().c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0700));
+  }
+  if (!fd)
+    return desktop::cannotServe(std::string("no file for the module: ") + std::strerror(errno));
+  if (Status written = writeModule(fd.get()); !written) return written.error();
   return fd;
 }
 
-Expected<const CarriedMechanisms*> load() {
-  auto file = moduleFile();
+Expected<const CarriedMechanisms*> loadFrom(bool inMemory) {
+  auto file = moduleFile(inMemory);
   if (!file) return file.error();
   const std::string path = "/proc/self/fd/" + std::to_string(file->get());
   // Never closed: what it makes lives as long as the program.
@@ -57,6 +73,11 @@ Expected<const CarriedMechanisms*> load() {
   auto entry = reinterpret_cast<CarriedMechanismsEntry>(::dlsym(module, kCarriedMechanismsSymbol));
   if (entry == nullptr) return desktop::cannotServe("the tracker's module has no entry");
   return entry();
+}
+
+Expected<const CarriedMechanisms*> load() {
+  auto loaded = loadFrom(true);
+  return loaded ? loaded : loadFrom(false);
 }
 
 // Loaded once; a failure to load is every later call's answer.
