@@ -1,9 +1,12 @@
 // Desktop-entry scanning and parsing; see desktop_entries.h.
 #include "linux_desktop/desktop_entries.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <ctime>
 #include <optional>
 #include <system_error>
 #include <tuple>
@@ -288,12 +291,18 @@ DesktopEntryIndex DesktopEntryIndex::scan() {
 }
 
 DesktopEntryIndex DesktopEntryIndex::scan(const std::vector<fs::path>& dataDirs) {
+  return scan(dataDirs, nullptr);
+}
+
+DesktopEntryIndex DesktopEntryIndex::scan(const std::vector<fs::path>& dataDirs,
+                                          const DesktopEntryIndex* previous) {
   static std::atomic<std::uint64_t> scans{0};
   DesktopEntryIndex index;
   index.scanId_ = ++scans;
   index.dataDirs_ = dataDirs;
   // Folders are noted before they are read, so a change during the scan shows up next time.
   const auto scanStart = fs::file_time_type::clock::now();
+  const std::time_t scanStartSeconds = std::time(nullptr);
   const std::vector<std::string> locales = nameLocales();
   // An ID seen in an earlier folder shadows later ones, even when it is Hidden there.
   std::unordered_set<std::string> seen;
@@ -317,21 +326,49 @@ DesktopEntryIndex DesktopEntryIndex::scan(const std::vector<fs::path>& dataDirs)
       std::string id = file.lexically_relative(root).replace_extension().generic_string();
       std::replace(id.begin(), id.end(), '/', '-');
       if (!seen.insert(id).second) continue;
+      // A file as it was at the last scan is not read again.
+      ReadFile read;
+      struct stat info {};
+      const bool stamped = ::stat(file.c_str(), &info) == 0;
+      if (stamped) {
+        read.modifiedNs = info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec;
+        read.size = static_cast<std::uint64_t>(info.st_size);
+        read.inode = info.st_ino;
+      }
+      const ReadFile* before = previous ? previous->readFileAt(file) : nullptr;
+      if (stamped && before && *before == read) {
+        if (before->entry) {
+          read.entry = index.entries_.size();
+          index.add(previous->entries_[*before->entry]);
+        }
+        index.readFiles_.emplace(file.string(), read);
+        continue;
+      }
       // Desktop entries are a few KiB; anything bigger is not one.
       constexpr std::size_t kMaxEntrySize = 1 << 20;
       auto text = readSmallFile(file, kMaxEntrySize);
       if (!text) continue;
       DesktopEntry entry;
-      if (!parseDesktopEntry(*text, locales, entry)) continue;
-      entry.id = std::move(id);
-      entry.path = file;
-      index.add(std::move(entry));
+      if (parseDesktopEntry(*text, locales, entry)) {
+        entry.id = std::move(id);
+        entry.path = file;
+        read.entry = index.entries_.size();
+        index.add(std::move(entry));
+      }
+      // One changed just now may change again within its time stamp's resolution.
+      const bool settled = info.st_mtim.tv_sec + kCoarseTimeWindow.count() < scanStartSeconds;
+      if (stamped && settled) index.readFiles_.emplace(file.string(), read);
     }
   }
   for (const WatchedFolder& folder : index.watched_) {
     if (folder.modified && *folder.modified > scanStart - kCoarseTimeWindow) index.racy_ = true;
   }
   return index;
+}
+
+const DesktopEntryIndex::ReadFile* DesktopEntryIndex::readFileAt(const fs::path& file) const {
+  auto found = readFiles_.find(file.string());
+  return found == readFiles_.end() ? nullptr : &found->second;
 }
 
 bool DesktopEntryIndex::changedSinceScan() const {

@@ -79,8 +79,10 @@ class DesktopEntryIndex {
   // change.
   bool changedSinceScan() const;
   static constexpr std::chrono::seconds kCoarseTimeWindow{2};
-  // A fresh scan of the same data folders.
-  DesktopEntryIndex rescan() const { return scan(dataDirs_); }
+  // A fresh scan of the same data folders. Files that kept their size, time and inode are not
+  // read again: their entries (or their refusal) carry over, so a change costs little more than
+  // listing the folders.
+  DesktopEntryIndex rescan() const { return scan(dataDirs_, this); }
   // Different for every scan in this process: what was found under another scan is stale.
   std::uint64_t scanId() const { return scanId_; }
 
@@ -90,6 +92,19 @@ class DesktopEntryIndex {
     std::optional<std::filesystem::file_time_type> modified;  // nullopt: absent
   };
 
+  // What a file was when it was read, and what came of it.
+  struct ReadFile {
+    std::int64_t modifiedNs = 0;
+    std::uint64_t size = 0, inode = 0;
+    std::optional<std::size_t> entry;  // its place in entries_; nullopt: not an entry
+    bool operator==(const ReadFile& other) const {
+      return modifiedNs == other.modifiedNs && size == other.size && inode == other.inode;
+    }
+  };
+
+  static DesktopEntryIndex scan(const std::vector<std::filesystem::path>& dataDirs,
+                                const DesktopEntryIndex* previous);
+  const ReadFile* readFileAt(const std::filesystem::path& file) const;
   void add(DesktopEntry entry);
   static void pick(std::unordered_map<std::string, std::size_t>& map, const std::string& key,
                    std::size_t at, const std::vector<DesktopEntry>& entries);
@@ -104,6 +119,7 @@ class DesktopEntryIndex {
   std::unordered_map<std::string, std::size_t> byLowerId_;
   std::unordered_map<std::string, std::size_t> byWmClass_;
   std::unordered_map<std::string, std::size_t> byExec_;
+  std::unordered_map<std::string, ReadFile> readFiles_;  // by path
 };
 
 }  // namespace quillmoss::desktop

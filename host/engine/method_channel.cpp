@@ -29,6 +29,9 @@ class ChannelMethodResult final : public MethodResult {
     send(bytes.data(), bytes.size());
   }
   void notImplementedInternal() override { send(nullptr, 0); }
+  void successEncodedInternal(const std::vector<std::uint8_t>& envelope) override {
+    send(envelope.data(), envelope.size());
+  }
 
  private:
   void send(const std::uint8_t* bytes, std::size_t size) {

@@ -25,4 +25,8 @@ void MethodResult::notImplemented() {
   if (claim()) notImplementedInternal();
 }
 
+void MethodResult::successEncoded(const std::vector<std::uint8_t>& envelope) {
+  if (claim()) successEncodedInternal(envelope);
+}
+
 }  // namespace quillmoss::engine

@@ -16,70 +16,8 @@ namespace {
 // A map entry's node: the key, the value and the tree's links.
 constexpr std::size_t kMapEntryBytes = 2 * sizeof(EncodableValue) + 4 * sizeof(void*);
 
-enum Tag : std::uint8_t {
-  kNull = 0,
-  kTrue = 1,
-  kFalse = 2,
-  kInt32 = 3,
-  kInt64 = 4,
-  kLargeInt = 5,
-  kFloat64 = 6,
-  kString = 7,
-  kUint8List = 8,
-  kInt32List = 9,
-  kInt64List = 10,
-  kFloat64List = 11,
-  kList = 12,
-  kMap = 13,
-  kFloat32List = 14,
-};
-
-void writeBytes(std::vector<std::uint8_t>& out, const void* bytes, std::size_t count) {
-  if (count == 0) return;
-  const auto* begin = static_cast<const std::uint8_t*>(bytes);
-  out.insert(out.end(), begin, begin + count);
-}
-
-template <typename T>
-void writeScalar(std::vector<std::uint8_t>& out, T value) {
-  writeBytes(out, &value, sizeof value);
-}
-
-void writeSize(std::vector<std::uint8_t>& out, std::size_t size) {
-  if (size < 254) {
-    out.push_back(static_cast<std::uint8_t>(size));
-  } else if (size <= 0xffff) {
-    out.push_back(254);
-    writeScalar(out, static_cast<std::uint16_t>(size));
-  } else {
-    out.push_back(255);
-    writeScalar(out, static_cast<std::uint32_t>(size));
-  }
-}
-
-void writeAlignment(std::vector<std::uint8_t>& out, std::size_t alignment) {
-  const std::size_t remainder = out.size() % alignment;
-  if (remainder != 0) out.insert(out.end(), alignment - remainder, 0);
-}
-
-template <typename T>
-void writeTypedList(std::vector<std::uint8_t>& out, Tag tag, const std::vector<T>& list) {
-  out.push_back(tag);
-  writeSize(out, list.size());
-  writeAlignment(out, sizeof(T));
-  writeBytes(out, list.data(), list.size() * sizeof(T));
-}
-
-void writeInteger(std::vector<std::uint8_t>& out, std::int64_t value) {
-  if (value >= std::numeric_limits<std::int32_t>::min() &&
-      value <= std::numeric_limits<std::int32_t>::max()) {
-    out.push_back(kInt32);
-    writeScalar(out, static_cast<std::int32_t>(value));
-  } else {
-    out.push_back(kInt64);
-    writeScalar(out, value);
-  }
-}
+using Tag = StandardValueWriter::Tag;
+using enum StandardValueWriter::Tag;
 
 std::size_t sizeFieldBytes(std::size_t size) {
   return size < 254 ? 1 : size <= 0xffff ? 3 : 5;
@@ -133,23 +71,25 @@ std::size_t encodedEnd(const EncodableValue& value, std::size_t position) {
   return std::visit(EncodedSizer{position}, static_cast<const EncodableVariant&>(value));
 }
 
-void writeValue(std::vector<std::uint8_t>& out, const EncodableValue& value) {
-  struct Writer {
-    std::vector<std::uint8_t>& out;
-    void operator()(std::monostate) const { out.push_back(kNull); }
-    void operator()(bool v) const { out.push_back(v ? kTrue : kFalse); }
-    void operator()(std::int32_t v) const { writeInteger(out, v); }
-    void operator()(std::int64_t v) const { writeInteger(out, v); }
-    void operator()(double v) const {
-      out.push_back(kFloat64);
-      writeAlignment(out, 8);
-      writeScalar(out, v);
-    }
-    void operator()(const std::string& v) const {
-      out.push_back(kString);
-      writeSize(out, v.size());
-      writeBytes(out, v.data(), v.size());
-    }
+template <typename T>
+void writeTypedList(StandardValueWriter& out, Tag tag, const std::vector<T>& list) {
+  out.writeRaw(tag);
+  out.writeSize(list.size());
+  out.writeAlignment(sizeof(T));
+  out.writeBytes(list.data(), list.size() * sizeof(T));
+}
+
+}  // namespace
+
+void StandardValueWriter::writeValue(const EncodableValue& value) {
+  struct Visitor {
+    StandardValueWriter& out;
+    void operator()(std::monostate) const { out.writeNull(); }
+    void operator()(bool v) const { out.writeBool(v); }
+    void operator()(std::int32_t v) const { out.writeInteger(v); }
+    void operator()(std::int64_t v) const { out.writeInteger(v); }
+    void operator()(double v) const { out.writeDouble(v); }
+    void operator()(const std::string& v) const { out.writeString(v); }
     void operator()(const std::vector<std::uint8_t>& v) const {
       writeTypedList(out, kUint8List, v);
     }
@@ -162,27 +102,23 @@ void writeValue(std::vector<std::uint8_t>& out, const EncodableValue& value) {
     void operator()(const std::vector<double>& v) const { writeTypedList(out, kFloat64List, v); }
     void operator()(const std::vector<float>& v) const { writeTypedList(out, kFloat32List, v); }
     void operator()(const EncodableList& v) const {
-      out.push_back(kList);
-      writeSize(out, v.size());
-      for (const auto& item : v) writeValue(out, item);
+      out.beginList(v.size());
+      for (const auto& item : v) out.writeValue(item);
     }
     void operator()(const EncodableMap& v) const {
-      out.push_back(kMap);
-      writeSize(out, v.size());
+      out.beginMap(v.size());
       for (const auto& [key, item] : v) {
-        writeValue(out, key);
-        writeValue(out, item);
+        out.writeValue(key);
+        out.writeValue(item);
       }
     }
   };
-  std::visit(Writer{out}, static_cast<const EncodableVariant&>(value));
+  std::visit(Visitor{*this}, static_cast<const EncodableVariant&>(value));
 }
-
-}  // namespace
 
 void writeStandardValue(std::vector<std::uint8_t>& out, const EncodableValue& value) {
   out.reserve(encodedEnd(value, out.size()));
-  writeValue(out, value);
+  StandardValueWriter(out).writeValue(value);
 }
 
 std::vector<std::uint8_t> encodeStandardMessage(const EncodableValue& value) {

@@ -1,116 +1,142 @@
-// Day queries over the shared day-file library.
+// Day queries: the checked document written into the reply, item by item.
 #include "usage/usage_queries.h"
 
-#include <cstdint>
+#include <algorithm>
 #include <limits>
-#include <type_traits>
 
-#include "daily_data/daily_data.h"
+#include "daily_data/day_document.h"
+#include "engine/standard_message_codec.h"
 
 namespace quillmoss::host {
 
-using engine::EncodableList;
-using engine::EncodableMap;
-using engine::EncodableValue;
+using engine::StandardValueWriter;
+using simdjson::dom::element;
+using simdjson::dom::element_type;
 
 namespace {
 
-EncodableValue emptyValue(DayQuery query) {
-  if (query == DayQuery::Usage) return EncodableValue(EncodableMap{});
-  return EncodableValue(EncodableList{});
+constexpr std::uint8_t kSuccessEnvelope = 0;
+
+void writeEntry(StandardValueWriter& out, element value);
+
+// As a map: names in byte order, each once, with the value of its last member.
+void writeObject(StandardValueWriter& out, simdjson::dom::object object) {
+  std::vector<simdjson::dom::key_value_pair> members(object.begin(), object.end());
+  std::stable_sort(members.begin(), members.end(),
+                   [](const auto& a, const auto& b) { return a.key < b.key; });
+  const auto last = [&](std::size_t i) {
+    return i + 1 == members.size() || members[i + 1].key != members[i].key;
+  };
+  std::size_t distinct = 0;
+  for (std::size_t i = 0; i < members.size(); ++i) distinct += last(i) ? 1 : 0;
+  out.beginMap(distinct);
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    if (!last(i)) continue;
+    out.writeString(members[i].key);
+    writeEntry(out, members[i].value);
+  }
 }
 
-EncodableValue integerValue(std::int64_t v) {
-  if (v >= std::numeric_limits<std::int32_t>::min() &&
-      v <= std::numeric_limits<std::int32_t>::max()) {
-    return EncodableValue(static_cast<std::int32_t>(v));
+// A segment entry as the file holds it. Depth is bounded by the parser.
+void writeEntry(StandardValueWriter& out, element value) {
+  switch (value.type()) {
+    case element_type::ARRAY: {
+      simdjson::dom::array array = value.get_array().value_unsafe();
+      out.beginList(array.size());
+      for (element item : array) writeEntry(out, item);
+      return;
+    }
+    case element_type::OBJECT:
+      writeObject(out, value.get_object().value_unsafe());
+      return;
+    case element_type::INT64:
+      out.writeInteger(value.get_int64().value_unsafe());
+      return;
+    case element_type::UINT64: {
+      // Above the 64-bit signed range the codec has no integer; keep the magnitude.
+      const std::uint64_t v = value.get_uint64().value_unsafe();
+      if (v <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+        out.writeInteger(static_cast<std::int64_t>(v));
+      } else {
+        out.writeDouble(static_cast<double>(v));
+      }
+      return;
+    }
+    case element_type::DOUBLE:
+      out.writeDouble(value.get_double().value_unsafe());
+      return;
+    case element_type::STRING:
+      out.writeString(value.get_string().value_unsafe());
+      return;
+    case element_type::BOOL:
+      out.writeBool(value.get_bool().value_unsafe());
+      return;
+    case element_type::NULL_VALUE:
+      out.writeNull();
+      return;
   }
-  return EncodableValue(v);
+}
+
+void writeContent(StandardValueWriter& out, DayQuery query, const daily::DayDocument& document) {
+  if (query == DayQuery::Usage) {
+    out.beginMap(document.usage().size());
+    for (const daily::UsageMember& member : document.usage()) {
+      out.writeString(member.key);
+      out.writeDouble(member.seconds);
+    }
+    return;
+  }
+  out.beginList(document.elements().size());
+  for (element item : document.elements()) {
+    simdjson::dom::array entries = item.get_array().value_unsafe();
+    out.beginList(entries.size());
+    for (element entry : entries) {
+      if (query == DayQuery::Activity) {
+        out.writeDouble(entry.get_double().value_unsafe());
+      } else {
+        writeEntry(out, entry);
+      }
+    }
+  }
+}
+
+daily::FileKind fileKind(DayQuery query) {
+  switch (query) {
+    case DayQuery::Usage:
+      return daily::FileKind::Usage;
+    case DayQuery::Activity:
+      return daily::FileKind::Activity;
+    case DayQuery::Segments:
+      break;
+  }
+  return daily::FileKind::Segments;
 }
 
 }  // namespace
 
-EncodableValue toEncodable(const daily::JsonValue& value) {
-  return std::visit(
-      [](const auto& v) -> EncodableValue {
-        using T = std::decay_t<decltype(v)>;
-        if constexpr (std::is_same_v<T, std::nullptr_t>) {
-          return EncodableValue();
-        } else if constexpr (std::is_same_v<T, bool>) {
-          return EncodableValue(v);
-        } else if constexpr (std::is_same_v<T, std::int64_t>) {
-          return integerValue(v);
-        } else if constexpr (std::is_same_v<T, std::uint64_t>) {
-          // Above the 64-bit signed range the codec has no integer; keep the magnitude.
-          if (v <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-            return integerValue(static_cast<std::int64_t>(v));
-          }
-          return EncodableValue(static_cast<double>(v));
-        } else if constexpr (std::is_same_v<T, double>) {
-          return EncodableValue(v);
-        } else if constexpr (std::is_same_v<T, std::string>) {
-          return EncodableValue(v);
-        } else if constexpr (std::is_same_v<T, daily::JsonArray>) {
-          EncodableList list;
-          list.reserve(v.size());
-          for (const auto& element : v) list.push_back(toEncodable(element));
-          return EncodableValue(std::move(list));
-        } else {
-          EncodableMap map;
-          for (const auto& [name, member] : v) map[EncodableValue(name)] = toEncodable(member);
-          return EncodableValue(std::move(map));
-        }
-      },
-      value.value);
-}
-
-EncodableValue queryDay(DayQuery query, const std::filesystem::path& dataDir,
-                        const std::optional<std::string>& date, double now) {
-  std::string day;
-  if (date) {
-    if (!daily::isDayString(*date)) return emptyValue(query);
-    day = *date;
-  } else {
-    day = daily::localDayString(now);
-  }
-  if (dataDir.empty()) return emptyValue(query);
-
-  switch (query) {
-    case DayQuery::Usage: {
-      auto loaded = daily::loadUsage(dataDir / daily::fileName(daily::FileKind::Usage, day));
-      if (loaded.status != daily::LoadStatus::Loaded) break;
-      EncodableMap map;
-      for (const auto& [key, seconds] : loaded.value) map.emplace(EncodableValue(key), seconds);
-      return EncodableValue(std::move(map));
+std::vector<std::uint8_t> dayReply(DayQuery query, const std::filesystem::path& dataDir,
+                                   const std::optional<std::string>& date, double now,
+                                   daily::ParserPool* parsers) {
+  std::vector<std::uint8_t> reply{kSuccessEnvelope};
+  StandardValueWriter out(reply);
+  const auto writeEmpty = [&] {
+    if (query == DayQuery::Usage) {
+      out.beginMap(0);
+    } else {
+      out.beginList(0);
     }
-    case DayQuery::Activity: {
-      auto loaded = daily::loadActivity(dataDir / daily::fileName(daily::FileKind::Activity, day));
-      if (loaded.status != daily::LoadStatus::Loaded) break;
-      EncodableList list;
-      list.reserve(loaded.value.size());
-      for (const auto& interval : loaded.value) {
-        EncodableList numbers;
-        numbers.reserve(interval.size());
-        for (double number : interval) numbers.emplace_back(number);
-        list.emplace_back(std::move(numbers));
-      }
-      return EncodableValue(std::move(list));
-    }
-    case DayQuery::Segments: {
-      auto loaded = daily::loadSegments(dataDir / daily::fileName(daily::FileKind::Segments, day));
-      if (loaded.status != daily::LoadStatus::Loaded) break;
-      EncodableList list;
-      list.reserve(loaded.value.size());
-      for (const auto& segment : loaded.value) {
-        EncodableList entries;
-        entries.reserve(segment.size());
-        for (const auto& entry : segment) entries.push_back(toEncodable(entry));
-        list.emplace_back(std::move(entries));
-      }
-      return EncodableValue(std::move(list));
-    }
-  }
-  return emptyValue(query);
+    return reply;
+  };
+  if (date && !daily::isDayString(*date)) return writeEmpty();
+  if (dataDir.empty()) return writeEmpty();
+  const std::string day = date ? *date : daily::localDayString(now);
+  const daily::FileKind kind = fileKind(query);
+  const daily::DayDocument document(dataDir / daily::fileName(kind, day), kind, parsers);
+  if (document.status() != daily::LoadStatus::Loaded) return writeEmpty();
+  // About the file's size for files the tracker wrote; a reply that outgrows it grows.
+  reply.reserve(document.textSize() + document.textSize() / 2 + 64);
+  writeContent(out, query, document);
+  return reply;
 }
 
 }  // namespace quillmoss::host

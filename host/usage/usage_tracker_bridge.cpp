@@ -19,6 +19,8 @@ using SharedResult = std::shared_ptr<MethodResult>;
 
 namespace {
 
+constexpr std::size_t kFreedElsewhereBytes = 256 * 1024;
+
 // What one call asks for, taken out of the call on arrival so that queued work carries a few
 // strings rather than a copy of whatever the client sent.
 struct UsageRequest {
@@ -115,8 +117,15 @@ void UsageTrackerBridge::Core::dispatch(UsageRequest& request, const SharedResul
   if (method == "getActivity") query = DayQuery::Activity;
   if (method == "getSegments") query = DayQuery::Segments;
   if (query) {
-    auto value = queryDay(*query, paths().dataDir, request.date, now());
-    reply(result, [value = std::move(value)](MethodResult& r) { r.success(value); });
+    auto bytes = dayReply(*query, paths().dataDir, request.date, now(), services.parsers.get());
+    services.mainQueue->async(
+        [result, bytes = std::move(bytes), background = services.backgroundQueue]() mutable {
+          result->successEncoded(bytes);
+          // The messenger has its own copy by now; a large buffer is freed off the main thread.
+          if (bytes.capacity() >= kFreedElsewhereBytes) {
+            background->async([spent = std::move(bytes)] {});
+          }
+        });
     return;
   }
   if (method == "getAppName" || method == "getAppIcon") {

@@ -18,6 +18,10 @@
 #include "platform/process_runner.h"
 #include "platform/task_queue.h"
 
+namespace quillmoss::daily {
+class ParserPool;
+}
+
 namespace quillmoss::host {
 
 // Where the daemon is installed, where it writes, and where its launch agent goes.
@@ -35,9 +39,10 @@ struct UsageTrackerServices {
   TaskQueue* backgroundQueue = nullptr;
   std::shared_ptr<ProcessRunner> processes;
   std::shared_ptr<Bundle> bundle;
-  std::shared_ptr<AppCatalog> catalog;     // null: "getAppName" and "getAppIcon" answer nil
-  std::optional<UsageTrackerPaths> paths;  // unset: the per-process paths below
-  std::function<double()> now;             // seconds since 1970; unset: the system clock
+  std::shared_ptr<AppCatalog> catalog;         // null: "getAppName" and "getAppIcon" answer nil
+  std::optional<UsageTrackerPaths> paths;      // unset: the per-process paths below
+  std::function<double()> now;                 // seconds since 1970; unset: the system clock
+  std::shared_ptr<daily::ParserPool> parsers;  // kept for the day files; null: none kept
 };
 
 class UsageTrackerBridge : public engine::Plugin {

@@ -155,16 +155,23 @@ TEST(DesktopEntryIndex, SeesEntriesInstalledInAnySubfolderWhileRunning) {
   // Folders changed just now may change again without their coarse time moving.
   EXPECT_TRUE(index.changedSinceScan());
 
-  // Folder times an hour back, as if the entries had been installed long before.
+  // Times an hour back, as if the entries had been installed long before.
   const auto past = fs::file_time_type::clock::now() - std::chrono::hours(1);
-  for (const auto& item : fs::recursive_directory_iterator(data)) {
-    if (item.is_directory()) fs::last_write_time(item.path(), past);
-  }
+  for (const auto& item : fs::recursive_directory_iterator(data)) fs::last_write_time(item, past);
   const DesktopEntryIndex settled = index.rescan();
   EXPECT_FALSE(settled.changedSinceScan());
   writeEntry(data / "applications/kde/org.kde.kcalc.desktop", "Name=KCalc\nExec=kcalc\n");
   EXPECT_TRUE(settled.changedSinceScan());
-  EXPECT_NE(settled.rescan().byId("kde-org.kde.kcalc"), nullptr);
+  // A rescan reads only files that are new or not as they were: one rewritten in place with its
+  // size and time kept still counts as read, one replaced (a new file under the name) does not.
+  writeEntry(data / "applications/a.desktop", "Name=B\n");
+  fs::last_write_time(data / "applications/a.desktop", past);
+  writeEntry(data / "applications/kde/new.desktop", "Name=New\n");
+  fs::rename(data / "applications/kde/new.desktop", data / "applications/kde/old.desktop");
+  const DesktopEntryIndex changed = settled.rescan();
+  EXPECT_NE(changed.byId("kde-org.kde.kcalc"), nullptr);
+  EXPECT_EQ(changed.byId("a")->name, "A");
+  EXPECT_EQ(changed.byId("kde-old")->name, "New");
 }
 
 TEST(DesktopEntryIndex, DataDirsPutTheUserFolderFirstAndDropRelativeEntries) {

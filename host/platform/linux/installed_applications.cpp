@@ -20,9 +20,23 @@ XdgInstalledApplications::XdgInstalledApplications(std::vector<fs::path> dataDir
 XdgInstalledApplications::XdgInstalledApplications()
     : XdgInstalledApplications(desktop::xdgDataDirs()) {}
 
+void XdgInstalledApplications::scanAhead(std::function<void()> done) {
+  if (scanned_ || ahead_.valid()) return;
+  ahead_ = std::async(std::launch::async, [dataDirs = dataDirs_, done = std::move(done)] {
+    auto index = desktop::DesktopEntryIndex::scan(dataDirs);
+    if (done) done();
+    return index;
+  });
+}
+
 void XdgInstalledApplications::refreshIfChanged() {
+  if (ahead_.valid()) adopt(ahead_.get());
   if (scanned_ && !index_.changedSinceScan()) return;
-  index_ = desktop::DesktopEntryIndex::scan(dataDirs_);
+  adopt(scanned_ ? index_.rescan() : desktop::DesktopEntryIndex::scan(dataDirs_));
+}
+
+void XdgInstalledApplications::adopt(desktop::DesktopEntryIndex index) {
+  index_ = std::move(index);
   byPath_.clear();
   const auto& entries = index_.entries();
   for (std::size_t i = 0; i < entries.size(); ++i) byPath_.emplace(entries[i].path.string(), i);

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,12 +33,17 @@ const desktop::DesktopEntry* entryForIdentity(const desktop::DesktopEntryIndex& 
                                               std::string_view identity);
 
 // The entries of the given XDG data folders, scanned once and scanned again when the index says
-// they changed (DesktopEntryIndex::changedSinceScan).
+// they changed (DesktopEntryIndex::changedSinceScan). Used on one thread.
 class XdgInstalledApplications : public InstalledApplications {
  public:
   explicit XdgInstalledApplications(std::vector<std::filesystem::path> dataDirs);
   // $XDG_DATA_HOME and $XDG_DATA_DIRS.
   XdgInstalledApplications();
+
+  // Starts the first scan now on a thread of its own, which then calls `done` (on that thread),
+  // so that the first lookup finds the index ready; one that comes sooner waits for the scan.
+  // The object waits for the thread when it goes.
+  void scanAhead(std::function<void()> done = {});
 
   std::optional<desktop::DesktopEntry> byId(std::string_view id) override;
   std::optional<desktop::DesktopEntry> forIdentity(std::string_view identity) override;
@@ -48,7 +55,10 @@ class XdgInstalledApplications : public InstalledApplications {
  private:
   void refreshIfChanged();
 
+  void adopt(desktop::DesktopEntryIndex index);
+
   std::vector<std::filesystem::path> dataDirs_;
+  std::future<desktop::DesktopEntryIndex> ahead_;
   desktop::DesktopEntryIndex index_;
   std::unordered_map<std::string, std::size_t> byPath_;
   bool scanned_ = false;

@@ -1,6 +1,5 @@
 // quillmoss: the host application. Serves the UI engine's messenger on its socket, runs the
 // shell on the in-process application model, and ends on terminate, SIGTERM or SIGINT.
-#include <malloc.h>
 #include <signal.h>
 
 #include <cstdio>
@@ -8,11 +7,13 @@
 
 #include "core/event_loop.h"
 #include "daily_data/daily_data.h"
+#include "daily_data/day_document.h"
 #include "engine/socket_messenger.h"
 #include "linux_desktop/glib_context.h"
 #include "names/app_names_and_icons.h"
 #include "platform/linux/app_model/model_application.h"
 #include "platform/linux/background_queue.h"
+#include "platform/linux/heap_release.h"
 #include "platform/linux/icon_theme.h"
 #include "platform/linux/installed_applications.h"
 #include "platform/linux/linux_bundle.h"
@@ -34,16 +35,25 @@ std::filesystem::path todayReportPage() {
   return cache ? *cache / "com.velbrook.quillmoss" / "today.html" : std::filesystem::path();
 }
 
-// Replies far above a heavy day's (a few hundred KB).
-constexpr std::size_t kLargeReplyBytes = 2u << 20;
-constexpr double kTrimDelaySeconds = 0.5;
-
 // Names and icons of applications, owning the desktop sources they come from.
-class DesktopCatalog final : public host::AppCatalog {
+class DesktopCatalog final : public host::AppCatalog,
+                             public std::enable_shared_from_this<DesktopCatalog> {
  public:
   // The loop outlives the catalog; the bundle holds the script the host loads into KWin.
   DesktopCatalog(EventLoop& loop, const std::filesystem::path& contents)
-      : running_(loop, installed_, contents / "Resources" / "kwin" / "quillmoss-windows.js") {}
+      : loop_(loop),
+        running_(loop, installed_, contents / "Resources" / "kwin" / "quillmoss-windows.js") {}
+
+  // So that the first name costs no more than later ones: the desktop entries are scanned now,
+  // off the main thread, and the windows are then listed once (on it, where their connection
+  // lives), which leaves only what changes to be asked about later.
+  void prepare() {
+    installed_.scanAhead([&loop = loop_, weak = weak_from_this()] {
+      loop.post([weak] {
+        if (auto self = weak.lock()) self->running_.list();
+      });
+    });
+  }
 
   std::optional<std::string> appName(const std::string& key) override {
     return names_.appName(key);
@@ -53,6 +63,7 @@ class DesktopCatalog final : public host::AppCatalog {
   }
 
  private:
+  EventLoop& loop_;
   host::XdgInstalledApplications installed_;
   host::IconTheme iconTheme_{host::iconThemeFoldersFromEnvironment};
   host::SessionRunningWindows running_;
@@ -63,12 +74,7 @@ class DesktopCatalog final : public host::AppCatalog {
 }  // namespace
 
 int main() {
-  // The day queries build and drop trees of several MB on every call. glibc would hand that
-  // memory back to the kernel each time and fault it in again page by page on the next call
-  // (most of a heavy day's round trip); keep freed memory in the heap instead. Replies far
-  // above that size are rare; what they took is given back below.
-  mallopt(M_MMAP_THRESHOLD, 32 << 20);
-  mallopt(M_TRIM_THRESHOLD, 64 << 20);
+  host::configureHeap();
   // The kept X connection writes with plain writev: a server that went away must give an
   // error there, not end the host. The host's own sockets already send without the signal.
   ::signal(SIGPIPE, SIG_IGN);
@@ -77,32 +83,32 @@ int main() {
 
   // The program's frame: everything below may post to it until it is gone.
   const auto loop = makeEventLoop();
-  EventLoop::TimerId trimTimer = 0;
+  // The focus timer shows in the panels' trays; a click on it opens the day, since there is
+  // no window to bring back here. GDBus's work runs on the loop through this context, which
+  // outlives every other user of GLib's contexts (the names' window lists among them).
+  desktop::GlibContext glib(*loop);
+  const auto bundle =
+      std::make_shared<host::LinuxBundle>(host::LinuxBundle::ofRunningExecutable().value_or(
+          host::LinuxBundle(std::filesystem::path())));
+  // Before the socket opens, so that its scan is well under way when the first client comes.
+  const auto catalog = std::make_shared<DesktopCatalog>(*loop, bundle->contents());
+  catalog->prepare();
   engine::SocketMessenger messenger(*loop);
   if (auto listening = messenger.listen(); !listening) {
     std::fprintf(stderr, "quillmoss: %s\n", listening.error().message.c_str());
     return 1;
   }
 
-  // After a large reply or large client buffers, and a moment without more, the heap is
-  // trimmed; every arena, since the workers build the replies.
-  messenger.onMemoryReleased(kLargeReplyBytes, [&loop = *loop, &trimTimer] {
-    loop.cancel(trimTimer);
-    trimTimer = loop.scheduleOnce(kTrimDelaySeconds, [&trimTimer] {
-      trimTimer = 0;
-      malloc_trim(0);
-    });
-  });
-
   host::MainQueue mainQueue(*loop);
   host::BackgroundQueue background;
-  const auto bundle =
-      std::make_shared<host::LinuxBundle>(host::LinuxBundle::ofRunningExecutable().value_or(
-          host::LinuxBundle(std::filesystem::path())));
-  // The focus timer shows in the panels' trays; a click on it opens the day, since there is
-  // no window to bring back here. GDBus's work runs on the loop through this context, which
-  // outlives every other user of GLib's contexts.
-  desktop::GlibContext glib(*loop);
+  // Every reply may have left memory behind: a day's file, its parse, the reply; kept parsers
+  // go too once the host is quiet.
+  const auto parsers = std::make_shared<daily::ParserPool>();
+  host::HeapRelease heapRelease(*loop, background, [parsers] {
+    parsers->clear();
+    host::releaseFreeHeap();
+  });
+  messenger.onMemoryReleased(0, [&heapRelease] { heapRelease.afterReply(); });
   host::TodayReport todayReport(*loop, todayReportPage());
   host::StatusNotifierBar statusBar(
       *loop, glib,
@@ -118,10 +124,11 @@ int main() {
   host::UsageTrackerServices usage;
   usage.mainQueue = &mainQueue;
   usage.backgroundQueue = &background;
+  usage.parsers = parsers;
   const auto processes = std::make_shared<host::LinuxProcessRunner>();
   usage.processes = processes;
   usage.bundle = bundle;
-  usage.catalog = std::make_shared<DesktopCatalog>(*loop, bundle->contents());
+  usage.catalog = catalog;
 
   host::ShellEnvironment environment{
       &application, host::FlutterProject{&messenger},

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "daily_data/day_document.h"
 #include "engine/plugin_registrar.h"
 #include "engine/recording_messenger.h"
 #include "platform/bundle.h"
@@ -76,7 +77,7 @@ class BridgeTest : public ::testing::Test {
     registrar = std::make_unique<engine::PluginRegistrar>(&messenger);
     host::UsageTrackerBridge::registerWith(
         registrar.get(), {&mainQueue, &background, runner, bundle, std::move(catalog), paths,
-                          [this] { return now; }});
+                          [this] { return now; }, parsers});
   }
   // The call's id in messenger.replies.
   int call(const std::string& method, engine::EncodableValue arguments = {}) {
@@ -95,6 +96,7 @@ class BridgeTest : public ::testing::Test {
   }
 
   RecordingMessenger messenger;
+  std::shared_ptr<daily::ParserPool> parsers = std::make_shared<daily::ParserPool>();
   TempDir temp;
   host::UsageTrackerPaths paths{.appSupportDir = temp.path() / "support",
                                 .dataDir = temp.path() / "support" / "usage",

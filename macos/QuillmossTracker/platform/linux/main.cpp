@@ -5,8 +5,7 @@
 #include "core/event_loop.h"
 #include "core/linux/termination_signals.h"
 #include "daily_data/daily_data.h"
-#include "linux_desktop/glib_context.h"
-#include "platform/linux/atspi/browser_tabs.h"
+#include "platform/linux/carried_module.h"
 #include "platform/linux/linux_session.h"
 #include "platform/linux/no_script_runner.h"
 #include "platform/linux/system_clock.h"
@@ -25,9 +24,11 @@ int main() {
 
   // First, so that any thread started later keeps the termination signals blocked.
   const auto loop = quillmoss::makeEventLoop();
-  // Browser pages are read over the accessibility bus on a GLib context of their own; made
-  // before the session's, so that the session's D-Bus work stays on its context.
-  quillmoss::desktop::GlibContext glib(*loop);
+  // Browser pages are read over the accessibility bus on a GLib context of their own, from the
+  // module the program carries: loaded at the first browser in front, or now for a Wayland
+  // session, whose own context must come after the pages' (so that its D-Bus work stays there).
+  CarriedBrowserTabs tabs(*loop);
+  if (waylandDisplayNamed()) tabs.prepare();
   // Each connection is made within a bounded time and given up at once for a termination
   // signal, which then ends us here: nothing is timed yet.
   auto connected = connectLinuxSession(*loop);
@@ -41,9 +42,7 @@ int main() {
   const LinuxSession session = std::move(*connected);
   SystemClock clock;
   NoScriptRunner scripts;
-  atspi::ShowingPages pages(*loop, glib);
-  atspi::BrowserTabs tabs(
-      pages, [&session](auto done) { session.workspace->frontWindow(std::move(done)); });
+  tabs.setFrontWindow([&session](auto done) { session.workspace->frontWindow(std::move(done)); });
 
   TrackerState state{
       .clock = clock,

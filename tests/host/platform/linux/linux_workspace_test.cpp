@@ -191,6 +191,19 @@ TEST_F(LinuxWorkspaceTest, InstalledEntriesAsTheyAreNowNameEveryKeyShapeAndDrawE
   EXPECT_EQ(names.getAppName("org.example.Editor"), std::nullopt);
 }
 
+// Started at the host's start, off its main thread: the first lookup then scans nothing.
+TEST_F(LinuxWorkspaceTest, AScanStartedAheadServesTheFirstLookup) {
+  const auto past = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  for (const auto& item : fs::recursive_directory_iterator(root / "data")) {
+    fs::last_write_time(item, past);
+  }
+  bool scanned = false;
+  installed.scanAhead([&] { scanned = true; });
+  EXPECT_EQ(names.getAppName("org.example.Editor"), "Text Editor");
+  EXPECT_TRUE(scanned);
+  EXPECT_EQ(installed.scanCount(), 1);
+}
+
 TEST_F(LinuxWorkspaceTest, RunningApplicationsNameFirstAndIconSecondDrawnOnlyWhenAsked) {
   // Editor's blue window icon loses to its entry's red one; classy matches by StartupWMClass.
   running.windows = {

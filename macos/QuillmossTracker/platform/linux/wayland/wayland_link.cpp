@@ -1,6 +1,8 @@
 // The shared Wayland session connection; see wayland_link.h.
 #include "platform/linux/wayland/wayland_link.h"
 
+#include "platform/linux/carried_module.h"
+
 #include <cstdlib>
 
 namespace quillmoss::tracker {
@@ -19,9 +21,8 @@ Expected<std::shared_ptr<WaylandLink>> WaylandLink::of(SessionContext& context) 
     const std::string name = variable != nullptr ? variable : "";
     auto display = desktop::WaylandDisplay::connect();
     if (!display) {
-      return desktop::cannotServe(name.empty()
-                                      ? "$WAYLAND_DISPLAY is not set"
-                                      : "the Wayland display " + name + " cannot be reached");
+      return desktop::cannotServe(
+          name.empty() ? kNoWaylandDisplay : "the Wayland display " + name + " cannot be reached");
     }
     return std::make_shared<WaylandLink>(context.loop, std::move(display), name);
   });
