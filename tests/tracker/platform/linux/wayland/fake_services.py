@@ -1,6 +1,6 @@
 #!/usr/bin/python3
-"""Stand-ins for the desktop's D-Bus services on a private bus, for the tracker's and the host's
-tests. Each takes commands on stdin:
+"""Stand-ins for the desktop's D-Bus services on a private bus, for the tracker's tests.
+Each takes commands on stdin:
     screensaver            org.freedesktop.ScreenSaver: lock | unlock
     logind                 logind's manager and session (and GDM's version) on
                            DBUS_SYSTEM_BUS_ADDRESS: lock | unlock
@@ -8,7 +8,6 @@ tests. Each takes commands on stdin:
                            it starts: activate FILE CLASS PID | none | spoof FILE CLASS PID
     gnome APPID CLASS PID  the GNOME Shell extension and Mutter's idle monitor:
                            focus APPID CLASS PID | none | idle MILLISECONDS
-kwin and gnome also list WINDOWS for the host (KWin: when the host's script starts): retitle.
 Prints "ready" once its names are owned, then one line per call it receives or makes. Run with
 Debian's python3 (it needs python3-gi)."""
 
@@ -25,11 +24,6 @@ FOCUS_PATH = "/com/velbrook/quillmoss/FocusedWindow"
 SESSION_PATH = "/org/freedesktop/login1/session/_31"
 FOCUS_IFACE = "com.velbrook.quillmoss.FocusedWindow"
 DBUS = ("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus")
-HOST = ("com.velbrook.quillmoss.Host", "/com/velbrook/quillmoss/Host",
-        "com.velbrook.quillmoss.Windows")
-# The windows the shell shows: app id, WM class, pid, title.
-WINDOWS = [["org.example.E2E.desktop", "e2e", 0, "draft - E2E Editor"],
-           ["", "e2etool", 0, "Tool Window"], ["", "e2etool", 0, "Other tool window"]]
 
 
 def node(interface, body):
@@ -66,8 +60,8 @@ EXPORTS = {
         "org.kde.kwin.Scripting", member("loadScript", "s s", "i") + member("start") +
         member("unloadScript", "s", "b")))],
     "gnome": [("com.velbrook.quillmoss.FocusedWindow", FOCUS_PATH, node(
-                  FOCUS_IFACE, member("GetFocus", outs="s s i") +
-                  member("ListWindows", outs="a(ssis)") + signal("FocusChanged", "s s i"))),
+                  FOCUS_IFACE,
+                  member("GetFocus", outs="s s i") + signal("FocusChanged", "s s i"))),
               ("org.gnome.Mutter.IdleMonitor", "/org/gnome/Mutter/IdleMonitor/Core",
                node("org.gnome.Mutter.IdleMonitor", member("GetIdletime", outs="t")))],
 }
@@ -107,16 +101,13 @@ class Fake:
         replies = {"GetSessionByPID": session, "GetSession": session, "loadScript": ("(i)", (1,)),
                    "GetActive": ("(b)", (self.active,)), "GetIdletime": ("(t)", (self.idle_ms,)),
                    "unloadScript": ("(b)", (self.script is not None,)),
-                   "GetFocus": ("(ssi)", self.focus_values()),
-                   "ListWindows": ("(a(ssis))", (WINDOWS,))}
+                   "GetFocus": ("(ssi)", self.focus_values())}
         invocation.return_value(GLib.Variant(*replies[method]) if method in replies else None)
         if method in ("loadScript", "unloadScript"):
             self.script = args.unpack() if method == "loadScript" else None
         if method == "start":
-            # The tracker's script reports the window in front as it starts, the host's the windows.
-            hosts = self.script[1] == "quillmoss-windows"
-            GLib.idle_add(lambda: (self.list() if hosts else self.report(self.bus, self.focus))
-                          and False)
+            # The tracker's script reports the window in front as it starts.
+            GLib.idle_add(lambda: self.report(self.bus, self.focus) and False)
 
     def focus_values(self):
         appid, cls, pid = self.focus
@@ -129,12 +120,6 @@ class Fake:
             say("reported", *focus)
         except GLib.Error as error:
             say("refused", error.message)
-
-    def list(self):
-        """The host's KWin script's call."""
-        text = "\n".join("\t".join(map(str, w)) for w in WINDOWS)
-        call(self.bus, HOST, "WindowsChanged", GLib.Variant("(s)", (text,)))
-        say("listed")
 
     def emit(self, path, interface, signal, variant):
         self.bus.emit_signal(None, path, interface, signal, variant)
@@ -170,9 +155,6 @@ class Fake:
                 address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
                 Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
             self.report(other, fields(words))
-        elif verb == "retitle":
-            WINDOWS[1][3] = "Renamed"
-            self.list() if self.script else say("listed")
         elif verb == "idle":
             self.idle_ms = int(words[0])
             say("idle", self.idle_ms)

@@ -271,7 +271,8 @@ def kwin_run(desktop):
 
 
 def host_names(desktop, names):
-    """The real host names the running applications from the shell's window list."""
+    """The real host names the running applications from the shell's window list, as it
+    changes."""
     host = desktop.spawn([os.path.join(desktop.contents, "MacOS", "quillmoss")],
                          env=dict(desktop.env, **desktop.program_env), stdout=subprocess.PIPE,
                          stderr=subprocess.PIPE)
@@ -286,6 +287,9 @@ def host_names(desktop, names):
     for key, expected in names.items():
         said = wait_until(lambda: name(key), 30, 0.1, "the host")
         assert said == f'"{expected}"', f"{key} named {said}"
+    # A window opened since is named too: the host follows the shell's list.
+    desktop.open("late-app", "Late Window")
+    wait_until(lambda: name("late-app") == '"Late Window"', 30, 0.1, "the late window's name")
     if desktop.shell == "kwin":
         assert kwin_loaded(desktop, "quillmoss-windows"), "the host's script is not loaded"
     stop_silently(host)

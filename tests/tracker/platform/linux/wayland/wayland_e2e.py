@@ -2,7 +2,6 @@
 """End-to-end runs of the real QuillmossTracker and host in Wayland sessions.
     wayland_e2e.py TRACKER BARE_COMPOSITOR sway|no-session|kwin|gnome
     wayland_e2e.py PROBE BARE_COMPOSITOR running-apps   (the host's running applications)
-    wayland_e2e.py QUILLMOSS BARE_COMPOSITOR host-kwin|host-gnome   (the host's window names)
 sway: headless sway with foot clients, a stand-in screen saver on a private session bus. kwin,
 gnome: the shell mechanisms against stand-ins on a private session bus, and a stand-in logind on
 a second bus. no-session: no display, one that cannot be reached, one without a mechanism."""
@@ -12,14 +11,12 @@ import os
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "..", "support"))
 from tracker_run import (GAMMA, after, check_run, expect, refuses_to_start,  # noqa: E402
                          say, start_tracker, stop_silently, write_home)
-from host_run import USAGE, Host, private_env  # noqa: E402
 from private_session import PrivateSession  # noqa: E402
 from sway_private_session import PrivateSway  # noqa: E402
 
@@ -181,28 +178,7 @@ def shell_run(tracker, bare, kind):
                   idle=() if kwin else (alpha,))
 
 
-def host_windows(quillmoss, bare, kind):
-    """The real host names a running application without a desktop entry by its first window's
-    title and follows a new title; KWin's script comes from the bundle and is unloaded at exit."""
-    with ShellSession(bare, kind) as session, \
-            tempfile.TemporaryDirectory(prefix="qm-host-shell-") as root:
-        with Host(quillmoss, dict(private_env(root), **session.env)) as host:
-            name = lambda key: host.call(USAGE, "getAppName", {"bundleId": key})  # noqa: E731
-            assert name("e2etool") == "Tool Window", name("e2etool")
-            if kind == "kwin":
-                load = expect(session.fake, "loadScript").split()
-                assert load[1].endswith("kwin/quillmoss-windows.js") and os.path.isfile(load[1])
-                expect(session.fake, "listed")
-            say(session.fake, "retitle", "listed")
-            assert name("e2etool") == "Renamed", name("e2etool")
-            host.stop()
-        if kind == "kwin":
-            session.fake.stdin.close()  # the stand-in ends: what it heard is all there is
-            expect(session.fake, "unloadScript quillmoss-windows")
-
-
 if __name__ == "__main__":
     program, bare, case = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), sys.argv[3]
     {"sway": sway_session, "running-apps": running_apps, "no-session": no_session,
-     "kwin": shell_run, "gnome": shell_run, "host-kwin": host_windows,
-     "host-gnome": host_windows}[case](program, bare, case.replace("host-", ""))
+     "kwin": shell_run, "gnome": shell_run}[case](program, bare, case)
