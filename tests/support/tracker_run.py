@@ -87,6 +87,22 @@ def say(service, command, answer):
     return (before + time.time()) / 2, line
 
 
+def private_bus(spawn):
+    """A dbus-daemon of the session's own: its process and its address."""
+    bus = spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address"],
+                stdout=subprocess.PIPE, text=True)
+    return bus, bus.stdout.readline().strip()
+
+
+def stand_in(spawn, services, *args):
+    """A stand-in from services (fake_services.py) under Debian's python3 (with python3-gi),
+    once its names are owned; it takes commands on stdin."""
+    service = spawn(["/usr/bin/python3", services, *args], stdin=subprocess.PIPE,
+                    stdout=subprocess.PIPE, text=True)
+    assert service.stdout.readline().strip() == "ready", f"the stand-in {args[0]} did not start"
+    return service
+
+
 def after(seconds, act, *args):
     """Waits, then acts: what the action returns (for the drivers, the instant it took effect)."""
     time.sleep(seconds)

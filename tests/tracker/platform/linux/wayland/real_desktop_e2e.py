@@ -18,12 +18,12 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [os.path.join(HERE, "..", "..", "..", "..", "support"),
                 os.path.join(HERE, "..", "..", "..", "..", "..", "scripts")]
-from tracker_run import GAMMA, check_run, start_tracker, stop_silently, write_home  # noqa: E402
+from tracker_run import (GAMMA, check_run, private_bus, stand_in, start_tracker,  # noqa: E402
+                         stop_silently, write_home)
 from private_session import SessionError, wait_until  # noqa: E402
 from user_session import UserSession  # noqa: E402
 
 FAKES = os.path.join(HERE, "fake_services.py")
-SYSTEM_PYTHON = "/usr/bin/python3"  # Debian's, with python3-gi
 DISPLAY = "wayland-qm"
 UUID = "quillmoss-focus@velbrook.com"
 PAUSE = 1.5  # seconds each application stays in front
@@ -79,13 +79,8 @@ class Desktop(UserSession):
 
     def _start(self):
         for variable in ("DBUS_SESSION_BUS_ADDRESS", "DBUS_SYSTEM_BUS_ADDRESS"):
-            bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile",
-                              "--print-address"], stdout=subprocess.PIPE, text=True)
-            self.env[variable] = bus.stdout.readline().strip()
-        fakes = self.place(FAKES, "fake_services.py")
-        logind = self.spawn([SYSTEM_PYTHON, fakes, "logind"], stdin=subprocess.PIPE,
-                            stdout=subprocess.PIPE, text=True)
-        assert logind.stdout.readline().strip() == "ready", "the stand-in logind"
+            self.env[variable] = private_bus(self.spawn)[1]
+        stand_in(self.spawn, self.place(FAKES, "fake_services.py"), "logind")
         if self.shell == "gnome-shell":
             # Installed before the shell starts, which reads its extension folders then.
             self.run([os.path.join(self.contents, "Helpers", "quillmoss-gnome-extension")])

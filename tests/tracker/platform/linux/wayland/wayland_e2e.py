@@ -15,28 +15,21 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "..", "support"))
-from tracker_run import (GAMMA, after, check_run, expect, refuses_to_start,  # noqa: E402
-                         say, start_tracker, stop_silently, write_home)
+from tracker_run import (GAMMA, after, check_run, expect, private_bus,  # noqa: E402
+                         refuses_to_start, say, stand_in, start_tracker, stop_silently,
+                         write_home)
 from private_session import PrivateSession  # noqa: E402
 from sway_private_session import PrivateSway  # noqa: E402
 
 # The tracker believes "no application in front" only once it lasted this long.
 NONE_DEBOUNCE = 0.25
 FAKES = os.path.join(HERE, "fake_services.py")
-SYSTEM_PYTHON = "/usr/bin/python3"  # Debian's, with python3-gi
-
-
-def started(process, what):
-    assert process.stdout.readline().strip() == "ready", f"{what} did not start"
-    return process
 
 
 def sway_session(tracker, *_):
     with PrivateSway(with_bus=True) as sway:
         tracker = sway.place(tracker, "QuillmossTracker")
-        saver = started(sway.spawn([SYSTEM_PYTHON, sway.place(FAKES, "fake_services.py"),
-                                    "screensaver"], stdin=subprocess.PIPE,
-                                   stdout=subprocess.PIPE, text=True), "the stand-in screen saver")
+        saver = stand_in(sway.spawn, sway.place(FAKES, "fake_services.py"), "screensaver")
         env, data_dir = write_home(sway.root)
         sway.give(sway.root)
         sway.workspace("3", None)
@@ -92,18 +85,16 @@ class ShellSession(PrivateSession):
         self.bare, self.kind, self.first = bare, kind, first
 
     def _start(self):
-        self.compositor = started(self.spawn([self.bare, "wayland-qm"]), "the bare compositor")
+        self.compositor = self.spawn([self.bare, "wayland-qm"])
+        assert self.compositor.stdout.readline().strip() == "ready", "the bare compositor"
         if self.kind is None:
             return
         self.env["WAYLAND_DISPLAY"] = "wayland-qm"
         for variable, service, args in (
                 ("DBUS_SESSION_BUS_ADDRESS", "fake", [self.kind, *self.first]),
                 ("DBUS_SYSTEM_BUS_ADDRESS", "logind", ["logind"])):
-            bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile",
-                              "--print-address"])
-            self.env[variable] = bus.stdout.readline().strip()
-            setattr(self, service, started(self.spawn([SYSTEM_PYTHON, FAKES, *args],
-                                                      stdin=subprocess.PIPE), args[0]))
+            self.env[variable] = private_bus(self.spawn)[1]
+            setattr(self, service, stand_in(self.spawn, FAKES, *args))
 
     def spawn(self, args, **kwargs):
         return super().spawn(args, **{"stdout": subprocess.PIPE, "text": True, **kwargs})
@@ -118,8 +109,7 @@ def no_session(tracker, bare, _):
             refuses_to_start(tracker, dict(session.env, **env, **display), says, "$DISPLAY")
         # A compositor, then a session bus, that stopped answering are given up after a bounded
         # wait each.
-        bus = session.spawn(["dbus-daemon", "--session", "--nofork", "--print-address"])
-        address = bus.stdout.readline().strip()
+        bus, address = private_bus(session.spawn)
         for stopped, display in ((session.compositor, {}),
                                  (bus, {"DBUS_SESSION_BUS_ADDRESS": address})):
             stopped.send_signal(signal.SIGSTOP)
