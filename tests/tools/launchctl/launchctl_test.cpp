@@ -144,19 +144,6 @@ TEST_F(LaunchctlTest, BrokenPropertyListsAreRejected) {
   EXPECT_EQ(launchctl("frobnicate").status, 64);
 }
 
-TEST_F(LaunchctlTest, AReusedPidIsNeverTakenForTheJob) {
-  // A record whose pid now belongs to another process (this test) with another start time.
-  const fs::path state = runtime / "quillmoss-launchd";
-  const fs::path plist = writePlist("<string>/bin/true</string>");
-  writeBytes(state / (std::string(kLabel) + ".job"),
-             std::string("label=") + kLabel + "\nplist=" + plist.string() +
-                 "\nprogram=/bin/true\npid=" + std::to_string(::getpid()) + "\nstart=1\nexit=0\n");
-  fs::permissions(state, fs::perms::owner_all);
-  EXPECT_EQ(listedPid(list().out), 0);
-  EXPECT_EQ(unload(plist).status, 0);  // and we are still here
-  EXPECT_EQ(list().status, 113);
-}
-
 // A user manager as launchctl sees one: its private socket in the runtime folder.
 void fakeUserManager(const fs::path& runtime) {
   fs::create_directories(runtime / "systemd");
@@ -222,13 +209,22 @@ TEST_F(LaunchctlTest, ARunAtLoadJobIsLoadedAgainAtTheNextLoginUntilUnloadW) {
   }
 }
 
-TEST_F(LaunchctlTest, AJobWhoseProcessIsGoneIsLoadedAfreshAsAtANewLogin) {
-  // The record of a login that ended: its process (here a pid that is not the job's) is gone.
+// The record of a login that ended, its pid now another process's (this test's): never taken
+// for the job, whether listed, unloaded or loaded afresh as at a new login.
+TEST_F(LaunchctlTest, AJobWhosePidWasReusedIsNeverTakenForItsProcess) {
   const fs::path plist = writePlist("<string>/bin/sleep</string><string>300</string>");
-  writeBytes(runtime / "quillmoss-launchd" / (std::string(kLabel) + ".job"),
-             std::string("label=") + kLabel + "\nplist=" + plist.string() +
-                 "\nprogram=/bin/sleep\npid=" + std::to_string(::getpid()) + "\nstart=1\nexit=0\n");
-  fs::permissions(runtime / "quillmoss-launchd", fs::perms::owner_all);
+  const auto leftOver = [&] {
+    writeBytes(runtime / "quillmoss-launchd" / (std::string(kLabel) + ".job"),
+               std::string("label=") + kLabel + "\nplist=" + plist.string() +
+                   "\nprogram=/bin/sleep\npid=" + std::to_string(::getpid()) +
+                   "\nstart=1\nexit=0\n");
+    fs::permissions(runtime / "quillmoss-launchd", fs::perms::owner_all);
+  };
+  leftOver();
+  EXPECT_EQ(listedPid(list().out), 0);
+  EXPECT_EQ(unload(plist).status, 0);  // and we are still here
+  EXPECT_EQ(list().status, 113);
+  leftOver();
   Outcome loaded = load(plist);
   EXPECT_EQ(loaded.status, 0) << loaded.err;
   started = listedPid(list().out);
