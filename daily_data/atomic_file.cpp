@@ -8,6 +8,7 @@
 
 #include "daily_data/daily_data.h"
 #include "posix/sync_to_disk.h"
+#include "posix/write_all.h"
 
 namespace quillmoss::daily {
 namespace {
@@ -21,22 +22,6 @@ posix::UniqueFd openRetrying(const char* path, int flags, mode_t mode = 0) {
     fd = ::open(path, flags, mode);
   } while (fd < 0 && errno == EINTR);
   return posix::UniqueFd(fd);
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) {
-      errno = ENOSPC;  // nothing taken and no error: no room
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
 }
 
 // Makes a rename in the folder durable. File systems that cannot sync a folder say EINVAL;
@@ -105,7 +90,7 @@ Status writeFileAtomically(const std::filesystem::path& file, std::string_view b
     failed = std::move(what);
     error = errno;
   };
-  if (!writeAll(fd.get(), bytes)) {
+  if (!posix::writeAll(fd.get(), bytes)) {
     fail("cannot write " + temp.string());
   } else if (!posix::syncToDisk(fd.get())) {
     fail("cannot sync " + temp.string());

@@ -12,24 +12,11 @@
 #include <system_error>
 
 #include "posix/unique_fd.h"
+#include "posix/write_all.h"
 
 namespace quillmoss::desktop {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-Status writeAll(int fd, std::string_view text, const fs::path& file) {
-  while (!text.empty()) {
-    const ssize_t written = ::write(fd, text.data(), text.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return posixError("cannot write " + file.string(), errno);
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return {};
-}
-
-}  // namespace
 
 Expected<std::unique_ptr<ScriptFile>> ScriptFile::write(const fs::path& base,
                                                         std::string_view folder,
@@ -47,7 +34,8 @@ Expected<std::unique_ptr<ScriptFile>> ScriptFile::write(const fs::path& base,
   posix::UniqueFd fd(
       ::open(script->file_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (!fd) return posixError("cannot create " + script->file_.string(), errno);
-  if (Status written = writeAll(fd.get(), text, script->file_); !written) return written.error();
+  if (!posix::writeAll(fd.get(), text))
+    return posixError("cannot write " + script->file_.string(), errno);
   return script;
 }
 

@@ -113,14 +113,8 @@ def main():
                               "--multi-icon", "0xff3366cc")
             env["DISPLAY"] = x.display
             path = os.path.join(env["XDG_RUNTIME_DIR"], "quillmoss", "engine.sock")
-            process = subprocess.Popen([host], env=env)
+            process, sock = start_host(host, env, path)
             try:
-                wait_until(lambda: os.path.exists(path) or process.poll() is not None, 20)
-                if process.poll() is not None:
-                    raise SystemExit("the host did not start")
-                sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-                sock.settimeout(30)
-                sock.connect(path)
                 name = "Application 15".encode()
                 is_name = lambda r: r == b"\x00" + bytes([7, len(name)]) + name  # noqa: E731
                 is_png = lambda r: r[:2] == b"\x00\x08" and b"\x89PNG" in r[:12]  # noqa: E731
@@ -157,17 +151,28 @@ def main():
         shutil.rmtree(root, ignore_errors=True)
 
 
+def start_host(host, env, path):
+    """A host on the display in env, and a client connected to it."""
+    process = subprocess.Popen([host], env=env)
+    try:
+        wait_until(lambda: os.path.exists(path) or process.poll() is not None, 20)
+        if process.poll() is not None:
+            raise SystemExit("the host did not start")
+        sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        sock.settimeout(30)
+        wait_until(lambda: sock.connect_ex(path) == 0, 20)
+        return process, sock
+    except BaseException:
+        process.kill()
+        process.wait()
+        raise
+
+
 def first_calls(host, env, path, pause, check):
     times = []
     for _ in range(FRESH_HOSTS):
-        process = subprocess.Popen([host], env=env)
+        process, sock = start_host(host, env, path)
         try:
-            wait_until(lambda: os.path.exists(path) or process.poll() is not None, 20)
-            if process.poll() is not None:
-                raise SystemExit("the host did not start")
-            sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-            sock.settimeout(30)
-            wait_until(lambda: sock.connect_ex(path) == 0, 20)
             time.sleep(pause)
             start = time.perf_counter()
             sock.sendall(call_frame(1, "getAppName", "app15"))

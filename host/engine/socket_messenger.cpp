@@ -11,11 +11,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <map>
 #include <vector>
 
 #include "core/event_loop.h"
+#include "core/monotonic_clock.h"
 #include "engine/engine_socket_path.h"
 #include "engine/frame_format.h"
 #include "posix/unique_fd.h"
@@ -35,10 +35,6 @@ constexpr int kListenBacklog = 64;
 constexpr int kAcceptsPerWakeup = 64;
 // While out of descriptors, accepting is retried after this long (or when a client leaves).
 constexpr double kAcceptRetrySeconds = 0.25;
-
-double monotonicSeconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 struct Request {
   std::uint32_t id;

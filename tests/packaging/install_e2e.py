@@ -11,6 +11,7 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from host_run import PrivateX, private_env, skip_unless, wait_until  # noqa: E402
+from private_session import processes_naming  # noqa: E402
 
 CONTENTS = "lib/quillmoss/quillmoss.app/Contents"
 LABEL = "com.velbrook.quillmoss.tracker"
@@ -40,19 +41,6 @@ def check_layout(tree, prefix):
         run(["desktop-file-validate", entry])
         with open(entry) as f:
             assert f"Exec={prefix}/bin/quillmoss-ctl {command}\n" in f.read(), entry
-
-
-def ours(root):
-    """PID and executable of each process whose environment names root."""
-    found = {}
-    for pid in [p for p in os.listdir("/proc") if p.isdigit()]:
-        try:
-            with open(f"/proc/{pid}/environ", "rb") as f:
-                if root.encode() in f.read():
-                    found[int(pid)] = os.readlink(f"/proc/{pid}/exe")
-        except OSError:
-            pass
-    return found
 
 
 def installed_product(build, root):
@@ -88,7 +76,7 @@ def installed_product(build, root):
                 run(["quillmoss-ctl", "start"], env)
             assert run(["quillmoss-call", "usage_tracker", "isRunning"], env) == "true\n"
             status = run(["quillmoss-ctl", "status"], env)
-            running = ours(root)
+            running = processes_naming(root)
             trackers = [p for p, exe in running.items() if exe == f"{data}/QuillmossTracker"]
             host = int(status.split("host:    runs as PID ")[1].split()[0])
             assert len(trackers) == 1 and f"tracker: runs as PID {trackers[0]}\n" in status and \
@@ -102,7 +90,7 @@ def installed_product(build, root):
             run(["quillmoss-ctl", "stop"], env)
             assert run(["quillmoss-ctl", "status"], env).startswith(stopped)
         finally:
-            left = ours(root)
+            left = processes_naming(root)
             for pid in left:
                 os.kill(pid, 9)
         assert not left, f"left running: {left}"

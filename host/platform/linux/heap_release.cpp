@@ -3,8 +3,6 @@
 
 #include <malloc.h>
 
-#include <chrono>
-
 namespace quillmoss::host {
 
 void configureHeap() {
@@ -19,10 +17,6 @@ void configureHeap() {
 void releaseFreeHeap() {
   const struct mallinfo2 heap = mallinfo2();
   if (heap.fordblks > HeapRelease::kSlackBytes) malloc_trim(0);
-}
-
-double monotonicSeconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 void HeapRelease::afterReply() {

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "core/event_loop.h"
+#include "core/monotonic_clock.h"
 #include "platform/task_queue.h"
 
 namespace quillmoss::host {
@@ -17,9 +18,6 @@ void configureHeap();
 
 // Gives back what the heap holds free beyond kSlackBytes: malloc_trim when that is more.
 void releaseFreeHeap();
-
-// Seconds on a monotonic clock.
-double monotonicSeconds();
 
 // A moment after the last reply, the free heap is given back on the background queue (the
 // main thread never waits on it); calls in quick succession keep their memory meanwhile. A reply

@@ -14,6 +14,7 @@
 #include "platform/linux/atspi/web_browsers.h"
 #include "platform/linux/carried_module.h"
 #include "posix/unique_fd.h"
+#include "posix/write_all.h"
 
 // The module's bytes, linked into the program (carried_module_bytes.S).
 extern "C" const unsigned char quillmoss_carried_module_start[];
@@ -25,21 +26,6 @@ namespace {
 #ifndef MFD_EXEC
 #define MFD_EXEC 0x0010U  // kernels that refuse executable memory files by default want it asked
 #endif
-
-// Writes the module's bytes into `fd`.
-Status writeModule(int fd) {
-  const unsigned char* at = quillmoss_carried_module_start;
-  while (at < quillmoss_carried_module_end) {
-    const ssize_t written =
-        ::write(fd, at, static_cast<std::size_t>(quillmoss_carried_module_end - at));
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) {
-      return desktop::cannotServe(std::string("cannot write the module: ") + std::strerror(errno));
-    }
-    at += written;
-  }
-  return {};
-}
 
 // An anonymous file holding the module, which goes with the process: a memory file, else (on
 // kernels set to refuse executable memory files) an unnamed file in the runtime folder.
@@ -55,7 +41,12 @@ Expected<posix::UniqueFd> moduleFile(bool inMemory) {
   }
   if (!fd)
     return desktop::cannotServe(std::string("no file for the module: ") + std::strerror(errno));
-  if (Status written = writeModule(fd.get()); !written) return written.error();
+  const std::string_view bytes(
+      reinterpret_cast<const char*>(quillmoss_carried_module_start),
+      static_cast<std::size_t>(quillmoss_carried_module_end - quillmoss_carried_module_start));
+  if (!posix::writeAll(fd.get(), bytes)) {
+    return desktop::cannotServe(std::string("cannot write the module: ") + std::strerror(errno));
+  }
   return fd;
 }
 

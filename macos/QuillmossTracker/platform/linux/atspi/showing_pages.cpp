@@ -1,13 +1,13 @@
 // The showing page over the accessibility bus; see showing_pages.h.
 #include "platform/linux/atspi/showing_pages.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "core/monotonic_clock.h"
 #include "linux_desktop/dbus.h"
 #include "platform/linux/atspi/bus_tree.h"
 
@@ -20,24 +20,6 @@ constexpr char kRegistry[] = "org.a11y.atspi.Registry";
 constexpr char kRootPath[] = "/org/a11y/atspi/accessible/root";
 // However much a peer sends, no more than this is read of it.
 constexpr std::size_t kMaxApplications = 512;
-
-double monotonicSeconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-// Calls made meanwhile end on this context, whichever another part of the program pushed last.
-class ThreadDefault {
- public:
-  explicit ThreadDefault(GMainContext* context) : context_(context) {
-    g_main_context_push_thread_default(context_);
-  }
-  ~ThreadDefault() { g_main_context_pop_thread_default(context_); }
-  ThreadDefault(const ThreadDefault&) = delete;
-  ThreadDefault& operator=(const ThreadDefault&) = delete;
-
- private:
-  GMainContext* context_;
-};
 
 }  // namespace
 
@@ -71,7 +53,7 @@ struct ShowingPages::Shared {
       return;
     }
     ++self->inFlight;
-    const ThreadDefault onOurs(self->context);
+    const desktop::ThreadDefaultScope onOurs(self->context);
     desktop::callAsync(bus, name.c_str(), path.c_str(), interface, method, arguments, replyType,
                        static_cast<int>(std::ceil(left * 1000.0)), cancel,
                        [self, done = std::move(done)](VariantPtr reply) {
@@ -85,7 +67,7 @@ struct ShowingPages::Shared {
                    GCancellable* cancel, std::function<void(GDBusConnection*)> done) {
     using Done = std::function<void(GDBusConnection*)>;
     ++self->inFlight;
-    const ThreadDefault onOurs(self->context);
+    const desktop::ThreadDefaultScope onOurs(self->context);
     g_dbus_connection_new_for_address(
         address.c_str(),
         static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |

@@ -20,7 +20,7 @@ sys.path[:0] = [os.path.join(HERE, "..", "..", "..", "..", "support"),
                 os.path.join(HERE, "..", "..", "..", "..", "..", "scripts")]
 from tracker_run import (GAMMA, check_run, private_bus, stand_in, start_tracker,  # noqa: E402
                          stop_silently, write_home)
-from private_session import SessionError, wait_until  # noqa: E402
+from private_session import SessionError, processes_naming, wait_until  # noqa: E402
 from user_session import UserSession  # noqa: E402
 
 FAKES = os.path.join(HERE, "fake_services.py")
@@ -112,18 +112,6 @@ class Desktop(UserSession):
         window.expect("ready")
         window.expect("active")
         return window
-
-    def leftovers(self):
-        """The processes still running with the session's folders in their environment."""
-        found = []
-        for pid in filter(str.isdigit, os.listdir("/proc")):
-            try:
-                with open(f"/proc/{pid}/environ", "rb") as f:
-                    if self.root.encode() in f.read():
-                        found.append(int(pid))
-            except OSError:
-                pass
-        return found
 
 
 def heard(condition, what):
@@ -307,9 +295,9 @@ def main(contents, client, shell):
             raise
         desktop.close()
         try:
-            wait_until(lambda: not desktop.leftovers(), 10, 0.1, "the session's processes to end")
+            wait_until(lambda: not processes_naming(desktop.root), 10, 0.1, "the session's processes to end")
         finally:
-            for pid in desktop.leftovers():
+            for pid in processes_naming(desktop.root):
                 os.kill(pid, 9)
     print(f"{desktop.version}: {time.monotonic() - began:.1f} s")
 
